@@ -1,0 +1,3 @@
+#include "app/CroplingApp.h"
+
+int main(int argc, char** argv) { return cropling::CroplingApp::run(argc, argv); }

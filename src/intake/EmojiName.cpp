@@ -1,0 +1,49 @@
+#include "EmojiName.h"
+
+#include <QList>
+
+namespace cropling {
+
+namespace {
+
+bool isAllowed(char32_t c) {
+    return (c >= U'a' && c <= U'z') || (c >= U'0' && c <= U'9') || c == U'-' || c == U'_';
+}
+
+} // namespace
+
+QByteArray withoutLastExtension(const QByteArray& fileName) {
+    const qsizetype dot = fileName.lastIndexOf('.');
+    return dot > 0 ? fileName.left(dot) : fileName;
+}
+
+QString deriveEmojiName(const QByteArray& fileName) {
+    // fromUtf8 turns each invalid byte into U+FFFD, which is not allowed and so becomes a hyphen.
+    // toLower applies the full Unicode mapping, so the Kelvin sign becomes a plain k.
+    const QString lowered = QString::fromUtf8(withoutLastExtension(fileName)).toLower();
+
+    // Every maximal run of disallowed code points becomes one hyphen; existing hyphens stay as they
+    // are, so "a - b" keeps three.
+    QString replaced;
+    bool inRun = false;
+    for (const char32_t c : lowered.toUcs4()) {
+        if (isAllowed(c)) {
+            replaced.append(QChar(char16_t(c)));
+            inRun = false;
+        } else if (!inRun) {
+            replaced.append(u'-');
+            inRun = true;
+        }
+    }
+
+    qsizetype begin = 0;
+    qsizetype end = replaced.size();
+    while (begin < end && replaced[begin] == u'-')
+        ++begin;
+    while (end > begin && replaced[end - 1] == u'-')
+        --end;
+    const QString trimmed = replaced.mid(begin, end - begin);
+    return trimmed.isEmpty() ? kDefaultEmojiName : trimmed;
+}
+
+} // namespace cropling

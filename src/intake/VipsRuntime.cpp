@@ -1,0 +1,27 @@
+#include "VipsRuntime.h"
+
+#include <vips/vips8>
+
+#include <mutex>
+
+namespace cropling {
+
+void ensureVipsStarted() {
+    static std::once_flag once;
+    std::call_once(once, [] {
+        if (VIPS_INIT("cropling") != 0)
+            vips_error_exit("cannot start libvips");
+        vips_block_untrusted_set(TRUE);
+        for (const char* loader : {"VipsForeignLoadPdf", "VipsForeignLoadOpenslide", "VipsForeignLoadVips",
+                                   "VipsForeignLoadMat", "VipsForeignLoadFits", "VipsForeignLoadCsv",
+                                   "VipsForeignLoadMatrix", "VipsForeignLoadAnalyze", "VipsForeignLoadRaw",
+                                   "VipsForeignLoadMagick"})
+            vips_operation_block_set(loader, TRUE);
+        // Every picture is decoded once and kept; the operation cache would only hold on to
+        // full-resolution copies of pictures the user has moved on from.
+        vips_cache_set_max(0);
+        vips_cache_set_max_mem(0);
+    });
+}
+
+} // namespace cropling
