@@ -1,6 +1,10 @@
 #include "ContentView.h"
 
+#include "export/ClipboardData.h"
 #include "export/EmojiRenderer.h"
+#include "export/ExportText.h"
+#include "export/FileWriting.h"
+#include "export/SaveDialog.h"
 #include "intake/EmojiName.h"
 #include "intake/FileBytes.h"
 #include "intake/LocalPath.h"
@@ -147,6 +151,40 @@ void ContentView::resetCrop() {
 
 std::optional<QByteArray> ContentView::renderEmojiPNG(int outputSize) const {
     return cropling::renderEmojiPNG(image_.get(), zoom_, offset_, outputSize);
+}
+
+void ContentView::save() {
+    const auto png = renderEmojiPNG(kEmojiSide);
+    if (!png) {
+        setSaveMessage(kRenderFailedMessage);
+        return;
+    }
+    const QString suggested = exportFileName(emojiName_);
+    const auto location = saveDialog_ ? saveDialog_(suggested) : askSaveLocation(nullptr, suggested);
+    if (!location)
+        return; // cancelled: the previous message stays
+    if (const auto error = writeFileAtomically(*location, *png))
+        setSaveMessage(saveFailedMessage(*error));
+    else
+        setSaveMessage(savedMessage(displayName(lastPathComponent(*location)), png->size()));
+}
+
+void ContentView::copyToClipboard() {
+    const auto png = renderEmojiPNG(kEmojiSide);
+    if (!png) {
+        setSaveMessage(kRenderFailedMessage);
+        return;
+    }
+    // The file is offered only when it was really written, in a folder no one else can touch, under
+    // a name that stays inside it; the PNG data goes on the clipboard in every case.
+    std::optional<QByteArray> file;
+    if (const auto folder = privateExportFolder()) {
+        const auto path = temporaryExportPath(*folder, exportFileName(emojiName_));
+        if (path && !writeFileAtomically(*path, *png))
+            file = path;
+    }
+    QGuiApplication::clipboard()->setMimeData(makeClipboardData(*png, file));
+    setSaveMessage(copiedMessage(emojiName_));
 }
 
 } // namespace cropling

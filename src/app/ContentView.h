@@ -10,6 +10,7 @@
 #include <QString>
 #include <QUrl>
 
+#include <functional>
 #include <optional>
 
 class QMimeData;
@@ -61,6 +62,13 @@ public:
 
     // Export.
     std::optional<QByteArray> renderEmojiPNG(int outputSize) const;
+    void save();
+    void copyToClipboard();
+
+    // Where save() asks for the location: given the suggested file name, a path or nothing for a
+    // cancel. The window puts its own file dialog here; tests put a stand-in.
+    using SaveDialog = std::function<std::optional<QByteArray>(const QString& suggestedFileName)>;
+    void setSaveDialog(SaveDialog dialog) { saveDialog_ = std::move(dialog); }
 
 Q_SIGNALS:
     // Any field changed; views re-read what they show.
@@ -76,6 +84,7 @@ private:
     bool showingImporter_ = false;
     std::optional<QString> saveMessage_;
     bool dropTargeted_ = false;
+    SaveDialog saveDialog_;
 };
 
 } // namespace cropling

@@ -1,0 +1,62 @@
+#include "WindowActions.h"
+
+#include "app/ContentView.h"
+
+#include <QAction>
+#include <QMenuBar>
+#include <QWidget>
+
+namespace cropling {
+
+namespace {
+
+QAction* makeAction(QWidget* window, const QString& text, const QKeySequence& shortcut) {
+    auto* action = new QAction(text, window);
+    action->setShortcut(shortcut);
+    // Window-wide, so the shortcut works wherever focus is inside this window and nowhere else.
+    action->setShortcutContext(Qt::WindowShortcut);
+    window->addAction(action);
+    return action;
+}
+
+} // namespace
+
+WindowActions::WindowActions(ContentView* editor, QWidget* window) : QObject(window), editor_(editor) {
+    newWindow = makeAction(window, tr("New Window"), QKeySequence::New);
+    choosePhoto = makeAction(window, tr("Choose Photo…"), QKeySequence::Open);
+    save = makeAction(window, QStringLiteral("Save Emoji PNG…"), QKeySequence::Save);
+    closeWindow = makeAction(window, tr("Close Window"), QKeySequence::Close);
+    quit = makeAction(window, tr("Quit"), QKeySequence::Quit);
+    copy = makeAction(window, QStringLiteral("Copy to Clipboard"), QKeySequence::Copy);
+    paste = makeAction(window, QStringLiteral("Paste Photo"), QKeySequence::Paste);
+
+    connect(choosePhoto, &QAction::triggered, editor_, [this] { editor_->setShowingImporter(true); });
+    connect(paste, &QAction::triggered, editor_, &ContentView::pasteImage);
+    connect(save, &QAction::triggered, editor_, &ContentView::save);
+    connect(copy, &QAction::triggered, editor_, &ContentView::copyToClipboard);
+    connect(closeWindow, &QAction::triggered, window, &QWidget::close);
+    connect(editor_, &ContentView::changed, this, &WindowActions::syncFromEditor);
+    syncFromEditor();
+}
+
+void WindowActions::syncFromEditor() {
+    // Without a picture there is nothing to export; a disabled action also ignores its shortcut.
+    const bool hasPicture = bool(editor_->image());
+    save->setEnabled(hasPicture);
+    copy->setEnabled(hasPicture);
+}
+
+void WindowActions::populate(QMenuBar* menuBar) const {
+    QMenu* file = menuBar->addMenu(tr("&File"));
+    file->addAction(newWindow);
+    file->addAction(choosePhoto);
+    file->addAction(save);
+    file->addSeparator();
+    file->addAction(closeWindow);
+    file->addAction(quit);
+    QMenu* edit = menuBar->addMenu(tr("&Edit"));
+    edit->addAction(copy);
+    edit->addAction(paste);
+}
+
+} // namespace cropling

@@ -1,0 +1,36 @@
+#pragma once
+
+// The commands of one window. Each keyboard shortcut has exactly one owner here; buttons trigger
+// these actions, and every action is enabled from the editor state.
+
+#include <QObject>
+
+class QAction;
+class QMenuBar;
+class QWidget;
+
+namespace cropling {
+
+class ContentView;
+
+class WindowActions : public QObject {
+    Q_OBJECT
+public:
+    WindowActions(ContentView* editor, QWidget* window);
+
+    QAction* newWindow;
+    QAction* choosePhoto;
+    QAction* save;
+    QAction* closeWindow;
+    QAction* quit;
+    QAction* copy;
+    QAction* paste;
+
+    void populate(QMenuBar* menuBar) const;
+
+private:
+    void syncFromEditor();
+    ContentView* editor_;
+};
+
+} // namespace cropling

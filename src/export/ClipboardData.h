@@ -1,0 +1,17 @@
+#pragma once
+
+// What a copy puts on the clipboard: the PNG bytes, and the temporary file's location as file
+// managers and other applications expect it.
+
+#include <QByteArray>
+
+#include <optional>
+
+class QMimeData;
+
+namespace cropling {
+
+// image/png always; text/uri-list and x-special/gnome-copied-files when a file was written.
+QMimeData* makeClipboardData(const QByteArray& png, const std::optional<QByteArray>& filePath);
+
+} // namespace cropling

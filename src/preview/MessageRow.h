@@ -1,0 +1,42 @@
+#pragma once
+
+// One chat message: avatar, then the sender's name and time on a shared baseline above the body.
+
+#include <QColor>
+#include <QWidget>
+
+class QLabel;
+
+namespace cropling {
+
+class MessageRow : public QWidget {
+    Q_OBJECT
+public:
+    // The name and time are drawn verbatim; the body is any widget, owned by the row from now on.
+    MessageRow(const QColor& textColour, const QString& name, const QString& time, QWidget* body,
+               QWidget* parent = nullptr);
+
+    void setTextColour(const QColor& colour);
+
+private:
+    QLabel* name_;
+};
+
+// The name and the time side by side, 6 points apart, their first baselines on one line.
+class HeaderLine : public QWidget {
+    Q_OBJECT
+public:
+    HeaderLine(QLabel* name, QLabel* time, QWidget* parent = nullptr);
+    QSize sizeHint() const override;
+    QSize minimumSizeHint() const override { return sizeHint(); }
+
+protected:
+    void resizeEvent(QResizeEvent* event) override;
+
+private:
+    int baseline() const;
+    QLabel* name_;
+    QLabel* time_;
+};
+
+} // namespace cropling

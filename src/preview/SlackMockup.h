@@ -1,0 +1,41 @@
+#pragma once
+
+// Two sample chat messages from "you" showing the emoji inline at 22 points and alone at 32, in the
+// chat service's light or dark look.
+
+#include <QColor>
+#include <QWidget>
+
+class QLabel;
+
+namespace cropling {
+
+class ContentView;
+class EmojiSquare;
+class MessageRow;
+
+class SlackMockup : public QWidget {
+    Q_OBJECT
+public:
+    explicit SlackMockup(ContentView* editor, QWidget* parent = nullptr);
+
+    static constexpr int kWidth = 380;
+    static constexpr double kRadius = 10.0;
+    static QColor background(bool dark);
+    static QColor textColour(bool dark);
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+
+private:
+    void syncFromEditor();
+
+    ContentView* editor_;
+    MessageRow* first_;
+    MessageRow* second_;
+    QList<QLabel*> words_;
+    EmojiSquare* inlineEmoji_;
+    bool dark_ = false;
+};
+
+} // namespace cropling
