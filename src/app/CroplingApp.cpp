@@ -17,6 +17,13 @@ namespace cropling {
 
 namespace {
 
+// A scripted run speaks only through its exit status and its one line of reason; Qt's own notes
+// about the platform would bury that line.
+void quietMessages(QtMsgType type, const QMessageLogContext&, const QString& message) {
+    if (type == QtFatalMsg)
+        std::fprintf(stderr, "cropling: %s\n", message.toLocal8Bit().constData());
+}
+
 bool hasDisplay() {
     return !qEnvironmentVariableIsEmpty("DISPLAY") || !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") ||
            !qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM");
@@ -31,6 +38,8 @@ int CroplingApp::run(int argc, char** argv) {
     // A scripted save needs no screen; anything else does, and says so in one line rather than
     // letting Qt abort.
     const AutomationEnvironment env = AutomationEnvironment::fromProcess();
+    if (env.isBatch())
+        qInstallMessageHandler(quietMessages);
     if (!hasDisplay()) {
         if (env.isBatch() && !env.copy) {
             qputenv("QT_QPA_PLATFORM", "offscreen");
