@@ -11,6 +11,10 @@ void ensureVipsStarted() {
     std::call_once(once, [] {
         if (VIPS_INIT("cropling") != 0)
             vips_error_exit("cannot start libvips");
+        // A damaged file is reported once, by the caller; the loaders' own warnings would only
+        // clutter the terminal and break a scripted run's single line of reason.
+        g_log_set_handler("VIPS", GLogLevelFlags(G_LOG_LEVEL_WARNING | G_LOG_LEVEL_MESSAGE | G_LOG_LEVEL_INFO),
+                          [](const gchar*, GLogLevelFlags, const gchar*, gpointer) {}, nullptr);
         vips_block_untrusted_set(TRUE);
         for (const char* loader : {"VipsForeignLoadPdf", "VipsForeignLoadOpenslide", "VipsForeignLoadVips",
                                    "VipsForeignLoadMat", "VipsForeignLoadFits", "VipsForeignLoadCsv",
