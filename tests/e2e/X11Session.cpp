@@ -1,0 +1,127 @@
+#include "X11Session.h"
+
+#include <QElapsedTimer>
+#include <QThread>
+
+#include <gtest/gtest.h>
+
+namespace cropling::e2e {
+
+ToolResult runTool(const QString& program, const QStringList& arguments, const QProcessEnvironment& env,
+                   int timeoutMs, const QString& workingDirectory) {
+    QProcess process;
+    if (!env.isEmpty())
+        process.setProcessEnvironment(env);
+    if (!workingDirectory.isEmpty())
+        process.setWorkingDirectory(workingDirectory);
+    process.start(program, arguments);
+    ToolResult result;
+    if (!process.waitForStarted(5000))
+        return result;
+    process.closeWriteChannel();
+    if (!process.waitForFinished(timeoutMs)) {
+        process.kill();
+        process.waitForFinished(2000);
+        ADD_FAILURE() << program.toStdString() << " did not finish within " << timeoutMs << " ms";
+        return result;
+    }
+    result.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+    result.out = process.readAllStandardOutput();
+    result.err = process.readAllStandardError();
+    return result;
+}
+
+QString appPath() { return QStringLiteral(CROPLING_BINARY); }
+
+QProcessEnvironment appEnvironment(const QList<std::pair<QString, QString>>& variables) {
+    QProcessEnvironment env;
+    const QProcessEnvironment system = QProcessEnvironment::systemEnvironment();
+    for (const char* name : {"PATH", "HOME", "DISPLAY", "XDG_RUNTIME_DIR", "LANG", "TMPDIR"})
+        if (system.contains(QString::fromLatin1(name)))
+            env.insert(QString::fromLatin1(name), system.value(QString::fromLatin1(name)));
+    for (const auto& [name, value] : variables)
+        env.insert(name, value);
+    return env;
+}
+
+bool waitFor(const std::function<bool()>& condition, int timeoutMs) {
+    QElapsedTimer timer;
+    timer.start();
+    while (timer.elapsed() < timeoutMs) {
+        if (condition())
+            return true;
+        QThread::msleep(50);
+    }
+    return condition();
+}
+
+RunningApp::RunningApp(const QStringList& arguments, const QProcessEnvironment& env) {
+    process_.setProcessEnvironment(env);
+    process_.start(appPath(), arguments);
+    EXPECT_TRUE(process_.waitForStarted(5000));
+    const qint64 pid = process_.processId();
+    const bool found = waitFor([&] {
+        const ToolResult r = runTool(QStringLiteral("xdotool"),
+                                     {QStringLiteral("search"), QStringLiteral("--onlyvisible"), QStringLiteral("--pid"),
+                                      QString::number(pid), QStringLiteral("--name"), QStringLiteral("^Cropling$")});
+        window_ = QString::fromLatin1(r.out).split(u'\n', Qt::SkipEmptyParts).value(0);
+        return !window_.isEmpty();
+    });
+    EXPECT_TRUE(found) << "no Cropling window appeared";
+    QThread::msleep(300); // let the first paint land
+}
+
+RunningApp::~RunningApp() {
+    process_.terminate();
+    if (!process_.waitForFinished(3000)) {
+        process_.kill();
+        process_.waitForFinished(2000);
+    }
+}
+
+QImage RunningApp::screenshot() const {
+    const ToolResult r = runTool(QStringLiteral("import"), {QStringLiteral("-window"), window_, QStringLiteral("png:-")});
+    return QImage::fromData(r.out, "PNG").convertToFormat(QImage::Format_RGB32);
+}
+
+QPoint RunningApp::windowOrigin() const {
+    const ToolResult r = runTool(QStringLiteral("xdotool"), {QStringLiteral("getwindowgeometry"), QStringLiteral("--shell"), window_});
+    int x = 0, y = 0;
+    for (const QByteArray& line : r.out.split('\n')) {
+        if (line.startsWith("X="))
+            x = line.mid(2).toInt();
+        if (line.startsWith("Y="))
+            y = line.mid(2).toInt();
+    }
+    return {x, y};
+}
+
+void RunningApp::focus() const {
+    runTool(QStringLiteral("xdotool"), {QStringLiteral("windowfocus"), QStringLiteral("--sync"), window_});
+}
+
+void RunningApp::key(const QString& combination) const {
+    focus();
+    runTool(QStringLiteral("xdotool"), {QStringLiteral("key"), QStringLiteral("--clearmodifiers"), combination});
+    QThread::msleep(300);
+}
+
+QByteArray clipboard(const QString& target) {
+    return runTool(QStringLiteral("xclip"),
+                   {QStringLiteral("-selection"), QStringLiteral("clipboard"), QStringLiteral("-o"), QStringLiteral("-t"), target},
+                   {}, 5000)
+        .out;
+}
+
+void offerOnClipboard(const QString& file, const QString& target) {
+    // xclip stays in the background serving the clipboard until someone else takes it.
+    QProcess xclip;
+    xclip.setStandardOutputFile(QProcess::nullDevice());
+    xclip.setStandardErrorFile(QProcess::nullDevice());
+    xclip.start(QStringLiteral("xclip"), {QStringLiteral("-selection"), QStringLiteral("clipboard"), QStringLiteral("-t"),
+                                          target, QStringLiteral("-i"), file});
+    xclip.waitForFinished(5000);
+    EXPECT_TRUE(waitFor([&] { return clipboard(QStringLiteral("TARGETS")).contains(target.toUtf8()); }, 5000));
+}
+
+} // namespace cropling::e2e
