@@ -10,8 +10,11 @@
 #include <QApplication>
 #include <QTimer>
 
+#include <xcb/xcb.h>
+
 #include <cstdio>
 #include <cstring>
+#include <optional>
 
 namespace cropling {
 
@@ -24,9 +27,25 @@ void quietMessages(QtMsgType type, const QMessageLogContext&, const QString& mes
         std::fprintf(stderr, "cropling: %s\n", message.toLocal8Bit().constData());
 }
 
-bool hasDisplay() {
-    return !qEnvironmentVariableIsEmpty("DISPLAY") || !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") ||
-           !qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM");
+// Picks the platform before Qt starts: Qt aborts when it cannot reach its display, and a scripted
+// save has no use for one. Returns a reason when the run cannot go on.
+std::optional<QString> choosePlatform(const AutomationEnvironment& env) {
+    if (qEnvironmentVariableIsSet("QT_QPA_PLATFORM"))
+        return std::nullopt;
+    if (env.isBatch() && !env.copy) {
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+        return std::nullopt;
+    }
+    if (!qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY"))
+        return std::nullopt;
+    if (qEnvironmentVariableIsEmpty("DISPLAY"))
+        return QStringLiteral("no display to open a window on (DISPLAY and WAYLAND_DISPLAY are unset)");
+    xcb_connection_t* connection = xcb_connect(nullptr, nullptr);
+    const bool reachable = xcb_connection_has_error(connection) == 0;
+    xcb_disconnect(connection);
+    if (!reachable)
+        return QStringLiteral("cannot connect to the display %1").arg(qEnvironmentVariable("DISPLAY"));
+    return std::nullopt;
 }
 
 } // namespace
@@ -40,13 +59,9 @@ int CroplingApp::run(int argc, char** argv) {
     const AutomationEnvironment env = AutomationEnvironment::fromProcess();
     if (env.isBatch())
         qInstallMessageHandler(quietMessages);
-    if (!hasDisplay()) {
-        if (env.isBatch() && !env.copy) {
-            qputenv("QT_QPA_PLATFORM", "offscreen");
-        } else {
-            std::fprintf(stderr, "cropling: no display to open a window on (DISPLAY and WAYLAND_DISPLAY are unset)\n");
-            return 1;
-        }
+    if (const auto problem = choosePlatform(env)) {
+        std::fprintf(stderr, "cropling: %s\n", problem->toLocal8Bit().constData());
+        return 1;
     }
 
     QApplication app(argc, argv);

@@ -36,7 +36,7 @@ QString appPath() { return QStringLiteral(CROPLING_BINARY); }
 QProcessEnvironment appEnvironment(const QList<std::pair<QString, QString>>& variables) {
     QProcessEnvironment env;
     const QProcessEnvironment system = QProcessEnvironment::systemEnvironment();
-    for (const char* name : {"PATH", "HOME", "DISPLAY", "XDG_RUNTIME_DIR", "LANG", "TMPDIR"})
+    for (const char* name : {"PATH", "HOME", "DISPLAY", "XAUTHORITY", "XDG_RUNTIME_DIR", "LANG", "TMPDIR"})
         if (system.contains(QString::fromLatin1(name)))
             env.insert(QString::fromLatin1(name), system.value(QString::fromLatin1(name)));
     for (const auto& [name, value] : variables)
