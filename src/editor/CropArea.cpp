@@ -5,6 +5,7 @@
 #include "editor/CheckerboardBackground.h"
 #include "editor/CropGrid.h"
 #include "editor/EmojiComposition.h"
+#include "editor/RoundedLayer.h"
 #include "intake/PasteIntake.h"
 
 #include <QDragEnterEvent>
@@ -12,7 +13,6 @@
 #include <QMimeData>
 #include <QMouseEvent>
 #include <QPainter>
-#include <QPainterPath>
 #include <QVBoxLayout>
 
 #include <cmath>
@@ -52,34 +52,19 @@ void CropArea::syncFromEditor() {
     update();
 }
 
-QImage CropArea::renderContent(double dpr) const {
-    // Everything inside the square goes into one device-pixel layer first, so the rounded corners
-    // can be cut with an antialiased edge.
-    const double side = ContentView::cropSide;
-    QImage layer(QSize(int(std::ceil(side * dpr)), int(std::ceil(side * dpr))), QImage::Format_ARGB32_Premultiplied);
-    layer.setDevicePixelRatio(dpr);
-    layer.fill(Qt::transparent);
-    QPainter p(&layer);
-    CheckerboardBackground::paint(p, QSizeF(side, side));
-    if (const auto& picture = editor_->image()) {
-        EmojiComposition::paint(p, *picture, editor_->zoom(), editor_->offset(), side, dpr);
-        CropGrid::paint(p, side);
-    }
-    return layer;
-}
-
 void CropArea::paintEvent(QPaintEvent*) {
-    const double dpr = devicePixelRatioF();
-    const QRectF square(0, 0, ContentView::cropSide, ContentView::cropSide);
+    const double side = ContentView::cropSide;
+    const QRectF square(0, 0, side, side);
     QPainter painter(this);
+    RoundedLayer::paint(painter, side, kCornerRadius, [this, side](QPainter& layer, double dpr) {
+        CheckerboardBackground::paint(layer, QSizeF(side, side));
+        if (const auto& picture = editor_->image()) {
+            EmojiComposition::paint(layer, *picture, editor_->zoom(), editor_->offset(), side, dpr);
+            CropGrid::paint(layer, side);
+        }
+    });
+
     painter.setRenderHint(QPainter::Antialiasing, true);
-
-    QBrush content(renderContent(dpr));
-    content.setTransform(QTransform::fromScale(1 / dpr, 1 / dpr));
-    QPainterPath rounded;
-    rounded.addRoundedRect(square, kCornerRadius, kCornerRadius);
-    painter.fillPath(rounded, content);
-
     // The stroke lies wholly inside the square: inset by half its width.
     const bool targeted = editor_->dropTargeted();
     const double width = targeted ? 2.0 : 1.0;

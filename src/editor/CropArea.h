@@ -32,7 +32,6 @@ protected:
 
 private:
     void syncFromEditor();
-    QImage renderContent(double dpr) const;
 
     ContentView* editor_;
     QWidget* placeholder_;

@@ -3,11 +3,11 @@
 #include "app/ContentView.h"
 #include "app/Style.h"
 #include "editor/EmojiComposition.h"
+#include "editor/RoundedLayer.h"
 
 #include <QPainter>
 #include <QPainterPath>
 
-#include <cmath>
 
 namespace cropling {
 
@@ -25,29 +25,18 @@ void EmojiSquare::setForeground(const QColor& foreground) {
 
 void EmojiSquare::paintEvent(QPaintEvent*) {
     QPainter painter(this);
-    painter.setRenderHint(QPainter::Antialiasing, true);
-    QPainterPath rounded;
-    rounded.addRoundedRect(QRectF(0, 0, side_, side_), cornerRadius(), cornerRadius());
-
     const auto& picture = editor_->image();
     if (!picture) {
+        painter.setRenderHint(QPainter::Antialiasing, true);
+        QPainterPath rounded;
+        rounded.addRoundedRect(QRectF(0, 0, side_, side_), cornerRadius(), cornerRadius());
         const QColor base = foreground_.isValid() ? foreground_ : palette().color(QPalette::WindowText);
         painter.fillPath(rounded, style::level(base, style::Level::Quaternary));
         return;
     }
-    // Drawn at device pixels into a layer, then cut with an antialiased rounded edge.
-    const double dpr = devicePixelRatioF();
-    const int pixels = int(std::ceil(side_ * dpr));
-    QImage layer(pixels, pixels, QImage::Format_ARGB32_Premultiplied);
-    layer.setDevicePixelRatio(dpr);
-    layer.fill(Qt::transparent);
-    {
-        QPainter layerPainter(&layer);
-        EmojiComposition::paint(layerPainter, *picture, editor_->zoom(), editor_->offset(), side_, dpr);
-    }
-    QBrush brush(layer);
-    brush.setTransform(QTransform::fromScale(1 / dpr, 1 / dpr));
-    painter.fillPath(rounded, brush);
+    RoundedLayer::paint(painter, side_, cornerRadius(), [this, &picture](QPainter& layer, double dpr) {
+        EmojiComposition::paint(layer, *picture, editor_->zoom(), editor_->offset(), side_, dpr);
+    });
 }
 
 } // namespace cropling

@@ -3,6 +3,10 @@
 #include "app/ContentView.h"
 #include "app/CroplingWindow.h"
 #include "app/WindowActions.h"
+#include "editor/EmojiComposition.h"
+#include "editor/RoundedLayer.h"
+
+#include <QPainter>
 #include "preview/Avatar.h"
 #include "preview/EmojiSquare.h"
 #include "preview/NameRow.h"
@@ -211,4 +215,31 @@ TEST(PreviewColumn, LightDarkSwitchChangesOnlyTheMockup) {
     EXPECT_EQ(nameRow->grab().toImage(), nameBefore);
     EXPECT_EQ(note->grab().toImage(), noteBefore);
     EXPECT_NE(p.grabMockup(), mockBefore);
+}
+
+TEST(HiDpi, PictureIsDrawnOnceAtDevicePixels) {
+    // Left half red, right half blue, painted through a 2x device: each half must cover half the
+    // device pixels, not repeat as tiles or stay at 1x.
+    const auto picture = makePicture(makeImage(600, 600, 3, [](int x, int, int b) {
+        return x < 300 ? (b == 0 ? 255 : 0) : (b == 2 ? 255 : 0);
+    }));
+    QImage device(64, 64, QImage::Format_ARGB32_Premultiplied);
+    device.setDevicePixelRatio(2);
+    device.fill(Qt::transparent);
+    double seenRatio = 0;
+    {
+        QPainter painter(&device);
+        RoundedLayer::paint(painter, 32, 3.84, [&](QPainter& layer, double dpr) {
+            seenRatio = dpr;
+            EmojiComposition::paint(layer, *picture, 1.0, {0, 0}, 32, dpr);
+        });
+    }
+    EXPECT_EQ(seenRatio, 2);
+    for (const int x : {8, 24, 29})
+        EXPECT_TRUE(near(device.pixelColor(x, 32), QColor(255, 0, 0), 6)) << x;
+    for (const int x : {35, 40, 56})
+        EXPECT_TRUE(near(device.pixelColor(x, 32), QColor(0, 0, 255), 6)) << x;
+    // The rounded corner is cut at device resolution: transparent at the very corner.
+    EXPECT_EQ(device.pixelColor(0, 0).alpha(), 0);
+    EXPECT_EQ(device.pixelColor(32, 1).alpha(), 255);
 }
