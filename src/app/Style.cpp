@@ -36,8 +36,6 @@ QColor level(const QColor& foreground, Level level) {
 
 QColor level(Level l) { return level(QApplication::palette().color(QPalette::WindowText), l); }
 
-bool darkWindow() { return QApplication::palette().color(QPalette::Window).lightnessF() < 0.5; }
-
 QColor separator() { return level(Level::Quaternary); }
 
 TintedLabel::TintedLabel(const QString& text, Level level, QWidget* parent) : QLabel(text, parent), level_(level) {

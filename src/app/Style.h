@@ -18,8 +18,6 @@ QFont monospacedBody();
 // The window text colour at the opacity of a foreground level.
 QColor level(const QColor& foreground, Level level);
 QColor level(Level level);
-// True when the window's own palette is dark.
-bool darkWindow();
 // A thin line between areas: the text colour at low opacity.
 QColor separator();
 

@@ -21,7 +21,6 @@ public:
     // The smallest level that still has at least `devicePixelsPerPixel` of its pixels per
     // full-resolution pixel, or the largest level if none has that many.
     const QImage& levelFor(double devicePixelsPerPixel) const;
-    const std::vector<QImage>& levels() const { return levels_; }
 
     // The largest level's shorter side is at most this: enough for the crop square at zoom 4.5 on a
     // 2x screen, while a 50 MP photo keeps its display copy near 50 MB.

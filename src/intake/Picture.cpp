@@ -40,18 +40,25 @@ std::shared_ptr<const Picture> Picture::decode(const QByteArray& encoded) {
     ensureVipsStarted();
     if (encoded.isEmpty())
         return nullptr;
+    VImage header;
+    try {
+        // Only the header is read here, so the pixel limit is checked before anything is allocated.
+        header = VImage::new_from_buffer(encoded.constData(), size_t(encoded.size()), "");
+    } catch (const vips::VError&) {
+        vips_error_clear();
+        return nullptr;
+    }
+    if (header.width() < 1 || header.height() < 1 || (long long)header.width() * header.height() > kMaxDecodedPixels)
+        return nullptr;
+    // A second attempt without the embedded profile only when there is one that may be at fault.
+    const bool hasProfile = header.get_typeof(VIPS_META_ICC_NAME) != 0;
     for (const bool useProfile : {true, false}) {
+        if (!useProfile && !hasProfile)
+            break;
         try {
-            // Only the header is read here, so the pixel limit is checked before anything is allocated.
-            const VImage header = VImage::new_from_buffer(encoded.constData(), size_t(encoded.size()), "");
-            if (header.width() < 1 || header.height() < 1 ||
-                (long long)header.width() * header.height() > kMaxDecodedPixels)
-                return nullptr;
             return std::make_shared<const Picture>(toUprightSrgb8(header, useProfile));
         } catch (const vips::VError&) {
             vips_error_clear();
-            if (!useProfile)
-                return nullptr;
         }
     }
     return nullptr;

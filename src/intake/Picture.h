@@ -27,7 +27,6 @@ public:
     int pixelHeight() const { return pixels_.height(); }
     // The size the on-screen geometry works with: one point per upright pixel.
     SizeD nominalSize() const { return {double(pixelWidth()), double(pixelHeight())}; }
-    bool hasAlpha() const { return pixels_.bands() == 4; }
 
     // Full resolution, 3 bands (RGB) or 4 (RGBA, unpremultiplied), unsigned 8-bit, in memory.
     const vips::VImage& pixels() const { return pixels_; }
