@@ -73,8 +73,9 @@ AutomationOutcome runAutomation(ContentView& editor, const AutomationEnvironment
     if (env.copy) {
         editor.copyToClipboard();
         outcome.copied = editor.saveMessage() == copiedMessage(editor.emojiName());
+        // A copy that fails always says why on the status line.
         if (!outcome.copied)
-            outcome.failure = editor.image() ? reasonFrom(editor, kRenderFailedMessage) : reasonFrom(editor, noPicture);
+            outcome.failure = reasonFrom(editor, kRenderFailedMessage);
         return outcome;
     }
 

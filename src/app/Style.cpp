@@ -38,6 +38,12 @@ QColor level(Level l) { return level(QApplication::palette().color(QPalette::Win
 
 QColor separator() { return level(Level::Quaternary); }
 
+void setForeground(QWidget* widget, const QColor& colour) {
+    QPalette p = widget->palette();
+    p.setColor(QPalette::WindowText, colour);
+    widget->setPalette(p);
+}
+
 TintedLabel::TintedLabel(const QString& text, Level level, QWidget* parent) : QLabel(text, parent), level_(level) {
     applyLevel();
 }
@@ -48,11 +54,7 @@ void TintedLabel::changeEvent(QEvent* event) {
     QLabel::changeEvent(event);
 }
 
-void TintedLabel::applyLevel() {
-    QPalette p = palette();
-    p.setColor(QPalette::WindowText, level(QApplication::palette().color(QPalette::WindowText), level_));
-    setPalette(p);
-}
+void TintedLabel::applyLevel() { setForeground(this, level(QApplication::palette().color(QPalette::WindowText), level_)); }
 
 } // namespace cropling::style
 

@@ -20,6 +20,8 @@ QColor level(const QColor& foreground, Level level);
 QColor level(Level level);
 // A thin line between areas: the text colour at low opacity.
 QColor separator();
+// Gives one widget its own text (and line) colour.
+void setForeground(QWidget* widget, const QColor& colour);
 
 // A label drawn at a foreground level of the window's palette, kept in step when the palette changes.
 class TintedLabel : public QLabel {

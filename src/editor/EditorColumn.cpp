@@ -91,9 +91,10 @@ void EditorColumn::syncFromEditor() {
     hint_->setVisible(hasPicture);
     reset_->setVisible(hasPicture);
     choose_->setText(hasPicture ? QStringLiteral("Choose Another…") : QStringLiteral("Choose Photo…"));
-    // Only move the knob when the zoom changed elsewhere, so dragging it never fights its own value.
+    // A knob position maps back to exactly its own zoom, so the knob moves only when the zoom
+    // changed elsewhere (reset, new picture) and dragging it never fights its own value.
     const int wanted = sliderForZoom(editor_->zoom());
-    if (slider_->value() != wanted && std::abs(zoomForSlider(slider_->value()) - editor_->zoom()) > 1e-9) {
+    if (slider_->value() != wanted) {
         const QSignalBlocker quiet(slider_);
         slider_->setValue(wanted);
     }

@@ -1,5 +1,7 @@
 #include "Avatar.h"
 
+#include "app/Style.h"
+
 #include <QLabel>
 #include <QLinearGradient>
 #include <QPainter>
@@ -16,9 +18,7 @@ Avatar::Avatar(const QString& letter, QWidget* parent) : QWidget(parent) {
     font.setBold(true);
     label->setFont(font);
     label->setAlignment(Qt::AlignCenter);
-    QPalette p = label->palette();
-    p.setColor(QPalette::WindowText, Qt::white);
-    label->setPalette(p);
+    style::setForeground(label, Qt::white);
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(label);

@@ -47,11 +47,7 @@ MessageRow::MessageRow(const QColor& textColour, const QString& name, const QStr
     setTextColour(textColour);
 }
 
-void MessageRow::setTextColour(const QColor& colour) {
-    QPalette p = name_->palette();
-    p.setColor(QPalette::WindowText, colour);
-    name_->setPalette(p);
-}
+void MessageRow::setTextColour(const QColor& colour) { style::setForeground(name_, colour); }
 
 HeaderLine::HeaderLine(QLabel* name, QLabel* time, QWidget* parent) : QWidget(parent), name_(name), time_(time) {
     name_->setParent(this);

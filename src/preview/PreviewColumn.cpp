@@ -80,9 +80,7 @@ PreviewColumn::PreviewColumn(ContentView* editor, const WindowActions* actions, 
     divider->setFrameShape(QFrame::HLine);
     divider->setFrameShadow(QFrame::Plain);
     divider->setFixedHeight(1);
-    QPalette dividerPalette = divider->palette();
-    dividerPalette.setColor(QPalette::WindowText, style::separator());
-    divider->setPalette(dividerPalette);
+    style::setForeground(divider, style::separator());
     column->addWidget(divider);
 
     column->addWidget(new NameRow(editor_, this), 0, Qt::AlignLeft);

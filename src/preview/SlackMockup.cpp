@@ -63,11 +63,8 @@ void SlackMockup::syncFromEditor() {
     const QColor text = textColour(dark_);
     first_->setTextColour(text);
     second_->setTextColour(text);
-    for (QLabel* label : std::as_const(words_)) {
-        QPalette p = label->palette();
-        p.setColor(QPalette::WindowText, text);
-        label->setPalette(p);
-    }
+    for (QLabel* label : std::as_const(words_))
+        style::setForeground(label, text);
     inlineEmoji_->setForeground(text);
     update();
 }
