@@ -1,14 +1,15 @@
 // Measures the paths a large photo takes: opening it (read, decode, upright, sRGB, display
-// reductions), rendering the 128-pixel emoji, and painting one frame of a drag (the 340-point
+// reductions), rendering the 128-pixel emoji, and painting one frame of a drag (the 340-pixel
 // square plus both preview squares). Prints the median of several runs and the peak memory.
 //
 //   build/bench/pipeline_bench [megapixels...]    (default: 24 50)
 
-#include "editor/EmojiComposition.h"
-#include "export/EmojiRenderer.h"
-#include "intake/FileBytes.h"
-#include "intake/Picture.h"
-#include "intake/VipsRuntime.h"
+#include "core/CropGeometry.h"
+#include "image/EmojiRenderer.h"
+#include "image/Picture.h"
+#include "image/VipsBytes.h"
+#include "image/VipsRuntime.h"
+#include "io/FileBytes.h"
 
 #include <QImage>
 #include <QPainter>
@@ -51,21 +52,25 @@ QByteArray photoJpeg(double megapixels) {
     vips::VImage base = (xy[0] * (255.0 / width)).bandjoin(xy[1] * (255.0 / height)).bandjoin((xy[0] + xy[1]) * (127.0 / width));
     vips::VImage noise = vips::VImage::gaussnoise(width, height, vips::VImage::option()->set("sigma", 12.0));
     vips::VImage photo = (base + noise).cast(VIPS_FORMAT_UCHAR).copy(vips::VImage::option()->set("interpretation", VIPS_INTERPRETATION_sRGB));
-    void* data = nullptr;
-    size_t size = 0;
-    photo.write_to_buffer(".jpg", &data, &size, vips::VImage::option()->set("Q", 90));
-    QByteArray bytes(static_cast<const char*>(data), qsizetype(size));
-    g_free(data);
-    return bytes;
+    return VipsBytes::encode(photo, ".jpg", vips::VImage::option()->set("Q", 90)).toByteArray();
 }
 
-void paintFrame(const Picture& picture, double zoom, SizeD offset, double dpr) {
+// The picture's part of one drag frame: for each square, the visible part of the display level
+// the window would pick, drawn smoothly into a layer at device pixels.
+void paintFrame(const Picture& picture, double zoom, QPointF offset, double dpr) {
     for (const double side : {340.0, 32.0, 22.0}) {
         QImage layer(int(std::ceil(side * dpr)), int(std::ceil(side * dpr)), QImage::Format_ARGB32_Premultiplied);
         layer.setDevicePixelRatio(dpr);
         layer.fill(Qt::transparent);
+        const QRectF placed = CropFrame(picture.nominalSize(), zoom).placement(offset, side);
+        const QRectF visible = placed.intersected(QRectF(0, 0, side, side));
+        const QImage& level = picture.displayLevel(placed.width() * dpr / picture.pixelWidth());
+        const double sx = level.width() / placed.width(), sy = level.height() / placed.height();
         QPainter painter(&layer);
-        EmojiComposition::paint(painter, picture, zoom, offset, side, dpr);
+        painter.setRenderHint(QPainter::SmoothPixmapTransform, true);
+        painter.drawImage(visible, level,
+                          QRectF((visible.x() - placed.x()) * sx, (visible.y() - placed.y()) * sy,
+                                 visible.width() * sx, visible.height() * sy));
     }
 }
 

@@ -1,8 +1,8 @@
 // Any bytes handed to the picture decoder, as a dropped or pasted file would be: it must answer
 // with a picture or nothing, within the pixel limit, and a picture must render.
 
-#include "export/EmojiRenderer.h"
-#include "intake/Picture.h"
+#include "image/EmojiRenderer.h"
+#include "image/Picture.h"
 
 #include <QByteArray>
 

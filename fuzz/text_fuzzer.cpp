@@ -1,8 +1,8 @@
 // File names and environment values are arbitrary bytes: name derivation must keep its rules and
 // number parsing must never read past the value.
 
-#include "app/Automation.h"
-#include "intake/EmojiName.h"
+#include "core/NumberSyntax.h"
+#include "core/EmojiName.h"
 
 #include <QByteArray>
 

@@ -1,6 +1,6 @@
 #include "WindowActions.h"
 
-#include "app/ContentView.h"
+#include "model/EmojiEditor.h"
 
 #include <QAction>
 #include <QMenuBar>
@@ -21,25 +21,24 @@ QAction* makeAction(QWidget* window, const QString& text, const QKeySequence& sh
 
 } // namespace
 
-WindowActions::WindowActions(ContentView* editor, QWidget* window) : QObject(window), editor_(editor) {
+WindowActions::WindowActions(EmojiEditor* editor, QWidget* window) : QObject(window), editor_(editor) {
     newWindow = makeAction(window, tr("New Window"), QKeySequence::New);
     choosePhoto = makeAction(window, tr("Choose Photo…"), QKeySequence::Open);
-    save = makeAction(window, QStringLiteral("Save Emoji PNG…"), QKeySequence::Save);
+    save = makeAction(window, tr("Save Emoji PNG…"), QKeySequence::Save);
     closeWindow = makeAction(window, tr("Close Window"), QKeySequence::Close);
     quit = makeAction(window, tr("Quit"), QKeySequence::Quit);
-    copy = makeAction(window, QStringLiteral("Copy to Clipboard"), QKeySequence::Copy);
-    paste = makeAction(window, QStringLiteral("Paste Photo"), QKeySequence::Paste);
+    copy = makeAction(window, tr("Copy to Clipboard"), QKeySequence::Copy);
+    paste = makeAction(window, tr("Paste Photo"), QKeySequence::Paste);
 
-    connect(choosePhoto, &QAction::triggered, editor_, [this] { editor_->setShowingImporter(true); });
-    connect(paste, &QAction::triggered, editor_, &ContentView::pasteImage);
-    connect(save, &QAction::triggered, editor_, &ContentView::save);
-    connect(copy, &QAction::triggered, editor_, &ContentView::copyToClipboard);
+    connect(paste, &QAction::triggered, editor_, &EmojiEditor::pasteFromClipboard);
+    connect(save, &QAction::triggered, editor_, &EmojiEditor::save);
+    connect(copy, &QAction::triggered, editor_, &EmojiEditor::copyToClipboard);
     connect(closeWindow, &QAction::triggered, window, &QWidget::close);
-    connect(editor_, &ContentView::changed, this, &WindowActions::syncFromEditor);
-    syncFromEditor();
+    connect(editor_, &EmojiEditor::imageChanged, this, &WindowActions::enableFromEditor);
+    enableFromEditor();
 }
 
-void WindowActions::syncFromEditor() {
+void WindowActions::enableFromEditor() {
     // Without a picture there is nothing to export; a disabled action also ignores its shortcut.
     const bool hasPicture = bool(editor_->image());
     save->setEnabled(hasPicture);

@@ -11,12 +11,12 @@ class QWidget;
 
 namespace cropling {
 
-class ContentView;
+class EmojiEditor;
 
 class WindowActions : public QObject {
     Q_OBJECT
 public:
-    WindowActions(ContentView* editor, QWidget* window);
+    WindowActions(EmojiEditor* editor, QWidget* window);
 
     QAction* newWindow;
     QAction* choosePhoto;
@@ -29,8 +29,8 @@ public:
     void populate(QMenuBar* menuBar) const;
 
 private:
-    void syncFromEditor();
-    ContentView* editor_;
+    void enableFromEditor();
+    EmojiEditor* editor_;
 };
 
 } // namespace cropling

@@ -1,3 +1,3 @@
-#include "app/CroplingApp.h"
+#include "app/Application.h"
 
-int main(int argc, char** argv) { return cropling::CroplingApp::run(argc, argv); }
+int main(int argc, char** argv) { return cropling::Application::run(argc, argv); }

@@ -1,0 +1,93 @@
+#include "Application.h"
+
+#include "app/ClipboardKeeper.h"
+#include "app/MainWindow.h"
+#include "image/VipsRuntime.h"
+#include "io/LocalPath.h"
+#include "model/EmojiEditor.h"
+#include "model/ScriptedRun.h"
+
+#include <QApplication>
+#include <QTimer>
+
+#include <xcb/xcb.h>
+
+#include <cstdio>
+#include <cstring>
+#include <optional>
+
+namespace cropling {
+
+namespace {
+
+// A scripted run speaks only through its exit status and its one line of reason; Qt's own notes
+// about the platform would bury that line.
+void quietMessages(QtMsgType type, const QMessageLogContext&, const QString& message) {
+    if (type == QtFatalMsg)
+        std::fprintf(stderr, "cropling: %s\n", message.toLocal8Bit().constData());
+}
+
+// Picks the platform before Qt starts: Qt aborts when it cannot reach its display, and a scripted
+// save has no use for one. Returns a reason when the run cannot go on.
+std::optional<QString> choosePlatform(const ScriptedRunEnvironment& env) {
+    if (qEnvironmentVariableIsSet("QT_QPA_PLATFORM"))
+        return std::nullopt;
+    if (env.isBatch() && !env.copy) {
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+        return std::nullopt;
+    }
+    if (!qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY"))
+        return std::nullopt;
+    if (qEnvironmentVariableIsEmpty("DISPLAY"))
+        return Application::tr("no display to open a window on (DISPLAY and WAYLAND_DISPLAY are unset)");
+    xcb_connection_t* connection = xcb_connect(nullptr, nullptr);
+    const bool reachable = xcb_connection_has_error(connection) == 0;
+    xcb_disconnect(connection);
+    if (!reachable)
+        return Application::tr("cannot connect to the display %1").arg(qEnvironmentVariable("DISPLAY"));
+    return std::nullopt;
+}
+
+} // namespace
+
+int Application::run(int argc, char** argv) {
+    if (argc >= 2 && std::strcmp(argv[1], kKeepClipboardArgument) == 0)
+        return keepClipboard(argc, argv);
+
+    // A scripted save needs no screen; anything else does, and says so in one line rather than
+    // letting Qt abort.
+    const ScriptedRunEnvironment env = ScriptedRunEnvironment::fromProcess();
+    if (env.isBatch())
+        qInstallMessageHandler(quietMessages);
+    if (const auto problem = choosePlatform(env)) {
+        std::fprintf(stderr, "cropling: %s\n", problem->toLocal8Bit().constData());
+        return 1;
+    }
+
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Cropling"));
+    QApplication::setDesktopFileName(QStringLiteral("cropling"));
+    ensureVipsStarted();
+
+    Application cropling;
+    MainWindow* first = cropling.newWindow();
+    // Raised and activated even when started from a terminal that keeps the focus.
+    QTimer::singleShot(0, first, [first] {
+        first->raise();
+        first->activateWindow();
+    });
+    // "cropling photo.jpg" opens the photo, as the file chooser would.
+    const QStringList arguments = QApplication::arguments();
+    if (argc >= 2 && arguments.size() >= 2 && !arguments.last().startsWith(u'-'))
+        first->editor()->load(urlFromLocalPath(QByteArray(argv[argc - 1])));
+    return app.exec();
+}
+
+MainWindow* Application::newWindow() {
+    auto* window = new MainWindow;
+    connect(window, &MainWindow::newWindowRequested, this, &Application::newWindow);
+    window->show();
+    return window;
+}
+
+} // namespace cropling

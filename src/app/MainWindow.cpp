@@ -1,0 +1,107 @@
+#include "MainWindow.h"
+
+#include "app/ClipboardKeeper.h"
+#include "app/SaveDialog.h"
+#include "app/WindowActions.h"
+#include "model/EmojiEditor.h"
+#include "model/ScriptedRun.h"
+#include "widgets/editor/EditorColumn.h"
+#include "widgets/preview/PreviewColumn.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QClipboard>
+#include <QFileDialog>
+#include <QHBoxLayout>
+#include <QLayout>
+#include <QMenuBar>
+#include <QTimer>
+
+#include <cstdio>
+
+namespace cropling {
+
+QStringList MainWindow::imageMimeTypes() {
+    return {QStringLiteral("image/png"),  QStringLiteral("image/jpeg"), QStringLiteral("image/webp"),
+            QStringLiteral("image/gif"),  QStringLiteral("image/tiff"), QStringLiteral("image/heif"),
+            QStringLiteral("image/heic"), QStringLiteral("image/avif"), QStringLiteral("image/jxl"),
+            QStringLiteral("image/svg+xml"), QStringLiteral("image/bmp"), QStringLiteral("image/jp2"),
+            QStringLiteral("image/x-portable-anymap"), QStringLiteral("image/x-icon")};
+}
+
+MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent) {
+    setAttribute(Qt::WA_DeleteOnClose);
+    setWindowTitle(QStringLiteral("Cropling"));
+    editor_ = new EmojiEditor(this);
+    actions_ = new WindowActions(editor_, this);
+    actions_->populate(menuBar());
+    editor_->setSaveDialog([this](const QString& name) { return askSaveLocation(this, name); });
+
+    auto* content = new QWidget(this);
+    auto* row = new QHBoxLayout(content);
+    row->setContentsMargins(24, 24, 24, 24);
+    row->setSpacing(24);
+    row->addWidget(new EditorColumn(editor_, actions_->choosePhoto, actions_->paste, content), 0, Qt::AlignTop);
+    row->addWidget(new PreviewColumn(editor_, actions_->save, actions_->copy, content), 0, Qt::AlignTop);
+    setCentralWidget(content);
+    layout()->setSizeConstraint(QLayout::SetFixedSize);
+
+    connect(actions_->choosePhoto, &QAction::triggered, this, &MainWindow::choosePhoto);
+    connect(actions_->newWindow, &QAction::triggered, this, &MainWindow::newWindowRequested);
+    connect(actions_->quit, &QAction::triggered, qApp, &QApplication::closeAllWindows);
+}
+
+void MainWindow::choosePhoto() {
+    if (chooser_)
+        return;
+    chooser_ = new QFileDialog(this, tr("Choose Photo"));
+    chooser_->setAttribute(Qt::WA_DeleteOnClose);
+    chooser_->setFileMode(QFileDialog::ExistingFile);
+    chooser_->setAcceptMode(QFileDialog::AcceptOpen);
+    chooser_->setMimeTypeFilters(imageMimeTypes());
+    QStringList names = chooser_->nameFilters();
+    // The combined entry first, so every picture type is visible at once.
+    QStringList patterns;
+    for (const QString& name : names) {
+        const qsizetype open = name.indexOf(u'('), close = name.lastIndexOf(u')');
+        if (open >= 0 && close > open)
+            patterns << name.mid(open + 1, close - open - 1);
+    }
+    names.prepend(tr("Pictures (%1)").arg(patterns.join(u' ')));
+    chooser_->setNameFilters(names);
+    chooser_->selectNameFilter(names.first());
+    connect(chooser_, &QFileDialog::finished, this, [this](int result) {
+        const QList<QUrl> chosen = chooser_->selectedUrls();
+        chooser_.clear();
+        if (result == QDialog::Accepted && !chosen.isEmpty())
+            editor_->load(chosen.constFirst());
+    });
+    chooser_->setWindowModality(Qt::WindowModal);
+    chooser_->open();
+}
+
+void MainWindow::showEvent(QShowEvent* event) {
+    QMainWindow::showEvent(event);
+    if (shown_)
+        return;
+    shown_ = true;
+    // Queued, so the run starts inside the event loop even when the window is shown before it starts.
+    QTimer::singleShot(0, this, &MainWindow::runScripted);
+}
+
+void MainWindow::runScripted() {
+    ScriptedRunOutcome outcome = cropling::runScripted(*editor_, ScriptedRunEnvironment::fromProcess());
+    if (!outcome.batch)
+        return;
+    if (outcome.copied) {
+        if (const QMimeData* copied = QGuiApplication::clipboard()->mimeData()) {
+            if (const auto error = handOverClipboard(*copied))
+                outcome.failure = *error;
+        }
+    }
+    if (outcome.failure)
+        std::fprintf(stderr, "cropling: %s\n", outcome.failure->toLocal8Bit().constData());
+    QCoreApplication::exit(outcome.exitCode());
+}
+
+} // namespace cropling

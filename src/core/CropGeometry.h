@@ -1,0 +1,60 @@
+#pragma once
+
+// Where a picture lies inside the square crop area, and which rectangle of it the square shows.
+// Everything here is plain arithmetic on doubles so that the editor, the chat preview and the PNG
+// render agree to the last bit; nothing is rounded to whole logical or device pixels.
+
+#include <QPointF>
+#include <QRect>
+#include <QRectF>
+#include <QSizeF>
+
+#include <optional>
+
+namespace cropling {
+
+// The side of the interactive crop square, in logical pixels. Offsets are always measured in these
+// pixels, whatever size the picture is drawn at.
+inline constexpr double kCropSide = 340.0;
+// The side of the exported emoji, in image pixels.
+inline constexpr int kEmojiSide = 128;
+// The zoom range the user can choose; the scripted run may set any number.
+inline constexpr double kMinZoom = 1.0;
+inline constexpr double kMaxZoom = 5.0;
+
+// A picture of a given size seen through the crop square at a given zoom. The size is the nominal
+// size for the on-screen geometry and the pixel size for the render; only its aspect ratio matters
+// for where things land, which is why both agree.
+class CropFrame {
+public:
+    CropFrame(QSizeF pictureSize, double zoom) : w_(pictureSize.width()), h_(pictureSize.height()), zoom_(zoom) {}
+
+    // Both sides positive (false for zero, negative and not-a-number sides).
+    bool hasArea() const { return w_ > 0 && h_ > 0; }
+    double shorterSide() const { return h_ < w_ ? h_ : w_; }
+    // Crop-area pixels per picture unit: the fill scale first, then the zoom, in that order.
+    double scale() const { return (kCropSide / shorterSide()) * zoom_; }
+    // How far the picture's centre may move from the square's centre while it still covers it.
+    QPointF limits() const;
+    // The allowed offset nearest to a proposed one; (0, 0) for a picture without area.
+    QPointF clamp(QPointF proposed) const;
+    // The rectangle of the picture, in picture units, that the square shows at this offset.
+    QRectF cropRect(QPointF offset) const;
+    // Where the whole picture is drawn inside a square of the given side, in that square's pixels.
+    QRectF placement(QPointF offset, double side) const;
+
+private:
+    double w_;
+    double h_;
+    double zoom_;
+};
+
+// The clamp of the editor: with no picture every offset collapses to the centre.
+QPointF clampedOffset(std::optional<QSizeF> pictureSize, double zoom, QPointF proposed);
+
+// The whole pixels of a W x H bitmap that the crop square shows: the crop rectangle intersected with
+// the bitmap, expanded outward to whole pixels. Nothing when the zoom is not a positive finite
+// number, when there is no overlap, or when the overlap is 1 pixel or less on either axis.
+std::optional<QRect> emojiSourcePixels(int width, int height, double zoom, QPointF offset);
+
+} // namespace cropling

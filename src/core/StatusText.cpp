@@ -1,0 +1,52 @@
+#include "StatusText.h"
+
+#include "core/CropGeometry.h"
+
+#include <QCoreApplication>
+
+#include <cstdio>
+
+namespace cropling {
+
+namespace {
+
+// The translation context of these texts.
+struct StatusText {
+    Q_DECLARE_TR_FUNCTIONS(StatusText)
+};
+
+} // namespace
+
+QString exportName(const QString& emojiName) { return emojiName.isEmpty() ? QStringLiteral("emoji") : emojiName; }
+
+QString exportFileName(const QString& emojiName) { return exportName(emojiName) + QStringLiteral(".png"); }
+
+QString emojiSizeText() { return QStringLiteral("%1×%1").arg(kEmojiSide); }
+
+QString kilobytes(long long bytes) {
+    // printf rounds exactly, ties to even, and "%.0f" has no decimal separator for a locale to change.
+    char text[64];
+    std::snprintf(text, sizeof text, "%.0f", double(bytes) / 1024.0);
+    return QString::fromLatin1(text);
+}
+
+// The multi-argument arg() fills every marker in one pass, so a "%2" inside a file name stays as typed.
+QString savedMessage(const QString& fileName, long long bytes) {
+    return StatusText::tr("Saved %1 — %2, %3 KB").arg(fileName, emojiSizeText(), kilobytes(bytes));
+}
+
+QString copiedMessage(const QString& emojiName) {
+    return StatusText::tr("Copied %1 to clipboard — %2").arg(exportFileName(emojiName), emojiSizeText());
+}
+
+QString saveFailedMessage(const QString& reason) { return StatusText::tr("Save failed: %1").arg(reason); }
+
+QString renderFailedMessage() { return StatusText::tr("Couldn't render the emoji."); }
+
+QString couldNotOpenMessage(const QString& fileName) { return StatusText::tr("Couldn't open %1").arg(fileName); }
+
+QString noImageOnClipboardMessage() { return StatusText::tr("No image on the clipboard."); }
+
+QString noPictureMessage() { return StatusText::tr("No picture to export."); }
+
+} // namespace cropling

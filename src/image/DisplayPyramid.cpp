@@ -1,0 +1,52 @@
+#include "DisplayPyramid.h"
+
+#include "image/Resampler.h"
+#include "image/VipsBytes.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace cropling {
+
+namespace {
+
+QImage toQImage(const vips::VImage& rgb8) {
+    VipsBytes pixels = VipsBytes::pixelsOf(rgb8);
+    const bool alpha = rgb8.bands() == 4;
+    // The QImage owns the memory from here on and frees it with the buffer's own g_free.
+    void* data = pixels.release();
+    QImage wrapped(static_cast<const uchar*>(data), rgb8.width(), rgb8.height(), rgb8.width() * rgb8.bands(),
+                   alpha ? QImage::Format_RGBA8888 : QImage::Format_RGB888, g_free, data);
+    // Premultiplied ARGB32 is what the raster painter draws from fastest.
+    return wrapped.convertToFormat(QImage::Format_ARGB32_Premultiplied);
+}
+
+} // namespace
+
+DisplayPyramid::DisplayPyramid(const vips::VImage& picture) : fullWidth_(picture.width()) {
+    const int shorter = std::min(picture.width(), picture.height());
+    if (shorter > kTopShorterSide) {
+        const double f = double(kTopShorterSide) / shorter;
+        const int w = std::max(1, int(std::lround(picture.width() * f)));
+        const int h = std::max(1, int(std::lround(picture.height() * f)));
+        levels_.push_back(toQImage(resampleTo(picture, w, h)));
+    } else {
+        levels_.push_back(toQImage(picture));
+    }
+    // Exact halvings: a 2x2 average on premultiplied pixels is the right filter for these.
+    while (std::min(levels_.back().width(), levels_.back().height()) >= 32) {
+        const QImage& last = levels_.back();
+        levels_.push_back(last.scaled(std::max(1, last.width() / 2), std::max(1, last.height() / 2),
+                                      Qt::IgnoreAspectRatio, Qt::SmoothTransformation));
+    }
+}
+
+const QImage& DisplayPyramid::levelFor(double devicePixelsPerPixel) const {
+    for (auto it = levels_.rbegin(); it != levels_.rend(); ++it) {
+        if (double(it->width()) / fullWidth_ >= devicePixelsPerPixel)
+            return *it;
+    }
+    return levels_.front();
+}
+
+} // namespace cropling

@@ -1,0 +1,16 @@
+#pragma once
+
+// Writing exported files so that nothing half-written is ever left behind.
+
+#include <QByteArray>
+#include <QString>
+
+namespace cropling {
+
+// Writes through a temporary file in the same folder and renames it over the target, so a failed
+// write (disk full, no permission, missing folder) leaves any existing file untouched and no
+// partial PNG. The path is bytes and may be relative to the working directory. On failure returns
+// false and, when asked, says why in words a person can read.
+[[nodiscard]] bool writeFileAtomically(const QByteArray& path, const QByteArray& data, QString* error = nullptr);
+
+} // namespace cropling

@@ -1,0 +1,84 @@
+#pragma once
+
+// The editor of one window: the picture, its framing, the emoji's name and the status message, and
+// every operation on them. Each property has its own notify signal, so a view repaints only for
+// what it shows; a write is visible at once to the next read.
+
+#include "image/Picture.h"
+
+#include <QObject>
+#include <QPointF>
+#include <QString>
+#include <QUrl>
+
+#include <functional>
+#include <optional>
+
+class QMimeData;
+
+namespace cropling {
+
+class EmojiEditor : public QObject {
+    Q_OBJECT
+public:
+    explicit EmojiEditor(QObject* parent = nullptr);
+
+    const PicturePtr& image() const { return image_; }
+    double zoom() const { return zoom_; }
+    // The picture's centre relative to the crop square's centre, in the square's logical pixels.
+    QPointF offset() const { return offset_; }
+    const QString& emojiName() const { return emojiName_; }
+    const std::optional<QString>& statusMessage() const { return statusMessage_; }
+
+    // Intake: every new picture comes through setImage, which also resets the framing, takes the
+    // name and clears the status message.
+    void setImage(PicturePtr picture, const QString& name);
+    void load(const QUrl& url);
+    void pasteFromClipboard();
+    void pasteFrom(const QMimeData* clipboard);
+    // Accepts a drop that carries a file location and loads the first one once control returns to
+    // the event loop; false (and nothing happens) for any other drop.
+    bool handleDrop(const QMimeData* dropped);
+
+    // Framing. Every offset that is stored has been clamped to the current picture and zoom.
+    QPointF clamped(QPointF proposed) const;
+    void setOffset(QPointF proposed);
+    // A zoom from the user (slider, reset): the offset is pulled back inside the new limits.
+    void setZoom(double zoom);
+    // A zoom from a script, stored as given with no range check, and the offset left as it is.
+    void setZoomUnclamped(double zoom);
+    void resetCrop();
+
+    void setEmojiName(const QString& name);
+    void setStatusMessage(std::optional<QString> message);
+
+    // Export.
+    std::optional<QByteArray> renderEmojiPNG(int outputSize) const;
+    void save();
+    void copyToClipboard();
+
+    // Where save() asks for the location: given the suggested file name, a path or nothing for a
+    // cancel. The window puts its own file dialog here; tests put a stand-in. Without one a save
+    // renders but writes nothing.
+    using SaveDialog = std::function<std::optional<QByteArray>(const QString& suggestedFileName)>;
+    void setSaveDialog(SaveDialog dialog) { saveDialog_ = std::move(dialog); }
+
+Q_SIGNALS:
+    void imageChanged();
+    void framingChanged();
+    void nameChanged();
+    void statusChanged();
+
+private:
+    bool storeZoom(double zoom);
+    bool storeOffset(QPointF offset);
+
+    PicturePtr image_;
+    double zoom_ = 1.0;
+    QPointF offset_{0, 0};
+    QString emojiName_;
+    std::optional<QString> statusMessage_;
+    SaveDialog saveDialog_;
+};
+
+} // namespace cropling

@@ -1,0 +1,36 @@
+#include "SymbolLabel.h"
+
+#include <QEvent>
+#include <QIcon>
+#include <QPainter>
+
+namespace cropling {
+
+SymbolLabel::SymbolLabel(const QString& resource, QSize size, theme::Emphasis emphasis,
+                         const QString& accessibleName, QWidget* parent)
+    : QLabel(parent), resource_(resource), size_(size), emphasis_(emphasis) {
+    setFixedSize(size);
+    setAccessibleName(accessibleName);
+}
+
+void SymbolLabel::changeEvent(QEvent* event) {
+    if (event->type() == QEvent::ApplicationPaletteChange || event->type() == QEvent::PaletteChange)
+        update();
+    QLabel::changeEvent(event);
+}
+
+void SymbolLabel::paintEvent(QPaintEvent*) {
+    const double dpr = devicePixelRatioF();
+    const QColor colour = theme::textColor(emphasis_);
+    if (cached_.isNull() || cached_.devicePixelRatio() != dpr || cachedColour_ != colour) {
+        cached_ = QIcon(resource_).pixmap(size_, dpr);
+        QPainter tint(&cached_);
+        tint.setCompositionMode(QPainter::CompositionMode_SourceIn);
+        tint.fillRect(QRect(QPoint(0, 0), size_), colour);
+        cachedColour_ = colour;
+    }
+    QPainter painter(this);
+    painter.drawPixmap(QPointF(0, 0), cached_);
+}
+
+} // namespace cropling

@@ -1,0 +1,48 @@
+#include "Theme.h"
+
+#include <QApplication>
+#include <QFontDatabase>
+#include <QPalette>
+#include <QWidget>
+
+namespace cropling::theme {
+
+QFont titleFont() {
+    QFont font = QApplication::font();
+    font.setBold(true);
+    font.setPointSizeF(font.pointSizeF() * 1.1);
+    return font;
+}
+
+QFont smallFont() {
+    QFont font = QApplication::font();
+    font.setPointSizeF(font.pointSizeF() * 0.85);
+    return font;
+}
+
+QFont fixedFont() {
+    QFont font = QFontDatabase::systemFont(QFontDatabase::FixedFont);
+    font.setPointSizeF(QApplication::font().pointSizeF());
+    return font;
+}
+
+QColor emphasised(const QColor& foreground, Emphasis emphasis) {
+    static constexpr double kOpacity[] = {1.0, 0.5, 0.26, 0.1};
+    QColor c = foreground;
+    c.setAlphaF(float(foreground.alphaF() * kOpacity[int(emphasis)]));
+    return c;
+}
+
+QColor textColor(Emphasis emphasis) {
+    return emphasised(QApplication::palette().color(QPalette::WindowText), emphasis);
+}
+
+QColor separatorColor() { return textColor(Emphasis::Faint); }
+
+void setTextColor(QWidget* widget, const QColor& colour) {
+    QPalette p = widget->palette();
+    p.setColor(QPalette::WindowText, colour);
+    widget->setPalette(p);
+}
+
+} // namespace cropling::theme

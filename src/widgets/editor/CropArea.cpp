@@ -1,0 +1,134 @@
+#include "CropArea.h"
+
+#include "core/CropGeometry.h"
+#include "model/EmojiEditor.h"
+#include "model/PasteIntake.h"
+#include "widgets/Checkerboard.h"
+#include "widgets/PicturePainter.h"
+#include "widgets/RoundedLayer.h"
+#include "widgets/SymbolLabel.h"
+#include "widgets/ThirdsGrid.h"
+#include "widgets/TintedLabel.h"
+
+#include <QDragEnterEvent>
+#include <QMimeData>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QVBoxLayout>
+
+#include <cmath>
+
+namespace cropling {
+
+CropArea::CropArea(EmojiEditor* editor, QWidget* parent) : QWidget(parent), editor_(editor) {
+    setFixedSize(int(kCropSide), int(kCropSide));
+    setAcceptDrops(true);
+    setAccessibleName(tr("Crop area"));
+    setAccessibleDescription(tr("Drag to reposition the picture"));
+
+    placeholder_ = new QWidget(this);
+    auto* layout = new QVBoxLayout(placeholder_);
+    layout->setSpacing(8);
+    layout->setAlignment(Qt::AlignCenter);
+    auto* symbol = new SymbolLabel(QStringLiteral(":/icons/add-photo.svg"), QSize(48, 40), theme::Emphasis::Medium,
+                                   tr("Add photo"), placeholder_);
+    auto* text = new TintedLabel(tr("Drop or paste a photo here\nor click to choose"), theme::Emphasis::Medium,
+                                 placeholder_);
+    text->setAlignment(Qt::AlignCenter);
+    layout->addWidget(symbol, 0, Qt::AlignCenter);
+    layout->addWidget(text);
+    placeholder_->setGeometry(rect());
+    // Clicks go to the square itself, which opens the chooser.
+    placeholder_->setAttribute(Qt::WA_TransparentForMouseEvents);
+    placeholder_->setVisible(!editor_->image());
+
+    connect(editor_, &EmojiEditor::imageChanged, this, [this] {
+        placeholder_->setVisible(!editor_->image());
+        update();
+    });
+    connect(editor_, &EmojiEditor::framingChanged, this, qOverload<>(&QWidget::update));
+}
+
+void CropArea::paintEvent(QPaintEvent*) {
+    const double side = kCropSide;
+    const QRectF square(0, 0, side, side);
+    QPainter painter(this);
+    RoundedLayer::paint(painter, side, kCornerRadius, [this, side](QPainter& layer, double dpr) {
+        Checkerboard::paint(layer, QSizeF(side, side));
+        if (const auto& picture = editor_->image()) {
+            PicturePainter::paint(layer, *picture, editor_->zoom(), editor_->offset(), side, dpr);
+            ThirdsGrid::paint(layer, side);
+        }
+    });
+
+    painter.setRenderHint(QPainter::Antialiasing, true);
+    // The stroke lies wholly inside the square: inset by half its width.
+    const double width = dropHighlighted_ ? 2.0 : 1.0;
+    QColor colour = dropHighlighted_ ? palette().color(QPalette::Highlight) : theme::textColor(theme::Emphasis::Medium);
+    if (!dropHighlighted_)
+        colour.setAlphaF(colour.alphaF() * 0.4f);
+    painter.setPen(QPen(colour, width));
+    painter.setBrush(Qt::NoBrush);
+    const double inset = width / 2;
+    painter.drawRoundedRect(square.adjusted(inset, inset, -inset, -inset), kCornerRadius - inset, kCornerRadius - inset);
+}
+
+void CropArea::mousePressEvent(QMouseEvent* event) {
+    if (event->button() != Qt::LeftButton)
+        return QWidget::mousePressEvent(event);
+    pressPosition_ = event->position();
+    dragging_ = false;
+}
+
+void CropArea::mouseMoveEvent(QMouseEvent* event) {
+    if (!pressPosition_)
+        return;
+    const QPointF translation = event->position() - *pressPosition_;
+    if (!dragging_ && std::hypot(translation.x(), translation.y()) < kDragThreshold)
+        return;
+    dragging_ = true;
+    if (!editor_->image())
+        return;
+    if (!dragBase_)
+        dragBase_ = editor_->offset();
+    editor_->setOffset(*dragBase_ + translation);
+}
+
+void CropArea::mouseReleaseEvent(QMouseEvent* event) {
+    if (event->button() != Qt::LeftButton || !pressPosition_)
+        return QWidget::mouseReleaseEvent(event);
+    pressPosition_.reset();
+    dragBase_.reset();
+    if (dragging_)
+        dragging_ = false;
+    else if (!editor_->image())
+        Q_EMIT chooseRequested();
+}
+
+void CropArea::setDropHighlighted(bool highlighted) {
+    if (highlighted == dropHighlighted_)
+        return;
+    dropHighlighted_ = highlighted;
+    update();
+}
+
+void CropArea::dragEnterEvent(QDragEnterEvent* event) {
+    // Only drags that carry a file location are taken; text and bare image data are refused and
+    // leave the border as it is.
+    if (!firstDroppedFile(event->mimeData()))
+        return event->ignore();
+    event->acceptProposedAction();
+    setDropHighlighted(true);
+}
+
+void CropArea::dragLeaveEvent(QDragLeaveEvent*) { setDropHighlighted(false); }
+
+void CropArea::dropEvent(QDropEvent* event) {
+    setDropHighlighted(false);
+    if (editor_->handleDrop(event->mimeData()))
+        event->acceptProposedAction();
+    else
+        event->ignore();
+}
+
+} // namespace cropling

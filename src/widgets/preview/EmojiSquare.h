@@ -1,0 +1,31 @@
+#pragma once
+
+// One emoji position of the chat preview: the live framed picture clipped to a rounded square of
+// radius side x 0.12, or, without a picture, a faint placeholder square.
+
+#include <QColor>
+#include <QWidget>
+
+namespace cropling {
+
+class EmojiEditor;
+
+class EmojiSquare : public QWidget {
+    Q_OBJECT
+public:
+    EmojiSquare(EmojiEditor* editor, double side, QWidget* parent = nullptr);
+
+    // The foreground whose faintest level fills the placeholder; invalid means the window's own.
+    void setForeground(const QColor& foreground);
+    double cornerRadius() const { return side_ * 0.12; }
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+
+private:
+    EmojiEditor* editor_;
+    double side_;
+    QColor foreground_;
+};
+
+} // namespace cropling

@@ -1,0 +1,52 @@
+#include "MessageRow.h"
+
+#include "widgets/Theme.h"
+#include "widgets/TintedLabel.h"
+#include "widgets/preview/Avatar.h"
+#include "widgets/preview/HeaderLine.h"
+
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QVBoxLayout>
+
+namespace cropling {
+
+namespace {
+
+QFont pixelFont(int pixels, bool bold) {
+    QFont font;
+    font.setPixelSize(pixels);
+    font.setBold(bold);
+    return font;
+}
+
+} // namespace
+
+MessageRow::MessageRow(const QColor& textColour, const QString& name, const QString& time, QWidget* body,
+                       QWidget* parent)
+    : QWidget(parent) {
+    auto* row = new QHBoxLayout(this);
+    row->setContentsMargins(0, 0, 0, 0);
+    row->setSpacing(10);
+    row->addWidget(new Avatar(QStringLiteral("Y"), this), 0, Qt::AlignTop);
+
+    name_ = new QLabel(name, this);
+    name_->setTextFormat(Qt::PlainText);
+    name_->setFont(pixelFont(15, true));
+    auto* timeLabel = new TintedLabel(time, theme::Emphasis::Medium, this);
+    timeLabel->setTextFormat(Qt::PlainText);
+    timeLabel->setFont(pixelFont(12, false));
+
+    auto* text = new QVBoxLayout;
+    text->setSpacing(3);
+    text->setContentsMargins(0, 0, 0, 0);
+    text->addWidget(new HeaderLine(name_, timeLabel, this), 0, Qt::AlignLeft);
+    text->addWidget(body, 0, Qt::AlignLeft);
+    row->addLayout(text);
+    row->addStretch(1);
+    setTextColour(textColour);
+}
+
+void MessageRow::setTextColour(const QColor& colour) { theme::setTextColor(name_, colour); }
+
+} // namespace cropling

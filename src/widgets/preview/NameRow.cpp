@@ -1,0 +1,52 @@
+#include "NameRow.h"
+
+#include "model/EmojiEditor.h"
+#include "widgets/Theme.h"
+#include "widgets/TintedLabel.h"
+
+#include <QHBoxLayout>
+#include <QLineEdit>
+#include <QPainter>
+#include <QPainterPath>
+
+namespace cropling {
+
+NameRow::NameRow(EmojiEditor* editor, QWidget* parent) : QWidget(parent), editor_(editor) {
+    setFont(theme::fixedFont());
+    auto* row = new QHBoxLayout(this);
+    row->setContentsMargins(6, 6, 6, 6);
+    field_ = new QLineEdit(this);
+    field_->setFrame(false);
+    field_->setFixedWidth(160);
+    field_->setPlaceholderText(tr("emoji-name"));
+    field_->setAccessibleName(tr("Emoji name"));
+    // The field draws no ground of its own; the row's rounded ground shows through.
+    QPalette p = field_->palette();
+    p.setColor(QPalette::Base, Qt::transparent);
+    field_->setPalette(p);
+    row->addWidget(new TintedLabel(QStringLiteral(":"), theme::Emphasis::Medium, this));
+    row->addWidget(field_);
+    row->addWidget(new TintedLabel(QStringLiteral(":"), theme::Emphasis::Medium, this));
+    setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
+
+    connect(field_, &QLineEdit::textEdited, editor_, &EmojiEditor::setEmojiName);
+    connect(editor_, &EmojiEditor::nameChanged, this, &NameRow::showName);
+    showName();
+}
+
+void NameRow::showName() {
+    if (field_->text() != editor_->emojiName())
+        field_->setText(editor_->emojiName());
+}
+
+void NameRow::paintEvent(QPaintEvent*) {
+    QPainter painter(this);
+    painter.setRenderHint(QPainter::Antialiasing, true);
+    QColor ground = theme::textColor(theme::Emphasis::Faint);
+    ground.setAlphaF(ground.alphaF() * 0.5f);
+    QPainterPath rounded;
+    rounded.addRoundedRect(QRectF(rect()), 6, 6);
+    painter.fillPath(rounded, ground);
+}
+
+} // namespace cropling

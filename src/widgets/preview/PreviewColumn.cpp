@@ -1,0 +1,119 @@
+#include "PreviewColumn.h"
+
+#include "core/StatusText.h"
+#include "model/EmojiEditor.h"
+#include "widgets/Divider.h"
+#include "widgets/Theme.h"
+#include "widgets/TintedLabel.h"
+#include "widgets/preview/ChatMockup.h"
+#include "widgets/preview/NameRow.h"
+
+#include <QAction>
+#include <QButtonGroup>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+namespace cropling {
+
+namespace {
+
+// A button that mirrors an action: its text, its enabled state, and a click triggers it. The
+// shortcut stays with the action alone.
+QPushButton* buttonFor(QAction* action, QWidget* parent) {
+    auto* button = new QPushButton(action->text(), parent);
+    button->setAutoDefault(false);
+    button->setEnabled(action->isEnabled());
+    button->setToolTip(action->shortcut().toString(QKeySequence::NativeText));
+    QObject::connect(button, &QPushButton::clicked, action, &QAction::trigger);
+    QObject::connect(action, &QAction::changed, button, [button, action] { button->setEnabled(action->isEnabled()); });
+    return button;
+}
+
+QPushButton* segment(const QString& text, QWidget* parent) {
+    auto* button = new QPushButton(text, parent);
+    button->setCheckable(true);
+    button->setAutoDefault(false);
+    return button;
+}
+
+} // namespace
+
+QString PreviewColumn::note() {
+    return tr("Saves a %1 PNG — Slack's max size for custom emoji.\nUpload it at Slack → Customize Workspace → Emoji.")
+        .arg(emojiSizeText());
+}
+
+PreviewColumn::PreviewColumn(EmojiEditor* editor, QAction* save, QAction* copy, QWidget* parent)
+    : QWidget(parent), editor_(editor) {
+    auto* column = new QVBoxLayout(this);
+    column->setContentsMargins(0, 0, 0, 0);
+    column->setSpacing(12);
+    column->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+
+    auto* header = new QHBoxLayout;
+    auto* title = new QLabel(tr("Slack Preview"), this);
+    title->setFont(theme::titleFont());
+    header->addWidget(title);
+    header->addStretch(1);
+    auto* appearance = new QWidget(this);
+    appearance->setFixedWidth(140);
+    appearance->setAccessibleName(tr("Preview appearance"));
+    auto* segments = new QHBoxLayout(appearance);
+    segments->setContentsMargins(0, 0, 0, 0);
+    segments->setSpacing(0);
+    QPushButton* light = segment(tr("Light"), appearance);
+    QPushButton* dark = segment(tr("Dark"), appearance);
+    auto* group = new QButtonGroup(appearance);
+    group->setExclusive(true);
+    group->addButton(light);
+    group->addButton(dark);
+    segments->addWidget(light);
+    segments->addWidget(dark);
+    header->addWidget(appearance);
+    column->addLayout(header);
+
+    mockup_ = new ChatMockup(editor_, this);
+    column->addWidget(mockup_);
+    column->addWidget(new Divider(this));
+    column->addWidget(new NameRow(editor_, this), 0, Qt::AlignLeft);
+
+    auto* buttons = new QHBoxLayout;
+    buttons->addWidget(buttonFor(save, this));
+    buttons->addWidget(buttonFor(copy, this));
+    buttons->addStretch(1);
+    column->addLayout(buttons);
+
+    auto* status = new TintedLabel(QString(), theme::Emphasis::Medium, this);
+    status->setTextFormat(Qt::PlainText); // file names with * _ < & show as they are
+    status->setFont(theme::smallFont());
+    status->setWordWrap(true);
+    status->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    status_ = status;
+    column->addWidget(status_);
+
+    auto* noteLabel = new TintedLabel(note(), theme::Emphasis::Low, this);
+    noteLabel->setTextFormat(Qt::PlainText);
+    noteLabel->setFont(theme::smallFont());
+    noteLabel->setWordWrap(true);
+    column->addWidget(noteLabel);
+
+    setFixedWidth(ChatMockup::kWidth);
+    light->setChecked(!mockup_->isDark());
+    dark->setChecked(mockup_->isDark());
+    connect(light, &QPushButton::clicked, mockup_, [this] { mockup_->setDark(false); });
+    connect(dark, &QPushButton::clicked, mockup_, [this] { mockup_->setDark(true); });
+    connect(mockup_, &ChatMockup::darkChanged, this, [light, dark](bool isDark) { (isDark ? dark : light)->setChecked(true); });
+    connect(editor_, &EmojiEditor::statusChanged, this, &PreviewColumn::showStatus);
+    showStatus();
+}
+
+void PreviewColumn::showStatus() {
+    const auto& message = editor_->statusMessage();
+    // Without a message the line does not exist: no space and no gap.
+    status_->setVisible(message.has_value());
+    status_->setText(message.value_or(QString()));
+}
+
+} // namespace cropling

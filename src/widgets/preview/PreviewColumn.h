@@ -1,0 +1,34 @@
+#pragma once
+
+// The right column: the preview header with the Light/Dark switch, the chat mockup, the name row,
+// the export buttons, the status line and the note on the export size.
+
+#include <QWidget>
+
+class QAction;
+class QLabel;
+class QPushButton;
+
+namespace cropling {
+
+class ChatMockup;
+class EmojiEditor;
+
+class PreviewColumn : public QWidget {
+    Q_OBJECT
+public:
+    // The export buttons mirror the window's save and copy actions.
+    PreviewColumn(EmojiEditor* editor, QAction* save, QAction* copy, QWidget* parent = nullptr);
+
+    static QString note();
+    ChatMockup* mockup() const { return mockup_; }
+
+private:
+    void showStatus();
+
+    EmojiEditor* editor_;
+    ChatMockup* mockup_;
+    QLabel* status_;
+};
+
+} // namespace cropling

@@ -1,0 +1,101 @@
+#include "PictureFixtures.h"
+
+#include "core/StatusText.h"
+#include "io/LocalPath.h"
+#include "model/EmojiEditor.h"
+
+#include <QClipboard>
+#include <QFile>
+#include <QGuiApplication>
+#include <QMimeData>
+
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+
+using namespace cropling;
+using namespace cropling::test;
+
+namespace {
+
+void loadSample(EmojiEditor& editor) {
+    editor.load(urlFromLocalPath(writeTempFile(
+        "sample.png", encode(makeImage(200, 160, 3, [](int x, int y, int b) { return (x + y + b * 50) & 255; }), ".png"))));
+    ASSERT_TRUE(editor.image());
+}
+
+} // namespace
+
+TEST(SaveFlow, CancelConfirmRenameAndFailure) {
+    EmojiEditor editor;
+    QString suggested;
+    std::optional<QByteArray> answer;
+    editor.setSaveDialog([&](const QString& name) {
+        suggested = name;
+        return answer;
+    });
+
+    editor.save();
+    EXPECT_EQ(editor.statusMessage(), QStringLiteral("Couldn't render the emoji."));
+    EXPECT_TRUE(suggested.isEmpty()); // no dialog without a picture
+
+    loadSample(editor);
+    editor.setEmojiName(QString());
+    answer = tempFolder() + "/Renamed Party.png";
+    editor.save();
+    EXPECT_EQ(suggested, QStringLiteral("emoji.png"));
+    const QByteArray saved = readFile(*answer);
+    ASSERT_FALSE(saved.isEmpty());
+    EXPECT_EQ(saved, *editor.renderEmojiPNG(128));
+    EXPECT_EQ(editor.statusMessage(), savedMessage(QStringLiteral("Renamed Party.png"), saved.size()));
+
+    const auto before = editor.statusMessage();
+    answer.reset();
+    editor.save();
+    EXPECT_EQ(editor.statusMessage(), before);
+
+    answer = tempFolder() + "/missing-folder/x.png";
+    editor.save();
+    EXPECT_EQ(editor.statusMessage(), QStringLiteral("Save failed: No such file or directory"));
+}
+
+TEST(CopyFlow, PutsPngAndFileOnTheClipboard) {
+    const QByteArray runtime = tempFolder() + "/runtime";
+    ::mkdir(runtime.constData(), 0700);
+    qputenv("XDG_RUNTIME_DIR", runtime);
+
+    EmojiEditor editor;
+    loadSample(editor);
+    editor.setEmojiName(QStringLiteral("party parrot"));
+    editor.copyToClipboard();
+    EXPECT_EQ(editor.statusMessage(), QStringLiteral("Copied party parrot.png to clipboard — 128×128"));
+    const QMimeData* data = QGuiApplication::clipboard()->mimeData();
+    ASSERT_TRUE(data);
+    const QByteArray png = *editor.renderEmojiPNG(128);
+    EXPECT_EQ(data->data(QStringLiteral("image/png")), png);
+    ASSERT_EQ(data->urls().size(), 1);
+    const QByteArray file = localPathBytes(data->urls().constFirst());
+    EXPECT_EQ(file, runtime + "/Cropling/party parrot.png");
+    EXPECT_EQ(readFile(file), png);
+    EXPECT_EQ(data->data(QStringLiteral("x-special/gnome-copied-files")),
+              "copy\n" + data->urls().constFirst().toEncoded());
+
+    // A name that would leave the folder writes no file; the PNG data still goes out.
+    editor.setEmojiName(QStringLiteral("../escape"));
+    editor.copyToClipboard();
+    EXPECT_EQ(editor.statusMessage(), QStringLiteral("Copied ../escape.png to clipboard — 128×128"));
+    data = QGuiApplication::clipboard()->mimeData();
+    EXPECT_TRUE(data->urls().isEmpty());
+    EXPECT_EQ(data->data(QStringLiteral("image/png")), png);
+    EXPECT_FALSE(QFile::exists(QFile::decodeName(runtime + "/escape.png")));
+}
+
+TEST(CopyFlow, NoPictureLeavesTheClipboardAlone) {
+    auto* marker = new QMimeData;
+    marker->setText(QStringLiteral("keep me"));
+    QGuiApplication::clipboard()->setMimeData(marker);
+    EmojiEditor editor;
+    editor.copyToClipboard();
+    EXPECT_EQ(editor.statusMessage(), QStringLiteral("Couldn't render the emoji."));
+    EXPECT_EQ(QGuiApplication::clipboard()->text(), QStringLiteral("keep me"));
+}

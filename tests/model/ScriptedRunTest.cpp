@@ -1,0 +1,134 @@
+#include "PictureFixtures.h"
+
+#include "model/ScriptedRun.h"
+#include "model/EmojiEditor.h"
+#include "core/CropGeometry.h"
+
+#include <QClipboard>
+#include <QFile>
+#include <QGuiApplication>
+#include <QMimeData>
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+using namespace cropling;
+using namespace cropling::test;
+
+namespace {
+
+QByteArray landscapeFile() {
+    static const QByteArray path = writeTempFile(
+        "Wide Shot.png", encode(makeImage(400, 300, 3, [](int x, int y, int b) { return (x * 3 + y * (b + 1)) & 255; }), ".png"));
+    return path;
+}
+
+ScriptedRunEnvironment saveRun(const QByteArray& output) {
+    ScriptedRunEnvironment env;
+    env.open = landscapeFile();
+    env.save = output;
+    return env;
+}
+
+} // namespace
+
+TEST(ScriptedRun, OpenAloneStaysInteractiveAndSaveAloneDoesNothing) {
+    EmojiEditor editor;
+    ScriptedRunEnvironment env;
+    env.save = tempFolder() + "/unused.png";
+    EXPECT_FALSE(runScripted(editor, env).batch);
+    EXPECT_FALSE(editor.image());
+
+    env = {};
+    env.open = landscapeFile();
+    env.zoom = "3";
+    const ScriptedRunOutcome outcome = runScripted(editor, env);
+    EXPECT_FALSE(outcome.batch);
+    ASSERT_TRUE(editor.image());
+    EXPECT_EQ(editor.zoom(), 1); // the zoom only counts in a batch run
+    EXPECT_EQ(editor.emojiName(), QStringLiteral("wide-shot"));
+}
+
+TEST(ScriptedRun, SetsZoomAndClampedOffsetBeforeWriting) {
+    const QByteArray output = tempFolder() + "/zoomed.png";
+    EmojiEditor editor;
+    ScriptedRunEnvironment env = saveRun(output);
+    env.zoom = "2";
+    env.offsetX = "1e6";
+    env.offsetY = "-25";
+    const ScriptedRunOutcome outcome = runScripted(editor, env);
+    EXPECT_TRUE(outcome.batch);
+    EXPECT_FALSE(outcome.failure);
+    EXPECT_EQ(editor.zoom(), 2);
+    // 400 x 300 at zoom 2: limits (283.33, 170).
+    EXPECT_NEAR(editor.offset().x(), 850.0 / 3, 1e-9);
+    EXPECT_EQ(editor.offset().y(), -25);
+    QFile written(QFile::decodeName(output));
+    ASSERT_TRUE(written.open(QIODevice::ReadOnly));
+    EXPECT_EQ(written.readAll(), *editor.renderEmojiPNG(128));
+}
+
+TEST(ScriptedRun, OffsetNeedsBothHalvesAndRejectedNumbersAreSkipped) {
+    EmojiEditor editor;
+    ScriptedRunEnvironment env = saveRun(tempFolder() + "/half.png");
+    env.zoom = " 2";
+    env.offsetX = "40";
+    runScripted(editor, env);
+    EXPECT_EQ(editor.zoom(), 1);
+    EXPECT_EQ(editor.offset(), QPointF(0, 0));
+
+    env.offsetY = "1,5";
+    runScripted(editor, env);
+    EXPECT_EQ(editor.offset(), QPointF(0, 0));
+}
+
+TEST(ScriptedRun, ReportsWhyNothingWasDelivered) {
+    EmojiEditor editor;
+    ScriptedRunEnvironment env = saveRun(tempFolder() + "/no-such-folder/out.png");
+    ScriptedRunOutcome outcome = runScripted(editor, env);
+    ASSERT_TRUE(outcome.failure);
+    EXPECT_TRUE(outcome.failure->startsWith(QStringLiteral("Save failed: ")));
+    EXPECT_EQ(outcome.exitCode(), 1);
+
+    const QByteArray output = tempFolder() + "/nan.png";
+    env = saveRun(output);
+    env.zoom = "nan";
+    outcome = runScripted(editor, env);
+    EXPECT_EQ(outcome.failure, QStringLiteral("Couldn't render the emoji."));
+    EXPECT_FALSE(QFile::exists(QFile::decodeName(output)));
+
+    env = saveRun(output);
+    env.open = tempFolder() + "/absent.png";
+    EmojiEditor fresh;
+    outcome = runScripted(fresh, env);
+    EXPECT_EQ(outcome.failure, QStringLiteral("Couldn't open absent.png"));
+}
+
+TEST(ScriptedRun, ZoomBelowOneStretchesTheWholePicture) {
+    const QByteArray output = tempFolder() + "/stretched.png";
+    EmojiEditor editor;
+    ScriptedRunEnvironment env = saveRun(output);
+    env.zoom = "0.5";
+    EXPECT_FALSE(runScripted(editor, env).failure);
+    EXPECT_EQ(emojiSourcePixels(400, 300, editor.zoom(), editor.offset()), (QRect(0, 0, 400, 300)));
+    QFile written(QFile::decodeName(output));
+    ASSERT_TRUE(written.open(QIODevice::ReadOnly));
+    const Rgba png = decodePng(written.readAll());
+    EXPECT_EQ(png.width, 128);
+    EXPECT_EQ(png.at(0, 0, 3), 255); // no transparent margin
+}
+
+TEST(ScriptedRun, CopyFillsTheClipboardAndWritesNoFileAtTheSavePath) {
+    const QByteArray output = tempFolder() + "/not-written.png";
+    EmojiEditor editor;
+    ScriptedRunEnvironment env = saveRun(output);
+    env.copy = QByteArray(); // present, empty
+    const ScriptedRunOutcome outcome = runScripted(editor, env);
+    EXPECT_TRUE(outcome.copied);
+    EXPECT_FALSE(outcome.failure);
+    EXPECT_FALSE(QFile::exists(QFile::decodeName(output)));
+    const QMimeData* clipboard = QGuiApplication::clipboard()->mimeData();
+    ASSERT_TRUE(clipboard);
+    EXPECT_EQ(clipboard->data(QStringLiteral("image/png")), *editor.renderEmojiPNG(128));
+}

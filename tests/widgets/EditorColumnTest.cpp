@@ -1,0 +1,198 @@
+#include "PictureFixtures.h"
+#include "WindowFixture.h"
+
+#include "app/WindowActions.h"
+#include "io/LocalPath.h"
+#include "widgets/Checkerboard.h"
+#include "widgets/ThirdsGrid.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QMimeData>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QSlider>
+
+#include <gtest/gtest.h>
+
+using namespace cropling;
+using namespace cropling::test;
+
+namespace {
+
+QStringList visibleButtons(QWidget* window) {
+    QStringList texts;
+    for (QPushButton* button : window->findChildren<QPushButton*>())
+        if (button->isVisibleTo(window) && !button->isCheckable())
+            texts << button->text();
+    return texts;
+}
+
+PicturePtr solidPicture(int w, int h) {
+    return makePicture(makeImage(w, h, 3, [](int x, int, int b) { return b == 0 ? x % 256 : 90; }));
+}
+
+void mouse(QWidget* target, QEvent::Type type, QPointF at, Qt::MouseButtons buttons) {
+    QMouseEvent event(type, at, target->mapToGlobal(at), Qt::LeftButton, buttons, Qt::NoModifier);
+    QApplication::sendEvent(target, &event);
+}
+
+using Window = WindowFixture;
+
+} // namespace
+
+TEST(EditorColumn, ControlsFollowWhetherAPictureIsLoaded) {
+    Window w;
+    EXPECT_EQ(visibleButtons(w.window), (QStringList{"Choose Photo…", "Paste Photo", "Save Emoji PNG…", "Copy to Clipboard"}));
+    QSlider* slider = w.window->findChild<QSlider*>();
+    EXPECT_FALSE(slider->isVisibleTo(w.window));
+    EXPECT_FALSE(w.window->actions()->save->isEnabled());
+    EXPECT_FALSE(w.window->actions()->copy->isEnabled());
+    EXPECT_TRUE(w.window->actions()->paste->isEnabled());
+    const int emptyHeight = w.window->sizeHint().height();
+
+    w.editor().setImage(solidPicture(400, 300), QStringLiteral("x"));
+    EXPECT_EQ(visibleButtons(w.window),
+              (QStringList{"Choose Another…", "Paste Photo", "Reset Crop", "Save Emoji PNG…", "Copy to Clipboard"}));
+    EXPECT_TRUE(slider->isVisibleTo(w.window));
+    EXPECT_EQ(slider->value(), slider->minimum());
+    EXPECT_EQ(slider->parentWidget()->width(), 340);
+    EXPECT_TRUE(w.window->actions()->save->isEnabled());
+    // The window grows for the zoom row and cannot be resized.
+    QApplication::processEvents();
+    EXPECT_GT(w.window->sizeHint().height(), emptyHeight);
+    EXPECT_EQ(w.window->minimumSize(), w.window->maximumSize());
+}
+
+TEST(EditorColumn, ColumnsSitTopAligned24PixelsApartWithA24PixelMargin) {
+    Window w;
+    QApplication::processEvents();
+    QWidget* content = w.window->centralWidget();
+    const QList<QWidget*> columns = content->findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly);
+    ASSERT_EQ(columns.size(), 2);
+    const QRect left = columns[0]->geometry(), right = columns[1]->geometry();
+    EXPECT_EQ(left.topLeft(), QPoint(24, 24));
+    EXPECT_EQ(right.top(), 24);
+    EXPECT_EQ(right.left() - left.right() - 1, 24);
+    EXPECT_EQ(content->width() - right.right() - 1, 24);
+}
+
+TEST(EditorColumn, SliderZoomsAndReclampsAndResetCentres) {
+    Window w;
+    w.editor().setImage(solidPicture(400, 300), QStringLiteral("x"));
+    QSlider* slider = w.window->findChild<QSlider*>();
+    slider->setValue(1000);
+    EXPECT_DOUBLE_EQ(w.editor().zoom(), 2.0);
+    w.editor().setOffset({1000, 1000});
+    EXPECT_NEAR(w.editor().offset().x(), 850.0 / 3, 1e-9);
+    slider->setValue(0);
+    // Back at zoom 1 the picture is pulled back just far enough to cover the square.
+    EXPECT_NEAR(w.editor().offset().x(), 170.0 / 3, 1e-9);
+    EXPECT_EQ(w.editor().offset().y(), 0);
+    slider->setValue(2500);
+    w.editor().resetCrop();
+    EXPECT_EQ(w.editor().zoom(), 1);
+    EXPECT_EQ(w.editor().offset(), QPointF(0, 0));
+    EXPECT_EQ(slider->value(), 0);
+}
+
+TEST(CropArea, DragNeedsTenPixelsThenFollowsFromAFixedBase) {
+    Window w;
+    w.editor().setImage(solidPicture(400, 300), QStringLiteral("x"));
+    w.editor().setZoom(2);
+    CropArea* area = w.cropArea();
+    QSignalSpy chooseRequests(area, &CropArea::chooseRequested);
+    mouse(area, QEvent::MouseButtonPress, {100, 100}, Qt::LeftButton);
+    mouse(area, QEvent::MouseMove, {106, 104}, Qt::LeftButton);
+    EXPECT_FALSE(area->isPanning());
+    EXPECT_EQ(w.editor().offset(), QPointF(0, 0));
+    mouse(area, QEvent::MouseMove, {112, 100}, Qt::LeftButton);
+    EXPECT_TRUE(area->isPanning());
+    EXPECT_EQ(w.editor().offset(), QPointF(12, 0));
+    mouse(area, QEvent::MouseMove, {100, 400}, Qt::LeftButton); // past the limit: stops there
+    EXPECT_EQ(w.editor().offset(), QPointF(0, 170));
+    mouse(area, QEvent::MouseMove, {80, 130}, Qt::LeftButton);  // and comes straight back
+    EXPECT_EQ(w.editor().offset(), QPointF(-20, 30));
+    mouse(area, QEvent::MouseButtonRelease, {80, 130}, Qt::NoButton);
+    EXPECT_FALSE(area->isPanning());
+    EXPECT_EQ(w.editor().offset(), QPointF(-20, 30));
+    EXPECT_EQ(chooseRequests.count(), 0); // a drag is no click
+}
+
+TEST(CropArea, AClickOpensTheChooserOnlyWhileEmpty) {
+    Window w;
+    CropArea* area = w.cropArea();
+    QSignalSpy requests(area, &CropArea::chooseRequested);
+    w.editor().setImage(solidPicture(50, 50), QStringLiteral("x"));
+    mouse(area, QEvent::MouseButtonPress, {2, 2}, Qt::LeftButton);
+    mouse(area, QEvent::MouseButtonRelease, {2, 2}, Qt::NoButton);
+    EXPECT_EQ(requests.count(), 0);
+
+    Window empty;
+    QSignalSpy chooser(empty.window->actions()->choosePhoto, &QAction::triggered);
+    // The very corner, outside the rounded edge, still counts.
+    mouse(empty.cropArea(), QEvent::MouseButtonPress, {0.5, 0.5}, Qt::LeftButton);
+    mouse(empty.cropArea(), QEvent::MouseButtonRelease, {0.5, 0.5}, Qt::NoButton);
+    EXPECT_EQ(chooser.count(), 1);
+}
+
+TEST(CropArea, OnlyFileDragsHighlightTheBorderAndDropLoadsTheFirstFile) {
+    Window w;
+    CropArea* area = w.cropArea();
+    const QColor idle = area->grab().toImage().pixelColor(0, 170);
+
+    QMimeData text;
+    text.setText(QStringLiteral("/tmp/a.png"));
+    text.setData(QStringLiteral("image/png"), encode(makeImage(4, 4, 3, [](int, int, int) { return 9; }), ".png"));
+    QDragEnterEvent refused(QPoint(100, 100), Qt::CopyAction, &text, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(area, &refused);
+    EXPECT_FALSE(refused.isAccepted());
+    EXPECT_FALSE(area->isDropHighlighted());
+
+    QMimeData files;
+    files.setUrls({QUrl(QStringLiteral("https://example.org/x.png")), urlFromLocalPath(writePictureFile("First Pick.png")),
+                   urlFromLocalPath(writePictureFile("second.png"))});
+    QDragEnterEvent enter(QPoint(100, 100), Qt::CopyAction, &files, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(area, &enter);
+    EXPECT_TRUE(enter.isAccepted());
+    EXPECT_TRUE(area->isDropHighlighted());
+    const QColor highlighted = area->grab().toImage().pixelColor(0, 170);
+    EXPECT_NE(highlighted, idle);
+    EXPECT_EQ(area->grab().toImage().pixelColor(1, 170), highlighted); // two pixels wide
+
+    QDropEvent drop(QPointF(100, 100), Qt::CopyAction, &files, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(area, &drop);
+    EXPECT_TRUE(drop.isAccepted());
+    EXPECT_FALSE(area->isDropHighlighted());
+    EXPECT_FALSE(w.editor().image()); // loaded only once the event loop turns
+    QApplication::processEvents();
+    ASSERT_TRUE(w.editor().image());
+    EXPECT_EQ(w.editor().emojiName(), QStringLiteral("first-pick"));
+    EXPECT_NE(area->grab().toImage().pixelColor(1, 170), highlighted); // back to one pixel
+}
+
+TEST(Decorations, CheckerboardCellsAndColours) {
+    const QList<QRectF> cells = Checkerboard::darkCells(QSizeF(340, 340));
+    EXPECT_EQ(cells.size(), 578);
+    EXPECT_EQ(cells[0], QRectF(0, 0, 10, 10));
+    EXPECT_EQ(cells[17], QRectF(10, 10, 10, 10)); // row 1 starts at x = 10
+    EXPECT_FALSE(cells.contains(QRectF(10, 0, 10, 10)));
+    EXPECT_EQ(Checkerboard::darkCells(QSizeF(345, 345)).last().bottom(), 350); // 35 rows, cut
+    EXPECT_TRUE(Checkerboard::darkCells(QSizeF(340, 0)).isEmpty());
+
+    QImage canvas(345, 345, QImage::Format_ARGB32_Premultiplied);
+    canvas.fill(Qt::transparent);
+    QPainter painter(&canvas);
+    Checkerboard::paint(painter, QSizeF(345, 345));
+    painter.end();
+    EXPECT_EQ(canvas.pixelColor(5, 5), QColor(217, 217, 217));
+    EXPECT_EQ(canvas.pixelColor(15, 5), QColor(242, 242, 242));
+    EXPECT_EQ(canvas.pixelColor(344, 344), QColor(217, 217, 217)); // the cut last cell is dark
+
+    const auto lines = ThirdsGrid::lines(340);
+    EXPECT_NEAR(lines[0].x1(), 113.333333, 1e-5);
+    EXPECT_NEAR(lines[3].y1(), 226.666667, 1e-5);
+    EXPECT_EQ(lines[1].length(), 340);
+}
