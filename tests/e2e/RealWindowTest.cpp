@@ -40,11 +40,11 @@ QString copiedFileName() {
 
 } // namespace
 
-TEST(RealWindow, ShowsTheCheckerboardIn340PointSquare) {
+TEST(RealWindow, ShowsTheCheckerboardIn340PixelSquare) {
     RunningApp app;
     const QImage shot = app.screenshot();
     ASSERT_FALSE(shot.isNull());
-    // The board runs from just inside the 1-point border on one side to just inside it on the other.
+    // The board runs from just inside the 1-pixel border on one side to just inside it on the other.
     const QPoint found = somewhereOnTheBoard(shot);
     ASSERT_NE(found, QPoint(-1, -1));
     const QPoint middle = found + QPoint(100, 100);
@@ -56,7 +56,7 @@ TEST(RealWindow, ShowsTheCheckerboardIn340PointSquare) {
     EXPECT_EQ(shot.pixel(square + QPoint(15, 5)), kLight); // the cell at (10, 0) is light
     EXPECT_EQ(shot.pixel(square + QPoint(15, 15)), kDark);
     EXPECT_EQ(shot.pixel(square + QPoint(335, 335)), kDark);
-    // The 24-point margin to the window's left edge.
+    // The 24-pixel margin to the window's left edge.
     EXPECT_EQ(square.x(), 24);
 }
 
@@ -77,7 +77,7 @@ TEST(RealWindow, DraggingPansThePictureOneToOneUpToTheLimit) {
     RunningApp app({photo});
     const QImage before = app.screenshot();
     // The loaded picture hides the checkerboard; find the square from the layout instead: it sits
-    // 24 points from the left, under the heading, and its middle row is picture.
+    // 24 pixels from the left, under the heading, and its middle row is picture.
     const QPoint origin = app.windowOrigin();
     const QPoint start = origin + QPoint(24 + 170, before.height() / 2 - 40);
     app.focus();
@@ -92,7 +92,7 @@ TEST(RealWindow, DraggingPansThePictureOneToOneUpToTheLimit) {
     ASSERT_TRUE(waitFor([] { return copiedFileName() == QStringLiteral("wide-field.png"); }));
     const QImage dragged = decodePng(clipboard(QStringLiteral("image/png")));
 
-    // 150 points to the left is past the limit of 56.67: the same as a scripted run asking for far more.
+    // 150 pixels to the left is past the limit of 56.67: the same as a scripted run asking for far more.
     const QString reference = scratchFolder() + QStringLiteral("/reference.png");
     const ToolResult run = runTool(appPath(), {}, appEnvironment({{"CROPLING_OPEN", photo}, {"CROPLING_TEST_SAVE", reference},
                                                                   {"CROPLING_TEST_OX", "-1000"}, {"CROPLING_TEST_OY", "0"}}));

@@ -79,7 +79,7 @@ TEST(ScriptedProcess, NumbersAreReadInTheCLocaleWhateverTheUsersLocale) {
 TEST(ScriptedProcess, OffsetNeedsBothHalvesAndIsClamped) {
     const ScriptRun plain = scripted({{"CROPLING_OPEN", photo()}, {"CROPLING_TEST_SAVE", ""}});
     EXPECT_EQ(scripted({{"CROPLING_OPEN", photo()}, {"CROPLING_TEST_SAVE", ""}, {"CROPLING_TEST_OX", "40"}}).png, plain.png);
-    // 800 x 600 at zoom 1 may move 56.67 points sideways: anything further is the same picture.
+    // 800 x 600 at zoom 1 may move 56.67 pixels sideways: anything further is the same picture.
     const ScriptRun far = scripted({{"CROPLING_OPEN", photo()}, {"CROPLING_TEST_SAVE", ""}, {"CROPLING_TEST_OX", "500"}, {"CROPLING_TEST_OY", "0"}});
     const ScriptRun limit = scripted({{"CROPLING_OPEN", photo()}, {"CROPLING_TEST_SAVE", ""}, {"CROPLING_TEST_OX", "56.666666666666667"}, {"CROPLING_TEST_OY", "0"}});
     EXPECT_NE(far.png, plain.png);

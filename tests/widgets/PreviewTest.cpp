@@ -62,9 +62,9 @@ TEST(ChatMockup, BorderLiesInsideTheRoundedBackground) {
     const int mid = image.height() / 2;
     const QColor edge = image.pixelColor(0, mid), inside = image.pixelColor(1, mid);
     EXPECT_EQ(inside, QColor(255, 255, 255));
-    EXPECT_LT(edge.lightness(), 250); // the 1-point line is on the outermost pixel column
+    EXPECT_LT(edge.lightness(), 250); // the 1-pixel line is on the outermost pixel column
     EXPECT_GT(edge.lightness(), 200);
-    // The corner outside the 10-point radius is not background white.
+    // The corner outside the 10-pixel radius is not background white.
     EXPECT_NE(image.pixelColor(0, 0), QColor(255, 255, 255));
     EXPECT_EQ(image.pixelColor(5, 5), QColor(255, 255, 255));
 }
