@@ -64,6 +64,15 @@ int Application::run(int argc, char** argv) {
         return 1;
     }
 
+    // A scripted save renders once and quits: it needs no window, so it starts no GUI at all.
+    if (env.isBatch() && !env.copy) {
+        QCoreApplication app(argc, argv);
+        EmojiEditor editor;
+        const ScriptedRunOutcome outcome = runScripted(editor, env);
+        reportFailure(outcome);
+        return outcome.exitCode();
+    }
+
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Cropling"));
     QApplication::setDesktopFileName(QStringLiteral("cropling"));

@@ -15,9 +15,10 @@
 #include <QHBoxLayout>
 #include <QLayout>
 #include <QMenuBar>
+#include <QScreen>
 #include <QTimer>
 
-#include <cstdio>
+#include <algorithm>
 
 namespace cropling {
 
@@ -33,6 +34,12 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent) {
     setAttribute(Qt::WA_DeleteOnClose);
     setWindowTitle(QStringLiteral("Cropling"));
     editor_ = new EmojiEditor(this);
+    editor_->setBackgroundWork(true);
+    // The highest pixel ratio among the screens, so the picture stays sharp on any of them.
+    double ratio = 1.0;
+    for (const QScreen* screen : QGuiApplication::screens())
+        ratio = std::max(ratio, screen->devicePixelRatio());
+    editor_->decodeForScreen(ratio);
     actions_ = new WindowActions(editor_, this);
     actions_->populate(menuBar());
     editor_->setSaveDialog([this](const QString& name) { return askSaveLocation(this, name); });
@@ -99,8 +106,7 @@ void MainWindow::runScripted() {
                 outcome.failure = *error;
         }
     }
-    if (outcome.failure)
-        std::fprintf(stderr, "cropling: %s\n", outcome.failure->toLocal8Bit().constData());
+    reportFailure(outcome);
     QCoreApplication::exit(outcome.exitCode());
 }
 

@@ -55,6 +55,17 @@ QRectF CropFrame::placement(QPointF offset, double side) const {
     return {(side - drawnW) / 2 + offset.x() * k, (side - drawnH) / 2 + offset.y() * k, drawnW, drawnH};
 }
 
+int renderShorterSide(double zoom) {
+    // A zoom below 1 shows the whole picture; one that is not a number renders nothing anyway.
+    const double magnification = zoom >= 1 ? std::min(zoom, 1e6) : 1.0;
+    return int(std::ceil(3.0 * kEmojiSide * magnification));
+}
+
+int workingShorterSide(double devicePixelRatio) {
+    const double ratio = devicePixelRatio >= 1 ? std::min(devicePixelRatio, 8.0) : 1.0;
+    return std::max(renderShorterSide(kMaxZoom), int(std::ceil(kCropSide * ratio * kMaxZoom)));
+}
+
 QPointF clampedOffset(std::optional<QSizeF> pictureSize, double zoom, QPointF proposed) {
     if (!pictureSize)
         return {0, 0};

@@ -49,6 +49,13 @@ private:
     double zoom_;
 };
 
+// The shorter side a decoded picture needs for the emoji render at this zoom: the square then shows
+// at least three picture pixels per emoji pixel, so the final Lanczos reduction keeps its quality.
+int renderShorterSide(double zoom);
+// The shorter side a picture is decoded at for the window: every zoom renders as above, and the
+// square shows a picture pixel per device pixel up to the highest zoom.
+int workingShorterSide(double devicePixelRatio);
+
 // The clamp of the editor: with no picture every offset collapses to the centre.
 QPointF clampedOffset(std::optional<QSizeF> pictureSize, double zoom, QPointF proposed);
 

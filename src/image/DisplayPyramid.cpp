@@ -1,6 +1,5 @@
 #include "DisplayPyramid.h"
 
-#include "image/Resampler.h"
 #include "image/VipsBytes.h"
 
 #include <algorithm>
@@ -24,14 +23,15 @@ QImage toQImage(const vips::VImage& rgb8) {
 } // namespace
 
 DisplayPyramid::DisplayPyramid(const vips::VImage& picture) : fullWidth_(picture.width()) {
+    levels_.push_back(toQImage(picture));
     const int shorter = std::min(picture.width(), picture.height());
     if (shorter > kTopShorterSide) {
+        // The picture is already near the working resolution, so an area average on premultiplied
+        // pixels is all the top level needs.
         const double f = double(kTopShorterSide) / shorter;
         const int w = std::max(1, int(std::lround(picture.width() * f)));
         const int h = std::max(1, int(std::lround(picture.height() * f)));
-        levels_.push_back(toQImage(resampleTo(picture, w, h)));
-    } else {
-        levels_.push_back(toQImage(picture));
+        levels_.front() = levels_.front().scaled(w, h, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
     }
     // Exact halvings: a 2x2 average on premultiplied pixels is the right filter for these.
     while (std::min(levels_.back().width(), levels_.back().height()) >= 32) {

@@ -1,31 +1,90 @@
 #include "EmojiRenderer.h"
 
 #include "core/CropGeometry.h"
+#include "image/Decoding.h"
 #include "image/Picture.h"
 #include "image/Resampler.h"
 #include "image/VipsBytes.h"
 
 #include <vips/vips8>
 
+#include <algorithm>
+#include <cmath>
+
 namespace cropling {
 
 using vips::VImage;
 
-std::optional<QByteArray> renderEmojiPNG(const Picture* picture, double zoom, QPointF offset, int outputSize) {
+namespace {
+
+// The resampled square as an RGBA PNG; an opaque source is opaque everywhere.
+QByteArray encodePng(VImage canvas) {
+    if (canvas.bands() == 3)
+        canvas = canvas.bandjoin_const({255});
+    canvas = canvas.copy(VImage::option()->set("interpretation", VIPS_INTERPRETATION_sRGB));
+    return VipsBytes::encode(canvas, ".png", VImage::option()->set("strip", true)->set("compression", 9))
+        .toByteArray();
+}
+
+// The render of a picture opened for one render. The part the square shows is found in upright
+// coordinates and mapped into the stored orientation; only that part is decoded, at the largest
+// reduction that still leaves the Lanczos filter three source pixels per emoji pixel. The square
+// result is turned upright at the end, which gives the same pixels as turning first, since the
+// filter treats both axes alike.
+std::optional<QByteArray> renderDeferred(const QByteArray& encoded, double zoom, QPointF offset, int outputSize,
+                                         bool* unreadable) {
+    const auto header = decoding::readHeader(encoded);
+    if (!header) {
+        *unreadable = true;
+        return std::nullopt;
+    }
+    const auto upright = emojiSourcePixels(header->upright.width(), header->upright.height(), zoom, offset);
+    if (!upright)
+        return std::nullopt;
+    const QRect stored = decoding::storedRect(*header, *upright);
+    const int cropShorter = std::min(stored.width(), stored.height());
+    const int storedShorter = std::min(header->stored.width(), header->stored.height());
+    const int needed = int(std::ceil(double(storedShorter) * 3 * outputSize / cropShorter));
+    for (const bool useProfile : {true, false}) {
+        if (!useProfile && !header->hasProfile)
+            break;
+        try {
+            const VImage reduced = decoding::loadReduced(encoded, *header, needed);
+            const double fx = double(reduced.width()) / header->stored.width();
+            const double fy = double(reduced.height()) / header->stored.height();
+            const int x0 = std::clamp(int(std::floor(stored.x() * fx)), 0, reduced.width() - 1);
+            const int y0 = std::clamp(int(std::floor(stored.y() * fy)), 0, reduced.height() - 1);
+            const int x1 = std::clamp(int(std::ceil((stored.x() + stored.width()) * fx)), x0 + 1, reduced.width());
+            const int y1 = std::clamp(int(std::ceil((stored.y() + stored.height()) * fy)), y0 + 1, reduced.height());
+            const VImage cut = decoding::toSrgb8(reduced.crop(x0, y0, x1 - x0, y1 - y0), useProfile).copy_memory();
+            const VImage square = resampleTo(cut, outputSize, outputSize);
+            return encodePng(decoding::turnUpright(square, header->orientation));
+        } catch (const vips::VError&) {
+            vips_error_clear();
+        }
+    }
+    *unreadable = true;
+    return std::nullopt;
+}
+
+} // namespace
+
+std::optional<QByteArray> renderEmojiPNG(const Picture* picture, double zoom, QPointF offset, int outputSize,
+                                         bool* unreadable) {
+    bool ignored = false;
+    if (!unreadable)
+        unreadable = &ignored;
+    *unreadable = false;
     if (!picture || outputSize < 1 || outputSize > kMaxOutputSize)
         return std::nullopt;
+    if (picture->isDeferred())
+        return renderDeferred(picture->encoded(), zoom, offset, outputSize, unreadable);
     const auto source = emojiSourcePixels(picture->pixelWidth(), picture->pixelHeight(), zoom, offset);
     if (!source)
         return std::nullopt;
     try {
-        VImage cut = picture->pixels().crop(source->x(), source->y(), source->width(), source->height());
-        VImage canvas = resampleTo(cut, outputSize, outputSize);
-        // The PNG always carries alpha; an opaque source is opaque everywhere.
-        if (canvas.bands() == 3)
-            canvas = canvas.bandjoin_const({255});
-        canvas = canvas.copy(VImage::option()->set("interpretation", VIPS_INTERPRETATION_sRGB));
-        return VipsBytes::encode(canvas, ".png", VImage::option()->set("strip", true)->set("compression", 9))
-            .toByteArray();
+        const VImage cut = picture->pixels().crop(source->x(), source->y(), source->width(), source->height());
+        return encodePng(resampleTo(cut, outputSize, outputSize));
     } catch (const vips::VError&) {
         vips_error_clear();
         return std::nullopt;

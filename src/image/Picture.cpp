@@ -1,9 +1,11 @@
 #include "Picture.h"
 
 #include "image/DisplayPyramid.h"
-#include "image/VipsRuntime.h"
+#include "image/Decoding.h"
 
 #include <QBuffer>
+
+#include <mutex>
 
 #include <vips/vips8>
 
@@ -12,81 +14,94 @@ namespace cropling {
 using vips::VImage;
 
 struct Picture::Private {
-    explicit Private(VImage upright) : pixels(std::move(upright)), display(pixels) {}
-    VImage pixels;
-    DisplayPyramid display;
-};
-
-namespace {
-
-// Any interpretation the loaders produce (grey, 16-bit, CMYK, Lab, palette) ends as 8-bit RGB or
-// RGBA in sRGB. An embedded profile is honoured; a broken one is ignored rather than failing.
-VImage toUprightSrgb8(VImage img, bool useProfile) {
-    img = img.autorot();
-    if (useProfile && img.get_typeof(VIPS_META_ICC_NAME) != 0)
-        img = img.icc_transform("srgb", VImage::option()->set("embedded", true)->set("depth", 8));
-    if (img.interpretation() != VIPS_INTERPRETATION_sRGB || img.format() != VIPS_FORMAT_UCHAR)
-        img = img.colourspace(VIPS_INTERPRETATION_sRGB);
-    if (img.format() != VIPS_FORMAT_UCHAR)
-        img = img.cast(VIPS_FORMAT_UCHAR);
-
-    const bool alpha = img.has_alpha();
-    if (img.bands() < 3) {
-        const VImage grey = img.extract_band(0);
-        VImage rgb = grey.bandjoin(grey).bandjoin(grey);
-        img = alpha ? rgb.bandjoin(img.extract_band(1)) : rgb;
-    } else if (img.bands() > 4 || (img.bands() == 4 && !alpha)) {
-        img = img.extract_band(0, VImage::option()->set("n", alpha ? 4 : 3));
+    explicit Private(VImage upright) : pixels(std::move(upright)) {
+        if (!pixels.is_null())
+            fullSize = QSize(pixels.width(), pixels.height());
     }
-    return img.copy(VImage::option()->set("interpretation", VIPS_INTERPRETATION_sRGB)).copy_memory();
-}
-
-} // namespace
+    VImage pixels;
+    QSize fullSize;
+    // Kept only by a picture opened for one render, whose pixels are decoded by that render.
+    QByteArray encoded;
+    // Made on the first paint: a scripted save never draws.
+    std::once_flag displayMade;
+    std::unique_ptr<DisplayPyramid> display;
+};
 
 Picture::Picture(std::unique_ptr<Private> d) : d_(std::move(d)) {}
 
 Picture::~Picture() = default;
 
-int Picture::pixelWidth() const { return d_->pixels.width(); }
+int Picture::pixelWidth() const { return d_->pixels.is_null() ? 0 : d_->pixels.width(); }
 
-int Picture::pixelHeight() const { return d_->pixels.height(); }
+int Picture::pixelHeight() const { return d_->pixels.is_null() ? 0 : d_->pixels.height(); }
 
 const VImage& Picture::pixels() const { return d_->pixels; }
 
+QSize Picture::fullSize() const { return d_->fullSize; }
+
+bool Picture::isDeferred() const { return !d_->encoded.isEmpty(); }
+
+const QByteArray& Picture::encoded() const { return d_->encoded; }
+
+void Picture::prepareDisplay() const {
+    if (isDeferred())
+        return;
+    std::call_once(d_->displayMade, [this] { d_->display = std::make_unique<DisplayPyramid>(d_->pixels); });
+}
+
 const QImage& Picture::displayLevel(double devicePixelsPerPixel) const {
-    return d_->display.levelFor(devicePixelsPerPixel);
+    // A picture opened for one render has no pixels to show.
+    static const QImage nothing;
+    if (isDeferred())
+        return nothing;
+    prepareDisplay();
+    return d_->display->levelFor(devicePixelsPerPixel);
 }
 
-std::shared_ptr<const Picture> Picture::fromPixels(const VImage& pixels) {
-    return std::shared_ptr<const Picture>(new Picture(std::make_unique<Private>(pixels)));
+std::shared_ptr<Picture> Picture::fromPixels(const VImage& pixels) {
+    return std::shared_ptr<Picture>(new Picture(std::make_unique<Private>(pixels)));
 }
 
-std::shared_ptr<const Picture> Picture::decode(const QByteArray& encoded) {
-    ensureVipsStarted();
-    if (encoded.isEmpty())
-        return nullptr;
-    VImage header;
-    try {
-        // Only the header is read here, so the pixel limit is checked before anything is allocated.
-        header = VImage::new_from_buffer(encoded.constData(), size_t(encoded.size()), "");
-    } catch (const vips::VError&) {
-        vips_error_clear();
-        return nullptr;
-    }
-    if (header.width() < 1 || header.height() < 1 || (long long)header.width() * header.height() > kMaxDecodedPixels)
+std::shared_ptr<const Picture> Picture::decode(const QByteArray& encoded, int minShorterSide) {
+    const auto header = decoding::readHeader(encoded);
+    if (!header)
         return nullptr;
     // A second attempt without the embedded profile only when there is one that may be at fault.
-    const bool hasProfile = header.get_typeof(VIPS_META_ICC_NAME) != 0;
     for (const bool useProfile : {true, false}) {
-        if (!useProfile && !hasProfile)
+        if (!useProfile && !header->hasProfile)
             break;
         try {
-            return fromPixels(toUprightSrgb8(header, useProfile));
+            VImage stored = decoding::loadReduced(encoded, *header, minShorterSide);
+            // Turning reads the picture out of order, which a stream cannot serve: the reduced pixels
+            // are gathered in memory first.
+            if (header->orientation > 1)
+                stored = stored.copy_memory();
+            const VImage upright = decoding::turnUpright(stored, header->orientation);
+            auto picture = fromPixels(decoding::toSrgb8(upright, useProfile).copy_memory());
+            picture->d_->fullSize = header->upright;
+            return picture;
         } catch (const vips::VError&) {
             vips_error_clear();
         }
     }
     return nullptr;
+}
+
+std::shared_ptr<const Picture> Picture::decodePreview(const QByteArray& encoded, int minShorterSide) {
+    const auto header = decoding::readHeader(encoded);
+    if (!header || !decoding::hasCheapReduction(encoded, *header, minShorterSide))
+        return nullptr;
+    return decode(encoded, minShorterSide);
+}
+
+std::shared_ptr<const Picture> Picture::open(const QByteArray& encoded) {
+    const auto header = decoding::readHeader(encoded);
+    if (!header)
+        return nullptr;
+    auto picture = std::shared_ptr<Picture>(new Picture(std::make_unique<Private>(VImage())));
+    picture->d_->fullSize = header->upright;
+    picture->d_->encoded = encoded;
+    return picture;
 }
 
 std::shared_ptr<const Picture> Picture::fromImage(const QImage& image) {

@@ -6,6 +6,7 @@
 
 #include <QByteArray>
 #include <QImage>
+#include <QSize>
 #include <QSizeF>
 
 #include <memory>
@@ -18,27 +19,45 @@ namespace cropling {
 
 class Picture {
 public:
-    // Decodes encoded bytes in any format the loaders read, chosen by content, not by file name.
-    // Gives nothing for bytes that hold no picture, a refused format or a picture above the pixel limit.
-    static std::shared_ptr<const Picture> decode(const QByteArray& encoded);
+    // Decodes encoded bytes in any format the loaders read, chosen by content, not by file name, at
+    // the working resolution of its use: the bitmap's shorter side is at least minShorterSide (or
+    // the picture's own, when that is smaller); 0 asks for full resolution. Gives nothing for bytes
+    // that hold no picture, a refused format or a picture above the pixel limit.
+    static std::shared_ptr<const Picture> decode(const QByteArray& encoded, int minShorterSide = 0);
+    // A quick first look for the screen: a decode at a small scale, only for formats that decode
+    // straight at a reduced scale and pictures well above minShorterSide; nothing otherwise.
+    static std::shared_ptr<const Picture> decodePreview(const QByteArray& encoded, int minShorterSide);
+    // Reads only the header, for a picture that is rendered once: the render decodes just the part
+    // it shows, at just the resolution it needs. Nothing under the same conditions as decode().
+    static std::shared_ptr<const Picture> open(const QByteArray& encoded);
     // Takes a picture that exists only as pixels (image data from the clipboard).
     static std::shared_ptr<const Picture> fromImage(const QImage& image);
     // Takes pixels that are already upright 8-bit sRGB with 3 or 4 bands, kept in memory.
-    static std::shared_ptr<const Picture> fromPixels(const vips::VImage& pixels);
+    static std::shared_ptr<Picture> fromPixels(const vips::VImage& pixels);
 
     ~Picture();
     Picture(const Picture&) = delete;
     Picture& operator=(const Picture&) = delete;
 
+    // The size of the decoded bitmap, which may be a reduction of the picture.
     int pixelWidth() const;
     int pixelHeight() const;
-    // The size the on-screen geometry works with: one logical pixel per upright image pixel.
-    QSizeF nominalSize() const { return QSizeF(pixelWidth(), pixelHeight()); }
+    // The picture's own upright size, whatever resolution it was decoded at.
+    QSize fullSize() const;
+    // The size the on-screen geometry works with: one logical pixel per upright picture pixel.
+    QSizeF nominalSize() const { return QSizeF(fullSize()); }
 
-    // Full resolution, 3 bands (RGB) or 4 (RGBA, unpremultiplied), unsigned 8-bit, in memory.
+    // Whether this picture was opened for one render and holds its encoded bytes, not pixels.
+    bool isDeferred() const;
+    const QByteArray& encoded() const;
+
+    // The decoded bitmap (empty for a deferred picture): 3 bands (RGB) or 4 (RGBA, unpremultiplied), unsigned 8-bit, in memory.
     const vips::VImage& pixels() const;
+    // Makes the reductions for painting now rather than on the first paint; safe from any thread.
+    void prepareDisplay() const;
     // The smallest prepared reduction that still has at least `devicePixelsPerPixel` of its pixels
-    // per full-resolution pixel, or the largest one: what a paint draws from at any size.
+    // per bitmap pixel, or the largest one: what a paint draws from at any size. A null
+    // image for a picture opened for one render.
     const QImage& displayLevel(double devicePixelsPerPixel) const;
 
 private:

@@ -11,9 +11,15 @@
 #include "model/ClipboardData.h"
 #include "model/PasteIntake.h"
 
+#include <QBuffer>
 #include <QClipboard>
+#include <QFutureWatcher>
 #include <QGuiApplication>
 #include <QTimer>
+#include <QtConcurrent/QtConcurrentRun>
+
+#include <algorithm>
+#include <cmath>
 
 #include <cstring>
 
@@ -39,6 +45,8 @@ bool EmojiEditor::storeOffset(QPointF offset) {
 }
 
 void EmojiEditor::setImage(PicturePtr picture, const QString& name) {
+    fileName_.clear();
+    unreadable_ = false;
     // Every field is written before anyone hears of it, so no view sees a new picture with the
     // old framing.
     image_ = std::move(picture);
@@ -56,28 +64,116 @@ void EmojiEditor::setImage(PicturePtr picture, const QString& name) {
         Q_EMIT statusChanged();
 }
 
+void EmojiEditor::decodeForScreen(double devicePixelRatio) {
+    decodeShorterSide_ = workingShorterSide(devicePixelRatio);
+    previewShorterSide_ = int(std::ceil(kCropSide * std::max(1.0, devicePixelRatio)));
+}
+
 void EmojiEditor::load(const QUrl& url) {
     const QByteArray path = localPathBytes(url);
     const QByteArray fileName = path.isEmpty() ? url.fileName(QUrl::FullyEncoded).toUtf8() : lastPathComponent(path);
-    PicturePtr picture;
-    if (const auto bytes = readRegularFile(path))
-        picture = Picture::decode(*bytes);
-    if (picture)
-        setImage(std::move(picture), deriveEmojiName(fileName));
-    else
-        setStatusMessage(couldNotOpenMessage(displayName(fileName)));
+    const QString shown = displayName(fileName);
+    open([path] { return readRegularFile(path); }, deriveEmojiName(fileName), shown, couldNotOpenMessage(shown));
 }
 
 void EmojiEditor::pasteFromClipboard() { pasteFrom(QGuiApplication::clipboard()->mimeData()); }
 
 void EmojiEditor::pasteFrom(const QMimeData* clipboard) {
     const PasteChoice choice = choosePaste(clipboard);
-    if (choice.fileUrl)
+    const QString name = QStringLiteral("pasted-emoji");
+    if (choice.fileUrl) {
         load(*choice.fileUrl);
-    else if (choice.picture)
-        setImage(choice.picture, QStringLiteral("pasted-emoji"));
-    else
+    } else if (!choice.encoded.isEmpty()) {
+        open([bytes = choice.encoded] { return std::optional(bytes); }, name, QString(), noImageOnClipboardMessage());
+    } else if (!choice.image.isNull()) {
+        // Bare pixels become a PNG, so they take the same road as every other picture.
+        open([image = choice.image]() -> std::optional<QByteArray> {
+                QByteArray png;
+                QBuffer buffer(&png);
+                if (!buffer.open(QIODevice::WriteOnly) || !image.save(&buffer, "PNG"))
+                    return std::nullopt;
+                return png;
+            },
+            name, QString(), noImageOnClipboardMessage());
+    } else {
         setStatusMessage(noImageOnClipboardMessage());
+    }
+}
+
+void EmojiEditor::open(const Source& source, const QString& name, const QString& fileName, const QString& failure) {
+    const quint64 generation = ++generation_;
+    const int side = decodeShorterSide_;
+    if (!backgroundWork_) {
+        PicturePtr picture;
+        if (const auto bytes = source())
+            picture = renderOnce_ ? Picture::open(*bytes) : Picture::decode(*bytes, side);
+        if (!picture)
+            return setStatusMessage(failure);
+        setImage(std::move(picture), name);
+        fileName_ = fileName;
+        return;
+    }
+
+    struct Decoded {
+        PicturePtr picture;
+        bool preview = false;
+    };
+    const int previewSide = previewShorterSide_;
+    QFuture<Decoded> future = QtConcurrent::run([source, side, previewSide](QPromise<Decoded>& promise) {
+        const auto bytes = source();
+        if (!bytes || promise.isCanceled())
+            return;
+        if (auto preview = previewSide > 0 ? Picture::decodePreview(*bytes, previewSide) : nullptr) {
+            preview->prepareDisplay();
+            promise.addResult(Decoded{std::move(preview), true});
+        }
+        if (promise.isCanceled())
+            return;
+        if (auto picture = Picture::decode(*bytes, side)) {
+            picture->prepareDisplay();
+            promise.addResult(Decoded{std::move(picture), false});
+        }
+    });
+    auto* watcher = new QFutureWatcher<Decoded>(this);
+    auto shown = std::make_shared<bool>(false);
+    connect(watcher, &QFutureWatcherBase::resultReadyAt, this, [=, this](int index) {
+        if (generation != generation_)
+            return;
+        const Decoded decoded = watcher->resultAt(index);
+        if (*shown) {
+            replaceImage(decoded.picture);
+        } else {
+            setImage(decoded.picture, name);
+            fileName_ = fileName;
+            *shown = true;
+        }
+    });
+    connect(watcher, &QFutureWatcherBase::finished, this, [=, this] {
+        watcher->deleteLater();
+        if (generation != generation_)
+            return;
+        setBusy(false);
+        if (!*shown)
+            setStatusMessage(failure);
+    });
+    // Whatever an earlier picture still does is no longer wanted.
+    for (auto* earlier : findChildren<QFutureWatcher<Decoded>*>(QString(), Qt::FindDirectChildrenOnly))
+        earlier->cancel();
+    watcher->setFuture(future);
+    setBusy(true);
+}
+
+void EmojiEditor::replaceImage(PicturePtr picture) {
+    // The same picture at a finer resolution: its size and so the framing stay as they are.
+    image_ = std::move(picture);
+    Q_EMIT imageChanged();
+}
+
+void EmojiEditor::setBusy(bool busy) {
+    if (busy == busy_)
+        return;
+    busy_ = busy;
+    Q_EMIT busyChanged(busy);
 }
 
 bool EmojiEditor::handleDrop(const QMimeData* dropped) {
@@ -133,13 +229,34 @@ void EmojiEditor::setStatusMessage(std::optional<QString> message) {
 }
 
 std::optional<QByteArray> EmojiEditor::renderEmojiPNG(int outputSize) const {
-    return cropling::renderEmojiPNG(image_.get(), zoom_, offset_, outputSize);
+    return cropling::renderEmojiPNG(image_.get(), zoom_, offset_, outputSize, &unreadable_);
+}
+
+QString EmojiEditor::renderFailure() const {
+    return unreadable_ ? couldNotOpenMessage(fileName_) : renderFailedMessage();
+}
+
+void EmojiEditor::renderThen(std::function<void(std::optional<QByteArray>)> then) {
+    if (!backgroundWork_)
+        return then(renderEmojiPNG(kEmojiSide));
+    auto* watcher = new QFutureWatcher<std::optional<QByteArray>>(this);
+    connect(watcher, &QFutureWatcherBase::finished, this, [this, watcher, then, generation = generation_] {
+        watcher->deleteLater();
+        if (generation == generation_)
+            then(watcher->result());
+    });
+    watcher->setFuture(QtConcurrent::run([picture = image_, zoom = zoom_, offset = offset_] {
+        return cropling::renderEmojiPNG(picture.get(), zoom, offset, kEmojiSide);
+    }));
 }
 
 void EmojiEditor::save() {
-    const auto png = renderEmojiPNG(kEmojiSide);
+    renderThen([this](std::optional<QByteArray> png) { saveRendered(png); });
+}
+
+void EmojiEditor::saveRendered(const std::optional<QByteArray>& png) {
     if (!png) {
-        setStatusMessage(renderFailedMessage());
+        setStatusMessage(renderFailure());
         return;
     }
     const auto location = saveDialog_ ? saveDialog_(exportFileName(emojiName_)) : std::nullopt;
@@ -153,9 +270,12 @@ void EmojiEditor::save() {
 }
 
 void EmojiEditor::copyToClipboard() {
-    const auto png = renderEmojiPNG(kEmojiSide);
+    renderThen([this](std::optional<QByteArray> png) { copyRendered(png); });
+}
+
+void EmojiEditor::copyRendered(const std::optional<QByteArray>& png) {
     if (!png) {
-        setStatusMessage(renderFailedMessage());
+        setStatusMessage(renderFailure());
         return;
     }
     // The file is offered only when it was really written, in a folder no one else can touch, under

@@ -30,6 +30,20 @@ public:
     const QString& emojiName() const { return emojiName_; }
     const std::optional<QString>& statusMessage() const { return statusMessage_; }
 
+    // New pictures are decoded at the working resolution for a screen of this pixel ratio (see
+    // workingShorterSide()), with a first look sized for the crop square; until this is called,
+    // at full resolution.
+    void decodeForScreen(double devicePixelRatio);
+    // For a run that renders once: new pictures are only opened, and the render decodes just the
+    // part of the file it shows.
+    void setRenderOnce(bool once) { renderOnce_ = once; }
+    // For a window: pictures are read and decoded, and exports rendered, on worker threads, so the
+    // event loop never waits for them. A quick reduced decode shows first where the format has
+    // one. A new picture supersedes one still being decoded. Off, everything happens at once.
+    void setBackgroundWork(bool background) { backgroundWork_ = background; }
+    // Whether a picture is being read or decoded.
+    bool isBusy() const { return busy_; }
+
     // Intake: every new picture comes through setImage, which also resets the framing, takes the
     // name and clears the status message.
     void setImage(PicturePtr picture, const QString& name);
@@ -52,8 +66,11 @@ public:
     void setEmojiName(const QString& name);
     void setStatusMessage(std::optional<QString> message);
 
-    // Export.
+    // Export. A picture opened for one render may turn out unreadable only now; the status message
+    // then says so as a failed load would.
     std::optional<QByteArray> renderEmojiPNG(int outputSize) const;
+    // The status message for a render that gave nothing.
+    QString renderFailure() const;
     void save();
     void copyToClipboard();
 
@@ -66,10 +83,22 @@ public:
 Q_SIGNALS:
     void imageChanged();
     void framingChanged();
+    void busyChanged(bool busy);
     void nameChanged();
     void statusChanged();
 
 private:
+    // Where a new picture's bytes come from; nothing when they cannot be had. Runs on a worker in
+    // the background.
+    using Source = std::function<std::optional<QByteArray>()>;
+    void open(const Source& source, const QString& name, const QString& fileName, const QString& failure);
+    void replaceImage(PicturePtr picture);
+    void setBusy(bool busy);
+    // Renders the emoji, on a worker in the background, and hands the result to `then` on this
+    // thread unless a new picture arrived meanwhile.
+    void renderThen(std::function<void(std::optional<QByteArray>)> then);
+    void saveRendered(const std::optional<QByteArray>& png);
+    void copyRendered(const std::optional<QByteArray>& png);
     bool storeZoom(double zoom);
     bool storeOffset(QPointF offset);
 
@@ -79,6 +108,16 @@ private:
     QString emojiName_;
     std::optional<QString> statusMessage_;
     SaveDialog saveDialog_;
+    int decodeShorterSide_ = 0;
+    int previewShorterSide_ = 0;
+    bool renderOnce_ = false;
+    bool backgroundWork_ = false;
+    bool busy_ = false;
+    // Counts new pictures, so that late work for an earlier one is recognised and dropped.
+    quint64 generation_ = 0;
+    // The picture's file name as shown in messages, and whether its render found it unreadable.
+    QString fileName_;
+    mutable bool unreadable_ = false;
 };
 
 } // namespace cropling

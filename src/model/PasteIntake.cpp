@@ -82,11 +82,14 @@ PasteChoice choosePaste(const QMimeData* data) {
         }
     }
     for (const QString& format : imageFormatsOf(data)) {
-        if ((choice.picture = Picture::decode(data->data(format))))
+        const QByteArray bytes = data->data(format);
+        if (Picture::open(bytes)) {
+            choice.encoded = bytes;
             return choice;
+        }
     }
     if (data->hasImage())
-        choice.picture = Picture::fromImage(qvariant_cast<QImage>(data->imageData()));
+        choice.image = qvariant_cast<QImage>(data->imageData());
     return choice;
 }
 

@@ -4,6 +4,7 @@
 
 #include "image/Picture.h"
 
+#include <QImage>
 #include <QList>
 #include <QUrl>
 
@@ -15,12 +16,14 @@ namespace cropling {
 
 struct PasteChoice {
     std::optional<QUrl> fileUrl; // an image file to load; wins over image data
-    PicturePtr picture;          // image data without a file
+    QByteArray encoded;          // or a picture file's bytes without a file, in any picture format
+    QImage image;                // or bare pixels
 };
 
 // The paste precedence: the first file location whose content is an image (from text/uri-list, or
 // from x-special/gnome-copied-files as GNOME file managers offer copied files), then image data in
-// any picture format, else nothing. Loading the chosen file is the caller's.
+// any picture format whose header reads, then bare pixels, else nothing. Loading and decoding are
+// the caller's.
 PasteChoice choosePaste(const QMimeData* data);
 
 // Local file locations offered by the data, in order.

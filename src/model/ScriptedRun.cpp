@@ -7,6 +7,7 @@
 #include "io/LocalPath.h"
 #include "model/EmojiEditor.h"
 
+#include <cstdio>
 #include <cstdlib>
 
 namespace cropling {
@@ -36,6 +37,15 @@ ScriptedRunOutcome runScripted(EmojiEditor& editor, const ScriptedRunEnvironment
     ScriptedRunOutcome outcome;
     if (!env.open)
         return outcome;
+    std::optional<double> zoom;
+    if (env.save && env.zoom)
+        zoom = parseNumber(*env.zoom);
+    // A batch save renders once and shows nothing: the render decodes just what it needs. A copy
+    // shows its window while it runs, so its picture is decoded as usual.
+    editor.setRenderOnce(env.save && !env.copy);
+    // Each step of a batch run needs the one before it done.
+    if (env.save)
+        editor.setBackgroundWork(false);
     editor.load(urlFromLocalPath(*env.open));
     if (!env.save)
         return outcome;
@@ -43,10 +53,8 @@ ScriptedRunOutcome runScripted(EmojiEditor& editor, const ScriptedRunEnvironment
     const QByteArray outputPath = *env.save;
 
     // The zoom is taken as given: no slider range, and no re-clamp of the offset here.
-    if (env.zoom) {
-        if (const auto zoom = parseNumber(*env.zoom))
-            editor.setZoomUnclamped(*zoom);
-    }
+    if (zoom)
+        editor.setZoomUnclamped(*zoom);
     if (env.offsetX && env.offsetY) {
         const auto x = parseNumber(*env.offsetX);
         const auto y = x ? parseNumber(*env.offsetY) : std::nullopt;
@@ -59,19 +67,24 @@ ScriptedRunOutcome runScripted(EmojiEditor& editor, const ScriptedRunEnvironment
         outcome.copied = editor.statusMessage() == copiedMessage(editor.emojiName());
         // A copy that fails always says why on the status line.
         if (!outcome.copied)
-            outcome.failure = reasonFrom(editor, renderFailedMessage());
+            outcome.failure = reasonFrom(editor, editor.renderFailure());
         return outcome;
     }
 
     const auto png = editor.renderEmojiPNG(kEmojiSide);
     if (!png) {
-        outcome.failure = editor.image() ? renderFailedMessage() : reasonFrom(editor, noPictureMessage());
+        outcome.failure = editor.image() ? editor.renderFailure() : reasonFrom(editor, noPictureMessage());
         return outcome;
     }
     QString error;
     if (!writeFileAtomically(outputPath, *png, &error))
         outcome.failure = saveFailedMessage(error);
     return outcome;
+}
+
+void reportFailure(const ScriptedRunOutcome& outcome) {
+    if (outcome.failure)
+        std::fprintf(stderr, "cropling: %s\n", outcome.failure->toLocal8Bit().constData());
 }
 
 } // namespace cropling

@@ -35,4 +35,7 @@ struct ScriptedRunOutcome {
 
 ScriptedRunOutcome runScripted(EmojiEditor& editor, const ScriptedRunEnvironment& environment);
 
+// Says why a run delivered nothing in one line on stderr; nothing when it delivered.
+void reportFailure(const ScriptedRunOutcome& outcome);
+
 } // namespace cropling

@@ -23,6 +23,8 @@ void PicturePainter::paint(QPainter& painter, const Picture& picture, double zoo
     // A level with at least as many pixels as the device shows, so the bilinear draw only ever
     // reduces by less than two and never aliases.
     const QImage& level = picture.displayLevel(placed.width() * dpr / picture.pixelWidth());
+    if (level.isNull())
+        return;
     const double sx = level.width() / placed.width();
     const double sy = level.height() / placed.height();
     const QRectF source((visible.x() - placed.x()) * sx, (visible.y() - placed.y()) * sy, visible.width() * sx,

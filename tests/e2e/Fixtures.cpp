@@ -2,6 +2,8 @@
 
 #include <QDir>
 
+#include <cstdlib>
+
 namespace cropling::e2e {
 
 QString scratchFolder() {
@@ -25,6 +27,20 @@ QImage decodePng(const QByteArray& bytes) {
     if (!bytes.startsWith("\x89PNG"))
         return {};
     return QImage::fromData(bytes, "PNG");
+}
+
+double meanDifference(const QImage& a, const QImage& b) {
+    if (a.size() != b.size() || a.isNull())
+        return 255;
+    const QImage x = a.convertToFormat(QImage::Format_RGBA8888), y = b.convertToFormat(QImage::Format_RGBA8888);
+    double total = 0;
+    for (int row = 0; row < x.height(); ++row) {
+        const uchar* p = x.constScanLine(row);
+        const uchar* q = y.constScanLine(row);
+        for (int i = 0; i < x.width() * 4; ++i)
+            total += std::abs(int(p[i]) - int(q[i]));
+    }
+    return total / (double(x.width()) * x.height() * 4);
 }
 
 } // namespace cropling::e2e

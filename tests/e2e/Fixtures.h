@@ -15,4 +15,7 @@ QString writeLandscape(const QString& name, int width = 1600, int height = 1200)
 // PNG bytes as pixels; null for anything that is not a PNG.
 QImage decodePng(const QByteArray& bytes);
 
+// The mean absolute difference of two same-sized pictures over all channels, in levels.
+double meanDifference(const QImage& a, const QImage& b);
+
 } // namespace cropling::e2e

@@ -99,13 +99,15 @@ TEST(RealWindow, DraggingPansThePictureOneToOneUpToTheLimit) {
     ASSERT_EQ(run.exitCode, 0) << run.err.constData();
     QFile file(reference);
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
-    EXPECT_EQ(dragged, decodePng(file.readAll()));
+    // The window renders from its decoded picture, the scripted save from a reduced decode of the
+    // file: the same framing, equal within the reduction's rounding.
+    EXPECT_LT(meanDifference(dragged, decodePng(file.readAll())), 0.5);
 
     const ToolResult centred = runTool(appPath(), {}, appEnvironment({{"CROPLING_OPEN", photo}, {"CROPLING_TEST_SAVE", reference}}));
     ASSERT_EQ(centred.exitCode, 0);
     QFile centredFile(reference);
     ASSERT_TRUE(centredFile.open(QIODevice::ReadOnly));
-    EXPECT_NE(dragged, decodePng(centredFile.readAll()));
+    EXPECT_GT(meanDifference(dragged, decodePng(centredFile.readAll())), 5.0);
 }
 
 TEST(RealWindow, ScriptedCopyOutlivesTheProcessAndPastesBack) {

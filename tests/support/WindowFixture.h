@@ -11,6 +11,7 @@
 #include <QApplication>
 #include <QLabel>
 #include <QPushButton>
+#include <QTest>
 
 namespace cropling::test {
 
@@ -37,6 +38,11 @@ struct WindowFixture {
     }
     QLabel* label(const QString& text) const { return withText<QLabel>(text); }
     QPushButton* button(const QString& text) const { return withText<QPushButton>(text); }
+
+    // Runs the event loop until the window's background work is done.
+    bool settle() const {
+        return QTest::qWaitFor([this] { return !editor().isBusy(); }, 10000) && (QTest::qWait(20), true);
+    }
 
     MainWindow* window;
 };

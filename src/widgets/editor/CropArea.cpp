@@ -14,6 +14,7 @@
 #include <QMimeData>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QProgressBar>
 #include <QVBoxLayout>
 
 #include <cmath>
@@ -42,6 +43,25 @@ CropArea::CropArea(EmojiEditor* editor, QWidget* parent) : QWidget(parent), edit
     placeholder_->setAttribute(Qt::WA_TransparentForMouseEvents);
     placeholder_->setVisible(!editor_->image());
 
+    // A picture that takes a while to open shows that it is coming; a quick one shows nothing.
+    busy_ = new QProgressBar(this);
+    busy_->setRange(0, 0);
+    busy_->setTextVisible(false);
+    busy_->setFixedWidth(120);
+    busy_->setAccessibleName(tr("Opening the picture"));
+    busy_->move((width() - busy_->width()) / 2, (height() - busy_->sizeHint().height()) / 2);
+    busy_->hide();
+    busyDelay_.setSingleShot(true);
+    busyDelay_.setInterval(150);
+    connect(&busyDelay_, &QTimer::timeout, busy_, &QWidget::show);
+    connect(editor_, &EmojiEditor::busyChanged, this, [this](bool busy) {
+        if (busy) {
+            busyDelay_.start();
+        } else {
+            busyDelay_.stop();
+            busy_->hide();
+        }
+    });
     connect(editor_, &EmojiEditor::imageChanged, this, [this] {
         placeholder_->setVisible(!editor_->image());
         update();

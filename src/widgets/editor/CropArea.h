@@ -5,9 +5,12 @@
 // empty, and file drops.
 
 #include <QPointF>
+#include <QTimer>
 #include <QWidget>
 
 #include <optional>
+
+class QProgressBar;
 
 namespace cropling {
 
@@ -49,6 +52,8 @@ private:
     // translation, so it follows the pointer one to one and comes back when the pointer does.
     std::optional<QPointF> dragBase_;
     bool dropHighlighted_ = false;
+    QProgressBar* busy_;
+    QTimer busyDelay_;
 };
 
 } // namespace cropling

@@ -1,0 +1,152 @@
+#include "Decoding.h"
+
+#include "image/VipsRuntime.h"
+
+#include <algorithm>
+#include <string>
+
+namespace cropling::decoding {
+
+using vips::VImage;
+
+namespace {
+
+// A box average by a whole factor, in float on premultiplied pixels: an 8-bit box shrink rounds
+// with a bias, and averaging straight alpha would pull invisible colour into the edges.
+VImage boxShrink(const VImage& img, int factor) {
+    const bool alpha = img.has_alpha();
+    VImage work = alpha ? img.premultiply() : img.cast(VIPS_FORMAT_FLOAT);
+    work = work.shrink(factor, factor);
+    if (alpha)
+        work = work.unpremultiply();
+    return work.round(VIPS_OPERATION_ROUND_RINT)
+        .cast(img.format())
+        .copy(VImage::option()->set("interpretation", img.interpretation()));
+}
+
+// libvips turns a picture upright by a rotation, then a horizontal flip.
+struct Turn {
+    VipsAngle angle = VIPS_ANGLE_D0;
+    bool flip = false;
+};
+
+Turn turnFor(int orientation) {
+    switch (orientation) {
+    case 2: return {VIPS_ANGLE_D0, true};
+    case 3: return {VIPS_ANGLE_D180, false};
+    case 4: return {VIPS_ANGLE_D180, true};
+    case 5: return {VIPS_ANGLE_D90, true};
+    case 6: return {VIPS_ANGLE_D90, false};
+    case 7: return {VIPS_ANGLE_D270, true};
+    case 8: return {VIPS_ANGLE_D270, false};
+    default: return {};
+    }
+}
+
+} // namespace
+
+std::optional<Header> readHeader(const QByteArray& encoded) {
+    ensureVipsStarted();
+    if (encoded.isEmpty())
+        return std::nullopt;
+    Header header;
+    try {
+        header.image = VImage::new_from_buffer(encoded.constData(), size_t(encoded.size()), "");
+    } catch (const vips::VError&) {
+        vips_error_clear();
+        return std::nullopt;
+    }
+    const VImage& image = header.image;
+    if (image.width() < 1 || image.height() < 1 || (long long)image.width() * image.height() > kMaxDecodedPixels)
+        return std::nullopt;
+    header.stored = QSize(image.width(), image.height());
+    if (image.get_typeof(VIPS_META_ORIENTATION) != 0)
+        header.orientation = std::clamp(image.get_int(VIPS_META_ORIENTATION), 1, 8);
+    header.upright = header.orientation >= 5 ? header.stored.transposed() : header.stored;
+    header.hasProfile = image.get_typeof(VIPS_META_ICC_NAME) != 0;
+    return header;
+}
+
+namespace {
+
+std::string loaderOf(const QByteArray& encoded) {
+    const char* loader = vips_foreign_find_load_buffer(encoded.constData(), size_t(encoded.size()));
+    return loader ? loader : "";
+}
+
+} // namespace
+
+bool hasCheapReduction(const QByteArray& encoded, const Header& header, int minShorterSide) {
+    const int shorter = std::min(header.stored.width(), header.stored.height());
+    const std::string name = loaderOf(encoded);
+    return minShorterSide > 0 && shorter >= 4 * minShorterSide &&
+           (name == "VipsForeignLoadJpegBuffer" || name == "VipsForeignLoadWebpBuffer");
+}
+
+VImage loadReduced(const QByteArray& encoded, const Header& header, int minShorterSide) {
+    const int shorter = std::min(header.stored.width(), header.stored.height());
+    const std::string name = loaderOf(encoded);
+    vips::VOption* options = VImage::option()->set("access", VIPS_ACCESS_SEQUENTIAL);
+    if (minShorterSide > 0 && shorter > minShorterSide) {
+        if (name == "VipsForeignLoadJpegBuffer") {
+            int shrink = 8;
+            while (shrink > 1 && shorter / shrink < minShorterSide)
+                shrink /= 2;
+            if (shrink > 1)
+                options->set("shrink", shrink);
+        } else if (name == "VipsForeignLoadWebpBuffer") {
+            // One pixel of room, so rounding inside the decoder cannot fall below the need.
+            options->set("scale", std::min(1.0, (minShorterSide + 1.0) / shorter));
+        }
+    }
+    VImage img = VImage::new_from_buffer(encoded.constData(), size_t(encoded.size()), "", options);
+    if (minShorterSide > 0) {
+        const int factor = std::min(img.width(), img.height()) / minShorterSide;
+        if (factor >= 2)
+            img = boxShrink(img, factor);
+    }
+    return img;
+}
+
+VImage toSrgb8(VImage img, bool useProfile) {
+    if (useProfile && img.get_typeof(VIPS_META_ICC_NAME) != 0)
+        img = img.icc_transform("srgb", VImage::option()->set("embedded", true)->set("depth", 8));
+    if (img.interpretation() != VIPS_INTERPRETATION_sRGB || img.format() != VIPS_FORMAT_UCHAR)
+        img = img.colourspace(VIPS_INTERPRETATION_sRGB);
+    if (img.format() != VIPS_FORMAT_UCHAR)
+        img = img.cast(VIPS_FORMAT_UCHAR);
+
+    const bool alpha = img.has_alpha();
+    if (img.bands() < 3) {
+        const VImage grey = img.extract_band(0);
+        VImage rgb = grey.bandjoin(grey).bandjoin(grey);
+        img = alpha ? rgb.bandjoin(img.extract_band(1)) : rgb;
+    } else if (img.bands() > 4 || (img.bands() == 4 && !alpha)) {
+        img = img.extract_band(0, VImage::option()->set("n", alpha ? 4 : 3));
+    }
+    return img.copy(VImage::option()->set("interpretation", VIPS_INTERPRETATION_sRGB));
+}
+
+VImage turnUpright(const VImage& stored, int orientation) {
+    const Turn turn = turnFor(orientation);
+    VImage img = turn.angle == VIPS_ANGLE_D0 ? stored : stored.rot(turn.angle);
+    return turn.flip ? img.flip(VIPS_DIRECTION_HORIZONTAL) : img;
+}
+
+QRect storedRect(const Header& header, const QRect& upright) {
+    const Turn turn = turnFor(header.orientation);
+    // Undo the flip in the rotated frame, which has the upright size.
+    QRect r = upright;
+    if (turn.flip)
+        r.moveLeft(header.upright.width() - r.x() - r.width());
+    // Then undo the rotation: a clockwise quarter turn took stored (x, y) to (H - 1 - y, x).
+    const int w = header.stored.width(), h = header.stored.height();
+    switch (turn.angle) {
+    case VIPS_ANGLE_D90: return QRect(r.y(), h - r.x() - r.width(), r.height(), r.width());
+    case VIPS_ANGLE_D180: return QRect(w - r.x() - r.width(), h - r.y() - r.height(), r.width(), r.height());
+    case VIPS_ANGLE_D270: return QRect(w - r.y() - r.height(), r.x(), r.height(), r.width());
+    default: return r;
+    }
+}
+
+} // namespace cropling::decoding
