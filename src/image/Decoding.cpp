@@ -101,7 +101,7 @@ VImage loadReduced(const QByteArray& encoded, const Header& header, int minShort
     }
     VImage img = VImage::new_from_buffer(encoded.constData(), size_t(encoded.size()), "", options);
     if (minShorterSide > 0) {
-        const int factor = std::min(img.width(), img.height()) / minShorterSide;
+        const int factor = std::min(img.width(), img.height()) / (2 * minShorterSide);
         if (factor >= 2)
             img = boxShrink(img, factor);
     }

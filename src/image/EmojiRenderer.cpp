@@ -52,12 +52,8 @@ std::optional<QByteArray> renderDeferred(const QByteArray& encoded, double zoom,
             const VImage reduced = decoding::loadReduced(encoded, *header, needed);
             const double fx = double(reduced.width()) / header->stored.width();
             const double fy = double(reduced.height()) / header->stored.height();
-            const int x0 = std::clamp(int(std::floor(stored.x() * fx)), 0, reduced.width() - 1);
-            const int y0 = std::clamp(int(std::floor(stored.y() * fy)), 0, reduced.height() - 1);
-            const int x1 = std::clamp(int(std::ceil((stored.x() + stored.width()) * fx)), x0 + 1, reduced.width());
-            const int y1 = std::clamp(int(std::ceil((stored.y() + stored.height()) * fy)), y0 + 1, reduced.height());
-            const VImage cut = decoding::toSrgb8(reduced.crop(x0, y0, x1 - x0, y1 - y0), useProfile).copy_memory();
-            const VImage square = resampleTo(cut, outputSize, outputSize);
+            const QRectF window(stored.x() * fx, stored.y() * fy, stored.width() * fx, stored.height() * fy);
+            const VImage square = resampleWindow(decoding::toSrgb8(reduced, useProfile), window, outputSize, outputSize);
             return encodePng(decoding::turnUpright(square, header->orientation));
         } catch (const vips::VError&) {
             vips_error_clear();
@@ -79,12 +75,17 @@ std::optional<QByteArray> renderEmojiPNG(const Picture* picture, double zoom, QP
         return std::nullopt;
     if (picture->isDeferred())
         return renderDeferred(picture->encoded(), zoom, offset, outputSize, unreadable);
-    const auto source = emojiSourcePixels(picture->pixelWidth(), picture->pixelHeight(), zoom, offset);
+    // The square's pixels are found at full resolution and scaled onto the decoded bitmap, so a
+    // reduced bitmap renders the same part of the picture as the full one would.
+    const QSize full = picture->fullSize();
+    const auto source = emojiSourcePixels(full.width(), full.height(), zoom, offset);
     if (!source)
         return std::nullopt;
+    const double fx = double(picture->pixelWidth()) / full.width();
+    const double fy = double(picture->pixelHeight()) / full.height();
+    const QRectF window(source->x() * fx, source->y() * fy, source->width() * fx, source->height() * fy);
     try {
-        const VImage cut = picture->pixels().crop(source->x(), source->y(), source->width(), source->height());
-        return encodePng(resampleTo(cut, outputSize, outputSize));
+        return encodePng(resampleWindow(picture->pixels(), window, outputSize, outputSize));
     } catch (const vips::VError&) {
         vips_error_clear();
         return std::nullopt;

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <thread>
 #include <vector>
 
 namespace cropling {
@@ -22,74 +23,119 @@ double lanczos3(double x) {
     return 3 * std::sin(px) * std::sin(px / 3) / (px * px);
 }
 
-// Enlarges one axis of a float image with a centred Lanczos-3. libvips' own enlargement goes
-// through an affine transform that is bicubic and shifts the picture by part of a pixel, which
-// shows on an 85-pixel crop blown up to 128. Only small crops are enlarged, so this stays cheap.
-VImage enlargeAxis(const VImage& in, int outLength, bool horizontal) {
-    const VImage source = in.cast(VIPS_FORMAT_FLOAT).copy_memory();
-    const int w = source.width(), h = source.height(), bands = source.bands();
-    const float* src = static_cast<const float*>(source.data());
-    const int inLength = horizontal ? w : h;
-    const int lines = horizontal ? h : w;
-    const int outW = horizontal ? outLength : w;
-    const int outH = horizontal ? h : outLength;
+// The input pixels and weights that make one output pixel along one axis.
+struct Taps {
+    std::vector<int> index;
+    std::vector<float> weight;
+};
 
-    // Offsets in the float buffers: (line, position) along the resampled axis, then the band.
-    const auto at = [horizontal, bands](int line, int position, int width, int band) {
-        const size_t pixel = horizontal ? size_t(line) * size_t(width) + size_t(position)
-                                        : size_t(position) * size_t(width) + size_t(line);
-        return pixel * size_t(bands) + size_t(band);
-    };
-    const size_t outSize = size_t(outW) * size_t(outH) * size_t(bands) * sizeof(float);
-    auto* dst = static_cast<float*>(g_malloc(outSize));
-    const double ratio = double(inLength) / outLength;
+// The kernel is stretched by the reduction factor (never shrunk below its own width when
+// enlarging) and its weights normalised; taps past the picture's edge fold onto the edge pixel.
+std::vector<Taps> tapsFor(double start, double length, int outLength, int firstPixel, int pixelCount) {
+    const double ratio = length / outLength;
+    const double stretch = std::max(1.0, ratio);
+    std::vector<Taps> all(static_cast<size_t>(outLength));
     for (int o = 0; o < outLength; ++o) {
-        const double centre = (o + 0.5) * ratio - 0.5;
-        const int first = int(std::floor(centre)) - 2;
-        double weights[6];
+        const double centre = start + (o + 0.5) * ratio; // pixel j covers [j, j + 1)
+        const int lo = int(std::floor(centre - 3 * stretch - 0.5));
+        const int hi = int(std::ceil(centre + 3 * stretch - 0.5));
+        Taps& taps = all[size_t(o)];
         double total = 0;
-        for (int t = 0; t < 6; ++t)
-            total += weights[t] = lanczos3(first + t - centre);
-        for (int line = 0; line < lines; ++line)
-            for (int b = 0; b < bands; ++b) {
-                double acc = 0;
-                for (int t = 0; t < 6; ++t)
-                    acc += weights[t] * src[at(line, std::clamp(first + t, 0, inLength - 1), w, b)];
-                dst[at(line, o, outW, b)] = float(acc / total);
+        for (int j = lo; j <= hi; ++j) {
+            const double w = lanczos3((j + 0.5 - centre) / stretch);
+            if (w == 0)
+                continue;
+            const int at = std::clamp(j, firstPixel, firstPixel + pixelCount - 1) - firstPixel;
+            if (!taps.index.empty() && taps.index.back() == at) {
+                taps.weight.back() += float(w);
+            } else {
+                taps.index.push_back(at);
+                taps.weight.push_back(float(w));
             }
+            total += w;
+        }
+        for (float& w : taps.weight)
+            w = float(w / total);
     }
-    return VImage::new_from_memory_steal(dst, outSize, outW, outH, bands, VIPS_FORMAT_FLOAT);
+    return all;
 }
 
-// libvips rounds the reduced size; a pixel too many or too few is trimmed or repeated at the edge.
-VImage exactSize(const VImage& in, int width, int height) {
-    if (in.width() == width && in.height() == height)
-        return in;
-    return in.embed(0, 0, width, height, VImage::option()->set("extend", VIPS_EXTEND_COPY));
+// Runs body(first, last) over [0, count) in a few slices on as many threads as there are cores.
+template <typename Body>
+void inSlices(int count, const Body& body) {
+    const int threads = std::clamp(int(std::thread::hardware_concurrency()), 1, 16);
+    const int slices = std::min(threads, std::max(1, count / 64));
+    std::vector<std::thread> workers;
+    for (int i = 1; i < slices; ++i)
+        workers.emplace_back([&, i] { body(count * i / slices, count * (i + 1) / slices); });
+    body(0, count / slices);
+    for (std::thread& worker : workers)
+        worker.join();
 }
 
 } // namespace
 
-VImage resampleTo(const VImage& picture, int outWidth, int outHeight) {
-    const bool alpha = picture.bands() == 4;
-    VImage work = alpha ? picture.premultiply() : picture.cast(VIPS_FORMAT_FLOAT);
+VImage resampleWindow(const VImage& picture, const QRectF& window, int outWidth, int outHeight) {
+    const int bands = picture.bands();
+    const bool alpha = bands == 4;
+    // The window's own pixels, as a crop would cut them: the filter's taps beyond them repeat its
+    // edge, as they would at the edge of a cut-out picture.
+    const int x0 = std::clamp(int(std::floor(window.left() + 1e-9)), 0, picture.width() - 1);
+    const int y0 = std::clamp(int(std::floor(window.top() + 1e-9)), 0, picture.height() - 1);
+    const int x1 = std::clamp(int(std::ceil(window.right() - 1e-9)), x0 + 1, picture.width());
+    const int y1 = std::clamp(int(std::ceil(window.bottom() - 1e-9)), y0 + 1, picture.height());
+    const VImage source = picture.crop(x0, y0, x1 - x0, y1 - y0).copy_memory();
+    const int w = source.width(), h = source.height();
+    const auto* src = static_cast<const unsigned char*>(source.data());
 
-    // Reductions first, on the large picture, by libvips' Lanczos-3 whose support widens with the
-    // reduction factor; then any enlargement on what is left.
-    const bool reduceX = outWidth < work.width();
-    const bool reduceY = outHeight < work.height();
-    if (reduceX)
-        work = work.reduceh(double(work.width()) / outWidth, VImage::option()->set("kernel", VIPS_KERNEL_LANCZOS3));
-    if (reduceY)
-        work = work.reducev(double(work.height()) / outHeight, VImage::option()->set("kernel", VIPS_KERNEL_LANCZOS3));
-    work = exactSize(work, reduceX ? outWidth : work.width(), reduceY ? outHeight : work.height());
-    if (outWidth > work.width())
-        work = enlargeAxis(work, outWidth, true);
-    if (outHeight > work.height())
-        work = enlargeAxis(work, outHeight, false);
+    const auto across = tapsFor(window.left(), window.width(), outWidth, x0, w);
+    const auto down = tapsFor(window.top(), window.height(), outHeight, y0, h);
+    const size_t stride = size_t(bands);
 
+    // Along rows first, into outWidth x h.
+    std::vector<float> rows(size_t(outWidth) * size_t(h) * stride);
+    inSlices(h, [&](int first, int last) {
+        std::vector<float> line(size_t(w) * stride);
+        for (int y = first; y < last; ++y) {
+            // One row as float, premultiplied by its alpha.
+            const unsigned char* in = src + size_t(y) * size_t(w) * stride;
+            for (size_t i = 0; i < line.size(); i += stride) {
+                const float a = alpha ? in[i + 3] / 255.0f : 1.0f;
+                for (size_t b = 0; b < stride; ++b)
+                    line[i + b] = b == 3 ? float(in[i + b]) : in[i + b] * a;
+            }
+            float* out = rows.data() + size_t(y) * size_t(outWidth) * stride;
+            for (int o = 0; o < outWidth; ++o) {
+                const Taps& taps = across[size_t(o)];
+                float acc[4] = {0, 0, 0, 0};
+                for (size_t t = 0; t < taps.index.size(); ++t) {
+                    const float* p = line.data() + size_t(taps.index[t]) * stride;
+                    for (size_t b = 0; b < stride; ++b)
+                        acc[b] += taps.weight[t] * p[b];
+                }
+                std::copy(acc, acc + stride, out + size_t(o) * stride);
+            }
+        }
+    });
+
+    // Then down the columns, into outWidth x outHeight.
+    const size_t outSize = size_t(outWidth) * size_t(outHeight) * stride * sizeof(float);
+    auto* dst = static_cast<float*>(g_malloc0(outSize));
+    const size_t rowLength = size_t(outWidth) * stride;
+    for (int o = 0; o < outHeight; ++o) {
+        const Taps& taps = down[size_t(o)];
+        float* out = dst + size_t(o) * rowLength;
+        for (size_t t = 0; t < taps.index.size(); ++t) {
+            const float* in = rows.data() + size_t(taps.index[t]) * rowLength;
+            const float weight = taps.weight[t];
+            for (size_t i = 0; i < rowLength; ++i)
+                out[i] += weight * in[i];
+        }
+    }
+
+    VImage work = VImage::new_from_memory_steal(dst, outSize, outWidth, outHeight, bands, VIPS_FORMAT_FLOAT);
     if (alpha)
-        work = work.unpremultiply();
+        work = work.copy(VImage::option()->set("interpretation", VIPS_INTERPRETATION_sRGB)).unpremultiply();
     return work.round(VIPS_OPERATION_ROUND_RINT)
         .cast(VIPS_FORMAT_UCHAR)
         .copy(VImage::option()->set("interpretation", VIPS_INTERPRETATION_sRGB));

@@ -1,0 +1,79 @@
+#include "PictureFixtures.h"
+
+#include "image/EmojiRenderer.h"
+#include "image/Picture.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+using namespace cropling;
+using namespace cropling::test;
+using vips::VImage;
+
+namespace {
+
+// Peak signal to noise of two 128 x 128 renders, over every channel, in decibels.
+double psnr(const QByteArray& a, const QByteArray& b) {
+    const Rgba x = decodePng(a), y = decodePng(b);
+    double squares = 0;
+    for (size_t i = 0; i < x.data.size(); ++i) {
+        const double d = double(x.data[i]) - double(y.data[i]);
+        squares += d * d;
+    }
+    const double mse = squares / double(x.data.size());
+    return mse == 0 ? 99 : 10 * std::log10(255.0 * 255.0 / mse);
+}
+
+// A camera-like photo: smooth gradients under fine noise, as a sensor gives.
+VImage cameraLike(int width, int height) {
+    const VImage xy = VImage::xyz(width, height);
+    const VImage base = (xy[0] * (255.0 / width)).bandjoin(xy[1] * (255.0 / height)).bandjoin((xy[0] + xy[1]) * (127.0 / width));
+    const VImage noise = VImage::gaussnoise(width, height, VImage::option()->set("sigma", 4.0));
+    return (base + noise).cast(VIPS_FORMAT_UCHAR).copy(VImage::option()->set("interpretation", VIPS_INTERPRETATION_sRGB));
+}
+
+// The render of the whole picture decoded at full resolution, the yardstick.
+QByteArray exactRender(const QByteArray& file, double zoom, QPointF offset) {
+    const auto full = Picture::decode(file);
+    return full ? renderEmojiPNG(full.get(), zoom, offset, 128).value_or(QByteArray()) : QByteArray();
+}
+
+} // namespace
+
+TEST(Fidelity, ReducedDecodesKeepCameraPhotosAbove53DecibelsInEveryOrientation) {
+    const VImage photo = cameraLike(2400, 1800);
+    for (int orientation = 1; orientation <= 8; ++orientation) {
+        VImage tagged = photo.copy();
+        tagged.set("orientation", orientation);
+        const QByteArray file = encode(tagged, ".jpg", VImage::option()->set("Q", 92));
+        const auto once = Picture::open(file);
+        const auto working = Picture::decode(file, 600);
+        ASSERT_TRUE(once && working);
+        EXPECT_EQ(once->fullSize(), orientation >= 5 ? QSize(1800, 2400) : QSize(2400, 1800));
+        for (const double zoom : {1.0, 1.5, 2.5}) {
+            const QPointF offset(zoom > 1 ? 40 : 0, zoom > 1 ? -25 : 0);
+            const QByteArray exact = exactRender(file, zoom, offset);
+            ASSERT_FALSE(exact.isEmpty());
+            EXPECT_GE(psnr(*renderEmojiPNG(once.get(), zoom, offset, 128), exact), 53.0)
+                << "orientation " << orientation << " zoom " << zoom;
+            EXPECT_GE(psnr(*renderEmojiPNG(working.get(), zoom, offset, 128), exact), 53.0)
+                << "orientation " << orientation << " zoom " << zoom;
+        }
+    }
+}
+
+TEST(Fidelity, ReducedDecodesKeepARingPatternAbove50Decibels) {
+    // Rings whose frequency rises to half a cycle per pixel at the edge, where a reduction that
+    // averages badly leaves moiré.
+    const int side = 2400;
+    const QByteArray file = encode(makeImage(side, side, 3, [](int x, int y, int) {
+                                       const double dx = x + 0.5 - side / 2.0, dy = y + 0.5 - side / 2.0;
+                                       return int(std::lround(127.5 + 127.5 * std::cos(M_PI * (dx * dx + dy * dy) / side)));
+                                   }),
+                                   ".png");
+    const auto once = Picture::open(file);
+    ASSERT_TRUE(once);
+    for (const double zoom : {1.0, 1.5})
+        EXPECT_GE(psnr(*renderEmojiPNG(once.get(), zoom, {0, 0}, 128), exactRender(file, zoom, {0, 0})), 50.0) << zoom;
+}
