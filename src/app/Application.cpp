@@ -12,6 +12,7 @@
 
 #include <xcb/xcb.h>
 
+#include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <optional>
@@ -51,6 +52,9 @@ std::optional<QString> choosePlatform(const ScriptedRunEnvironment& env) {
 } // namespace
 
 int Application::run(int argc, char** argv) {
+    // A write cut short by a file-size limit then fails with EFBIG, which a save reports, instead
+    // of killing the process halfway.
+    std::signal(SIGXFSZ, SIG_IGN);
     if (argc >= 2 && std::strcmp(argv[1], kKeepClipboardArgument) == 0)
         return keepClipboard(argc, argv);
 

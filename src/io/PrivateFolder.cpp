@@ -41,11 +41,11 @@ std::optional<QByteArray> privateExportFolder() {
     return folder;
 }
 
-std::optional<QByteArray> temporaryExportPath(const QByteArray& folder, const QString& exportFileName) {
-    const QByteArray name = exportFileName.toUtf8();
+std::optional<QByteArray> temporaryExportPath(const QByteArray& folder, const QString& exportName) {
+    const QByteArray name = exportName.toUtf8();
     if (name.contains('/') || name.contains('\0') || name == "." || name == "..")
         return std::nullopt;
-    return folder + '/' + name;
+    return folder + '/' + name + ".png";
 }
 
 } // namespace cropling

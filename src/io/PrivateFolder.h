@@ -17,8 +17,8 @@ std::optional<QByteArray> privateExportFolder();
 // Whether a path is a directory (not a link) owned by this user that nobody else may write to.
 bool isPrivateFolder(const QByteArray& path);
 
-// The temporary file for a copy under this export name; nothing for a name that would leave the
-// folder (a "/" or NUL in it, or "." and "..").
-std::optional<QByteArray> temporaryExportPath(const QByteArray& folder, const QString& exportFileName);
+// The temporary file for a copy under this export name, with ".png" added; nothing for a name
+// that would leave the folder or name no file of its own (a "/" or NUL in it, or "." and "..").
+std::optional<QByteArray> temporaryExportPath(const QByteArray& folder, const QString& exportName);
 
 } // namespace cropling

@@ -56,6 +56,7 @@ void EmojiEditor::setImage(PicturePtr picture, const QString& name) {
     statusMessage_.reset();
     const bool renamed = name != emojiName_;
     emojiName_ = name;
+    Q_EMIT newPicture();
     Q_EMIT imageChanged();
     Q_EMIT framingChanged();
     if (renamed)
@@ -282,7 +283,7 @@ void EmojiEditor::copyRendered(const std::optional<QByteArray>& png) {
     // a name that stays inside it; the PNG data goes on the clipboard in every case.
     std::optional<QByteArray> file;
     if (const auto folder = privateExportFolder()) {
-        const auto path = temporaryExportPath(*folder, exportFileName(emojiName_));
+        const auto path = temporaryExportPath(*folder, exportName(emojiName_));
         if (path && writeFileAtomically(*path, *png))
             file = path;
     }

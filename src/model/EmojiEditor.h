@@ -81,6 +81,9 @@ public:
     void setSaveDialog(SaveDialog dialog) { saveDialog_ = std::move(dialog); }
 
 Q_SIGNALS:
+    // A new picture came in through setImage(); imageChanged() follows it, and also a finer
+    // decode of the same picture.
+    void newPicture();
     void imageChanged();
     void framingChanged();
     void busyChanged(bool busy);

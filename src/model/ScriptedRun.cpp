@@ -50,6 +50,11 @@ ScriptedRunOutcome runScripted(EmojiEditor& editor, const ScriptedRunEnvironment
     if (!env.save)
         return outcome;
     outcome.batch = true;
+    // A picture that did not open ends the run here, whether it was to be saved or copied.
+    if (!editor.image()) {
+        outcome.failure = reasonFrom(editor, noPictureMessage());
+        return outcome;
+    }
     const QByteArray outputPath = *env.save;
 
     // The zoom is taken as given: no slider range, and no re-clamp of the offset here.
@@ -73,7 +78,7 @@ ScriptedRunOutcome runScripted(EmojiEditor& editor, const ScriptedRunEnvironment
 
     const auto png = editor.renderEmojiPNG(kEmojiSide);
     if (!png) {
-        outcome.failure = editor.image() ? editor.renderFailure() : reasonFrom(editor, noPictureMessage());
+        outcome.failure = editor.renderFailure();
         return outcome;
     }
     QString error;
@@ -82,9 +87,26 @@ ScriptedRunOutcome runScripted(EmojiEditor& editor, const ScriptedRunEnvironment
     return outcome;
 }
 
+QByteArray failureLine(const ScriptedRunOutcome& outcome) {
+    if (!outcome.failure)
+        return {};
+    // A file name may hold a line break or a terminal's escape sequence: the line stays one line,
+    // and says nothing to the terminal but what it shows.
+    QByteArray line = "cropling: ";
+    for (const char c : outcome.failure->toLocal8Bit()) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte < 0x20 || byte == 0x7f)
+            line += "\\x" + QByteArray::number(byte, 16).rightJustified(2, '0');
+        else
+            line += c;
+    }
+    return line + '\n';
+}
+
 void reportFailure(const ScriptedRunOutcome& outcome) {
-    if (outcome.failure)
-        std::fprintf(stderr, "cropling: %s\n", outcome.failure->toLocal8Bit().constData());
+    const QByteArray line = failureLine(outcome);
+    if (!line.isEmpty())
+        std::fwrite(line.constData(), 1, size_t(line.size()), stderr);
 }
 
 } // namespace cropling

@@ -35,7 +35,9 @@ struct ScriptedRunOutcome {
 
 ScriptedRunOutcome runScripted(EmojiEditor& editor, const ScriptedRunEnvironment& environment);
 
-// Says why a run delivered nothing in one line on stderr; nothing when it delivered.
+// Why a run delivered nothing, as one line for stderr with control characters escaped; empty when
+// it delivered.
+QByteArray failureLine(const ScriptedRunOutcome& outcome);
 void reportFailure(const ScriptedRunOutcome& outcome);
 
 } // namespace cropling

@@ -126,3 +126,22 @@ TEST(ScriptedProcess, RelativePathsResolveAgainstTheWorkingDirectory) {
     EXPECT_EQ(run.result.exitCode, 0);
     EXPECT_TRUE(QFile::exists(scratchFolder() + QStringLiteral("/rel/out.png")));
 }
+
+TEST(ScriptedProcess, AFileSizeLimitOrAForeignPlatformStillEndsInOneLine) {
+    // A save cut short by the shell's file-size limit (1 KB) fails cleanly and leaves nothing.
+    const QString folder = scratchFolder() + QStringLiteral("/limited");
+    QDir().mkpath(folder);
+    QProcessEnvironment env = appEnvironment({{"CROPLING_OPEN", photo()}, {"CROPLING_TEST_SAVE", folder + "/big.png"}});
+    const ToolResult limited = runTool(QStringLiteral("bash"), {QStringLiteral("-c"), QStringLiteral("ulimit -f 1; exec \"$0\""), appPath()}, env);
+    EXPECT_EQ(limited.exitCode, 1);
+    EXPECT_EQ(limited.err, QByteArray("cropling: Save failed: File too large\n"));
+    EXPECT_TRUE(QDir(folder).entryList(QDir::Files | QDir::Hidden).isEmpty());
+
+    // A batch save needs no platform at all, whatever the environment names.
+    env = appEnvironment({{"CROPLING_OPEN", photo()}, {"CROPLING_TEST_SAVE", folder + "/ok.png"}, {"QT_QPA_PLATFORM", "wayland"}});
+    env.remove(QStringLiteral("DISPLAY"));
+    env.remove(QStringLiteral("WAYLAND_DISPLAY"));
+    const ToolResult foreign = runTool(appPath(), {}, env);
+    EXPECT_EQ(foreign.exitCode, 0) << foreign.err.constData();
+    EXPECT_TRUE(QFile::exists(folder + QStringLiteral("/ok.png")));
+}

@@ -11,6 +11,7 @@
 #include <csignal>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 using namespace cropling;
@@ -37,6 +38,76 @@ TEST(FileWriting, AFailedWriteLeavesTheOldFileAndNoPartialFile) {
     EXPECT_FALSE(error.isEmpty());
     EXPECT_EQ(readFile(target), QByteArray("old contents"));
     EXPECT_EQ(QDir(QFile::decodeName(folder)).entryList(QDir::Files | QDir::Hidden).size(), 1);
+}
+
+TEST(FileWriting, ReplacingKeepsWhatTheOldFileWas) {
+    const QByteArray folder = tempFolder() + "/replace";
+    ::mkdir(folder.constData(), 0755);
+
+    // Permissions, and the owner where the process may change it.
+    const QByteArray secret = folder + "/secret.png";
+    ASSERT_TRUE(writeFileAtomically(secret, "old"));
+    ::chmod(secret.constData(), 0600);
+    const bool root = ::geteuid() == 0;
+    if (root) {
+        ASSERT_EQ(::chown(secret.constData(), 65534, 65534), 0);
+    }
+    ASSERT_TRUE(writeFileAtomically(secret, "new"));
+    struct stat info {};
+    ASSERT_EQ(::stat(secret.constData(), &info), 0);
+    EXPECT_EQ(info.st_mode & 07777, 0600u);
+    if (root) {
+        EXPECT_EQ(info.st_uid, 65534u);
+    }
+    EXPECT_EQ(readFile(secret), QByteArray("new"));
+
+    // A link stays a link; the file it names is replaced.
+    const QByteArray link = folder + "/link.png";
+    ASSERT_EQ(::symlink("secret.png", link.constData()), 0);
+    ASSERT_TRUE(writeFileAtomically(link, "through the link"));
+    ASSERT_EQ(::lstat(link.constData(), &info), 0);
+    EXPECT_TRUE(S_ISLNK(info.st_mode));
+    EXPECT_EQ(readFile(secret), QByteArray("through the link"));
+
+    // A FIFO nobody reads fails at once and stays a FIFO; a folder is refused.
+    const QByteArray fifo = folder + "/pipe.png";
+    ASSERT_EQ(::mkfifo(fifo.constData(), 0600), 0);
+    QString error;
+    EXPECT_FALSE(writeFileAtomically(fifo, "x", &error));
+    EXPECT_FALSE(error.isEmpty());
+    ASSERT_EQ(::lstat(fifo.constData(), &info), 0);
+    EXPECT_TRUE(S_ISFIFO(info.st_mode));
+    EXPECT_FALSE(writeFileAtomically(folder, "x"));
+    EXPECT_EQ(QDir(QFile::decodeName(folder)).entryList(QDir::Files | QDir::Hidden).filter(".cropling-").size(), 0);
+}
+
+TEST(FileWriting, AWritableFileInAClosedFolderIsRewrittenInPlace) {
+    // The folder takes no new files from the writer: as root, the writer is a child process that
+    // has become nobody; otherwise the folder is made read-only.
+    char folderName[] = "/tmp/cropling-closed-XXXXXX";
+    ASSERT_TRUE(::mkdtemp(folderName));
+    const QByteArray folder(folderName), target = folder + "/emoji.png";
+    ASSERT_TRUE(writeFileAtomically(target, "old contents"));
+    const bool root = ::geteuid() == 0;
+    if (root) {
+        ASSERT_EQ(::chmod(folder.constData(), 0755), 0);
+        ASSERT_EQ(::chown(target.constData(), 65534, 65534), 0);
+    } else {
+        ASSERT_EQ(::chmod(folder.constData(), 0555), 0);
+    }
+    const pid_t child = ::fork();
+    if (child == 0) {
+        if (root && (::setgid(65534) != 0 || ::setuid(65534) != 0))
+            ::_exit(2);
+        ::_exit(writeFileAtomically(target, "new") ? 0 : 1);
+    }
+    int status = -1;
+    ::waitpid(child, &status, 0);
+    ::chmod(folder.constData(), 0755);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+    EXPECT_EQ(readFile(target), QByteArray("new"));
+    ::unlink(target.constData());
+    ::rmdir(folder.constData());
 }
 
 TEST(FileWriting, PrivateFolderChecks) {
@@ -71,7 +142,8 @@ TEST(FileWriting, PrivateFolderChecks) {
     EXPECT_EQ(*folder, planted);
     EXPECT_TRUE(isPrivateFolder(*folder));
 
-    EXPECT_FALSE(temporaryExportPath(*folder, QStringLiteral("../x.png")));
-    EXPECT_FALSE(temporaryExportPath(*folder, QString::fromUtf8("a\0b.png", 7)));
-    EXPECT_EQ(temporaryExportPath(*folder, QStringLiteral("ok.png")), *folder + "/ok.png");
+    for (const QString& name : {QStringLiteral("../x"), QString::fromUtf8("a\0b", 3), QStringLiteral("."), QStringLiteral("..")})
+        EXPECT_FALSE(temporaryExportPath(*folder, name)) << name.toStdString();
+    EXPECT_EQ(temporaryExportPath(*folder, QStringLiteral("ok")), *folder + "/ok.png");
+    EXPECT_EQ(temporaryExportPath(*folder, QStringLiteral("..a")), *folder + "/..a.png");
 }

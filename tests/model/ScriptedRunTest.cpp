@@ -103,6 +103,15 @@ TEST(ScriptedRun, ReportsWhyNothingWasDelivered) {
     EmojiEditor fresh;
     outcome = runScripted(fresh, env);
     EXPECT_EQ(outcome.failure, QStringLiteral("Couldn't open absent.png"));
+    env.copy = QByteArray();
+    EmojiEditor copying;
+    EXPECT_EQ(runScripted(copying, env).failure, QStringLiteral("Couldn't open absent.png"));
+
+    // A name with a line break or an escape sequence still makes one plain line.
+    env = saveRun(output);
+    env.open = tempFolder() + "/two\nlines\x1b[31m.png";
+    EmojiEditor named;
+    EXPECT_EQ(failureLine(runScripted(named, env)), QByteArray("cropling: Couldn't open two\\x0alines\\x1b[31m.png\n"));
 }
 
 TEST(ScriptedRun, ZoomBelowOneStretchesTheWholePicture) {

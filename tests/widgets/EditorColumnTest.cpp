@@ -121,6 +121,21 @@ TEST(CropArea, DragNeedsTenPixelsThenFollowsFromAFixedBase) {
     EXPECT_EQ(chooseRequests.count(), 0); // a drag is no click
 }
 
+TEST(CropArea, ANewPictureEndsTheDrag) {
+    Window w;
+    w.editor().setImage(solidPicture(400, 300), QStringLiteral("x"));
+    w.editor().setZoom(2);
+    CropArea* area = w.cropArea();
+    mouse(area, QEvent::MouseButtonPress, {100, 100}, Qt::LeftButton);
+    mouse(area, QEvent::MouseMove, {130, 100}, Qt::LeftButton);
+    ASSERT_TRUE(area->isPanning());
+    w.editor().setImage(solidPicture(400, 300), QStringLiteral("y")); // pasted with the button held
+    EXPECT_FALSE(area->isPanning());
+    w.editor().setZoom(2);
+    mouse(area, QEvent::MouseMove, {150, 100}, Qt::LeftButton);
+    EXPECT_EQ(w.editor().offset(), QPointF(0, 0));
+}
+
 TEST(CropArea, AClickOpensTheChooserOnlyWhileEmpty) {
     Window w;
     CropArea* area = w.cropArea();
@@ -162,9 +177,12 @@ TEST(CropArea, OnlyFileDragsHighlightTheBorderAndDropLoadsTheFirstFile) {
     EXPECT_NE(highlighted, idle);
     EXPECT_EQ(area->grab().toImage().pixelColor(1, 170), highlighted); // two pixels wide
 
-    QDropEvent drop(QPointF(100, 100), Qt::CopyAction, &files, Qt::LeftButton, Qt::NoModifier);
+    // Shift proposes a move; the file is copied all the same, so its source keeps it.
+    QDropEvent drop(QPointF(100, 100), Qt::CopyAction | Qt::MoveAction, &files, Qt::LeftButton, Qt::ShiftModifier);
+    ASSERT_EQ(drop.proposedAction(), Qt::MoveAction);
     QApplication::sendEvent(area, &drop);
     EXPECT_TRUE(drop.isAccepted());
+    EXPECT_EQ(drop.dropAction(), Qt::CopyAction);
     EXPECT_FALSE(area->isDropHighlighted());
     EXPECT_FALSE(w.editor().image()); // loaded only once the event loop turns
     ASSERT_TRUE(QTest::qWaitFor([&] { return bool(w.editor().image()); }, 10000));

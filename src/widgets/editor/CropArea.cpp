@@ -66,6 +66,9 @@ CropArea::CropArea(EmojiEditor* editor, QWidget* parent) : QWidget(parent), edit
         placeholder_->setVisible(!editor_->image());
         update();
     });
+    // A picture that arrives while the button is held (a paste, say) is not moved by the old
+    // drag, whose base belongs to the old picture.
+    connect(editor_, &EmojiEditor::newPicture, this, &CropArea::endDrag);
     connect(editor_, &EmojiEditor::framingChanged, this, qOverload<>(&QWidget::update));
 }
 
@@ -114,14 +117,18 @@ void CropArea::mouseMoveEvent(QMouseEvent* event) {
     editor_->setOffset(*dragBase_ + translation);
 }
 
+void CropArea::endDrag() {
+    pressPosition_.reset();
+    dragBase_.reset();
+    dragging_ = false;
+}
+
 void CropArea::mouseReleaseEvent(QMouseEvent* event) {
     if (event->button() != Qt::LeftButton || !pressPosition_)
         return QWidget::mouseReleaseEvent(event);
-    pressPosition_.reset();
-    dragBase_.reset();
-    if (dragging_)
-        dragging_ = false;
-    else if (!editor_->image())
+    const bool click = !dragging_;
+    endDrag();
+    if (click && !editor_->image())
         Q_EMIT chooseRequested();
 }
 
@@ -137,7 +144,9 @@ void CropArea::dragEnterEvent(QDragEnterEvent* event) {
     // leave the border as it is.
     if (!firstDroppedFile(event->mimeData()))
         return event->ignore();
-    event->acceptProposedAction();
+    // Always a copy: a source offering only a move would delete the file it thinks it handed over.
+    event->setDropAction(Qt::CopyAction);
+    event->accept();
     setDropHighlighted(true);
 }
 
@@ -145,10 +154,12 @@ void CropArea::dragLeaveEvent(QDragLeaveEvent*) { setDropHighlighted(false); }
 
 void CropArea::dropEvent(QDropEvent* event) {
     setDropHighlighted(false);
-    if (editor_->handleDrop(event->mimeData()))
-        event->acceptProposedAction();
-    else
+    if (editor_->handleDrop(event->mimeData())) {
+        event->setDropAction(Qt::CopyAction);
+        event->accept();
+    } else {
         event->ignore();
+    }
 }
 
 } // namespace cropling

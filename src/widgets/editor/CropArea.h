@@ -43,6 +43,7 @@ protected:
 
 private:
     void setDropHighlighted(bool highlighted);
+    void endDrag();
 
     EmojiEditor* editor_;
     QWidget* placeholder_;
