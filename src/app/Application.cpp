@@ -80,6 +80,7 @@ int Application::run(int argc, char** argv) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Cropling"));
     QApplication::setDesktopFileName(QStringLiteral("cropling"));
+    QObject::connect(&app, &QCoreApplication::aboutToQuit, &keepClipboardAfterQuit);
     ensureVipsStarted();
 
     Application cropling;

@@ -1,29 +1,36 @@
 #include "ClipboardKeeper.h"
 
-#include "io/FileWriting.h"
-#include "io/PrivateFolder.h"
-
 #include <QClipboard>
 #include <QCoreApplication>
 #include <QDataStream>
-#include <QElapsedTimer>
 #include <QFile>
 #include <QGuiApplication>
 #include <QMimeData>
-#include <QProcess>
-#include <QThread>
 
 #include <fcntl.h>
+#include <poll.h>
+#include <sys/wait.h>
 #include <unistd.h>
+
+#include <cerrno>
+#include <csignal>
+#include <cstdio>
 
 namespace cropling {
 
 namespace {
 
 // The translation context of these texts.
-struct ClipboardKeeper {
+struct ClipboardKeeperText {
     Q_DECLARE_TR_FUNCTIONS(ClipboardKeeper)
 };
+
+// More than any emoji and its file location; a keeper fed more refuses it.
+constexpr qsizetype kMaxHandOver = 64 << 20;
+constexpr char kOwned = '1';
+
+// What this process last handed over, so that quitting does not hand it over again.
+const QMimeData* handedOver = nullptr;
 
 QByteArray serialise(const QMimeData& data) {
     QByteArray bytes;
@@ -35,6 +42,7 @@ QByteArray serialise(const QMimeData& data) {
     return bytes;
 }
 
+// Nothing unless the bytes hold a well-formed hand-over with a PNG in it.
 QMimeData* deserialise(const QByteArray& bytes) {
     QDataStream in(bytes);
     QStringList formats;
@@ -43,65 +51,143 @@ QMimeData* deserialise(const QByteArray& bytes) {
     for (const QString& format : formats) {
         QByteArray value;
         in >> value;
+        if (in.status() != QDataStream::Ok)
+            break;
         data->setData(format, value);
     }
+    if (in.status() != QDataStream::Ok || !in.atEnd() || data->data(QStringLiteral("image/png")).isEmpty()) {
+        delete data;
+        return nullptr;
+    }
     return data;
+}
+
+bool writeAll(int fd, const QByteArray& bytes) {
+    qsizetype done = 0;
+    while (done < bytes.size()) {
+        const ssize_t n = ::write(fd, bytes.constData() + done, size_t(bytes.size() - done));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return false;
+        done += n;
+    }
+    return true;
+}
+
+// Standard input up to the limit; nothing for more, or for a read error.
+std::optional<QByteArray> readInput() {
+    QByteArray bytes;
+    char chunk[1 << 16];
+    for (;;) {
+        const ssize_t n = ::read(STDIN_FILENO, chunk, sizeof chunk);
+        if (n == 0)
+            return bytes;
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0 || bytes.size() + n > kMaxHandOver)
+            return std::nullopt;
+        bytes.append(chunk, n);
+    }
+}
+
+// Starts the keeper as a grandchild, so it belongs to no one once this process ends: its standard
+// input reads `input`, its standard output writes `status`, and it keeps no other descriptor of
+// ours, nor our working directory. Only calls that are safe between fork and exec happen there.
+bool startKeeper(const QByteArray& program, int input, int status) {
+    const pid_t child = ::fork();
+    if (child < 0)
+        return false;
+    if (child == 0) {
+        if (::fork() != 0)
+            ::_exit(0);
+        ::setsid();
+        const int null = ::open("/dev/null", O_WRONLY);
+        if (::dup2(input, STDIN_FILENO) < 0 || ::dup2(status, STDOUT_FILENO) < 0 || ::dup2(null, STDERR_FILENO) < 0)
+            ::_exit(127);
+        ::close_range(3, ~0U, 0);
+        if (::chdir("/") != 0)
+            ::_exit(127);
+        const char* argv[] = {program.constData(), kKeepClipboardArgument, nullptr};
+        ::execv(program.constData(), const_cast<char* const*>(argv));
+        ::_exit(127);
+    }
+    int ignored = 0;
+    ::waitpid(child, &ignored, 0);
+    return true;
 }
 
 } // namespace
 
 std::optional<QString> handOverClipboard(const QMimeData& data) {
-    const auto folder = privateExportFolder();
-    if (!folder)
-        return ClipboardKeeper::tr("No private folder to pass the clipboard on.");
-    QByteArray handOff = *folder + "/.clipboard-XXXXXX";
-    const int fd = ::mkstemp(handOff.data());
-    if (fd >= 0)
-        ::close(fd);
-    if (fd < 0 || !writeFileAtomically(handOff, serialise(data)))
-        return ClipboardKeeper::tr("Couldn't pass the clipboard on.");
+    const QByteArray handOver = serialise(data);
+    const QByteArray program = QFile::encodeName(QCoreApplication::applicationFilePath());
+    int toKeeper[2], fromKeeper[2];
+    if (::pipe2(toKeeper, O_CLOEXEC) != 0)
+        return ClipboardKeeperText::tr("Couldn't pass the clipboard on.");
+    if (::pipe2(fromKeeper, O_CLOEXEC) != 0) {
+        ::close(toKeeper[0]);
+        ::close(toKeeper[1]);
+        return ClipboardKeeperText::tr("Couldn't pass the clipboard on.");
+    }
+    const bool started = startKeeper(program, toKeeper[0], fromKeeper[1]);
+    ::close(toKeeper[0]);
+    ::close(fromKeeper[1]);
+    // A keeper that died early must not kill this process with SIGPIPE.
+    const auto previous = std::signal(SIGPIPE, SIG_IGN);
+    const bool sent = started && writeAll(toKeeper[1], handOver);
+    ::close(toKeeper[1]);
+    std::signal(SIGPIPE, previous);
 
-    QProcess keeper;
-    keeper.setProgram(QCoreApplication::applicationFilePath());
-    keeper.setArguments({QString::fromLatin1(kKeepClipboardArgument), QFile::decodeName(handOff)});
-    // The keeper outlives this process; it must not hold on to a caller's pipes.
-    keeper.setStandardInputFile(QProcess::nullDevice());
-    keeper.setStandardOutputFile(QProcess::nullDevice());
-    keeper.setStandardErrorFile(QProcess::nullDevice());
-    if (!keeper.startDetached()) {
-        ::unlink(handOff.constData());
-        return ClipboardKeeper::tr("Couldn't start the clipboard keeper.");
-    }
-    // The keeper deletes the file once it owns the clipboard.
-    QElapsedTimer waited;
-    waited.start();
-    while (::access(handOff.constData(), F_OK) == 0) {
-        if (waited.elapsed() > 10000) {
-            ::unlink(handOff.constData());
-            return ClipboardKeeper::tr("The clipboard keeper did not take the clipboard.");
-        }
-        QThread::msleep(5);
-    }
+    // The keeper answers once it owns the clipboard; silence means it never did.
+    char answer = 0;
+    pollfd wait{fromKeeper[0], POLLIN, 0};
+    const bool answered = sent && ::poll(&wait, 1, 10000) == 1 && ::read(fromKeeper[0], &answer, 1) == 1;
+    ::close(fromKeeper[0]);
+    if (!started)
+        return ClipboardKeeperText::tr("Couldn't start the clipboard keeper.");
+    if (!answered || answer != kOwned)
+        return ClipboardKeeperText::tr("The clipboard keeper did not take the clipboard.");
+    handedOver = &data;
     return std::nullopt;
 }
 
-int keepClipboard(int argc, char** argv) {
-    // Only X11 lets a window-less program own the clipboard; under Wayland the X11 bridge serves it.
-    if (qEnvironmentVariableIsSet("DISPLAY"))
-        qputenv("QT_QPA_PLATFORM", "xcb");
-    QGuiApplication app(argc, argv);
-    if (argc < 3)
-        return 2;
-    const QByteArray handOff(argv[2]);
-    QFile file(QFile::decodeName(handOff));
-    if (!file.open(QIODevice::ReadOnly))
-        return 1;
+void keepClipboardAfterQuit() {
     QClipboard* clipboard = QGuiApplication::clipboard();
-    clipboard->setMimeData(deserialise(file.readAll()));
-    file.close();
-    ::unlink(handOff.constData());
+    const QMimeData* data = clipboard->mimeData();
+    if (QGuiApplication::platformName() != QLatin1String("xcb") || !data || data == handedOver ||
+        !clipboard->ownsClipboard() || !data->hasFormat(QStringLiteral("image/png")))
+        return;
+    handOverClipboard(*data);
+}
+
+int keepClipboard(int argc, char** argv) {
+    if (::isatty(STDIN_FILENO)) {
+        std::fprintf(stderr, "cropling: %s takes the clipboard from Cropling itself, not from a terminal\n",
+                     kKeepClipboardArgument);
+        return 2;
+    }
+    const auto input = readInput();
+    QMimeData* data = input ? deserialise(*input) : nullptr;
+    if (!data)
+        return 1;
+    // Only X11 lets a program without a window own the clipboard; under Wayland its X11 bridge does.
+    if (qEnvironmentVariableIsEmpty("DISPLAY")) {
+        std::fprintf(stderr, "cropling: keeping the clipboard needs an X11 display (DISPLAY is unset)\n");
+        delete data;
+        return 1;
+    }
+    qputenv("QT_QPA_PLATFORM", "xcb");
+    QGuiApplication app(argc, argv);
+    QClipboard* clipboard = QGuiApplication::clipboard();
+    clipboard->setMimeData(data);
     if (!clipboard->ownsClipboard())
         return 1;
+    const QByteArray owned(1, kOwned);
+    writeAll(STDOUT_FILENO, owned);
+    // The parent has its answer; nothing more is said.
+    const int null = ::open("/dev/null", O_WRONLY | O_CLOEXEC);
+    ::dup2(null, STDOUT_FILENO);
     QObject::connect(clipboard, &QClipboard::changed, &app, [clipboard](QClipboard::Mode mode) {
         if (mode == QClipboard::Clipboard && !clipboard->ownsClipboard())
             QCoreApplication::quit();

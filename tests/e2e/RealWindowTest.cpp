@@ -138,3 +138,43 @@ TEST(RealWindow, ScriptedCopyOutlivesTheProcessAndPastesBack) {
     ASSERT_TRUE(waitFor([] { return copiedFileName() == QStringLiteral("party-parrot.png"); }));
     EXPECT_EQ(decodePng(clipboard(QStringLiteral("image/png"))), png);
 }
+
+TEST(RealWindow, AWindowsCopyOutlivesQuittingWithoutAPrivateFolder) {
+    const QString photo = writeLandscape(QStringLiteral("Quit Copy.png"), 500, 400);
+    // With no private folder to be had the copy still carries the PNG, just no file location.
+    QProcessEnvironment env = appEnvironment({{"TMPDIR", "/dev/null"}, {"XDG_RUNTIME_DIR", "/dev/null"}});
+    RunningApp app({photo}, env);
+    app.key(QStringLiteral("ctrl+c"));
+    ASSERT_TRUE(waitFor([] { return clipboard(QStringLiteral("TARGETS")).contains("image/png"); }));
+    app.key(QStringLiteral("ctrl+q"));
+    ASSERT_TRUE(app.waitForExit());
+    const QImage png = decodePng(clipboard(QStringLiteral("image/png")));
+    EXPECT_EQ(png.size(), QSize(128, 128));
+    EXPECT_FALSE(clipboard(QStringLiteral("TARGETS")).contains("text/uri-list"));
+}
+
+TEST(RealWindow, TheKeeperTakesNothingButItsParentsPipe) {
+    // A path argument is no hand-over: the file stays and the keeper refuses at once.
+    const QString victim = scratchFolder() + QStringLiteral("/victim.txt");
+    QFile file(victim);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write("keep me");
+    file.close();
+    for (const QString& input : {QStringLiteral("/dev/null"), QStringLiteral("/dev/zero"), victim}) {
+        const ToolResult run = runTool(QStringLiteral("bash"), {QStringLiteral("-c"), QStringLiteral("exec \"$0\" --keep-clipboard \"$1\" < \"$2\""),
+                                                               appPath(), victim, input},
+                                       appEnvironment(), 10000);
+        EXPECT_NE(run.exitCode, 0) << input.toStdString();
+        EXPECT_NE(run.exitCode, -1) << input.toStdString() << " did not end";
+    }
+    EXPECT_TRUE(QFile::exists(victim));
+
+    // A scripted copy whose caller reads its output to the end is not held up by the keeper,
+    // which keeps none of the caller's descriptors.
+    const QString photo = writeLandscape(QStringLiteral("Piped.png"), 300, 200);
+    const ToolResult piped = runTool(QStringLiteral("bash"), {QStringLiteral("-c"), QStringLiteral("( exec \"$0\" 5>&1 ) | cat"), appPath()},
+                                     appEnvironment({{"CROPLING_OPEN", photo}, {"CROPLING_TEST_SAVE", scratchFolder() + "/x.png"},
+                                                     {"CROPLING_TEST_COPY", ""}}),
+                                     8000);
+    EXPECT_EQ(piped.exitCode, 0) << piped.err.constData();
+}

@@ -79,6 +79,10 @@ RunningApp::~RunningApp() {
     }
 }
 
+bool RunningApp::waitForExit(int timeoutMs) {
+    return process_.state() == QProcess::NotRunning || process_.waitForFinished(timeoutMs);
+}
+
 QImage RunningApp::screenshot() const {
     const ToolResult r = runTool(QStringLiteral("import"), {QStringLiteral("-window"), window_, QStringLiteral("png:-")});
     return QImage::fromData(r.out, "PNG").convertToFormat(QImage::Format_RGB32);

@@ -36,6 +36,8 @@ public:
     QPoint windowOrigin() const; // on the root window
     void focus() const;
     void key(const QString& combination) const;
+    // True once the program has ended by itself within the time.
+    bool waitForExit(int timeoutMs = 10000);
 
 private:
     QProcess process_;
