@@ -1,6 +1,9 @@
 #include "Decoding.h"
 
+#include "image/Preflight.h"
 #include "image/VipsRuntime.h"
+
+#include <QElapsedTimer>
 
 #include <algorithm>
 #include <string>
@@ -43,21 +46,59 @@ Turn turnFor(int orientation) {
     }
 }
 
+std::string loaderOf(const QByteArray& encoded) {
+    const char* loader = vips_foreign_find_load_buffer(encoded.constData(), size_t(encoded.size()));
+    return loader ? loader : "";
+}
+
+// Loaders that decode a strip at a time, so that a reduced decode holds only the reduction.
+bool streams(const std::string& loader) {
+    return loader == "VipsForeignLoadJpegBuffer" || loader == "VipsForeignLoadPngBuffer" ||
+           loader == "VipsForeignLoadWebpBuffer" || loader == "VipsForeignLoadTiffBuffer";
+}
+
+struct Deadline {
+    QElapsedTimer clock;
+};
+
+void checkDeadline(VipsImage* image, VipsProgress*, gpointer data) {
+    if (static_cast<Deadline*>(data)->clock.elapsed() > qint64(kDecodeSeconds * 1000))
+        vips_image_set_kill(image, TRUE);
+}
+
 } // namespace
+
+VImage withDeadline(const VImage& image) {
+    VImage watched = image.copy();
+    vips_image_set_progress(watched.get_image(), TRUE);
+    auto* deadline = new Deadline;
+    deadline->clock.start();
+    g_signal_connect_data(watched.get_image(), "eval", G_CALLBACK(checkDeadline), deadline,
+                          [](gpointer data, GClosure*) { delete static_cast<Deadline*>(data); }, GConnectFlags(0));
+    return watched;
+}
 
 std::optional<Header> readHeader(const QByteArray& encoded) {
     ensureVipsStarted();
     if (encoded.isEmpty())
         return std::nullopt;
     Header header;
+    if (auto safe = preflight::sanitise(encoded))
+        header.encoded = std::move(*safe);
+    else
+        return std::nullopt;
     try {
-        header.image = VImage::new_from_buffer(encoded.constData(), size_t(encoded.size()), "");
+        header.image = VImage::new_from_buffer(header.encoded.constData(), size_t(header.encoded.size()), "");
     } catch (const vips::VError&) {
         vips_error_clear();
         return std::nullopt;
     }
     const VImage& image = header.image;
-    if (image.width() < 1 || image.height() < 1 || (long long)image.width() * image.height() > kMaxDecodedPixels)
+    const long long pixels = (long long)image.width() * image.height();
+    if (image.width() < 1 || image.height() < 1 || pixels > kMaxDecodedPixels)
+        return std::nullopt;
+    if (!streams(loaderOf(header.encoded)) &&
+        pixels * std::max(image.bands(), 4) * (long long)vips_format_sizeof(image.format()) > kWholeDecodeBudget)
         return std::nullopt;
     header.stored = QSize(image.width(), image.height());
     if (image.get_typeof(VIPS_META_ORIENTATION) != 0)
@@ -67,23 +108,15 @@ std::optional<Header> readHeader(const QByteArray& encoded) {
     return header;
 }
 
-namespace {
-
-std::string loaderOf(const QByteArray& encoded) {
-    const char* loader = vips_foreign_find_load_buffer(encoded.constData(), size_t(encoded.size()));
-    return loader ? loader : "";
-}
-
-} // namespace
-
-bool hasCheapReduction(const QByteArray& encoded, const Header& header, int minShorterSide) {
+bool hasCheapReduction(const Header& header, int minShorterSide) {
     const int shorter = std::min(header.stored.width(), header.stored.height());
-    const std::string name = loaderOf(encoded);
+    const std::string name = loaderOf(header.encoded);
     return minShorterSide > 0 && shorter >= 4 * minShorterSide &&
            (name == "VipsForeignLoadJpegBuffer" || name == "VipsForeignLoadWebpBuffer");
 }
 
-VImage loadReduced(const QByteArray& encoded, const Header& header, int minShorterSide) {
+VImage loadReduced(const Header& header, int minShorterSide) {
+    const QByteArray& encoded = header.encoded;
     const int shorter = std::min(header.stored.width(), header.stored.height());
     const std::string name = loaderOf(encoded);
     vips::VOption* options = VImage::option()->set("access", VIPS_ACCESS_SEQUENTIAL);
@@ -100,6 +133,9 @@ VImage loadReduced(const QByteArray& encoded, const Header& header, int minShort
         }
     }
     VImage img = VImage::new_from_buffer(encoded.constData(), size_t(encoded.size()), "", options);
+    // Bands beyond colour and alpha (CMYK with alpha has five) carry nothing the emoji shows.
+    if (img.bands() > 5)
+        img = img.extract_band(0, VImage::option()->set("n", 4));
     if (minShorterSide > 0) {
         const int factor = std::min(img.width(), img.height()) / (2 * minShorterSide);
         if (factor >= 2)

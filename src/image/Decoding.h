@@ -14,6 +14,7 @@
 namespace cropling::decoding {
 
 struct Header {
+    QByteArray encoded; // the file as the decoder gets it, after the preflight checks
     vips::VImage image; // header only: no pixels decoded yet
     QSize stored;       // as the file stores it
     QSize upright;      // as it is shown, after the orientation tag
@@ -21,18 +22,29 @@ struct Header {
     bool hasProfile = false;
 };
 
-// Nothing for bytes no allowed loader reads, or a picture above the pixel limit.
+// Nothing for bytes no allowed loader reads, a file the preflight refuses, a picture above the
+// pixel limit, or one whose loader would need more memory than the budget to decode it.
 std::optional<Header> readHeader(const QByteArray& encoded);
 
 // Decodes as few pixels as a use allows, streaming: the format's own reduced decode where it has
 // one (JPEG's DCT scaling, WebP's scaled decode), then a box average on the stream, never below
 // minShorterSide on the shorter side (0: full resolution). Stored orientation; nothing is written
 // to a temporary file.
-vips::VImage loadReduced(const QByteArray& encoded, const Header& header, int minShorterSide);
+vips::VImage loadReduced(const Header& header, int minShorterSide);
+
+// The memory a loader that decodes the whole picture at once (GIF, HEIF, JPEG XL) may need; such a
+// picture above it is refused from its header.
+inline constexpr long long kWholeDecodeBudget = 512LL << 20;
+// How long the computation of one picture may run before it gives up.
+inline constexpr double kDecodeSeconds = 10.0;
+
+// The image, set to give up with an error once its computation has run kDecodeSeconds from now:
+// no file holds the window or a scripted run for longer. Compute (copy_memory) the returned image.
+vips::VImage withDeadline(const vips::VImage& image);
 
 // Whether the format can decode straight at a reduced scale that still has minShorterSide, well
 // below full resolution: then a first look costs a fraction of a full decode.
-bool hasCheapReduction(const QByteArray& encoded, const Header& header, int minShorterSide);
+bool hasCheapReduction(const Header& header, int minShorterSide);
 
 // Any interpretation the loaders produce (grey, 16-bit, CMYK, Lab, palette) as 8-bit RGB or RGBA
 // in sRGB. An embedded profile is honoured when asked; the caller retries without a broken one.

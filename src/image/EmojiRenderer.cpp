@@ -49,11 +49,15 @@ std::optional<QByteArray> renderDeferred(const QByteArray& encoded, double zoom,
         if (!useProfile && !header->hasProfile)
             break;
         try {
-            const VImage reduced = decoding::loadReduced(encoded, *header, needed);
+            const VImage reduced = decoding::loadReduced(*header, needed);
             const double fx = double(reduced.width()) / header->stored.width();
             const double fy = double(reduced.height()) / header->stored.height();
             const QRectF window(stored.x() * fx, stored.y() * fy, stored.width() * fx, stored.height() * fy);
-            const VImage square = resampleWindow(decoding::toSrgb8(reduced, useProfile), window, outputSize, outputSize);
+            // Only the rows and columns the filter reads are decoded, within the decode deadline.
+            const QRect part = windowPixels(window, QSize(reduced.width(), reduced.height()));
+            const VImage cut = decoding::withDeadline(
+                decoding::toSrgb8(reduced, useProfile).crop(part.x(), part.y(), part.width(), part.height())).copy_memory();
+            const VImage square = resampleWindow(cut, window.translated(-part.topLeft()), outputSize, outputSize);
             return encodePng(decoding::turnUpright(square, header->orientation));
         } catch (const vips::VError&) {
             vips_error_clear();

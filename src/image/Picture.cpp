@@ -71,13 +71,13 @@ std::shared_ptr<const Picture> Picture::decode(const QByteArray& encoded, int mi
         if (!useProfile && !header->hasProfile)
             break;
         try {
-            VImage stored = decoding::loadReduced(encoded, *header, minShorterSide);
+            VImage stored = decoding::loadReduced(*header, minShorterSide);
             // Turning reads the picture out of order, which a stream cannot serve: the reduced pixels
             // are gathered in memory first.
             if (header->orientation > 1)
-                stored = stored.copy_memory();
+                stored = decoding::withDeadline(stored).copy_memory();
             const VImage upright = decoding::turnUpright(stored, header->orientation);
-            auto picture = fromPixels(decoding::toSrgb8(upright, useProfile).copy_memory());
+            auto picture = fromPixels(decoding::withDeadline(decoding::toSrgb8(upright, useProfile)).copy_memory());
             picture->d_->fullSize = header->upright;
             return picture;
         } catch (const vips::VError&) {
@@ -89,7 +89,7 @@ std::shared_ptr<const Picture> Picture::decode(const QByteArray& encoded, int mi
 
 std::shared_ptr<const Picture> Picture::decodePreview(const QByteArray& encoded, int minShorterSide) {
     const auto header = decoding::readHeader(encoded);
-    if (!header || !decoding::hasCheapReduction(encoded, *header, minShorterSide))
+    if (!header || !decoding::hasCheapReduction(*header, minShorterSide))
         return nullptr;
     return decode(encoded, minShorterSide);
 }
@@ -100,7 +100,7 @@ std::shared_ptr<const Picture> Picture::open(const QByteArray& encoded) {
         return nullptr;
     auto picture = std::shared_ptr<Picture>(new Picture(std::make_unique<Private>(VImage())));
     picture->d_->fullSize = header->upright;
-    picture->d_->encoded = encoded;
+    picture->d_->encoded = header->encoded;
     return picture;
 }
 

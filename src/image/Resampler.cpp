@@ -75,15 +75,21 @@ void inSlices(int count, const Body& body) {
 
 } // namespace
 
+QRect windowPixels(const QRectF& window, QSize pictureSize) {
+    const int x0 = std::clamp(int(std::floor(window.left() + 1e-9)), 0, pictureSize.width() - 1);
+    const int y0 = std::clamp(int(std::floor(window.top() + 1e-9)), 0, pictureSize.height() - 1);
+    const int x1 = std::clamp(int(std::ceil(window.right() - 1e-9)), x0 + 1, pictureSize.width());
+    const int y1 = std::clamp(int(std::ceil(window.bottom() - 1e-9)), y0 + 1, pictureSize.height());
+    return QRect(x0, y0, x1 - x0, y1 - y0);
+}
+
 VImage resampleWindow(const VImage& picture, const QRectF& window, int outWidth, int outHeight) {
     const int bands = picture.bands();
     const bool alpha = bands == 4;
     // The window's own pixels, as a crop would cut them: the filter's taps beyond them repeat its
     // edge, as they would at the edge of a cut-out picture.
-    const int x0 = std::clamp(int(std::floor(window.left() + 1e-9)), 0, picture.width() - 1);
-    const int y0 = std::clamp(int(std::floor(window.top() + 1e-9)), 0, picture.height() - 1);
-    const int x1 = std::clamp(int(std::ceil(window.right() - 1e-9)), x0 + 1, picture.width());
-    const int y1 = std::clamp(int(std::ceil(window.bottom() - 1e-9)), y0 + 1, picture.height());
+    const QRect pixels = windowPixels(window, QSize(picture.width(), picture.height()));
+    const int x0 = pixels.x(), y0 = pixels.y(), x1 = x0 + pixels.width(), y1 = y0 + pixels.height();
     const VImage source = picture.crop(x0, y0, x1 - x0, y1 - y0).copy_memory();
     const int w = source.width(), h = source.height();
     const auto* src = static_cast<const unsigned char*>(source.data());

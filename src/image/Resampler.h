@@ -1,6 +1,8 @@
 #pragma once
 
+#include <QRect>
 #include <QRectF>
+#include <QSize>
 
 #include <vips/vips8>
 
@@ -14,6 +16,9 @@ namespace cropling {
 // transparent grounds leave no fringe. Only those pixels are computed, so a lazily decoded picture
 // decodes just them. The result has the input's bands and is 8-bit.
 vips::VImage resampleWindow(const vips::VImage& picture, const QRectF& window, int outWidth, int outHeight);
+
+// The pixels of a picture of the given size that a window touches: all that resampleWindow reads.
+QRect windowPixels(const QRectF& window, QSize pictureSize);
 
 // The whole picture.
 inline vips::VImage resampleTo(const vips::VImage& picture, int outWidth, int outHeight) {

@@ -1,0 +1,86 @@
+#include "Preflight.h"
+
+#include <QtEndian>
+
+#include <cstring>
+
+namespace cropling::preflight {
+
+namespace {
+
+bool startsWith(const QByteArray& bytes, const char* magic, qsizetype length) {
+    return bytes.size() >= length && std::memcmp(bytes.constData(), magic, size_t(length)) == 0;
+}
+
+quint32 bigEndian32(const QByteArray& bytes, qsizetype at) {
+    return qFromBigEndian<quint32>(reinterpret_cast<const uchar*>(bytes.constData() + at));
+}
+
+quint32 littleEndian32(const QByteArray& bytes, qsizetype at) {
+    return qFromLittleEndian<quint32>(reinterpret_cast<const uchar*>(bytes.constData() + at));
+}
+
+// A PNG is a signature and then chunks of length, type, data and CRC. Text chunks are dropped:
+// compressed ones inflate to any size and libraries keep them all. A broken chunk list is left
+// for the decoder to reject.
+QByteArray withoutPngText(const QByteArray& png) {
+    QByteArray kept = png.left(8);
+    qsizetype at = 8;
+    while (at + 12 <= png.size()) {
+        const qsizetype total = qsizetype(bigEndian32(png, at)) + 12;
+        if (total < 12 || total > png.size() - at)
+            return png;
+        const QByteArray type = png.mid(at + 4, 4);
+        if (type != "tEXt" && type != "zTXt" && type != "iTXt")
+            kept.append(png.constData() + at, total);
+        at += total;
+    }
+    kept.append(png.constData() + at, png.size() - at);
+    return kept;
+}
+
+// Scans start with the marker FF DA. Inside entropy-coded data every FF byte is followed by 00 or
+// a restart marker, so counting the pairs counts the scans exactly.
+int jpegScans(const QByteArray& jpeg) {
+    int scans = 0;
+    const char* data = jpeg.constData();
+    for (qsizetype i = 0; i + 1 < jpeg.size(); ++i) {
+        if (data[i] == char(0xFF) && data[i + 1] == char(0xDA))
+            ++scans;
+    }
+    return scans;
+}
+
+// An animated WebP is a RIFF list of chunks with one ANMF chunk a frame. Everything up to the end
+// of the first frame is kept and the RIFF size set to match: the picture is its first frame, and
+// the demuxer never walks a million frames.
+QByteArray firstWebpFrame(const QByteArray& webp) {
+    qsizetype at = 12;
+    while (at + 8 <= webp.size()) {
+        const qsizetype size = qsizetype(littleEndian32(webp, at + 4));
+        const qsizetype total = 8 + size + (size & 1);
+        if (size < 0 || total > webp.size() - at)
+            return webp;
+        if (webp.mid(at, 4) == "ANMF") {
+            QByteArray cut = webp.left(at + total);
+            qToLittleEndian<quint32>(quint32(cut.size() - 8), reinterpret_cast<uchar*>(cut.data() + 4));
+            return cut;
+        }
+        at += total;
+    }
+    return webp;
+}
+
+} // namespace
+
+std::optional<QByteArray> sanitise(const QByteArray& encoded) {
+    if (startsWith(encoded, "\x89PNG\r\n\x1a\n", 8))
+        return withoutPngText(encoded);
+    if (startsWith(encoded, "\xFF\xD8\xFF", 3))
+        return jpegScans(encoded) > kMaxJpegScans ? std::nullopt : std::optional(encoded);
+    if (startsWith(encoded, "RIFF", 4) && encoded.size() >= 12 && encoded.mid(8, 4) == "WEBP")
+        return firstWebpFrame(encoded);
+    return encoded;
+}
+
+} // namespace cropling::preflight

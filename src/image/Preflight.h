@@ -1,0 +1,22 @@
+#pragma once
+
+// Checks a file's structure before any decoder sees it, for the few ways a small file can make a
+// decoder spend gigabytes or minutes: metadata chunks that inflate without bound, thousands of
+// animation frames, a JPEG with hundreds of scans. Cheap: it walks the container and decodes
+// nothing.
+
+#include <QByteArray>
+
+#include <optional>
+
+namespace cropling::preflight {
+
+// The bytes to hand to the decoder: unchanged for most files; a PNG without its text chunks
+// (which the program never shows); an animated WebP cut to its first frame. Nothing for a file
+// refused outright.
+std::optional<QByteArray> sanitise(const QByteArray& encoded);
+
+// A JPEG with more scans than this is refused: ordinary progressive files have about ten.
+inline constexpr int kMaxJpegScans = 100;
+
+} // namespace cropling::preflight

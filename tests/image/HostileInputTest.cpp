@@ -1,0 +1,49 @@
+#include "HostileFiles.h"
+#include "PictureFixtures.h"
+
+#include "image/EmojiRenderer.h"
+#include "image/Picture.h"
+
+#include <gtest/gtest.h>
+
+using namespace cropling;
+using namespace cropling::test;
+
+// Each file here once cost gigabytes or minutes; now each opens within bounds or is refused at
+// once. The bounds themselves are measured by bench/hostile_bench.
+
+TEST(HostileInput, TextChunksThatInflateWithoutBoundAreNeverInflated) {
+    // 60 chunks of 40 MB each: inflated, 2.4 GB.
+    const QByteArray png = pngWithTextBombs(60, 40 << 20);
+    for (const auto& picture : {Picture::decode(png), Picture::open(png)}) {
+        ASSERT_TRUE(picture);
+        EXPECT_EQ(picture->fullSize(), QSize(64, 64));
+        EXPECT_TRUE(renderEmojiPNG(picture.get(), 1, {0, 0}, 128));
+    }
+}
+
+TEST(HostileInput, AFrameTooLargeForItsDecodersBudgetIsRefusedFromItsHeader) {
+    EXPECT_FALSE(Picture::decode(gifClaiming(20000, 20000)));
+    EXPECT_FALSE(Picture::open(gifClaiming(20000, 20000)));
+    // An ordinary GIF opens.
+    EXPECT_TRUE(Picture::decode(encode(makeImage(300, 200, 3, [](int x, int, int) { return x & 255; }), ".gif")));
+}
+
+TEST(HostileInput, ExtraBandsAreDropped) {
+    const auto picture = Picture::decode(tiffWithBands(400, 100));
+    ASSERT_TRUE(picture);
+    EXPECT_LE(picture->pixels().bands(), 4);
+    EXPECT_TRUE(renderEmojiPNG(Picture::open(tiffWithBands(400, 100)).get(), 1, {0, 0}, 128));
+}
+
+TEST(HostileInput, AnAnimationIsItsFirstFrameWhateverItsLength) {
+    const auto picture = Picture::decode(animatedWebp(100000));
+    ASSERT_TRUE(picture);
+    EXPECT_EQ(picture->fullSize(), QSize(1, 1));
+}
+
+TEST(HostileInput, AJpegWithHundredsOfScansIsRefused) {
+    EXPECT_TRUE(Picture::decode(jpegWithScans(0))); // an ordinary progressive JPEG
+    EXPECT_FALSE(Picture::decode(jpegWithScans(300)));
+    EXPECT_FALSE(Picture::open(jpegWithScans(300)));
+}

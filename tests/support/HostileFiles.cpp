@@ -1,0 +1,111 @@
+#include "HostileFiles.h"
+
+#include "PictureFixtures.h"
+
+#include <QtEndian>
+
+#include <zlib.h>
+
+namespace cropling::test {
+
+using vips::VImage;
+
+namespace {
+
+QByteArray bigEndian(quint32 value) {
+    QByteArray bytes(4, Qt::Uninitialized);
+    qToBigEndian(value, reinterpret_cast<uchar*>(bytes.data()));
+    return bytes;
+}
+
+QByteArray littleEndian(quint32 value, int length) {
+    QByteArray bytes;
+    for (int i = 0; i < length; ++i)
+        bytes.append(char((value >> (8 * i)) & 0xFF));
+    return bytes;
+}
+
+QByteArray pngChunk(const char* type, const QByteArray& body) {
+    const QByteArray typed = QByteArray(type) + body;
+    const auto crc = quint32(crc32(0, reinterpret_cast<const Bytef*>(typed.constData()), uInt(typed.size())));
+    return bigEndian(quint32(body.size())) + typed + bigEndian(crc);
+}
+
+QByteArray deflated(qsizetype zeros) {
+    const QByteArray plain(zeros, '\0');
+    uLongf size = compressBound(uLong(plain.size()));
+    QByteArray out(qsizetype(size), Qt::Uninitialized);
+    compress2(reinterpret_cast<Bytef*>(out.data()), &size, reinterpret_cast<const Bytef*>(plain.constData()),
+              uLong(plain.size()), 9);
+    out.truncate(qsizetype(size));
+    return out;
+}
+
+QByteArray riffChunk(const char* type, const QByteArray& body) {
+    QByteArray chunk = QByteArray(type) + littleEndian(quint32(body.size()), 4) + body;
+    if (body.size() % 2)
+        chunk.append('\0');
+    return chunk;
+}
+
+} // namespace
+
+QByteArray pngWithTextBombs(int chunks, qsizetype inflated) {
+    const QByteArray png = encode(makeImage(64, 64, 3, [](int x, int y, int) { return (x * 4 + y) & 255; }), ".png");
+    const QByteArray bomb = deflated(inflated);
+    QByteArray text;
+    for (int i = 0; i < chunks; ++i) {
+        // zTXt: keyword, NUL, method; iTXt: keyword, NUL, compressed, method, language NUL, translation NUL.
+        if (i % 2 == 0)
+            text += pngChunk("zTXt", QByteArray("Comment\0\0", 9) + bomb);
+        else
+            text += pngChunk("iTXt", QByteArray("Comment\0\1\0\0\0", 12) + bomb);
+    }
+    // After the signature (8 bytes) and IHDR (25 bytes).
+    return png.left(33) + text + png.mid(33);
+}
+
+QByteArray gifClaiming(int width, int height) {
+    QByteArray gif("GIF89a");
+    gif += littleEndian(quint32(width), 2) + littleEndian(quint32(height), 2);
+    gif += QByteArray("\x80\x00\x00", 3);                  // a 2-colour table, no background
+    gif += QByteArray("\x00\x00\x00\xff\xff\xff", 6);      // black and white
+    gif += ',' + QByteArray(4, '\0') + littleEndian(quint32(width), 2) + littleEndian(quint32(height), 2) + '\0';
+    gif += QByteArray("\x02\x01\x2c\x00", 4);              // LZW: clear, end of information
+    gif += ';';
+    return gif;
+}
+
+QByteArray tiffWithBands(int side, int bands) {
+    const VImage many = VImage::black(side, side, VImage::option()->set("bands", bands)) + 90;
+    return encode(many.cast(VIPS_FORMAT_UCHAR), ".tif", VImage::option()->set("compression", VIPS_FOREIGN_TIFF_COMPRESSION_DEFLATE));
+}
+
+QByteArray animatedWebp(int frames) {
+    const QByteArray single = encode(makeImage(1, 1, 3, [](int, int, int) { return 200; }), ".webp",
+                                     VImage::option()->set("lossless", true));
+    const QByteArray frame = single.mid(single.indexOf("VP8L")); // the image chunk, without VP8X
+    QByteArray body("WEBP");
+    body += riffChunk("VP8X", QByteArray("\x02\0\0\0", 4) + littleEndian(0, 3) + littleEndian(0, 3));
+    body += riffChunk("ANIM", littleEndian(0, 4) + littleEndian(0, 2));
+    const QByteArray anmf = riffChunk("ANMF", littleEndian(0, 3) + littleEndian(0, 3) + littleEndian(0, 3) +
+                                                  littleEndian(0, 3) + littleEndian(100, 3) + '\0' + frame);
+    body.reserve(body.size() + anmf.size() * frames);
+    for (int i = 0; i < frames; ++i)
+        body += anmf;
+    return "RIFF" + littleEndian(quint32(body.size()), 4) + body;
+}
+
+QByteArray jpegWithScans(int scans) {
+    const QByteArray jpeg = encode(makeImage(64, 64, 3, [](int x, int y, int b) { return (x * 3 + y * b) & 255; }), ".jpg",
+                                   VImage::option()->set("interlace", true));
+    const qsizetype last = jpeg.lastIndexOf("\xFF\xDA");
+    const qsizetype end = jpeg.lastIndexOf("\xFF\xD9");
+    const QByteArray scan = jpeg.mid(last, end - last);
+    QByteArray out = jpeg.left(end);
+    for (int have = int(jpeg.count("\xFF\xDA")); have < scans; ++have)
+        out += scan;
+    return out + "\xFF\xD9";
+}
+
+} // namespace cropling::test
