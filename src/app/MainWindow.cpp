@@ -3,6 +3,7 @@
 #include "app/ClipboardKeeper.h"
 #include "app/SaveDialog.h"
 #include "app/WindowActions.h"
+#include "image/Formats.h"
 #include "model/EmojiEditor.h"
 #include "model/ScriptedRun.h"
 #include "widgets/editor/EditorColumn.h"
@@ -21,14 +22,6 @@
 #include <algorithm>
 
 namespace cropling {
-
-QStringList MainWindow::imageMimeTypes() {
-    return {QStringLiteral("image/png"),  QStringLiteral("image/jpeg"), QStringLiteral("image/webp"),
-            QStringLiteral("image/gif"),  QStringLiteral("image/tiff"), QStringLiteral("image/heif"),
-            QStringLiteral("image/heic"), QStringLiteral("image/avif"), QStringLiteral("image/jxl"),
-            QStringLiteral("image/svg+xml"), QStringLiteral("image/bmp"), QStringLiteral("image/jp2"),
-            QStringLiteral("image/x-portable-anymap"), QStringLiteral("image/x-icon")};
-}
 
 MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent) {
     setAttribute(Qt::WA_DeleteOnClose);
@@ -65,7 +58,7 @@ void MainWindow::choosePhoto() {
     chooser_->setAttribute(Qt::WA_DeleteOnClose);
     chooser_->setFileMode(QFileDialog::ExistingFile);
     chooser_->setAcceptMode(QFileDialog::AcceptOpen);
-    chooser_->setMimeTypeFilters(imageMimeTypes());
+    chooser_->setMimeTypeFilters(openableMimeTypes());
     QStringList names = chooser_->nameFilters();
     // The combined entry first, so every picture type is visible at once.
     QStringList patterns;

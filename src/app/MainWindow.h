@@ -21,9 +21,6 @@ public:
     EmojiEditor* editor() const { return editor_; }
     WindowActions* actions() const { return actions_; }
 
-    // The picture types offered by the chooser.
-    static QStringList imageMimeTypes();
-
 public Q_SLOTS:
     // Opens the window-modal chooser; the editor keeps its state until a file is chosen.
     void choosePhoto();

@@ -54,7 +54,8 @@ std::string loaderOf(const QByteArray& encoded) {
 // Loaders that decode a strip at a time, so that a reduced decode holds only the reduction.
 bool streams(const std::string& loader) {
     return loader == "VipsForeignLoadJpegBuffer" || loader == "VipsForeignLoadPngBuffer" ||
-           loader == "VipsForeignLoadWebpBuffer" || loader == "VipsForeignLoadTiffBuffer";
+           loader == "VipsForeignLoadWebpBuffer" || loader == "VipsForeignLoadTiffBuffer" ||
+           loader == "VipsForeignLoadSvgBuffer";
 }
 
 struct Deadline {
@@ -112,7 +113,7 @@ bool hasCheapReduction(const Header& header, int minShorterSide) {
     const int shorter = std::min(header.stored.width(), header.stored.height());
     const std::string name = loaderOf(header.encoded);
     return minShorterSide > 0 && shorter >= 4 * minShorterSide &&
-           (name == "VipsForeignLoadJpegBuffer" || name == "VipsForeignLoadWebpBuffer");
+           (name == "VipsForeignLoadJpegBuffer" || name == "VipsForeignLoadWebpBuffer" || name == "VipsForeignLoadSvgBuffer");
 }
 
 VImage loadReduced(const Header& header, int minShorterSide) {
@@ -132,6 +133,10 @@ VImage loadReduced(const Header& header, int minShorterSide) {
             options->set("scale", std::min(1.0, (minShorterSide + 1.0) / shorter));
         }
     }
+    // A drawing has no pixels of its own: it is drawn at just the size the use needs, larger than
+    // its nominal size too, so a small logo stays sharp.
+    if (minShorterSide > 0 && name == "VipsForeignLoadSvgBuffer")
+        options->set("scale", (minShorterSide + 1.0) / shorter);
     VImage img = VImage::new_from_buffer(encoded.constData(), size_t(encoded.size()), "", options);
     // Bands beyond colour and alpha (CMYK with alpha has five) carry nothing the emoji shows.
     if (img.bands() > 5)

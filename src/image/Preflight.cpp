@@ -1,5 +1,8 @@
 #include "Preflight.h"
 
+#include <QBuffer>
+#include <QImage>
+#include <QImageReader>
 #include <QtEndian>
 
 #include <cstring>
@@ -71,15 +74,72 @@ QByteArray firstWebpFrame(const QByteArray& webp) {
     return webp;
 }
 
+// A TIFF's pages are a chain of directories. The picture is its first page, so the chain is cut
+// after it, and a file with a million pages opens as fast as a file with one. Classic TIFF keeps
+// 32-bit offsets and 12-byte entries, BigTIFF 64-bit offsets and 20-byte entries.
+QByteArray firstTiffPage(QByteArray tiff) {
+    const bool little = tiff.startsWith("II");
+    const auto read = [&](qsizetype at, int length) -> quint64 {
+        quint64 value = 0;
+        for (int i = 0; i < length; ++i) {
+            const quint64 byte = uchar(tiff[at + (little ? i : length - 1 - i)]);
+            value |= byte << (8 * i);
+        }
+        return value;
+    };
+    const bool big = read(2, 2) == 43;
+    const int offsetLength = big ? 8 : 4;
+    const qsizetype first = qsizetype(read(big ? 8 : 4, offsetLength));
+    const int countLength = big ? 8 : 2;
+    if (first < 8 || first > tiff.size() - countLength)
+        return tiff;
+    const qsizetype entries = qsizetype(read(first, countLength));
+    const qsizetype next = first + countLength + entries * (big ? 20 : 12);
+    if (entries < 0 || next < first || next > tiff.size() - offsetLength)
+        return tiff;
+    std::memset(tiff.data() + next, 0, size_t(offsetLength));
+    return tiff;
+}
+
+// BMP, ICO and the portable anymap formats, which libvips reads only through loaders it does not
+// trust, are decoded by Qt's reader within its allocation limit and handed on as a PNG.
+bool isQtOnlyFormat(const QByteArray& bytes) {
+    if (startsWith(bytes, "BM", 2) || startsWith(bytes, "\0\0\1\0", 4))
+        return true;
+    return bytes.size() >= 3 && bytes[0] == 'P' && bytes[1] >= '1' && bytes[1] <= '6' &&
+           (bytes[2] == ' ' || bytes[2] == '\n' || bytes[2] == '\r' || bytes[2] == '\t' || bytes[2] == '#');
+}
+
+std::optional<QByteArray> throughQt(const QByteArray& bytes) {
+    QBuffer source;
+    source.setData(bytes);
+    source.open(QIODevice::ReadOnly);
+    QImageReader reader(&source);
+    QImage image = reader.read();
+    if (image.isNull())
+        return std::nullopt;
+    QByteArray png;
+    QBuffer target(&png);
+    target.open(QIODevice::WriteOnly);
+    if (!image.save(&target, "PNG", 100))
+        return std::nullopt;
+    return png;
+}
+
 } // namespace
 
 std::optional<QByteArray> sanitise(const QByteArray& encoded) {
+    if (isQtOnlyFormat(encoded))
+        return throughQt(encoded);
     if (startsWith(encoded, "\x89PNG\r\n\x1a\n", 8))
         return withoutPngText(encoded);
     if (startsWith(encoded, "\xFF\xD8\xFF", 3))
         return jpegScans(encoded) > kMaxJpegScans ? std::nullopt : std::optional(encoded);
     if (startsWith(encoded, "RIFF", 4) && encoded.size() >= 12 && encoded.mid(8, 4) == "WEBP")
         return firstWebpFrame(encoded);
+    if (startsWith(encoded, "II*\0", 4) || startsWith(encoded, "MM\0*", 4) || startsWith(encoded, "II+\0", 4) ||
+        startsWith(encoded, "MM\0+", 4))
+        return firstTiffPage(encoded);
     return encoded;
 }
 

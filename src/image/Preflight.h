@@ -12,8 +12,9 @@
 namespace cropling::preflight {
 
 // The bytes to hand to the decoder: unchanged for most files; a PNG without its text chunks
-// (which the program never shows); an animated WebP cut to its first frame. Nothing for a file
-// refused outright.
+// (which the program never shows); an animated WebP cut to its first frame; a TIFF cut to its first
+// page; a BMP, ICO or portable anymap decoded by Qt's image reader and handed on as a PNG.
+// Nothing for a file refused outright.
 std::optional<QByteArray> sanitise(const QByteArray& encoded);
 
 // A JPEG with more scans than this is refused: ordinary progressive files have about ten.

@@ -16,6 +16,11 @@ void ensureVipsStarted() {
         g_log_set_handler("VIPS", GLogLevelFlags(G_LOG_LEVEL_WARNING | G_LOG_LEVEL_MESSAGE | G_LOG_LEVEL_INFO),
                           [](const gchar*, GLogLevelFlags, const gchar*, gpointer) {}, nullptr);
         vips_block_untrusted_set(TRUE);
+        // Logos come as SVG and new cameras write JPEG XL: both are let through, inside the same
+        // bounds as every picture (the memory budget, the deadline, a reduced render). An SVG's
+        // references to other files are not followed: it is read from memory with no base.
+        vips_operation_block_set("VipsForeignLoadSvg", FALSE);
+        vips_operation_block_set("VipsForeignLoadJxl", FALSE);
         for (const char* loader : {"VipsForeignLoadPdf", "VipsForeignLoadOpenslide", "VipsForeignLoadVips",
                                    "VipsForeignLoadMat", "VipsForeignLoadFits", "VipsForeignLoadCsv",
                                    "VipsForeignLoadMatrix", "VipsForeignLoadAnalyze", "VipsForeignLoadRaw",

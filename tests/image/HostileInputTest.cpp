@@ -42,6 +42,12 @@ TEST(HostileInput, AnAnimationIsItsFirstFrameWhateverItsLength) {
     EXPECT_EQ(picture->fullSize(), QSize(1, 1));
 }
 
+TEST(HostileInput, AMultiPageTiffIsItsFirstPage) {
+    const auto picture = Picture::decode(tiffWithPages(5000, 8));
+    ASSERT_TRUE(picture);
+    EXPECT_EQ(picture->fullSize(), QSize(8, 8));
+}
+
 TEST(HostileInput, AJpegWithHundredsOfScansIsRefused) {
     EXPECT_TRUE(Picture::decode(jpegWithScans(0))); // an ordinary progressive JPEG
     EXPECT_FALSE(Picture::decode(jpegWithScans(300)));

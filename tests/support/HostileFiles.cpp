@@ -1,6 +1,7 @@
 #include "HostileFiles.h"
 
-#include "PictureFixtures.h"
+#include "image/VipsBytes.h"
+#include "image/VipsRuntime.h"
 
 #include <QtEndian>
 
@@ -48,10 +49,22 @@ QByteArray riffChunk(const char* type, const QByteArray& body) {
     return chunk;
 }
 
+QByteArray encode(const VImage& image, const char* suffix, vips::VOption* options = nullptr) {
+    return VipsBytes::encode(image, suffix, options).toByteArray();
+}
+
+// A smooth 8-bit RGB picture.
+VImage gradient(int width, int height) {
+    ensureVipsStarted();
+    const VImage xy = VImage::xyz(width, height);
+    return (xy[0] * (255.0 / width)).bandjoin(xy[1] * (255.0 / height)).bandjoin(xy[0] * 0 + 90).cast(VIPS_FORMAT_UCHAR)
+        .copy(VImage::option()->set("interpretation", VIPS_INTERPRETATION_sRGB));
+}
+
 } // namespace
 
 QByteArray pngWithTextBombs(int chunks, qsizetype inflated) {
-    const QByteArray png = encode(makeImage(64, 64, 3, [](int x, int y, int) { return (x * 4 + y) & 255; }), ".png");
+    const QByteArray png = encode(gradient(64, 64), ".png");
     const QByteArray bomb = deflated(inflated);
     QByteArray text;
     for (int i = 0; i < chunks; ++i) {
@@ -77,13 +90,13 @@ QByteArray gifClaiming(int width, int height) {
 }
 
 QByteArray tiffWithBands(int side, int bands) {
+    ensureVipsStarted();
     const VImage many = VImage::black(side, side, VImage::option()->set("bands", bands)) + 90;
     return encode(many.cast(VIPS_FORMAT_UCHAR), ".tif", VImage::option()->set("compression", VIPS_FOREIGN_TIFF_COMPRESSION_DEFLATE));
 }
 
 QByteArray animatedWebp(int frames) {
-    const QByteArray single = encode(makeImage(1, 1, 3, [](int, int, int) { return 200; }), ".webp",
-                                     VImage::option()->set("lossless", true));
+    const QByteArray single = encode(gradient(1, 1), ".webp", VImage::option()->set("lossless", true));
     const QByteArray frame = single.mid(single.indexOf("VP8L")); // the image chunk, without VP8X
     QByteArray body("WEBP");
     body += riffChunk("VP8X", QByteArray("\x02\0\0\0", 4) + littleEndian(0, 3) + littleEndian(0, 3));
@@ -97,8 +110,7 @@ QByteArray animatedWebp(int frames) {
 }
 
 QByteArray jpegWithScans(int scans) {
-    const QByteArray jpeg = encode(makeImage(64, 64, 3, [](int x, int y, int b) { return (x * 3 + y * b) & 255; }), ".jpg",
-                                   VImage::option()->set("interlace", true));
+    const QByteArray jpeg = encode(gradient(64, 64), ".jpg", VImage::option()->set("interlace", true));
     const qsizetype last = jpeg.lastIndexOf("\xFF\xDA");
     const qsizetype end = jpeg.lastIndexOf("\xFF\xD9");
     const QByteArray scan = jpeg.mid(last, end - last);
@@ -106,6 +118,34 @@ QByteArray jpegWithScans(int scans) {
     for (int have = int(jpeg.count("\xFF\xDA")); have < scans; ++have)
         out += scan;
     return out + "\xFF\xD9";
+}
+
+QByteArray hugeJpeg(int side, int orientation) {
+    VImage plain = (VImage::black(side, side, VImage::option()->set("bands", 3)) + 128).cast(VIPS_FORMAT_UCHAR)
+                       .copy(VImage::option()->set("interpretation", VIPS_INTERPRETATION_sRGB));
+    plain.set("orientation", orientation);
+    return encode(plain, ".jpg");
+}
+
+QByteArray hugePng16(int side, int orientation) {
+    ensureVipsStarted();
+    VImage plain = (VImage::black(side, side, VImage::option()->set("bands", 4)) + 30000).cast(VIPS_FORMAT_USHORT)
+                       .copy(VImage::option()->set("interpretation", VIPS_INTERPRETATION_RGB16));
+    plain.set("orientation", orientation);
+    return encode(plain, ".png", VImage::option()->set("compression", 6)->set("bitdepth", 16));
+}
+
+QByteArray hugeWebp(int side) {
+    ensureVipsStarted();
+    const VImage plain = VImage::black(side, side, VImage::option()->set("bands", 3))
+                             .copy(VImage::option()->set("interpretation", VIPS_INTERPRETATION_sRGB));
+    return encode(plain, ".webp", VImage::option()->set("lossless", true)->set("effort", 0));
+}
+
+QByteArray tiffWithPages(int pages, int side) {
+    ensureVipsStarted();
+    const VImage strip = (VImage::black(side, side * pages) + 77).cast(VIPS_FORMAT_UCHAR);
+    return encode(strip, ".tif", VImage::option()->set("page_height", side));
 }
 
 } // namespace cropling::test

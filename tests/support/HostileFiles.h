@@ -17,11 +17,21 @@ QByteArray gifClaiming(int width, int height);
 // A deflate-compressed TIFF of side x side pixels with this many bands.
 QByteArray tiffWithBands(int side, int bands);
 
+// A TIFF of this many pages, each side x side.
+QByteArray tiffWithPages(int pages, int side);
+
 // An animated WebP of this many 1 x 1 frames.
 QByteArray animatedWebp(int frames);
 
 // A progressive JPEG whose last scan is repeated until the file has this many scans; as it is
 // when it has that many already.
 QByteArray jpegWithScans(int scans);
+
+// Large plain pictures, for the memory bound of the working resolution (slow to make: benchmarks
+// only): a JPEG and a 16-bit RGBA PNG of side x side with an EXIF orientation.
+QByteArray hugeJpeg(int side, int orientation);
+QByteArray hugePng16(int side, int orientation);
+// A lossless WebP of side x side in one colour: a few hundred bytes.
+QByteArray hugeWebp(int side);
 
 } // namespace cropling::test
