@@ -1,8 +1,9 @@
 #include "ClipboardKeeper.h"
 
+#include "model/ClipboardData.h"
+
 #include <QClipboard>
 #include <QCoreApplication>
-#include <QDataStream>
 #include <QFile>
 #include <QGuiApplication>
 #include <QMimeData>
@@ -31,36 +32,6 @@ constexpr char kOwned = '1';
 
 // What this process last handed over, so that quitting does not hand it over again.
 const QMimeData* handedOver = nullptr;
-
-QByteArray serialise(const QMimeData& data) {
-    QByteArray bytes;
-    QDataStream out(&bytes, QIODevice::WriteOnly);
-    const QStringList formats = data.formats();
-    out << formats;
-    for (const QString& format : formats)
-        out << data.data(format);
-    return bytes;
-}
-
-// Nothing unless the bytes hold a well-formed hand-over with a PNG in it.
-QMimeData* deserialise(const QByteArray& bytes) {
-    QDataStream in(bytes);
-    QStringList formats;
-    in >> formats;
-    auto* data = new QMimeData;
-    for (const QString& format : formats) {
-        QByteArray value;
-        in >> value;
-        if (in.status() != QDataStream::Ok)
-            break;
-        data->setData(format, value);
-    }
-    if (in.status() != QDataStream::Ok || !in.atEnd() || data->data(QStringLiteral("image/png")).isEmpty()) {
-        delete data;
-        return nullptr;
-    }
-    return data;
-}
 
 bool writeAll(int fd, const QByteArray& bytes) {
     qsizetype done = 0;
@@ -120,7 +91,7 @@ bool startKeeper(const QByteArray& program, int input, int status) {
 } // namespace
 
 std::optional<QString> handOverClipboard(const QMimeData& data) {
-    const QByteArray handOver = serialise(data);
+    const QByteArray handOver = serialiseClipboardData(data);
     const QByteArray program = QFile::encodeName(QCoreApplication::applicationFilePath());
     int toKeeper[2], fromKeeper[2];
     if (::pipe2(toKeeper, O_CLOEXEC) != 0)
@@ -168,7 +139,7 @@ int keepClipboard(int argc, char** argv) {
         return 2;
     }
     const auto input = readInput();
-    QMimeData* data = input ? deserialise(*input) : nullptr;
+    QMimeData* data = input ? deserialiseClipboardData(*input) : nullptr;
     if (!data)
         return 1;
     // Only X11 lets a program without a window own the clipboard; under Wayland its X11 bridge does.

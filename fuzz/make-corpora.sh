@@ -1,0 +1,52 @@
+#!/usr/bin/env bash
+# Writes the seed corpora for the fuzzers into the folder given (default build-fuzz/corpus): small
+# pictures of every format the program opens, in several shapes, and the texts the other harnesses
+# read. Needs libvips-tools and ImageMagick.
+set -euo pipefail
+out="${1:-build-fuzz/corpus}"
+mkdir -p "$out/decode" "$out/text" "$out/clipboard"
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+
+# A 4-byte prefix picks the zoom, the offset and the decode path (see decode_fuzzer.cpp).
+seed() { # file name prefix-hex
+  { printf "$3"; cat "$1"; } > "$out/decode/$2"
+}
+
+convert -size 48x32 gradient:red-blue "$work/src-grad.png"
+convert -size 40x40 xc:none -fill red -draw "circle 20,20 20,5" "$work/src-alpha.png"
+for base in grad alpha; do
+
+  for fmt in png jpg webp gif tif heic avif jxl; do
+    vips copy "$work/src-$base.png" "$work/$base.$fmt" 2>/dev/null || continue
+    seed "$work/$base.$fmt" "$base-$fmt" '\x32\x00\x00\x00'
+    seed "$work/$base.$fmt" "$base-$fmt-deferred" '\x64\x10\xf0\x01'
+  done
+done
+vips copy "$work/src-grad.png" "$work/progressive.jpg[interlace]"
+seed "$work/progressive.jpg" progressive-jpg '\x32\x00\x00\x01'
+for orient in TopRight BottomRight RightTop LeftBottom; do
+  convert "$work/src-grad.png" -orient "$orient" "$work/$orient.jpg"
+  seed "$work/$orient.jpg" "orientation-$orient" '\x50\x20\x20\x00'
+done
+for fmt in bmp ico ppm pgm pbm; do
+  convert "$work/src-grad.png" "$work/grad.$fmt"
+  seed "$work/grad.$fmt" "grad-$fmt" '\x32\x00\x00\x00'
+done
+cat > "$work/logo.svg" <<'SVG'
+<svg xmlns="http://www.w3.org/2000/svg" width="40" height="30"><rect width="40" height="30" fill="#f80"/><circle cx="20" cy="15" r="9" fill="#08f"/></svg>
+SVG
+seed "$work/logo.svg" logo-svg '\x32\x00\x00\x00'
+seed "$work/logo.svg" logo-svg-deferred '\x32\x00\x00\x01'
+
+printf 'My Cat Photo.JPG' > "$out/text/name"
+printf 'caf\xe9 \xff.png' > "$out/text/invalid-utf8"
+printf '\xe2\x84\xaa' > "$out/text/kelvin"
+printf '1.5' > "$out/text/number"
+printf '0x1p-3' > "$out/text/hex"
+printf -- '-inf' > "$out/text/infinity"
+
+printf 'file:///tmp/a.png\r\nfile:///tmp/b%%20c.jpg\r\n' > "$out/clipboard/uri-list"
+printf 'copy\nfile:///home/me/Pictures/cat.png\nfile:///x' > "$out/clipboard/gnome"
+printf '# comment\r\nhttps://example.org/x.png\r\n' > "$out/clipboard/remote"
+echo "corpora in $out: $(ls "$out/decode" | wc -l) pictures, $(ls "$out/text" | wc -l) texts, $(ls "$out/clipboard" | wc -l) clipboard payloads"
