@@ -36,13 +36,19 @@ struct Outcome {
     bool stopped = false;
 };
 
-Outcome scriptedSave(const QByteArray& program, const QByteArray& file, const QByteArray& output) {
+// Runs a scripted save of the file; with `addressLimit`, under that limit on the address space, as
+// `ulimit -v` sets it.
+Outcome scriptedSave(const QByteArray& program, const QByteArray& file, const QByteArray& output, rlim_t addressLimit = 0) {
     QElapsedTimer clock;
     clock.start();
     const pid_t child = ::fork();
     if (child == 0) {
         ::setenv("CROPLING_OPEN", file.constData(), 1);
         ::setenv("CROPLING_TEST_SAVE", output.constData(), 1);
+        if (addressLimit) {
+            const rlimit limit{addressLimit, addressLimit};
+            ::setrlimit(RLIMIT_AS, &limit);
+        }
         const char* argv[] = {program.constData(), nullptr};
         ::execv(program.constData(), const_cast<char* const*>(argv));
         ::_exit(127);
@@ -85,7 +91,7 @@ int main(int argc, char** argv) {
         {"JPEG with 896 scans", [] { return jpegWithScans(896); }},
         {"TIFF with 1000000 pages", [] { return tiffWithPages(1000000, 1); }},
     };
-    std::printf("%-46s %10s %6s %8s %8s\n", "input", "file", "exit", "time s", "peak MB");
+    std::printf("%-46s %10s %6s %8s %8s %12s\n", "input", "file", "exit", "time s", "peak MB", "exit in 1 GB");
     for (const Input& input : inputs) {
         const QByteArray bytes = input.make();
         const QByteArray path = QFile::encodeName(folder.filePath(QStringLiteral("input")));
@@ -93,9 +99,11 @@ int main(int argc, char** argv) {
         if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size())
             return 1;
         file.close();
-        const Outcome outcome = scriptedSave(program, path, QFile::encodeName(folder.filePath(QStringLiteral("out.png"))));
-        std::printf("%-46s %9.1fK %6d %8.2f %8ld%s\n", input.name, bytes.size() / 1024.0, outcome.status,
-                    outcome.seconds, outcome.peakMb, outcome.stopped ? "  (stopped after 60 s)" : "");
+        const QByteArray output = QFile::encodeName(folder.filePath(QStringLiteral("out.png")));
+        const Outcome outcome = scriptedSave(program, path, output);
+        const Outcome limited = scriptedSave(program, path, output, rlim_t(1) << 30);
+        std::printf("%-46s %9.1fK %6d %8.2f %8ld %12d%s\n", input.name, bytes.size() / 1024.0, outcome.status,
+                    outcome.seconds, outcome.peakMb, limited.status, outcome.stopped ? "  (stopped after 60 s)" : "");
         std::fflush(stdout);
     }
     return 0;

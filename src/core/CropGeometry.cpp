@@ -66,6 +66,14 @@ int workingShorterSide(double devicePixelRatio) {
     return std::max(renderShorterSide(kMaxZoom), int(std::ceil(kCropSide * ratio * kMaxZoom)));
 }
 
+QPointF offsetZoomedAbout(QPointF offset, double zoom, double newZoom, QPointF anchor) {
+    // The picture's centre sits at `offset` from the square's; a point at `anchor` lies
+    // (anchor - offset) from the picture's centre, a distance that grows with the zoom.
+    if (!(zoom > 0) || !(newZoom > 0))
+        return offset;
+    return anchor - (anchor - offset) * (newZoom / zoom);
+}
+
 QPointF clampedOffset(std::optional<QSizeF> pictureSize, double zoom, QPointF proposed) {
     if (!pictureSize)
         return {0, 0};

@@ -56,6 +56,10 @@ int renderShorterSide(double zoom);
 // square shows a picture pixel per device pixel up to the highest zoom.
 int workingShorterSide(double devicePixelRatio);
 
+// The offset that keeps the picture point under `anchor` (a point of the square, measured from its
+// centre) where it is when the zoom goes from `zoom` to `newZoom`: zooming toward the pointer.
+QPointF offsetZoomedAbout(QPointF offset, double zoom, double newZoom, QPointF anchor);
+
 // The clamp of the editor: with no picture every offset collapses to the centre.
 QPointF clampedOffset(std::optional<QSizeF> pictureSize, double zoom, QPointF proposed);
 

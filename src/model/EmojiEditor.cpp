@@ -203,6 +203,17 @@ void EmojiEditor::setZoom(double zoom) {
         Q_EMIT framingChanged();
 }
 
+void EmojiEditor::zoomAbout(double zoom, QPointF anchor) {
+    if (!image_ || !std::isfinite(zoom))
+        return;
+    const double bounded = std::clamp(zoom, kMinZoom, kMaxZoom);
+    const QPointF target = offsetZoomedAbout(offset_, zoom_, bounded, anchor);
+    const bool zoomed = storeZoom(bounded);
+    const bool moved = storeOffset(clamped(target));
+    if (zoomed || moved)
+        Q_EMIT framingChanged();
+}
+
 void EmojiEditor::setZoomUnclamped(double zoom) {
     if (storeZoom(zoom))
         Q_EMIT framingChanged();

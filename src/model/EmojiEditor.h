@@ -59,6 +59,10 @@ public:
     void setOffset(QPointF proposed);
     // A zoom from the user (slider, reset): the offset is pulled back inside the new limits.
     void setZoom(double zoom);
+    // A zoom from the wheel, a pinch or the keyboard: kept within the user's range, with the picture
+    // point under `anchor` (measured from the square's centre) staying where it is, as far as the
+    // clamp allows.
+    void zoomAbout(double zoom, QPointF anchor);
     // A zoom from a script, stored as given with no range check, and the offset left as it is.
     void setZoomUnclamped(double zoom);
     void resetCrop();

@@ -5,11 +5,16 @@
 #include "io/LocalPath.h"
 #include "widgets/Checkerboard.h"
 #include "widgets/ThirdsGrid.h"
+#include "widgets/editor/EditorColumn.h"
+#include "core/CropGeometry.h"
 
 #include <QAction>
 #include <QApplication>
 #include <QMimeData>
 #include <QMouseEvent>
+#include <QNativeGestureEvent>
+#include <QTest>
+#include <QWheelEvent>
 #include <QPainter>
 #include <QPushButton>
 #include <QSignalSpy>
@@ -133,6 +138,76 @@ TEST(CropArea, ANewPictureEndsTheDrag) {
     EXPECT_FALSE(area->isPanning());
     w.editor().setZoom(2);
     mouse(area, QEvent::MouseMove, {150, 100}, Qt::LeftButton);
+    EXPECT_EQ(w.editor().offset(), QPointF(0, 0));
+}
+
+namespace {
+
+// Where a point of the square lands on the picture, in picture pixels, under the editor's framing.
+QPointF pictureAt(const EmojiEditor& editor, QPointF squarePoint) {
+    const QRectF placed = CropFrame(editor.image()->nominalSize(), editor.zoom()).placement(editor.offset(), kCropSide);
+    return QPointF((squarePoint.x() - placed.x()) / placed.width() * editor.image()->nominalSize().width(),
+                   (squarePoint.y() - placed.y()) / placed.height() * editor.image()->nominalSize().height());
+}
+
+void wheel(QWidget* target, QPointF at, int delta) {
+    QWheelEvent event(at, target->mapToGlobal(at), QPoint(), QPoint(0, delta), Qt::NoButton, Qt::NoModifier,
+                      Qt::NoScrollPhase, false);
+    QApplication::sendEvent(target, &event);
+}
+
+} // namespace
+
+TEST(CropArea, WheelAndPinchZoomTowardThePointerWithinTheRange) {
+    Window w;
+    w.editor().setImage(solidPicture(400, 300), QStringLiteral("x"));
+    CropArea* area = w.cropArea();
+    QSlider* slider = w.window->findChild<QSlider*>();
+    const QPointF pointer(250, 120);
+    const QPointF before = pictureAt(w.editor(), pointer);
+    wheel(area, pointer, 120);
+    EXPECT_NEAR(w.editor().zoom(), CropArea::kZoomStep, 1e-12);
+    EXPECT_EQ(slider->value(), EditorColumn::sliderForZoom(w.editor().zoom())); // the slider in step
+    const QPointF after = pictureAt(w.editor(), pointer);
+    EXPECT_NEAR(after.x(), before.x(), 1e-6);
+    EXPECT_NEAR(after.y(), before.y(), 1e-6);
+
+    QNativeGestureEvent pinch(Qt::ZoomNativeGesture, QPointingDevice::primaryPointingDevice(), 2, pointer,
+                              pointer, area->mapToGlobal(pointer), 0.5, QPointF(), 0);
+    QApplication::sendEvent(area, &pinch);
+    EXPECT_NEAR(w.editor().zoom(), CropArea::kZoomStep * 1.5, 1e-12);
+    EXPECT_NEAR(pictureAt(w.editor(), pointer).x(), before.x(), 1e-6);
+
+    for (int i = 0; i < 20; ++i)
+        wheel(area, {10, 10}, 120);
+    EXPECT_EQ(w.editor().zoom(), kMaxZoom);
+    for (int i = 0; i < 20; ++i)
+        wheel(area, {10, 10}, -120);
+    EXPECT_EQ(w.editor().zoom(), kMinZoom);
+    // Back at the smallest zoom, the offset is clamped as for the slider.
+    EXPECT_EQ(w.editor().offset(), w.editor().clamped(w.editor().offset()));
+    EXPECT_LE(std::abs(w.editor().offset().x()), CropFrame(QSizeF(400, 300), 1).limits().x());
+}
+
+TEST(CropArea, KeysPanZoomAndResetAndADoubleClickResets) {
+    Window w;
+    w.editor().setImage(solidPicture(400, 300), QStringLiteral("x"));
+    CropArea* area = w.cropArea();
+    area->setFocus(Qt::TabFocusReason);
+    QTest::keyClick(area, Qt::Key_Plus, Qt::ControlModifier);
+    EXPECT_NEAR(w.editor().zoom(), CropArea::kZoomStep, 1e-12);
+    EXPECT_EQ(w.editor().offset(), QPointF(0, 0)); // about the centre
+    QTest::keyClick(area, Qt::Key_Right);
+    QTest::keyClick(area, Qt::Key_Down, Qt::ShiftModifier);
+    EXPECT_EQ(w.editor().offset(), QPointF(1, 10));
+    QTest::keyClick(area, Qt::Key_0, Qt::ControlModifier);
+    EXPECT_EQ(w.editor().zoom(), 1);
+    EXPECT_EQ(w.editor().offset(), QPointF(0, 0));
+
+    w.editor().setZoom(3);
+    w.editor().setOffset({40, 40});
+    QTest::mouseDClick(area, Qt::LeftButton, Qt::NoModifier, QPoint(100, 100));
+    EXPECT_EQ(w.editor().zoom(), 1);
     EXPECT_EQ(w.editor().offset(), QPointF(0, 0));
 }
 

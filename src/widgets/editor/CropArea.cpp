@@ -11,6 +11,9 @@
 #include "widgets/TintedLabel.h"
 
 #include <QDragEnterEvent>
+#include <QKeyEvent>
+#include <QNativeGestureEvent>
+#include <QWheelEvent>
 #include <QMimeData>
 #include <QMouseEvent>
 #include <QPainter>
@@ -25,7 +28,9 @@ CropArea::CropArea(EmojiEditor* editor, QWidget* parent) : QWidget(parent), edit
     setFixedSize(int(kCropSide), int(kCropSide));
     setAcceptDrops(true);
     setAccessibleName(tr("Crop area"));
-    setAccessibleDescription(tr("Drag to reposition the picture"));
+    setAccessibleDescription(
+        tr("Drag or use the arrow keys to reposition the picture; wheel, pinch or Ctrl+plus and minus to zoom"));
+    setFocusPolicy(Qt::StrongFocus);
 
     placeholder_ = new QWidget(this);
     auto* layout = new QVBoxLayout(placeholder_);
@@ -64,8 +69,10 @@ CropArea::CropArea(EmojiEditor* editor, QWidget* parent) : QWidget(parent), edit
     });
     connect(editor_, &EmojiEditor::imageChanged, this, [this] {
         placeholder_->setVisible(!editor_->image());
+        showCursor();
         update();
     });
+    showCursor();
     // A picture that arrives while the button is held (a paste, say) is not moved by the old
     // drag, whose base belongs to the old picture.
     connect(editor_, &EmojiEditor::newPicture, this, &CropArea::endDrag);
@@ -85,10 +92,12 @@ void CropArea::paintEvent(QPaintEvent*) {
     });
 
     painter.setRenderHint(QPainter::Antialiasing, true);
-    // The stroke lies wholly inside the square: inset by half its width.
-    const double width = dropHighlighted_ ? 2.0 : 1.0;
-    QColor colour = dropHighlighted_ ? palette().color(QPalette::Highlight) : theme::textColor(theme::Emphasis::Medium);
-    if (!dropHighlighted_)
+    // The stroke lies wholly inside the square: inset by half its width. A file held over the
+    // square, and keyboard focus, show in the highlight colour.
+    const bool highlighted = dropHighlighted_ || keyboardFocus_;
+    const double width = highlighted ? 2.0 : 1.0;
+    QColor colour = highlighted ? palette().color(QPalette::Highlight) : theme::textColor(theme::Emphasis::Medium);
+    if (!highlighted)
         colour.setAlphaF(colour.alphaF() * 0.4f);
     painter.setPen(QPen(colour, width));
     painter.setBrush(Qt::NoBrush);
@@ -96,11 +105,98 @@ void CropArea::paintEvent(QPaintEvent*) {
     painter.drawRoundedRect(square.adjusted(inset, inset, -inset, -inset), kCornerRadius - inset, kCornerRadius - inset);
 }
 
+void CropArea::showCursor() {
+    if (!editor_->image())
+        setCursor(Qt::PointingHandCursor);
+    else
+        setCursor(dragBase_ ? Qt::ClosedHandCursor : Qt::OpenHandCursor);
+}
+
 void CropArea::mousePressEvent(QMouseEvent* event) {
     if (event->button() != Qt::LeftButton)
         return QWidget::mousePressEvent(event);
+    setFocus(Qt::MouseFocusReason);
     pressPosition_ = event->position();
     dragging_ = false;
+}
+
+void CropArea::mouseDoubleClickEvent(QMouseEvent* event) {
+    if (event->button() == Qt::LeftButton && editor_->image())
+        editor_->resetCrop();
+}
+
+void CropArea::zoomToward(double factor, QPointF at) {
+    const QPointF fromCentre = at - QPointF(kCropSide / 2, kCropSide / 2);
+    editor_->zoomAbout(editor_->zoom() * factor, fromCentre);
+}
+
+void CropArea::wheelEvent(QWheelEvent* event) {
+    if (!editor_->image())
+        return event->ignore();
+    // 120 is one notch of an ordinary wheel; touchpads send smaller steps more often.
+    const double notches = event->angleDelta().y() / 120.0;
+    if (notches != 0)
+        zoomToward(std::pow(kZoomStep, notches), event->position());
+    event->accept();
+}
+
+bool CropArea::event(QEvent* event) {
+    // A touchpad pinch arrives as a native gesture whose value is the change of scale.
+    if (event->type() == QEvent::NativeGesture && editor_->image()) {
+        auto* gesture = static_cast<QNativeGestureEvent*>(event);
+        if (gesture->gestureType() == Qt::ZoomNativeGesture) {
+            zoomToward(1.0 + gesture->value(), gesture->position());
+            return true;
+        }
+    }
+    return QWidget::event(event);
+}
+
+void CropArea::keyPressEvent(QKeyEvent* event) {
+    if (!editor_->image())
+        return QWidget::keyPressEvent(event);
+    const double step = event->modifiers() & Qt::ShiftModifier ? 10 : 1;
+    const bool control = event->modifiers() & Qt::ControlModifier;
+    const QPointF centre(kCropSide / 2, kCropSide / 2);
+    switch (event->key()) {
+    case Qt::Key_Left: editor_->setOffset(editor_->offset() + QPointF(-step, 0)); break;
+    case Qt::Key_Right: editor_->setOffset(editor_->offset() + QPointF(step, 0)); break;
+    case Qt::Key_Up: editor_->setOffset(editor_->offset() + QPointF(0, -step)); break;
+    case Qt::Key_Down: editor_->setOffset(editor_->offset() + QPointF(0, step)); break;
+    case Qt::Key_Plus:
+    case Qt::Key_Equal:
+        if (!control)
+            return QWidget::keyPressEvent(event);
+        zoomToward(kZoomStep, centre);
+        break;
+    case Qt::Key_Minus:
+        if (!control)
+            return QWidget::keyPressEvent(event);
+        zoomToward(1 / kZoomStep, centre);
+        break;
+    case Qt::Key_0:
+        if (!control)
+            return QWidget::keyPressEvent(event);
+        editor_->resetCrop();
+        break;
+    default: return QWidget::keyPressEvent(event);
+    }
+    event->accept();
+}
+
+void CropArea::focusInEvent(QFocusEvent* event) {
+    // The ring shows where the keys go when they were what brought focus here; a click or the
+    // window opening needs no ring.
+    const Qt::FocusReason reason = event->reason();
+    keyboardFocus_ = reason == Qt::TabFocusReason || reason == Qt::BacktabFocusReason || reason == Qt::ShortcutFocusReason;
+    update();
+    QWidget::focusInEvent(event);
+}
+
+void CropArea::focusOutEvent(QFocusEvent* event) {
+    keyboardFocus_ = false;
+    update();
+    QWidget::focusOutEvent(event);
 }
 
 void CropArea::mouseMoveEvent(QMouseEvent* event) {
@@ -112,8 +208,10 @@ void CropArea::mouseMoveEvent(QMouseEvent* event) {
     dragging_ = true;
     if (!editor_->image())
         return;
-    if (!dragBase_)
+    if (!dragBase_) {
         dragBase_ = editor_->offset();
+        showCursor();
+    }
     editor_->setOffset(*dragBase_ + translation);
 }
 
@@ -121,6 +219,7 @@ void CropArea::endDrag() {
     pressPosition_.reset();
     dragBase_.reset();
     dragging_ = false;
+    showCursor();
 }
 
 void CropArea::mouseReleaseEvent(QMouseEvent* event) {

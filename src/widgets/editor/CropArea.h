@@ -23,6 +23,8 @@ public:
 
     static constexpr double kDragThreshold = 10.0;
     static constexpr double kCornerRadius = 8.0;
+    // One notch of a mouse wheel, and one press of Ctrl+plus, zooms by this factor.
+    static constexpr double kZoomStep = 1.25;
 
     // Whether a drag is moving the picture, and whether a file being dragged over would be taken.
     bool isPanning() const { return dragBase_.has_value(); }
@@ -37,6 +39,12 @@ protected:
     void mousePressEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
+    void wheelEvent(QWheelEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void focusInEvent(QFocusEvent* event) override;
+    void focusOutEvent(QFocusEvent* event) override;
+    bool event(QEvent* event) override;
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dragLeaveEvent(QDragLeaveEvent* event) override;
     void dropEvent(QDropEvent* event) override;
@@ -44,6 +52,9 @@ protected:
 private:
     void setDropHighlighted(bool highlighted);
     void endDrag();
+    void showCursor();
+    // Zooms by a factor toward a point of the square (widget coordinates).
+    void zoomToward(double factor, QPointF at);
 
     EmojiEditor* editor_;
     QWidget* placeholder_;
@@ -53,6 +64,7 @@ private:
     // translation, so it follows the pointer one to one and comes back when the pointer does.
     std::optional<QPointF> dragBase_;
     bool dropHighlighted_ = false;
+    bool keyboardFocus_ = false;
     QProgressBar* busy_;
     QTimer busyDelay_;
 };
