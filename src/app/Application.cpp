@@ -1,6 +1,7 @@
 #include "Application.h"
 
 #include "app/ClipboardKeeper.h"
+#include "app/CommandLine.h"
 #include "app/MainWindow.h"
 #include "image/VipsRuntime.h"
 #include "io/LocalPath.h"
@@ -57,6 +58,12 @@ int Application::run(int argc, char** argv) {
     std::signal(SIGXFSZ, SIG_IGN);
     if (argc >= 2 && std::strcmp(argv[1], kKeepClipboardArgument) == 0)
         return keepClipboard(argc, argv);
+    if (isRenderCommand(argc, argv))
+        return runRenderCommand(argc, argv);
+
+    const Launch launch = parseLaunch(argc, argv);
+    if (launch.exitCode)
+        return *launch.exitCode;
 
     // A scripted save needs no screen; anything else does, and says so in one line rather than
     // letting Qt abort.
@@ -79,6 +86,8 @@ int Application::run(int argc, char** argv) {
 
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Cropling"));
+    QApplication::setOrganizationName(QStringLiteral("Cropling"));
+    QApplication::setApplicationVersion(QStringLiteral(CROPLING_VERSION));
     QApplication::setDesktopFileName(QStringLiteral("cropling"));
     QObject::connect(&app, &QCoreApplication::aboutToQuit, &keepClipboardAfterQuit);
     ensureVipsStarted();
@@ -90,10 +99,9 @@ int Application::run(int argc, char** argv) {
         first->raise();
         first->activateWindow();
     });
-    // "cropling photo.jpg" opens the photo, as the file chooser would.
-    const QStringList arguments = QApplication::arguments();
-    if (argc >= 2 && arguments.size() >= 2 && !arguments.last().startsWith(u'-'))
-        first->editor()->load(urlFromLocalPath(QByteArray(argv[argc - 1])));
+    // "cropling a.jpg b.png" opens each picture, as the file chooser would, a window each.
+    for (qsizetype i = 0; i < launch.pictures.size(); ++i)
+        (i == 0 ? first : cropling.newWindow())->editor()->load(launch.pictures[i]);
     return app.exec();
 }
 

@@ -3,6 +3,7 @@
 #include "app/ClipboardKeeper.h"
 #include "app/SaveDialog.h"
 #include "app/WindowActions.h"
+#include "core/StatusText.h"
 #include "image/Formats.h"
 #include "model/EmojiEditor.h"
 #include "model/ScriptedRun.h"
@@ -16,6 +17,7 @@
 #include <QHBoxLayout>
 #include <QLayout>
 #include <QMenuBar>
+#include <QMessageBox>
 #include <QScreen>
 #include <QTimer>
 
@@ -47,6 +49,17 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent) {
     layout()->setSizeConstraint(QLayout::SetFixedSize);
 
     connect(actions_->choosePhoto, &QAction::triggered, this, &MainWindow::choosePhoto);
+    connect(actions_->about, &QAction::triggered, this, [this] {
+        QMessageBox::about(this, tr("About Cropling"),
+                           tr("<p><b>Cropling %1</b></p><p>Turns a photo into a %2 PNG for a chat service's custom "
+                              "emoji.</p>")
+                               .arg(QCoreApplication::applicationVersion(), emojiSizeText()));
+    });
+    // The title names the picture, so windows can be told apart.
+    connect(editor_, &EmojiEditor::newPicture, this, [this] {
+        const QString file = editor_->fileName();
+        setWindowTitle(file.isEmpty() ? QStringLiteral("Cropling") : tr("%1 — Cropling").arg(file));
+    });
     connect(actions_->newWindow, &QAction::triggered, this, &MainWindow::newWindowRequested);
     connect(actions_->quit, &QAction::triggered, qApp, &QApplication::closeAllWindows);
 }

@@ -4,6 +4,8 @@
 #include <QDir>
 #include <QFile>
 #include <QFileDialog>
+#include <QFileInfo>
+#include <QSettings>
 #include <QStandardPaths>
 
 namespace cropling {
@@ -30,13 +32,18 @@ std::optional<QByteArray> askSaveLocation(QWidget* parent, const QString& sugges
     dialog.setFileMode(QFileDialog::AnyFile);
     dialog.setMimeTypeFilters({QStringLiteral("image/png")});
     dialog.setDefaultSuffix(QStringLiteral("png"));
-    const QString folder = defaultSaveFolder();
+    // The folder saved to last, while it is there; Downloads otherwise.
+    QSettings settings;
+    const QString last = settings.value(QStringLiteral("save/lastFolder")).toString();
+    const QString folder = !last.isEmpty() && QFileInfo(last).isDir() ? last : defaultSaveFolder();
     if (!folder.isEmpty())
         dialog.setDirectory(folder);
     dialog.selectFile(suggestedFileName);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return std::nullopt;
-    return QFile::encodeName(dialog.selectedFiles().constFirst());
+    const QString chosen = dialog.selectedFiles().constFirst();
+    settings.setValue(QStringLiteral("save/lastFolder"), QFileInfo(chosen).absolutePath());
+    return QFile::encodeName(chosen);
 }
 
 } // namespace cropling

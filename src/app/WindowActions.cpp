@@ -29,6 +29,8 @@ WindowActions::WindowActions(EmojiEditor* editor, QWidget* window) : QObject(win
     quit = makeAction(window, tr("Quit"), QKeySequence::Quit);
     copy = makeAction(window, tr("Copy to Clipboard"), QKeySequence::Copy);
     paste = makeAction(window, tr("Paste Photo"), QKeySequence::Paste);
+    about = makeAction(window, tr("About Cropling"), QKeySequence());
+    about->setMenuRole(QAction::AboutRole);
 
     connect(paste, &QAction::triggered, editor_, &EmojiEditor::pasteFromClipboard);
     connect(save, &QAction::triggered, editor_, &EmojiEditor::save);
@@ -56,6 +58,8 @@ void WindowActions::populate(QMenuBar* menuBar) const {
     QMenu* edit = menuBar->addMenu(tr("&Edit"));
     edit->addAction(copy);
     edit->addAction(paste);
+    QMenu* help = menuBar->addMenu(tr("&Help"));
+    help->addAction(about);
 }
 
 } // namespace cropling

@@ -25,6 +25,7 @@ public:
     QAction* quit;
     QAction* copy;
     QAction* paste;
+    QAction* about;
 
     void populate(QMenuBar* menuBar) const;
 

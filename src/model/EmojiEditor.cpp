@@ -44,8 +44,8 @@ bool EmojiEditor::storeOffset(QPointF offset) {
     return true;
 }
 
-void EmojiEditor::setImage(PicturePtr picture, const QString& name) {
-    fileName_.clear();
+void EmojiEditor::setImage(PicturePtr picture, const QString& name, const QString& fileName) {
+    fileName_ = fileName;
     unreadable_ = false;
     // Every field is written before anyone hears of it, so no view sees a new picture with the
     // old framing.
@@ -110,8 +110,7 @@ void EmojiEditor::open(const Source& source, const QString& name, const QString&
             picture = renderOnce_ ? Picture::open(*bytes) : Picture::decode(*bytes, side);
         if (!picture)
             return setStatusMessage(failure);
-        setImage(std::move(picture), name);
-        fileName_ = fileName;
+        setImage(std::move(picture), name, fileName);
         return;
     }
 
@@ -144,8 +143,7 @@ void EmojiEditor::open(const Source& source, const QString& name, const QString&
         if (*shown) {
             replaceImage(decoded.picture);
         } else {
-            setImage(decoded.picture, name);
-            fileName_ = fileName;
+            setImage(decoded.picture, name, fileName);
             *shown = true;
         }
     });

@@ -46,7 +46,9 @@ public:
 
     // Intake: every new picture comes through setImage, which also resets the framing, takes the
     // name and clears the status message.
-    void setImage(PicturePtr picture, const QString& name);
+    void setImage(PicturePtr picture, const QString& name, const QString& fileName = QString());
+    // The file the picture came from, as shown to people; empty for pasted pixels.
+    const QString& fileName() const { return fileName_; }
     void load(const QUrl& url);
     void pasteFromClipboard();
     void pasteFrom(const QMimeData* clipboard);

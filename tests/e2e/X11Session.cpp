@@ -63,7 +63,7 @@ RunningApp::RunningApp(const QStringList& arguments, const QProcessEnvironment& 
     const bool found = waitFor([&] {
         const ToolResult r = runTool(QStringLiteral("xdotool"),
                                      {QStringLiteral("search"), QStringLiteral("--onlyvisible"), QStringLiteral("--pid"),
-                                      QString::number(pid), QStringLiteral("--name"), QStringLiteral("^Cropling$")});
+                                      QString::number(pid), QStringLiteral("--name"), QStringLiteral("Cropling$")});
         window_ = QString::fromLatin1(r.out).split(u'\n', Qt::SkipEmptyParts).value(0);
         return !window_.isEmpty();
     });

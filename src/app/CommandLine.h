@@ -1,0 +1,29 @@
+#pragma once
+
+// The program's arguments. Without a command they are pictures to open, each in a window of its
+// own; `render` writes emoji without any window. Both answer --help; bad arguments get one line on
+// stderr and exit status 2.
+
+#include <QList>
+#include <QUrl>
+
+#include <optional>
+
+namespace cropling {
+
+struct Launch {
+    QList<QUrl> pictures;        // to open, one window each
+    std::optional<int> exitCode; // set when the arguments were answered here (help, version, errors)
+};
+
+// Reads the arguments of a window launch: paths or file:// URLs, --help, --version.
+Launch parseLaunch(int argc, char** argv);
+
+// Whether the arguments ask for the render command.
+bool isRenderCommand(int argc, char** argv);
+
+// The render command: cropling render FILE... -o OUT [--zoom Z] [--offset X,Y] [--size N] [--copy].
+// Returns the exit status.
+int runRenderCommand(int argc, char** argv);
+
+} // namespace cropling

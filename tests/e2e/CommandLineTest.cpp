@@ -1,0 +1,85 @@
+#include "Fixtures.h"
+#include "X11Session.h"
+
+#include <QDir>
+#include <QFile>
+#include <QUrl>
+
+#include <gtest/gtest.h>
+
+using namespace cropling::e2e;
+
+namespace {
+
+QString photo() {
+    static const QString path = writeLandscape(QStringLiteral("Command Line.png"), 640, 480);
+    return path;
+}
+
+QByteArray lines(const QByteArray& text) { return text.trimmed(); }
+
+} // namespace
+
+TEST(CommandLine, HelpVersionAndBadArgumentsAnswerWithoutAWindow) {
+    QProcessEnvironment noDisplay = appEnvironment();
+    noDisplay.remove(QStringLiteral("DISPLAY"));
+    const ToolResult help = runTool(appPath(), {QStringLiteral("--help")}, noDisplay);
+    EXPECT_EQ(help.exitCode, 0);
+    EXPECT_TRUE(help.out.contains("render")) << help.out.constData();
+    const ToolResult version = runTool(appPath(), {QStringLiteral("--version")}, noDisplay);
+    EXPECT_EQ(version.exitCode, 0);
+    EXPECT_TRUE(version.out.startsWith("cropling ")) << version.out.constData();
+    for (const QStringList& bad : {QStringList{QStringLiteral("--bogus")},
+                                   QStringList{QStringLiteral("render"), photo(), QStringLiteral("--zoom"), QStringLiteral("two")},
+                                   QStringList{QStringLiteral("render"), photo()}}) {
+        const ToolResult run = runTool(appPath(), bad, noDisplay);
+        EXPECT_EQ(run.exitCode, 2) << bad.join(u' ').toStdString();
+        EXPECT_EQ(lines(run.err).count('\n'), 0) << run.err.constData();
+        EXPECT_TRUE(run.err.startsWith("cropling: ")) << run.err.constData();
+    }
+}
+
+TEST(CommandLine, RenderGivesTheScriptedSavesPixelsToAFileOrStandardOutput) {
+    const QString saved = scratchFolder() + QStringLiteral("/scripted.png");
+    const ToolResult scripted = runTool(appPath(), {}, appEnvironment({{"CROPLING_OPEN", photo()}, {"CROPLING_TEST_SAVE", saved},
+                                                                       {"CROPLING_TEST_ZOOM", "2"}, {"CROPLING_TEST_OX", "30"},
+                                                                       {"CROPLING_TEST_OY", "-12"}}));
+    ASSERT_EQ(scripted.exitCode, 0);
+    QFile file(saved);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QByteArray expected = file.readAll();
+
+    const ToolResult piped = runTool(appPath(), {QStringLiteral("render"), photo(), QStringLiteral("-o"), QStringLiteral("-"),
+                                                 QStringLiteral("--zoom"), QStringLiteral("2"), QStringLiteral("--offset"),
+                                                 QStringLiteral("30,-12")});
+    EXPECT_EQ(piped.exitCode, 0) << piped.err.constData();
+    EXPECT_EQ(piped.out, expected);
+
+    const ToolResult sized = runTool(appPath(), {QStringLiteral("render"), QUrl::fromLocalFile(photo()).toString(),
+                                                 QStringLiteral("-o"), QStringLiteral("-"), QStringLiteral("--size"), QStringLiteral("64")});
+    EXPECT_EQ(decodePng(sized.out).size(), QSize(64, 64));
+}
+
+TEST(CommandLine, ABatchWritesEachEmojiUnderItsNameAndFailsOnlyTheBadFile) {
+    const QString folder = scratchFolder() + QStringLiteral("/batch");
+    QDir().mkpath(folder);
+    const QString second = writeLandscape(QStringLiteral("Second Shot.png"), 300, 300);
+    const QString bad = scratchFolder() + QStringLiteral("/notes.txt");
+    QFile text(bad);
+    ASSERT_TRUE(text.open(QIODevice::WriteOnly));
+    text.write("no picture here");
+    text.close();
+    const ToolResult run = runTool(appPath(), {QStringLiteral("render"), photo(), bad, second, QStringLiteral("-o"), folder + u'/'});
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_TRUE(run.err.contains("cropling: Couldn't open notes.txt\n")) << run.err.constData();
+    EXPECT_TRUE(run.err.endsWith("cropling: 2 written, 1 failed\n")) << run.err.constData();
+    EXPECT_EQ(QDir(folder).entryList(QDir::Files), (QStringList{QStringLiteral("command-line.png"), QStringLiteral("second-shot.png")}));
+}
+
+TEST(CommandLine, PicturesGivenAsUrlsOpenAWindowNamedAfterThem) {
+    RunningApp app({QUrl::fromLocalFile(photo()).toString()});
+    ASSERT_TRUE(waitFor([&] {
+        return runTool(QStringLiteral("xdotool"), {QStringLiteral("getwindowname"), app.windowId()}).out.trimmed() ==
+               QByteArray("Command Line.png — Cropling");
+    }));
+}
