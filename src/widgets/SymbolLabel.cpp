@@ -13,6 +13,11 @@ SymbolLabel::SymbolLabel(const QString& resource, QSize size, theme::Emphasis em
     setAccessibleName(accessibleName);
 }
 
+void SymbolLabel::setFixedColour(const QColor& colour) {
+    fixedColour_ = colour;
+    update();
+}
+
 void SymbolLabel::changeEvent(QEvent* event) {
     if (event->type() == QEvent::ApplicationPaletteChange || event->type() == QEvent::PaletteChange)
         update();
@@ -21,7 +26,7 @@ void SymbolLabel::changeEvent(QEvent* event) {
 
 void SymbolLabel::paintEvent(QPaintEvent*) {
     const double dpr = devicePixelRatioF();
-    const QColor colour = theme::textColor(emphasis_);
+    const QColor colour = fixedColour_.isValid() ? fixedColour_ : theme::textColor(emphasis_);
     if (cached_.isNull() || cached_.devicePixelRatio() != dpr || cachedColour_ != colour) {
         cached_ = QIcon(resource_).pixmap(size_, dpr);
         QPainter tint(&cached_);

@@ -15,6 +15,8 @@ class SymbolLabel : public QLabel {
 public:
     SymbolLabel(const QString& resource, QSize size, theme::Emphasis emphasis, const QString& accessibleName,
                 QWidget* parent = nullptr);
+    // In a fixed colour, for a symbol on a ground that does not follow the theme.
+    void setFixedColour(const QColor& colour);
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -26,6 +28,7 @@ private:
     theme::Emphasis emphasis_;
     QPixmap cached_;
     QColor cachedColour_;
+    QColor fixedColour_;
 };
 
 } // namespace cropling

@@ -10,8 +10,8 @@ class QWidget;
 
 namespace cropling::theme {
 
-// How strongly a text, symbol or line stands out: the window text at full, half, about a quarter
-// and a tenth of its opacity.
+// How strongly a text, symbol or line stands out: the window text at full, 70%, 60% and a tenth
+// of its opacity. Texts at medium and low emphasis stay readable (4.5:1) in light and dark themes.
 enum class Emphasis { High, Medium, Low, Faint };
 
 // Section titles: the application font in bold, a tenth larger.

@@ -8,10 +8,11 @@
 #include "widgets/RoundedLayer.h"
 #include "widgets/SymbolLabel.h"
 #include "widgets/ThirdsGrid.h"
-#include "widgets/TintedLabel.h"
+#include "widgets/Theme.h"
 
 #include <QDragEnterEvent>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QNativeGestureEvent>
 #include <QWheelEvent>
 #include <QMimeData>
@@ -36,10 +37,12 @@ CropArea::CropArea(EmojiEditor* editor, QWidget* parent) : QWidget(parent), edit
     auto* layout = new QVBoxLayout(placeholder_);
     layout->setSpacing(8);
     layout->setAlignment(Qt::AlignCenter);
+    // The board is the same light grey in every theme, so what is drawn on it has its own colour.
     auto* symbol = new SymbolLabel(QStringLiteral(":/icons/add-photo.svg"), QSize(48, 40), theme::Emphasis::Medium,
                                    tr("Add photo"), placeholder_);
-    auto* text = new TintedLabel(tr("Drop or paste a photo here\nor click to choose"), theme::Emphasis::Medium,
-                                 placeholder_);
+    symbol->setFixedColour(Checkerboard::inkColor());
+    auto* text = new QLabel(tr("Drop or paste a photo here\nor click to choose"), placeholder_);
+    theme::setTextColor(text, Checkerboard::inkColor());
     text->setAlignment(Qt::AlignCenter);
     layout->addWidget(symbol, 0, Qt::AlignCenter);
     layout->addWidget(text);

@@ -1,7 +1,6 @@
 #include "MessageRow.h"
 
 #include "widgets/Theme.h"
-#include "widgets/TintedLabel.h"
 #include "widgets/preview/Avatar.h"
 #include "widgets/preview/HeaderLine.h"
 
@@ -33,20 +32,23 @@ MessageRow::MessageRow(const QColor& textColour, const QString& name, const QStr
     name_ = new QLabel(name, this);
     name_->setTextFormat(Qt::PlainText);
     name_->setFont(pixelFont(15, true));
-    auto* timeLabel = new TintedLabel(time, theme::Emphasis::Medium, this);
-    timeLabel->setTextFormat(Qt::PlainText);
-    timeLabel->setFont(pixelFont(12, false));
+    time_ = new QLabel(time, this);
+    time_->setTextFormat(Qt::PlainText);
+    time_->setFont(pixelFont(12, false));
 
     auto* text = new QVBoxLayout;
     text->setSpacing(3);
     text->setContentsMargins(0, 0, 0, 0);
-    text->addWidget(new HeaderLine(name_, timeLabel, this), 0, Qt::AlignLeft);
+    text->addWidget(new HeaderLine(name_, time_, this), 0, Qt::AlignLeft);
     text->addWidget(body, 0, Qt::AlignLeft);
     row->addLayout(text);
     row->addStretch(1);
     setTextColour(textColour);
 }
 
-void MessageRow::setTextColour(const QColor& colour) { theme::setTextColor(name_, colour); }
+void MessageRow::setTextColour(const QColor& colour) {
+    theme::setTextColor(name_, colour);
+    theme::setTextColor(time_, theme::emphasised(colour, theme::Emphasis::Medium));
+}
 
 } // namespace cropling

@@ -16,10 +16,12 @@ public:
     MessageRow(const QColor& textColour, const QString& name, const QString& time, QWidget* body,
                QWidget* parent = nullptr);
 
+    // The sender's name in this colour, the time in a softer shade of it.
     void setTextColour(const QColor& colour);
 
 private:
     QLabel* name_;
+    QLabel* time_;
 };
 
 } // namespace cropling

@@ -38,6 +38,21 @@ QPushButton* segment(const QString& text, QWidget* parent) {
     return button;
 }
 
+// A word wrap breaks only between words; a long file name with none would run past the column.
+// Zero-width spaces inside long runs give the wrap places to break.
+QString breakable(const QString& text) {
+    constexpr int kLongRun = 24;
+    QString out;
+    int run = 0;
+    for (const QChar c : text) {
+        run = c.isSpace() ? 0 : run + 1;
+        if (run > kLongRun && run % 8 == 1 && !c.isLowSurrogate())
+            out += QChar(0x200B);
+        out += c;
+    }
+    return out;
+}
+
 } // namespace
 
 QString PreviewColumn::note() {
@@ -58,7 +73,7 @@ PreviewColumn::PreviewColumn(EmojiEditor* editor, QAction* save, QAction* copy, 
     header->addWidget(title);
     header->addStretch(1);
     auto* appearance = new QWidget(this);
-    appearance->setFixedWidth(140);
+    appearance->setMinimumWidth(140);
     appearance->setAccessibleName(tr("Preview appearance"));
     auto* segments = new QHBoxLayout(appearance);
     segments->setContentsMargins(0, 0, 0, 0);
@@ -75,7 +90,7 @@ PreviewColumn::PreviewColumn(EmojiEditor* editor, QAction* save, QAction* copy, 
     column->addLayout(header);
 
     mockup_ = new ChatMockup(editor_, this);
-    column->addWidget(mockup_);
+    column->addWidget(mockup_, 0, Qt::AlignLeft);
     column->addWidget(new Divider(this));
     column->addWidget(new NameRow(editor_, this), 0, Qt::AlignLeft);
 
@@ -99,7 +114,8 @@ PreviewColumn::PreviewColumn(EmojiEditor* editor, QAction* save, QAction* copy, 
     noteLabel->setWordWrap(true);
     column->addWidget(noteLabel);
 
-    setFixedWidth(ChatMockup::kWidth);
+    // As wide as the chat, or wider when larger fonts need it for the buttons.
+    setMinimumWidth(ChatMockup::kWidth);
     light->setChecked(!mockup_->isDark());
     dark->setChecked(mockup_->isDark());
     connect(light, &QPushButton::clicked, mockup_, [this] { mockup_->setDark(false); });
@@ -113,7 +129,7 @@ void PreviewColumn::showStatus() {
     const auto& message = editor_->statusMessage();
     // Without a message the line does not exist: no space and no gap.
     status_->setVisible(message.has_value());
-    status_->setText(message.value_or(QString()));
+    status_->setText(breakable(message.value_or(QString())));
 }
 
 } // namespace cropling
