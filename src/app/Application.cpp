@@ -88,7 +88,7 @@ int Application::run(int argc, char** argv) {
     QApplication::setApplicationName(QStringLiteral("Cropling"));
     QApplication::setOrganizationName(QStringLiteral("Cropling"));
     QApplication::setApplicationVersion(QStringLiteral(CROPLING_VERSION));
-    QApplication::setDesktopFileName(QStringLiteral("cropling"));
+    QApplication::setDesktopFileName(QStringLiteral("org.cropling.Cropling"));
     QObject::connect(&app, &QCoreApplication::aboutToQuit, &keepClipboardAfterQuit);
     ensureVipsStarted();
 

@@ -88,6 +88,16 @@ TEST(Formats, EveryOfferedTypeOpens) {
     EXPECT_FALSE(Picture::decode(encode(sample(), ".jp2")));
 }
 
+TEST(Formats, TheDesktopEntryOffersExactlyWhatOpens) {
+    QFile entry(QStringLiteral(CROPLING_SOURCE_DIR "/packaging/org.cropling.Cropling.desktop"));
+    ASSERT_TRUE(entry.open(QIODevice::ReadOnly));
+    QStringList offered;
+    for (const QByteArray& line : entry.readAll().split('\n'))
+        if (line.startsWith("MimeType="))
+            offered = QString::fromUtf8(line.mid(9)).split(u';', Qt::SkipEmptyParts);
+    EXPECT_EQ(offered, openableMimeTypes());
+}
+
 TEST(Formats, AnSvgReadsNothingButItself) {
     const QByteArray red = writeTempFile("red.png", encode(makeImage(8, 8, 3, [](int, int, int b) { return b ? 0 : 255; }), ".png"));
     const QByteArray fifo = tempFolder() + "/fifo.png";

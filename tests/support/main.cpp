@@ -19,6 +19,9 @@ void filterPlatformNotes(QtMsgType type, const QMessageLogContext& context, cons
 int main(int argc, char** argv) {
     ::testing::InitGoogleTest(&argc, argv);
     defaultHandler = qInstallMessageHandler(filterPlatformNotes);
+    // Widgets are drawn offscreen, also when the runner only lists the tests.
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     return RUN_ALL_TESTS();
 }
