@@ -3,6 +3,7 @@
 #include "app/ClipboardKeeper.h"
 #include "app/CommandLine.h"
 #include "app/MainWindow.h"
+#include "app/Translations.h"
 #include "image/VipsRuntime.h"
 #include "io/LocalPath.h"
 #include "model/EmojiEditor.h"
@@ -78,6 +79,7 @@ int Application::run(int argc, char** argv) {
     // A scripted save renders once and quits: it needs no window, so it starts no GUI at all.
     if (env.isBatch() && !env.copy) {
         QCoreApplication app(argc, argv);
+        installTranslations(app);
         EmojiEditor editor;
         const ScriptedRunOutcome outcome = runScripted(editor, env);
         reportFailure(outcome);
@@ -85,6 +87,7 @@ int Application::run(int argc, char** argv) {
     }
 
     QApplication app(argc, argv);
+    installTranslations(app);
     QApplication::setApplicationName(QStringLiteral("Cropling"));
     QApplication::setOrganizationName(QStringLiteral("Cropling"));
     QApplication::setApplicationVersion(QStringLiteral(CROPLING_VERSION));

@@ -1,6 +1,7 @@
 #include "CommandLine.h"
 
 #include "app/ClipboardKeeper.h"
+#include "app/Translations.h"
 #include "core/CropGeometry.h"
 #include "core/EmojiName.h"
 #include "core/NumberSyntax.h"
@@ -152,6 +153,7 @@ int copyOne(int argc, char** argv, const QByteArray& file, std::optional<double>
         return badArguments(CommandLineText::tr("--copy needs an X11 display (DISPLAY is unset)"));
     qputenv("QT_QPA_PLATFORM", "xcb");
     QGuiApplication app(argc, argv);
+    installTranslations(app);
     EmojiEditor editor;
     editor.setRenderOnce(true);
     editor.load(pictureUrl(file));
@@ -198,6 +200,7 @@ Launch parseLaunch(int argc, char** argv) {
     if (options) {
         // Only --help and --version exist; the parser answers them, or says what is wrong.
         QCoreApplication app(argc, argv);
+        installTranslations(app);
         setIdentity();
         QCommandLineParser parser;
         parser.setApplicationDescription(CommandLineText::tr(
@@ -301,6 +304,7 @@ int runRenderCommand(int argc, char** argv) {
         return copyOne(argc, argv, files.first(), zoom, offset);
     }
     QCoreApplication app(argc, argv);
+    installTranslations(app);
     setIdentity();
     if (output.isEmpty())
         return badArguments(CommandLineText::tr("render needs -o OUT.png, -o - or -o FOLDER/"));

@@ -1,0 +1,69 @@
+#include "PictureFixtures.h"
+#include "WindowFixture.h"
+
+#include <QAbstractButton>
+#include <QAction>
+#include <QMenuBar>
+#include <QTranslator>
+
+#include <gtest/gtest.h>
+
+using namespace cropling;
+using namespace cropling::test;
+
+namespace {
+
+// Every text a person reads in a window with a picture and a status message, in a fixed order.
+QStringList textsOf(WindowFixture& w) {
+    w.editor().setImage(makePicture(makeImage(300, 200, 3, [](int x, int, int) { return x & 255; })), QStringLiteral("x"));
+    w.editor().setStatusMessage(w.editor().renderFailure());
+    w.settle();
+    QStringList texts;
+    for (const QLabel* label : w.window->findChildren<QLabel*>())
+        if (!label->text().isEmpty())
+            texts << label->text();
+    for (const QAbstractButton* button : w.window->findChildren<QAbstractButton*>())
+        if (!button->text().isEmpty())
+            texts << button->text();
+    for (const QAction* action : w.window->menuBar()->findChildren<QAction*>())
+        if (!action->text().isEmpty())
+            texts << action->text();
+    for (const QWidget* widget : w.window->findChildren<QWidget*>())
+        if (!widget->accessibleName().isEmpty())
+            texts << widget->accessibleName();
+    return texts;
+}
+
+} // namespace
+
+TEST(Translation, GermanLeavesNothingUntranslatedOrClipped) {
+    WindowFixture english;
+    const QStringList source = textsOf(english);
+
+    QTranslator german;
+    ASSERT_TRUE(german.load(QStringLiteral(":/i18n/cropling_de.qm")));
+    QCoreApplication::installTranslator(&german);
+    WindowFixture w;
+    const QStringList translated = textsOf(w);
+    ASSERT_EQ(translated.size(), source.size());
+    // Names, data and symbols read the same in every language.
+    const QStringList same = {QStringLiteral(":"), QStringLiteral("Y"), QStringLiteral("x"), QStringLiteral("Zoom")};
+    for (qsizetype i = 0; i < source.size(); ++i) {
+        if (!same.contains(source[i])) {
+            EXPECT_NE(translated[i], source[i]) << "untranslated: " << source[i].toStdString();
+        }
+    }
+
+    for (const QAbstractButton* button : w.window->findChildren<QAbstractButton*>()) {
+        if (button->isVisibleTo(w.window)) {
+            EXPECT_GE(button->width(), button->sizeHint().width()) << "clipped: " << button->text().toStdString();
+        }
+    }
+    for (const QLabel* label : w.window->findChildren<QLabel*>()) {
+        if (!label->isVisibleTo(w.window) || label->wordWrap() || label->text().isEmpty())
+            continue;
+        for (const QString& line : label->text().split(u'\n'))
+            EXPECT_GE(label->width(), label->fontMetrics().horizontalAdvance(line)) << "clipped: " << line.toStdString();
+    }
+    QCoreApplication::removeTranslator(&german);
+}

@@ -1,0 +1,339 @@
+<?xml version='1.0' encoding='utf-8'?>
+<TS version="2.1" language="de_DE">
+<context>
+    <name>ClipboardKeeper</name>
+    <message>
+        <source>Couldn't pass the clipboard on.</source>
+        <translation>Die Zwischenablage konnte nicht weitergegeben werden.</translation>
+    </message>
+    <message>
+        <source>Couldn't start the clipboard keeper.</source>
+        <translation>Der Zwischenablage-Hüter konnte nicht gestartet werden.</translation>
+    </message>
+    <message>
+        <source>The clipboard keeper did not take the clipboard.</source>
+        <translation>Der Zwischenablage-Hüter hat die Zwischenablage nicht übernommen.</translation>
+    </message>
+</context>
+<context>
+    <name>CommandLine</name>
+    <message>
+        <source>--copy needs an X11 display (DISPLAY is unset)</source>
+        <translation>--copy braucht eine X11-Anzeige (DISPLAY ist nicht gesetzt)</translation>
+    </message>
+    <message>
+        <source>Turns a photo into a 128x128 PNG emoji.
+
+Also: cropling render FILE... -o OUT (see cropling render --help).</source>
+        <translation>Macht aus einem Foto ein Emoji-PNG mit 128×128.
+
+Außerdem: cropling render DATEI... -o AUS (siehe cropling render --help).</translation>
+    </message>
+    <message>
+        <source>Pictures (paths or file:// URLs) to open, a window each.</source>
+        <translation>Zu öffnende Bilder (Pfade oder file://-URLs), je ein Fenster.</translation>
+    </message>
+    <message>
+        <source>%1 needs a file or folder</source>
+        <translation>%1 braucht eine Datei oder einen Ordner</translation>
+    </message>
+    <message>
+        <source>--zoom needs a number</source>
+        <translation>--zoom braucht eine Zahl</translation>
+    </message>
+    <message>
+        <source>--offset needs two numbers, X,Y</source>
+        <translation>--offset braucht zwei Zahlen, X,Y</translation>
+    </message>
+    <message>
+        <source>--size needs a whole number from 1 to %1</source>
+        <translation>--size braucht eine ganze Zahl von 1 bis %1</translation>
+    </message>
+    <message>
+        <source>unknown option %1</source>
+        <translation>unbekannte Option %1</translation>
+    </message>
+    <message>
+        <source>Usage: cropling render FILE -o OUT.png [--zoom Z] [--offset X,Y] [--size N]
+       cropling render FILE... -o FOLDER/
+       cropling render FILE [--zoom Z] [--offset X,Y] --copy
+
+Renders emoji without a window, exactly as the scripted save does: the square centred,
+zoom Z (as given), offset X,Y in pixels of the 340-pixel square (clamped), N pixels a side
+(128). -o - writes the PNG to standard output. With several files, or an output ending in /,
+each emoji goes into the folder under its name, rendered on all cores.
+</source>
+        <translation>Aufruf: cropling render DATEI -o AUS.png [--zoom Z] [--offset X,Y] [--size N]
+       cropling render DATEI... -o ORDNER/
+       cropling render DATEI [--zoom Z] [--offset X,Y] --copy
+
+Erstellt Emojis ohne Fenster, genau wie das Sichern per Skript: das Quadrat mittig,
+Zoom Z (wie angegeben), Versatz X,Y in Pixeln des 340-Pixel-Quadrats (begrenzt), N Pixel
+Seitenlänge (128). -o - schreibt das PNG auf die Standardausgabe. Bei mehreren Dateien oder
+einer Ausgabe, die auf / endet, kommt jedes Emoji unter seinem Namen in den Ordner,
+auf allen Kernen erstellt.
+</translation>
+    </message>
+    <message>
+        <source>render needs a picture</source>
+        <translation>render braucht ein Bild</translation>
+    </message>
+    <message>
+        <source>--copy takes one picture</source>
+        <translation>--copy nimmt genau ein Bild</translation>
+    </message>
+    <message>
+        <source>render needs -o OUT.png, -o - or -o FOLDER/</source>
+        <translation>render braucht -o AUS.png, -o - oder -o ORDNER/</translation>
+    </message>
+    <message>
+        <source>-o - takes one picture</source>
+        <translation>-o - nimmt genau ein Bild</translation>
+    </message>
+</context>
+<context>
+    <name>SaveDialog</name>
+    <message>
+        <source>Save Emoji PNG</source>
+        <translation>Emoji-PNG sichern</translation>
+    </message>
+</context>
+<context>
+    <name>StatusText</name>
+    <message>
+        <source>Saved %1 — %2, %3 KB</source>
+        <translation>%1 gesichert — %2, %3 KB</translation>
+    </message>
+    <message>
+        <source>Copied %1 to clipboard — %2</source>
+        <translation>%1 in die Zwischenablage kopiert — %2</translation>
+    </message>
+    <message>
+        <source>Save failed: %1</source>
+        <translation>Sichern fehlgeschlagen: %1</translation>
+    </message>
+    <message>
+        <source>Couldn't render the emoji.</source>
+        <translation>Das Emoji konnte nicht erstellt werden.</translation>
+    </message>
+    <message>
+        <source>Couldn't open %1</source>
+        <translation>%1 konnte nicht geöffnet werden</translation>
+    </message>
+    <message>
+        <source>No image on the clipboard.</source>
+        <translation>Kein Bild in der Zwischenablage.</translation>
+    </message>
+    <message>
+        <source>No picture to export.</source>
+        <translation>Kein Bild zum Exportieren.</translation>
+    </message>
+</context>
+<context>
+    <name>cropling::Application</name>
+    <message>
+        <source>no display to open a window on (DISPLAY and WAYLAND_DISPLAY are unset)</source>
+        <translation>keine Anzeige für ein Fenster (DISPLAY und WAYLAND_DISPLAY sind nicht gesetzt)</translation>
+    </message>
+    <message>
+        <source>cannot connect to the display %1</source>
+        <translation>keine Verbindung zur Anzeige %1</translation>
+    </message>
+</context>
+<context>
+    <name>cropling::ChatMockup</name>
+    <message>
+        <source>Chat preview</source>
+        <translation>Chat-Vorschau</translation>
+    </message>
+    <message>
+        <source>ok this is perfect</source>
+        <translation>ok, das ist perfekt</translation>
+    </message>
+    <message>
+        <source>shipping it</source>
+        <translation>geht raus</translation>
+    </message>
+    <message>
+        <source>you</source>
+        <translation>du</translation>
+    </message>
+    <message>
+        <source>2:47 PM</source>
+        <translation>14:47</translation>
+    </message>
+    <message>
+        <source>2:48 PM</source>
+        <translation>14:48</translation>
+    </message>
+</context>
+<context>
+    <name>cropling::CropArea</name>
+    <message>
+        <source>Crop area</source>
+        <translation>Zuschnittbereich</translation>
+    </message>
+    <message>
+        <source>Drag or use the arrow keys to reposition the picture; wheel, pinch or Ctrl+plus and minus to zoom</source>
+        <translation>Ziehen oder Pfeiltasten verschieben das Bild; Mausrad, Zweifingergeste oder Strg+Plus und Minus zoomen</translation>
+    </message>
+    <message>
+        <source>Add photo</source>
+        <translation>Foto hinzufügen</translation>
+    </message>
+    <message>
+        <source>Drop or paste a photo here
+or click to choose</source>
+        <translation>Foto hier ablegen oder einfügen
+oder zum Auswählen klicken</translation>
+    </message>
+    <message>
+        <source>Opening the picture</source>
+        <translation>Das Bild wird geöffnet</translation>
+    </message>
+</context>
+<context>
+    <name>cropling::EditorColumn</name>
+    <message>
+        <source>Crop</source>
+        <translation>Zuschnitt</translation>
+    </message>
+    <message>
+        <source>Zoom</source>
+        <translation>Zoom</translation>
+    </message>
+    <message>
+        <source>Zoom out</source>
+        <translation>Verkleinern</translation>
+    </message>
+    <message>
+        <source>Zoom in</source>
+        <translation>Vergrößern</translation>
+    </message>
+    <message>
+        <source>Drag to reposition, slide to zoom</source>
+        <translation>Ziehen zum Verschieben, Regler zum Zoomen</translation>
+    </message>
+    <message>
+        <source>Reset Crop</source>
+        <translation>Zuschnitt zurücksetzen</translation>
+    </message>
+    <message>
+        <source>Choose Another…</source>
+        <translation>Anderes wählen …</translation>
+    </message>
+</context>
+<context>
+    <name>cropling::EmojiSquare</name>
+    <message>
+        <source>Emoji preview at %1 pixels</source>
+        <translation>Emoji-Vorschau mit %1 Pixeln</translation>
+    </message>
+</context>
+<context>
+    <name>cropling::MainWindow</name>
+    <message>
+        <source>About Cropling</source>
+        <translation>Über Cropling</translation>
+    </message>
+    <message>
+        <source>&lt;p&gt;&lt;b&gt;Cropling %1&lt;/b&gt;&lt;/p&gt;&lt;p&gt;Turns a photo into a %2 PNG for a chat service's custom emoji.&lt;/p&gt;</source>
+        <translation>&lt;p&gt;&lt;b&gt;Cropling %1&lt;/b&gt;&lt;/p&gt;&lt;p&gt;Macht aus einem Foto ein PNG mit %2 für eigene Emojis eines Chatdienstes.&lt;/p&gt;</translation>
+    </message>
+    <message>
+        <source>%1 — Cropling</source>
+        <translation>%1 — Cropling</translation>
+    </message>
+    <message>
+        <source>Choose Photo</source>
+        <translation>Foto wählen</translation>
+    </message>
+    <message>
+        <source>Pictures (%1)</source>
+        <translation>Bilder (%1)</translation>
+    </message>
+</context>
+<context>
+    <name>cropling::NameRow</name>
+    <message>
+        <source>emoji-name</source>
+        <translation>emoji-name</translation>
+    </message>
+    <message>
+        <source>Emoji name</source>
+        <translation>Emoji-Name</translation>
+    </message>
+</context>
+<context>
+    <name>cropling::PreviewColumn</name>
+    <message>
+        <source>Saves a %1 PNG — Slack's max size for custom emoji.
+Upload it at Slack → Customize Workspace → Emoji.</source>
+        <translation>Sichert ein PNG mit %1 — die größte Größe für eigene Emojis in Slack.
+Hochladen unter Slack → Arbeitsbereich anpassen → Emoji.</translation>
+    </message>
+    <message>
+        <source>Slack Preview</source>
+        <translation>Slack-Vorschau</translation>
+    </message>
+    <message>
+        <source>Preview appearance</source>
+        <translation>Aussehen der Vorschau</translation>
+    </message>
+    <message>
+        <source>Light</source>
+        <translation>Hell</translation>
+    </message>
+    <message>
+        <source>Dark</source>
+        <translation>Dunkel</translation>
+    </message>
+</context>
+<context>
+    <name>cropling::WindowActions</name>
+    <message>
+        <source>New Window</source>
+        <translation>Neues Fenster</translation>
+    </message>
+    <message>
+        <source>Choose Photo…</source>
+        <translation>Foto wählen …</translation>
+    </message>
+    <message>
+        <source>Save Emoji PNG…</source>
+        <translation>Emoji-PNG sichern …</translation>
+    </message>
+    <message>
+        <source>Close Window</source>
+        <translation>Fenster schließen</translation>
+    </message>
+    <message>
+        <source>Quit</source>
+        <translation>Beenden</translation>
+    </message>
+    <message>
+        <source>Copy to Clipboard</source>
+        <translation>In die Zwischenablage</translation>
+    </message>
+    <message>
+        <source>Paste Photo</source>
+        <translation>Foto einfügen</translation>
+    </message>
+    <message>
+        <source>About Cropling</source>
+        <translation>Über Cropling</translation>
+    </message>
+    <message>
+        <source>&amp;File</source>
+        <translation>&amp;Datei</translation>
+    </message>
+    <message>
+        <source>&amp;Edit</source>
+        <translation>&amp;Bearbeiten</translation>
+    </message>
+    <message>
+        <source>&amp;Help</source>
+        <translation>&amp;Hilfe</translation>
+    </message>
+</context>
+</TS>
