@@ -19,6 +19,8 @@
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QScreen>
+#include <QScrollArea>
+#include <QStyle>
 #include <QTimer>
 
 #include <algorithm>
@@ -39,14 +41,22 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent) {
     actions_->populate(menuBar());
     editor_->setSaveDialog([this](const QString& name) { return askSaveLocation(this, name); });
 
-    auto* content = new QWidget(this);
+    auto* content = new QWidget;
     auto* row = new QHBoxLayout(content);
     row->setContentsMargins(24, 24, 24, 24);
     row->setSpacing(24);
     row->addWidget(new EditorColumn(editor_, actions_->choosePhoto, actions_->paste, content), 0, Qt::AlignTop);
     row->addWidget(new PreviewColumn(editor_, actions_->save, actions_->copy, content), 0, Qt::AlignTop);
-    setCentralWidget(content);
-    layout()->setSizeConstraint(QLayout::SetFixedSize);
+    // The content keeps the size its layout asks for; the window takes that size, unless the screen
+    // is smaller (a large scale factor on a small screen), when the content scrolls instead.
+    row->setSizeConstraint(QLayout::SetFixedSize);
+    content_ = content;
+    auto* scroller = new QScrollArea(this);
+    scroller->setFrameShape(QFrame::NoFrame);
+    scroller->setWidget(content);
+    setCentralWidget(scroller);
+    content->installEventFilter(this);
+    fitToContent();
 
     connect(actions_->choosePhoto, &QAction::triggered, this, &MainWindow::choosePhoto);
     connect(actions_->about, &QAction::triggered, this, [this] {
@@ -62,6 +72,27 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent) {
     });
     connect(actions_->newWindow, &QAction::triggered, this, &MainWindow::newWindowRequested);
     connect(actions_->quit, &QAction::triggered, qApp, &QApplication::closeAllWindows);
+}
+
+bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == content_ && event->type() == QEvent::Resize)
+        fitToContent();
+    return QMainWindow::eventFilter(watched, event);
+}
+
+void MainWindow::fitToContent() {
+    QSize wanted = content_->size();
+    wanted.rheight() += menuBar()->sizeHint().height();
+    if (const QScreen* shown = screen()) {
+        // The frame the window manager adds is not known before the window is shown; a margin
+        // keeps the whole window on the screen.
+        const QSize room = shown->availableGeometry().size() - QSize(16, 48);
+        if (!room.isEmpty() && (wanted.width() > room.width() || wanted.height() > room.height())) {
+            const int bar = style()->pixelMetric(QStyle::PM_ScrollBarExtent);
+            wanted = (wanted + QSize(bar, bar)).boundedTo(room);
+        }
+    }
+    setFixedSize(wanted);
 }
 
 void MainWindow::choosePhoto() {

@@ -30,13 +30,16 @@ Q_SIGNALS:
 
 protected:
     void showEvent(QShowEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void runScripted();
+    void fitToContent();
 
     EmojiEditor* editor_;
     WindowActions* actions_;
     QPointer<QFileDialog> chooser_;
+    QWidget* content_;
     bool shown_ = false;
 };
 

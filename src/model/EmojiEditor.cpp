@@ -288,16 +288,25 @@ void EmojiEditor::copyRendered(const std::optional<QByteArray>& png) {
         setStatusMessage(renderFailure());
         return;
     }
+    QGuiApplication::clipboard()->setMimeData(exportData(*png));
+    setStatusMessage(copiedMessage(emojiName_));
+}
+
+QMimeData* EmojiEditor::exportData(const QByteArray& png) const {
     // The file is offered only when it was really written, in a folder no one else can touch, under
-    // a name that stays inside it; the PNG data goes on the clipboard in every case.
+    // a name that stays inside it; the PNG data goes out in every case.
     std::optional<QByteArray> file;
     if (const auto folder = privateExportFolder()) {
         const auto path = temporaryExportPath(*folder, exportName(emojiName_));
-        if (path && writeFileAtomically(*path, *png))
+        if (path && writeFileAtomically(*path, png))
             file = path;
     }
-    QGuiApplication::clipboard()->setMimeData(makeClipboardData(*png, file));
-    setStatusMessage(copiedMessage(emojiName_));
+    return makeClipboardData(png, file);
+}
+
+QMimeData* EmojiEditor::dragData() const {
+    const auto png = renderEmojiPNG(kEmojiSide);
+    return png ? exportData(*png) : nullptr;
 }
 
 } // namespace cropling

@@ -79,6 +79,9 @@ public:
     QString renderFailure() const;
     void save();
     void copyToClipboard();
+    // What a drag of the emoji out of the window carries: as a copy, the PNG and a file of it in
+    // the private folder. Nothing when there is nothing to render.
+    QMimeData* dragData() const;
 
     // Where save() asks for the location: given the suggested file name, a path or nothing for a
     // cancel. The window puts its own file dialog here; tests put a stand-in. Without one a save
@@ -108,6 +111,7 @@ private:
     void renderThen(std::function<void(std::optional<QByteArray>)> then);
     void saveRendered(const std::optional<QByteArray>& png);
     void copyRendered(const std::optional<QByteArray>& png);
+    QMimeData* exportData(const QByteArray& png) const;
     bool storeZoom(double zoom);
     bool storeOffset(QPointF offset);
 

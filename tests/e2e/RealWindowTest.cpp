@@ -7,6 +7,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
+
 using namespace cropling::e2e;
 
 namespace {
@@ -177,4 +179,21 @@ TEST(RealWindow, TheKeeperTakesNothingButItsParentsPipe) {
                                                      {"CROPLING_TEST_COPY", ""}}),
                                      8000);
     EXPECT_EQ(piped.exitCode, 0) << piped.err.constData();
+}
+
+TEST(RealWindow, AtTwiceTheScaleTheWholeWindowStaysOnTheScreen) {
+    QProcessEnvironment env = appEnvironment({{"QT_SCALE_FACTOR", "2"}});
+    RunningApp app({}, env);
+    const QByteArray geometry = runTool(QStringLiteral("xdotool"), {QStringLiteral("getwindowgeometry"), QStringLiteral("--shell"), app.windowId()}).out;
+    const QByteArray screen = runTool(QStringLiteral("xdotool"), {QStringLiteral("getdisplaygeometry")}).out.trimmed();
+    const auto value = [&](const char* key) {
+        for (const QByteArray& line : geometry.split('\n'))
+            if (line.startsWith(key))
+                return line.mid(qsizetype(std::strlen(key)) + 1).toInt();
+        return -1;
+    };
+    const QList<QByteArray> size = screen.split(' ');
+    ASSERT_EQ(size.size(), 2);
+    EXPECT_LE(value("X") + value("WIDTH"), size[0].toInt());
+    EXPECT_LE(value("Y") + value("HEIGHT"), size[1].toInt());
 }

@@ -8,10 +8,13 @@
 #include "widgets/preview/ChatMockup.h"
 #include "widgets/preview/EmojiSquare.h"
 
+#include <QAbstractButton>
 #include <QApplication>
 #include <QLabel>
 #include <QPushButton>
 #include <QTest>
+
+#include <gtest/gtest.h>
 
 namespace cropling::test {
 
@@ -42,6 +45,23 @@ struct WindowFixture {
     // Runs the event loop until the window's background work is done.
     bool settle() const {
         return QTest::qWaitFor([this] { return !editor().isBusy(); }, 10000) && (QTest::qWait(20), true);
+    }
+
+    // Every visible button at least as wide as it asks to be, every label that does not wrap as
+    // wide as its longest line: nothing cut off.
+    void expectNothingClipped() const {
+        for (const QAbstractButton* button : window->findChildren<QAbstractButton*>()) {
+            if (button->isVisibleTo(window)) {
+                EXPECT_GE(button->width(), button->sizeHint().width()) << "clipped: " << button->text().toStdString();
+            }
+        }
+        for (const QLabel* label : window->findChildren<QLabel*>()) {
+            if (!label->isVisibleTo(window) || label->wordWrap() || label->text().isEmpty())
+                continue;
+            for (const QString& line : label->text().split(u'\n')) {
+                EXPECT_GE(label->width(), label->fontMetrics().horizontalAdvance(line)) << "clipped: " << line.toStdString();
+            }
+        }
     }
 
     MainWindow* window;

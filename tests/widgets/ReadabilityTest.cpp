@@ -103,3 +103,17 @@ TEST(Readability, ALongUnbrokenNameWrapsInsideTheColumn) {
     EXPECT_LE(status->mapTo(column, QPoint(status->width(), 0)).x(), column->width());
     EXPECT_GT(status->height(), 2 * status->fontMetrics().height()); // it wrapped
 }
+
+TEST(Readability, NothingIsCutOffAtLargeFontSizes) {
+    const QFont original = QApplication::font();
+    for (const int points : {16, 20}) {
+        QFont large = original;
+        large.setPointSize(points);
+        QApplication::setFont(large);
+        WindowFixture w;
+        w.editor().setImage(makePicture(makeImage(300, 200, 3, [](int x, int, int) { return x & 255; })), QStringLiteral("x"));
+        w.settle();
+        w.expectNothingClipped();
+    }
+    QApplication::setFont(original);
+}

@@ -5,6 +5,10 @@
 #include "widgets/RoundedLayer.h"
 #include "widgets/Theme.h"
 
+#include <QApplication>
+#include <QDrag>
+#include <QMimeData>
+#include <QMouseEvent>
 #include <QPainter>
 #include <QPainterPath>
 
@@ -14,13 +18,36 @@ EmojiSquare::EmojiSquare(EmojiEditor* editor, double side, QWidget* parent)
     : QWidget(parent), editor_(editor), side_(side) {
     setFixedSize(int(side), int(side));
     setAccessibleName(tr("Emoji preview at %1 pixels").arg(side));
-    connect(editor_, &EmojiEditor::imageChanged, this, qOverload<>(&QWidget::update));
+    connect(editor_, &EmojiEditor::imageChanged, this, [this] {
+        setCursor(editor_->image() ? Qt::OpenHandCursor : Qt::ArrowCursor);
+        update();
+    });
     connect(editor_, &EmojiEditor::framingChanged, this, qOverload<>(&QWidget::update));
 }
 
 void EmojiSquare::setForeground(const QColor& foreground) {
     foreground_ = foreground;
     update();
+}
+
+void EmojiSquare::mousePressEvent(QMouseEvent* event) {
+    if (event->button() == Qt::LeftButton && editor_->image())
+        pressPosition_ = event->position().toPoint();
+    QWidget::mousePressEvent(event);
+}
+
+void EmojiSquare::mouseMoveEvent(QMouseEvent* event) {
+    if (!pressPosition_ || !(event->buttons() & Qt::LeftButton) ||
+        (event->position().toPoint() - *pressPosition_).manhattanLength() < QApplication::startDragDistance())
+        return QWidget::mouseMoveEvent(event);
+    pressPosition_.reset();
+    QMimeData* carried = editor_->dragData();
+    if (!carried)
+        return;
+    auto* drag = new QDrag(this);
+    drag->setMimeData(carried);
+    drag->setPixmap(grab());
+    drag->exec(Qt::CopyAction);
 }
 
 void EmojiSquare::paintEvent(QPaintEvent*) {

@@ -6,6 +6,8 @@
 #include <QColor>
 #include <QWidget>
 
+#include <optional>
+
 namespace cropling {
 
 class EmojiEditor;
@@ -21,11 +23,15 @@ public:
 
 protected:
     void paintEvent(QPaintEvent* event) override;
+    // The emoji can be dragged out onto a file manager or a chat window.
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
 
 private:
     EmojiEditor* editor_;
     double side_;
     QColor foreground_;
+    std::optional<QPoint> pressPosition_;
 };
 
 } // namespace cropling
