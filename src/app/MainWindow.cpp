@@ -86,7 +86,7 @@ void MainWindow::fitToContent() {
     if (const QScreen* shown = screen()) {
         // The frame the window manager adds is not known before the window is shown; a margin
         // keeps the whole window on the screen.
-        const QSize room = shown->availableGeometry().size() - QSize(16, 48);
+        const QSize room = shown->availableGeometry().size() - QSize(8, 40);
         if (!room.isEmpty() && (wanted.width() > room.width() || wanted.height() > room.height())) {
             const int bar = style()->pixelMetric(QStyle::PM_ScrollBarExtent);
             wanted = (wanted + QSize(bar, bar)).boundedTo(room);
