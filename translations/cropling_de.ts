@@ -14,6 +14,10 @@
         <source>The clipboard keeper did not take the clipboard.</source>
         <translation>Der Zwischenablage-Hüter hat die Zwischenablage nicht übernommen.</translation>
     </message>
+    <message>
+        <source>Keeping the clipboard after Cropling ends needs X11 or XWayland (DISPLAY is unset).</source>
+        <translation>Die Zwischenablage nach dem Ende von Cropling zu behalten, braucht X11 oder XWayland (DISPLAY ist nicht gesetzt).</translation>
+    </message>
 </context>
 <context>
     <name>CommandLine</name>

@@ -91,6 +91,9 @@ bool startKeeper(const QByteArray& program, int input, int status) {
 } // namespace
 
 std::optional<QString> handOverClipboard(const QMimeData& data) {
+    // Only X11 lets a program without a window own the clipboard; under pure Wayland nobody keeps it.
+    if (qEnvironmentVariableIsEmpty("DISPLAY"))
+        return ClipboardKeeperText::tr("Keeping the clipboard after Cropling ends needs X11 or XWayland (DISPLAY is unset).");
     const QByteArray handOver = serialiseClipboardData(data);
     const QByteArray program = QFile::encodeName(QCoreApplication::applicationFilePath());
     int toKeeper[2], fromKeeper[2];
