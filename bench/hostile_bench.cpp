@@ -91,7 +91,7 @@ int main(int argc, char** argv) {
         {"JPEG with 896 scans", [] { return jpegWithScans(896); }},
         {"TIFF with 1000000 pages", [] { return tiffWithPages(1000000, 1); }},
     };
-    std::printf("%-46s %10s %6s %8s %8s %12s\n", "input", "file", "exit", "time s", "peak MB", "exit in 1 GB");
+    std::printf("%-46s %10s %6s %8s %8s %12s\n", "input", "bytes", "exit", "time s", "peak MB", "exit in 1 GB");
     for (const Input& input : inputs) {
         const QByteArray bytes = input.make();
         const QByteArray path = QFile::encodeName(folder.filePath(QStringLiteral("input")));
@@ -102,7 +102,7 @@ int main(int argc, char** argv) {
         const QByteArray output = QFile::encodeName(folder.filePath(QStringLiteral("out.png")));
         const Outcome outcome = scriptedSave(program, path, output);
         const Outcome limited = scriptedSave(program, path, output, rlim_t(1) << 30);
-        std::printf("%-46s %9.1fK %6d %8.2f %8ld %12d%s\n", input.name, bytes.size() / 1024.0, outcome.status,
+        std::printf("%-46s %10lld %6d %8.2f %8ld %12d%s\n", input.name, (long long)bytes.size(), outcome.status,
                     outcome.seconds, outcome.peakMb, limited.status, outcome.stopped ? "  (stopped after 60 s)" : "");
         std::fflush(stdout);
     }
