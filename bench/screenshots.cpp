@@ -3,6 +3,8 @@
 //
 //   build/bench/screenshots PHOTO OUT-LIGHT.png OUT-DARK.png
 
+#include "DarkPalette.h"
+
 #include "app/MainWindow.h"
 #include "io/LocalPath.h"
 #include "model/EmojiEditor.h"
@@ -17,27 +19,17 @@
 #include <cstdio>
 
 using namespace cropling;
+using cropling::test::darkPalette;
 
 namespace {
-
-QPalette darkPalette() {
-    QPalette p;
-    p.setColor(QPalette::Window, QColor(0x2d, 0x2d, 0x2d));
-    p.setColor(QPalette::WindowText, QColor(0xe6, 0xe6, 0xe6));
-    p.setColor(QPalette::Base, QColor(0x1e, 0x1e, 0x1e));
-    p.setColor(QPalette::Text, QColor(0xe6, 0xe6, 0xe6));
-    p.setColor(QPalette::Button, QColor(0x3a, 0x3a, 0x3a));
-    p.setColor(QPalette::ButtonText, QColor(0xe6, 0xe6, 0xe6));
-    p.setColor(QPalette::Highlight, QColor(0x2a, 0x82, 0xda));
-    return p;
-}
 
 bool shoot(const QByteArray& photo, const QString& out, bool dark) {
     QApplication::setPalette(dark ? darkPalette() : QApplication::style()->standardPalette());
     MainWindow window;
     window.show();
     window.editor()->load(urlFromLocalPath(photo));
-    QTest::qWaitFor([&] { return window.editor()->image() && !window.editor()->isBusy(); }, 20000);
+    if (!QTest::qWaitFor([&] { return window.editor()->image() && !window.editor()->isBusy(); }, 20000))
+        return false;
     window.editor()->setZoom(1.6);
     window.editor()->setOffset({30, -20});
     window.findChild<ChatMockup*>()->setDark(dark);

@@ -1,5 +1,6 @@
 #include "ClipboardKeeper.h"
 
+#include "io/FileWriting.h"
 #include "model/ClipboardData.h"
 
 #include <QClipboard>
@@ -32,19 +33,6 @@ constexpr char kOwned = '1';
 
 // What this process last handed over, so that quitting does not hand it over again.
 const QMimeData* handedOver = nullptr;
-
-bool writeAll(int fd, const QByteArray& bytes) {
-    qsizetype done = 0;
-    while (done < bytes.size()) {
-        const ssize_t n = ::write(fd, bytes.constData() + done, size_t(bytes.size() - done));
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            return false;
-        done += n;
-    }
-    return true;
-}
 
 // Standard input up to the limit; nothing for more, or for a read error.
 std::optional<QByteArray> readInput() {
@@ -158,7 +146,7 @@ int keepClipboard(int argc, char** argv) {
     if (!clipboard->ownsClipboard())
         return 1;
     const QByteArray owned(1, kOwned);
-    writeAll(STDOUT_FILENO, owned);
+    (void)writeAll(STDOUT_FILENO, owned);
     // The parent has its answer; nothing more is said.
     const int null = ::open("/dev/null", O_WRONLY | O_CLOEXEC);
     ::dup2(null, STDOUT_FILENO);

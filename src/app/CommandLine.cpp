@@ -78,17 +78,6 @@ Rendered renderFile(const QByteArray& path, std::optional<double> zoom, std::opt
     return {{}, editor.renderFailure()};
 }
 
-bool writeStandardOutput(const QByteArray& bytes) {
-    qsizetype done = 0;
-    while (done < bytes.size()) {
-        const ssize_t n = ::write(STDOUT_FILENO, bytes.constData() + done, size_t(bytes.size() - done));
-        if (n <= 0)
-            return false;
-        done += n;
-    }
-    return true;
-}
-
 void reportLine(const QString& failure) {
     ScriptedRunOutcome outcome;
     outcome.failure = failure;
@@ -323,7 +312,7 @@ int runRenderCommand(int argc, char** argv) {
         return 1;
     }
     QString error;
-    if (output == "-" ? !writeStandardOutput(rendered.png) : !writeFileAtomically(output, rendered.png, &error)) {
+    if (output == "-" ? !writeAll(STDOUT_FILENO, rendered.png) : !writeFileAtomically(output, rendered.png, &error)) {
         reportLine(saveFailedMessage(output == "-" ? QString::fromLocal8Bit(std::strerror(errno)) : error));
         return 1;
     }

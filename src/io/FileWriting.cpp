@@ -9,8 +9,6 @@
 
 namespace cropling {
 
-namespace {
-
 bool writeAll(int fd, const QByteArray& data) {
     qsizetype done = 0;
     while (done < data.size()) {
@@ -23,6 +21,8 @@ bool writeAll(int fd, const QByteArray& data) {
     }
     return true;
 }
+
+namespace {
 
 bool fail(int code, QString* error) {
     if (error)

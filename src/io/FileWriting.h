@@ -14,6 +14,9 @@ namespace cropling {
 // is written in place, never replaced, and so is a writable file in a folder that takes no new
 // files. The path is bytes and may be relative to the working directory. On failure returns false
 // and, when asked, says why in words a person can read.
+// Writes all of the data to a descriptor, through short writes and interruptions; false on an error.
+[[nodiscard]] bool writeAll(int fd, const QByteArray& data);
+
 [[nodiscard]] bool writeFileAtomically(const QByteArray& path, const QByteArray& data, QString* error = nullptr);
 
 } // namespace cropling

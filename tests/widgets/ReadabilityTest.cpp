@@ -1,4 +1,5 @@
 #include "PictureFixtures.h"
+#include "DarkPalette.h"
 #include "WindowFixture.h"
 
 #include "widgets/preview/PreviewColumn.h"
@@ -44,18 +45,6 @@ double textContrast(const QImage& window, const QWidget* label, const QWidget* t
     for (const auto& [colour, count] : counts)
         best = std::max(best, contrast(QColor(colour), QColor(ground)));
     return best;
-}
-
-QPalette darkPalette() {
-    QPalette p;
-    p.setColor(QPalette::Window, QColor(0x2d, 0x2d, 0x2d));
-    p.setColor(QPalette::WindowText, QColor(0xe6, 0xe6, 0xe6));
-    p.setColor(QPalette::Base, QColor(0x1e, 0x1e, 0x1e));
-    p.setColor(QPalette::Text, QColor(0xe6, 0xe6, 0xe6));
-    p.setColor(QPalette::Button, QColor(0x3a, 0x3a, 0x3a));
-    p.setColor(QPalette::ButtonText, QColor(0xe6, 0xe6, 0xe6));
-    p.setColor(QPalette::Highlight, QColor(0x2a, 0x82, 0xda));
-    return p;
 }
 
 } // namespace
