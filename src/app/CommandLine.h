@@ -23,7 +23,13 @@ Launch parseLaunch(int argc, char** argv);
 bool isRenderCommand(int argc, char** argv);
 
 // The render command: cropling render FILE... -o OUT [--zoom Z] [--offset X,Y] [--size N] [--copy].
-// Returns the exit status.
+// Returns the exit status. (RenderCommand.cpp)
 int runRenderCommand(int argc, char** argv);
+
+// Shared by both: a bad argument's one line on stderr, giving exit status 2; a picture argument as
+// a URL (a file:// URL as given, a path as its bytes); the name and version Qt reports.
+int badArguments(const QString& reason);
+QUrl pictureUrl(const QByteArray& argument);
+void setCommandLineIdentity();
 
 } // namespace cropling

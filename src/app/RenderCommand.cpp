@@ -1,0 +1,247 @@
+#include "CommandLine.h"
+
+#include "app/ClipboardKeeper.h"
+#include "app/Translations.h"
+#include "core/CropGeometry.h"
+#include "core/EmojiName.h"
+#include "core/NumberSyntax.h"
+#include "core/StatusText.h"
+#include "image/EmojiRenderer.h"
+#include "io/FileWriting.h"
+#include "io/LocalPath.h"
+#include "model/EmojiEditor.h"
+#include "model/ScriptedRun.h"
+
+#include <QClipboard>
+#include <QCoreApplication>
+#include <QGuiApplication>
+#include <QMimeData>
+#include <QThread>
+#include <QtConcurrent/QtConcurrentMap>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+
+namespace cropling {
+
+namespace {
+
+// The translation context of these texts.
+struct CommandLineText {
+    Q_DECLARE_TR_FUNCTIONS(CommandLine)
+};
+
+struct Rendered {
+    QByteArray png;
+    QString failure;
+};
+
+// One file rendered exactly as a scripted save renders it: only its header read on open, the zoom
+// taken as given, the offset clamped, just the part shown decoded.
+Rendered renderFile(const QByteArray& path, std::optional<double> zoom, std::optional<QPointF> offset, int size) {
+    EmojiEditor editor;
+    editor.setRenderOnce(true);
+    editor.load(pictureUrl(path));
+    if (!editor.image())
+        return {{}, editor.statusMessage().value_or(QString())};
+    if (zoom)
+        editor.setZoomUnclamped(*zoom);
+    if (offset)
+        editor.setOffset(*offset);
+    if (const auto png = editor.renderEmojiPNG(size))
+        return {*png, {}};
+    return {{}, editor.renderFailure()};
+}
+
+void reportLine(const QString& failure) {
+    ScriptedRunOutcome outcome;
+    outcome.failure = failure;
+    reportFailure(outcome);
+}
+
+// Output names by the name rule, made unique in the order of the files.
+QList<QByteArray> outputNames(const QList<QByteArray>& files, const QByteArray& folder) {
+    QList<QByteArray> names;
+    QStringList taken;
+    for (const QByteArray& file : files) {
+        const QString base = deriveEmojiName(lastPathComponent(localPathBytes(pictureUrl(file))));
+        QString name = base;
+        for (int n = 2; taken.contains(name); ++n)
+            name = base + QLatin1Char('-') + QString::number(n);
+        taken << name;
+        names << folder + '/' + name.toUtf8() + ".png";
+    }
+    return names;
+}
+
+int renderMany(const QList<QByteArray>& files, const QByteArray& folder, std::optional<double> zoom,
+               std::optional<QPointF> offset, int size) {
+    const QList<QByteArray> outputs = outputNames(files, folder);
+    QList<QString> failures(files.size());
+    std::atomic<int> finished = 0;
+    QList<int> indexes;
+    for (int i = 0; i < files.size(); ++i)
+        indexes << i;
+    // Every core takes files; the terminal shows how far the batch is.
+    QFuture<void> work = QtConcurrent::map(indexes, [&](int i) {
+        const Rendered rendered = renderFile(files[i], zoom, offset, size);
+        QString error;
+        if (!rendered.failure.isEmpty())
+            failures[i] = rendered.failure;
+        else if (!writeFileAtomically(outputs[i], rendered.png, &error))
+            failures[i] = saveFailedMessage(error);
+        ++finished;
+    });
+    const bool terminal = ::isatty(STDERR_FILENO);
+    while (!work.isFinished()) {
+        if (terminal)
+            std::fprintf(stderr, "\rcropling: %d of %lld", finished.load(), (long long)files.size());
+        QThread::msleep(50);
+    }
+    work.waitForFinished();
+    if (terminal)
+        std::fprintf(stderr, "\r\033[K");
+    int failed = 0;
+    for (const QString& failure : failures) {
+        if (!failure.isEmpty()) {
+            reportLine(failure);
+            ++failed;
+        }
+    }
+    std::fprintf(stderr, "cropling: %lld written, %d failed\n", (long long)(files.size() - failed), failed);
+    return failed ? 1 : 0;
+}
+
+int copyOne(int argc, char** argv, const QByteArray& file, std::optional<double> zoom, std::optional<QPointF> offset) {
+    if (qEnvironmentVariableIsEmpty("DISPLAY"))
+        return badArguments(CommandLineText::tr("--copy needs an X11 display (DISPLAY is unset)"));
+    qputenv("QT_QPA_PLATFORM", "xcb");
+    QGuiApplication app(argc, argv);
+    installTranslations(app);
+    EmojiEditor editor;
+    editor.setRenderOnce(true);
+    editor.load(pictureUrl(file));
+    if (!editor.image()) {
+        reportLine(*editor.statusMessage());
+        return 1;
+    }
+    if (zoom)
+        editor.setZoomUnclamped(*zoom);
+    if (offset)
+        editor.setOffset(*offset);
+    editor.copyToClipboard();
+    if (editor.statusMessage() != copiedMessage(editor.emojiName())) {
+        reportLine(editor.statusMessage().value_or(renderFailedMessage()));
+        return 1;
+    }
+    if (const auto error = handOverClipboard(*QGuiApplication::clipboard()->mimeData())) {
+        reportLine(*error);
+        return 1;
+    }
+    return 0;
+}
+
+} // namespace
+
+int runRenderCommand(int argc, char** argv) {
+    QList<QByteArray> files;
+    QByteArray output;
+    std::optional<double> zoom;
+    std::optional<QPointF> offset;
+    int size = kEmojiSide;
+    bool copy = false;
+    bool help = false;
+    // Read by hand, so that file names keep their bytes and the parser's app is not needed.
+    const auto value = [&](int& i, QByteArray* out) {
+        if (i + 1 >= argc)
+            return false;
+        *out = QByteArray(argv[++i]);
+        return true;
+    };
+    for (int i = 2; i < argc; ++i) {
+        const QByteArray argument(argv[i]);
+        QByteArray text;
+        if (argument == "-o" || argument == "--output") {
+            if (!value(i, &output))
+                return badArguments(CommandLineText::tr("%1 needs a file or folder").arg(QString::fromLatin1(argument)));
+        } else if (argument == "--zoom") {
+            if (!value(i, &text) || !(zoom = parseNumber(text)))
+                return badArguments(CommandLineText::tr("--zoom needs a number"));
+        } else if (argument == "--offset") {
+            const qsizetype comma = value(i, &text) ? text.indexOf(',') : -1;
+            const auto x = comma > 0 ? parseNumber(text.left(comma)) : std::nullopt;
+            const auto y = comma > 0 ? parseNumber(text.mid(comma + 1)) : std::nullopt;
+            if (!x || !y)
+                return badArguments(CommandLineText::tr("--offset needs two numbers, X,Y"));
+            offset = QPointF(*x, *y);
+        } else if (argument == "--size") {
+            const auto n = value(i, &text) ? parseNumber(text) : std::nullopt;
+            if (!n || *n < 1 || *n > kMaxOutputSize || *n != int(*n))
+                return badArguments(CommandLineText::tr("--size needs a whole number from 1 to %1").arg(kMaxOutputSize));
+            size = int(*n);
+        } else if (argument == "--copy") {
+            copy = true;
+        } else if (argument == "-h" || argument == "--help") {
+            help = true;
+        } else if (argument == "--") {
+            for (int j = i + 1; j < argc; ++j)
+                files << QByteArray(argv[j]);
+            break;
+        } else if (argument.startsWith('-') && argument != "-") {
+            return badArguments(CommandLineText::tr("unknown option %1").arg(QString::fromLocal8Bit(argument)));
+        } else {
+            files << argument;
+        }
+    }
+    if (help) {
+        std::fputs(qPrintable(CommandLineText::tr(
+                       "Usage: cropling render FILE -o OUT.png [--zoom Z] [--offset X,Y] [--size N]\n"
+                       "       cropling render FILE... -o FOLDER/\n"
+                       "       cropling render FILE [--zoom Z] [--offset X,Y] --copy\n\n"
+                       "Renders emoji without a window, exactly as the scripted save does: the square centred,\n"
+                       "zoom Z (as given), offset X,Y in pixels of the 340-pixel square (clamped), N pixels a side\n"
+                       "(128). -o - writes the PNG to standard output. With several files, or an output ending in /,\n"
+                       "each emoji goes into the folder under its name, rendered on all cores.\n")),
+                   stdout);
+        return 0;
+    }
+    if (files.isEmpty())
+        return badArguments(CommandLineText::tr("render needs a picture"));
+    if (copy) {
+        if (files.size() != 1)
+            return badArguments(CommandLineText::tr("--copy takes one picture"));
+        return copyOne(argc, argv, files.first(), zoom, offset);
+    }
+    QCoreApplication app(argc, argv);
+    installTranslations(app);
+    setCommandLineIdentity();
+    if (output.isEmpty())
+        return badArguments(CommandLineText::tr("render needs -o OUT.png, -o - or -o FOLDER/"));
+    struct stat info {};
+    const bool toFolder = files.size() > 1 || output.endsWith('/') || (::stat(output.constData(), &info) == 0 && S_ISDIR(info.st_mode));
+    if (toFolder) {
+        if (output == "-")
+            return badArguments(CommandLineText::tr("-o - takes one picture"));
+        while (output.size() > 1 && output.endsWith('/'))
+            output.chop(1);
+        return renderMany(files, output, zoom, offset, size);
+    }
+    const Rendered rendered = renderFile(files.first(), zoom, offset, size);
+    if (!rendered.failure.isEmpty()) {
+        reportLine(rendered.failure);
+        return 1;
+    }
+    QString error;
+    if (output == "-" ? !writeAll(STDOUT_FILENO, rendered.png) : !writeFileAtomically(output, rendered.png, &error)) {
+        reportLine(saveFailedMessage(output == "-" ? QString::fromLocal8Bit(std::strerror(errno)) : error));
+        return 1;
+    }
+    return 0;
+}
+
+} // namespace cropling
