@@ -27,7 +27,8 @@ MessageRow::MessageRow(const QColor& textColour, const QString& name, const QStr
     auto* row = new QHBoxLayout(this);
     row->setContentsMargins(0, 0, 0, 0);
     row->setSpacing(10);
-    row->addWidget(new Avatar(QStringLiteral("Y"), this), 0, Qt::AlignTop);
+    // The avatar shows the sender's initial, in whatever language the name is.
+    row->addWidget(new Avatar(name.left(1).toUpper(), this), 0, Qt::AlignTop);
 
     name_ = new QLabel(name, this);
     name_->setTextFormat(Qt::PlainText);
