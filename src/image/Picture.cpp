@@ -64,21 +64,23 @@ std::shared_ptr<Picture> Picture::fromPixels(const VImage& pixels) {
 
 std::shared_ptr<const Picture> Picture::decode(const QByteArray& encoded, int minShorterSide) {
     const auto header = decoding::readHeader(encoded);
-    if (!header)
-        return nullptr;
+    return header ? decodeHeaded(*header, minShorterSide) : nullptr;
+}
+
+std::shared_ptr<const Picture> Picture::decodeHeaded(const decoding::Header& header, int minShorterSide) {
     // A second attempt without the embedded profile only when there is one that may be at fault.
     for (const bool useProfile : {true, false}) {
-        if (!useProfile && !header->hasProfile)
+        if (!useProfile && !header.hasProfile)
             break;
         try {
-            VImage stored = decoding::loadReduced(*header, minShorterSide);
+            VImage stored = decoding::loadReduced(header, minShorterSide);
             // Turning reads the picture out of order, which a stream cannot serve: the reduced pixels
             // are gathered in memory first.
-            if (header->orientation > 1)
+            if (header.orientation > 1)
                 stored = decoding::withDeadline(stored).copy_memory();
-            const VImage upright = decoding::turnUpright(stored, header->orientation);
+            const VImage upright = decoding::turnUpright(stored, header.orientation);
             auto picture = fromPixels(decoding::withDeadline(decoding::toSrgb8(upright, useProfile)).copy_memory());
-            picture->d_->fullSize = header->upright;
+            picture->d_->fullSize = header.upright;
             return picture;
         } catch (const vips::VError&) {
             vips_error_clear();
@@ -91,7 +93,7 @@ std::shared_ptr<const Picture> Picture::decodePreview(const QByteArray& encoded,
     const auto header = decoding::readHeader(encoded);
     if (!header || !decoding::hasCheapReduction(*header, minShorterSide))
         return nullptr;
-    return decode(encoded, minShorterSide);
+    return decodeHeaded(*header, minShorterSide);
 }
 
 std::shared_ptr<const Picture> Picture::open(const QByteArray& encoded) {

@@ -17,6 +17,10 @@ class VImage;
 
 namespace cropling {
 
+namespace decoding {
+struct Header;
+}
+
 class Picture {
 public:
     // Decodes encoded bytes in any format the loaders read, chosen by content, not by file name, at
@@ -61,6 +65,9 @@ public:
     const QImage& displayLevel(double devicePixelsPerPixel) const;
 
 private:
+    // The decode of a file whose header has been read.
+    static std::shared_ptr<const Picture> decodeHeaded(const decoding::Header& header, int minShorterSide);
+
     struct Private;
     explicit Picture(std::unique_ptr<Private> d);
     std::unique_ptr<Private> d_;
