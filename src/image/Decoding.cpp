@@ -79,12 +79,14 @@ VImage withDeadline(const VImage& image) {
     return watched;
 }
 
-std::optional<Header> readHeader(const QByteArray& encoded) {
+std::optional<Header> readHeader(const QByteArray& encoded, bool preflighted) {
     ensureVipsStarted();
     if (encoded.isEmpty())
         return std::nullopt;
     Header header;
-    if (auto safe = preflight::sanitise(encoded))
+    if (preflighted)
+        header.encoded = encoded;
+    else if (auto safe = preflight::sanitise(encoded))
         header.encoded = std::move(*safe);
     else
         return std::nullopt;

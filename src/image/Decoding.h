@@ -24,7 +24,8 @@ struct Header {
 
 // Nothing for bytes no allowed loader reads, a file the preflight refuses, a picture above the
 // pixel limit, or one whose loader would need more memory than the budget to decode it.
-std::optional<Header> readHeader(const QByteArray& encoded);
+// Bytes that came out of a header read before need no second preflight.
+std::optional<Header> readHeader(const QByteArray& encoded, bool preflighted = false);
 
 // Decodes as few pixels as a use allows, streaming: the format's own reduced decode where it has
 // one (JPEG's DCT scaling, WebP's scaled decode), then a box average on the stream, never below

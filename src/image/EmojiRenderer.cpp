@@ -33,7 +33,7 @@ QByteArray encodePng(VImage canvas) {
 // filter treats both axes alike.
 std::optional<QByteArray> renderDeferred(const QByteArray& encoded, double zoom, QPointF offset, int outputSize,
                                          bool* unreadable) {
-    const auto header = decoding::readHeader(encoded);
+    const auto header = decoding::readHeader(encoded, true); // kept by Picture::open after its preflight
     if (!header) {
         *unreadable = true;
         return std::nullopt;

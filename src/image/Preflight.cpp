@@ -46,10 +46,15 @@ QByteArray withoutPngText(const QByteArray& png) {
 // a restart marker, so counting the pairs counts the scans exactly.
 int jpegScans(const QByteArray& jpeg) {
     int scans = 0;
-    const char* data = jpeg.constData();
-    for (qsizetype i = 0; i + 1 < jpeg.size(); ++i) {
-        if (data[i] == char(0xFF) && data[i + 1] == char(0xDA))
-            ++scans;
+    const char* at = jpeg.constData();
+    const char* end = at + jpeg.size();
+    // memchr jumps from one FF byte to the next, which keeps this to a few milliseconds at 100 MP.
+    while (end - at > 1) {
+        const auto* found = static_cast<const char*>(std::memchr(at, 0xFF, size_t(end - at - 1)));
+        if (!found)
+            break;
+        scans += found[1] == char(0xDA);
+        at = found + 1;
     }
     return scans;
 }
