@@ -42,6 +42,26 @@ QByteArray withoutPngText(const QByteArray& png) {
     return kept;
 }
 
+// Whether a JPEG is progressive: its frame header (SOF2, SOF6, SOF10 or SOF14) comes before the
+// first scan. Only progressive files gather every scan before they draw, so only they are counted;
+// a sequential file with more scans than components is refused by the decoder itself.
+bool isProgressiveJpeg(const QByteArray& jpeg) {
+    qsizetype at = 2;
+    while (at + 4 <= jpeg.size() && uchar(jpeg[at]) == 0xFF) {
+        const uchar marker = uchar(jpeg[at + 1]);
+        if (marker == 0xC2 || marker == 0xC6 || marker == 0xCA || marker == 0xCE)
+            return true;
+        if (marker == 0xDA || marker == 0xD9)
+            return false;
+        if (marker == 0xFF || (marker >= 0xD0 && marker <= 0xD7) || marker == 0x01) {
+            at += 1 + (marker != 0xFF);
+            continue;
+        }
+        at += 2 + ((qsizetype(uchar(jpeg[at + 2])) << 8) | uchar(jpeg[at + 3]));
+    }
+    return false;
+}
+
 // Scans start with the marker FF DA. Inside entropy-coded data every FF byte is followed by 00 or
 // a restart marker, so counting the pairs counts the scans exactly.
 int jpegScans(const QByteArray& jpeg) {
@@ -139,7 +159,7 @@ std::optional<QByteArray> sanitise(const QByteArray& encoded) {
     if (startsWith(encoded, "\x89PNG\r\n\x1a\n", 8))
         return withoutPngText(encoded);
     if (startsWith(encoded, "\xFF\xD8\xFF", 3))
-        return jpegScans(encoded) > kMaxJpegScans ? std::nullopt : std::optional(encoded);
+        return isProgressiveJpeg(encoded) && jpegScans(encoded) > kMaxJpegScans ? std::nullopt : std::optional(encoded);
     if (startsWith(encoded, "RIFF", 4) && encoded.size() >= 12 && encoded.mid(8, 4) == "WEBP")
         return firstWebpFrame(encoded);
     if (startsWith(encoded, "II*\0", 4) || startsWith(encoded, "MM\0*", 4) || startsWith(encoded, "II+\0", 4) ||

@@ -17,7 +17,7 @@ namespace cropling::preflight {
 // Nothing for a file refused outright.
 std::optional<QByteArray> sanitise(const QByteArray& encoded);
 
-// A JPEG with more scans than this is refused: ordinary progressive files have about ten.
+// A progressive JPEG with more scans than this is refused: ordinary ones have about ten.
 inline constexpr int kMaxJpegScans = 100;
 
 } // namespace cropling::preflight
