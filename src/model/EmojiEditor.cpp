@@ -10,6 +10,7 @@
 #include "io/PrivateFolder.h"
 #include "model/ClipboardData.h"
 #include "model/PasteIntake.h"
+#include "model/PictureLoader.h"
 
 #include <QBuffer>
 #include <QClipboard>
@@ -25,7 +26,17 @@
 
 namespace cropling {
 
-EmojiEditor::EmojiEditor(QObject* parent) : QObject(parent), emojiName_(kDefaultEmojiName) {}
+EmojiEditor::EmojiEditor(QObject* parent)
+    : QObject(parent), emojiName_(kDefaultEmojiName), loader_(new PictureLoader(this)) {
+    connect(loader_, &PictureLoader::loaded, this, [this](const PicturePtr& picture, bool finer) {
+        if (finer)
+            replaceImage(picture);
+        else
+            setImage(picture, pending_.name, pending_.fileName);
+    });
+    connect(loader_, &PictureLoader::failed, this, [this] { setStatusMessage(pending_.failure); });
+    connect(loader_, &PictureLoader::busyChanged, this, &EmojiEditor::busyChanged);
+}
 
 // Compared bit for bit so that a not-a-number value counts as a change only once.
 bool EmojiEditor::storeZoom(double zoom) {
@@ -45,6 +56,7 @@ bool EmojiEditor::storeOffset(QPointF offset) {
 }
 
 void EmojiEditor::setImage(PicturePtr picture, const QString& name, const QString& fileName) {
+    ++generation_;
     fileName_ = fileName;
     unreadable_ = false;
     // Every field is written before anyone hears of it, so no view sees a new picture with the
@@ -66,9 +78,17 @@ void EmojiEditor::setImage(PicturePtr picture, const QString& name, const QStrin
 }
 
 void EmojiEditor::decodeForScreen(double devicePixelRatio) {
-    decodeShorterSide_ = workingShorterSide(devicePixelRatio);
-    previewShorterSide_ = int(std::ceil(kCropSide * std::max(1.0, devicePixelRatio)));
+    loader_->setSides(workingShorterSide(devicePixelRatio), int(std::ceil(kCropSide * std::max(1.0, devicePixelRatio))));
 }
+
+void EmojiEditor::setRenderOnce(bool once) { loader_->setRenderOnce(once); }
+
+void EmojiEditor::setBackgroundWork(bool background) {
+    backgroundWork_ = background;
+    loader_->setBackground(background);
+}
+
+bool EmojiEditor::isBusy() const { return loader_->isBusy(); }
 
 void EmojiEditor::load(const QUrl& url) {
     const QByteArray path = localPathBytes(url);
@@ -102,77 +122,15 @@ void EmojiEditor::pasteFrom(const QMimeData* clipboard) {
 }
 
 void EmojiEditor::open(const Source& source, const QString& name, const QString& fileName, const QString& failure) {
-    const quint64 generation = ++generation_;
-    const int side = decodeShorterSide_;
-    if (!backgroundWork_) {
-        PicturePtr picture;
-        if (const auto bytes = source())
-            picture = renderOnce_ ? Picture::open(*bytes) : Picture::decode(*bytes, side);
-        if (!picture)
-            return setStatusMessage(failure);
-        setImage(std::move(picture), name, fileName);
-        return;
-    }
-
-    struct Decoded {
-        PicturePtr picture;
-        bool preview = false;
-    };
-    const int previewSide = previewShorterSide_;
-    QFuture<Decoded> future = QtConcurrent::run([source, side, previewSide](QPromise<Decoded>& promise) {
-        const auto bytes = source();
-        if (!bytes || promise.isCanceled())
-            return;
-        if (auto preview = previewSide > 0 ? Picture::decodePreview(*bytes, previewSide) : nullptr) {
-            preview->prepareDisplay();
-            promise.addResult(Decoded{std::move(preview), true});
-        }
-        if (promise.isCanceled())
-            return;
-        if (auto picture = Picture::decode(*bytes, side)) {
-            picture->prepareDisplay();
-            promise.addResult(Decoded{std::move(picture), false});
-        }
-    });
-    auto* watcher = new QFutureWatcher<Decoded>(this);
-    auto shown = std::make_shared<bool>(false);
-    connect(watcher, &QFutureWatcherBase::resultReadyAt, this, [=, this](int index) {
-        if (generation != generation_)
-            return;
-        const Decoded decoded = watcher->resultAt(index);
-        if (*shown) {
-            replaceImage(decoded.picture);
-        } else {
-            setImage(decoded.picture, name, fileName);
-            *shown = true;
-        }
-    });
-    connect(watcher, &QFutureWatcherBase::finished, this, [=, this] {
-        watcher->deleteLater();
-        if (generation != generation_)
-            return;
-        setBusy(false);
-        if (!*shown)
-            setStatusMessage(failure);
-    });
-    // Whatever an earlier picture still does is no longer wanted.
-    for (auto* earlier : findChildren<QFutureWatcher<Decoded>*>(QString(), Qt::FindDirectChildrenOnly))
-        earlier->cancel();
-    watcher->setFuture(future);
-    setBusy(true);
+    // A newer load supersedes this one, and with it what its results will be called.
+    pending_ = {name, fileName, failure};
+    loader_->load(source);
 }
 
 void EmojiEditor::replaceImage(PicturePtr picture) {
     // The same picture at a finer resolution: its size and so the framing stay as they are.
     image_ = std::move(picture);
     Q_EMIT imageChanged();
-}
-
-void EmojiEditor::setBusy(bool busy) {
-    if (busy == busy_)
-        return;
-    busy_ = busy;
-    Q_EMIT busyChanged(busy);
 }
 
 bool EmojiEditor::handleDrop(const QMimeData* dropped) {

@@ -18,6 +18,8 @@ class QMimeData;
 
 namespace cropling {
 
+class PictureLoader;
+
 class EmojiEditor : public QObject {
     Q_OBJECT
 public:
@@ -36,13 +38,13 @@ public:
     void decodeForScreen(double devicePixelRatio);
     // For a run that renders once: new pictures are only opened, and the render decodes just the
     // part of the file it shows.
-    void setRenderOnce(bool once) { renderOnce_ = once; }
+    void setRenderOnce(bool once);
     // For a window: pictures are read and decoded, and exports rendered, on worker threads, so the
     // event loop never waits for them. A quick reduced decode shows first where the format has
     // one. A new picture supersedes one still being decoded. Off, everything happens at once.
-    void setBackgroundWork(bool background) { backgroundWork_ = background; }
+    void setBackgroundWork(bool background);
     // Whether a picture is being read or decoded.
-    bool isBusy() const { return busy_; }
+    bool isBusy() const;
 
     // Intake: every new picture comes through setImage, which also resets the framing, takes the
     // name and clears the status message.
@@ -121,13 +123,16 @@ private:
     QString emojiName_;
     std::optional<QString> statusMessage_;
     SaveDialog saveDialog_;
-    int decodeShorterSide_ = 0;
-    int previewShorterSide_ = 0;
-    bool renderOnce_ = false;
     bool backgroundWork_ = false;
-    bool busy_ = false;
-    // Counts new pictures, so that late work for an earlier one is recognised and dropped.
+    // Counts new pictures, so that an export rendered for an earlier one is dropped.
     quint64 generation_ = 0;
+    PictureLoader* loader_;
+    // What the load in progress will be called, and what its failure says.
+    struct Pending {
+        QString name;
+        QString fileName;
+        QString failure;
+    } pending_;
     // The picture's file name as shown in messages, and whether its render found it unreadable.
     QString fileName_;
     mutable bool unreadable_ = false;
