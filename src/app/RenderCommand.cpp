@@ -45,23 +45,11 @@ struct Rendered {
 // taken as given, the offset clamped, just the part shown decoded.
 Rendered renderFile(const QByteArray& path, std::optional<double> zoom, std::optional<QPointF> offset, int size) {
     EmojiEditor editor;
-    editor.setRenderOnce(true);
-    editor.load(pictureUrl(path));
-    if (!editor.image())
+    if (!openFramed(editor, pictureUrl(path), true, zoom, offset))
         return {{}, editor.statusMessage().value_or(QString())};
-    if (zoom)
-        editor.setZoomUnclamped(*zoom);
-    if (offset)
-        editor.setOffset(*offset);
     if (const auto png = editor.renderEmojiPNG(size))
         return {*png, {}};
     return {{}, editor.renderFailure()};
-}
-
-void reportLine(const QString& failure) {
-    ScriptedRunOutcome outcome;
-    outcome.failure = failure;
-    reportFailure(outcome);
 }
 
 // Output names by the name rule, made unique in the order of the files.
@@ -109,7 +97,7 @@ int renderMany(const QList<QByteArray>& files, const QByteArray& folder, std::op
     int failed = 0;
     for (const QString& failure : failures) {
         if (!failure.isEmpty()) {
-            reportLine(failure);
+            reportFailure(failure);
             ++failed;
         }
     }
@@ -124,23 +112,17 @@ int copyOne(int argc, char** argv, const QByteArray& file, std::optional<double>
     QGuiApplication app(argc, argv);
     installTranslations(app);
     EmojiEditor editor;
-    editor.setRenderOnce(true);
-    editor.load(pictureUrl(file));
-    if (!editor.image()) {
-        reportLine(*editor.statusMessage());
+    if (!openFramed(editor, pictureUrl(file), true, zoom, offset)) {
+        reportFailure(editor.statusMessage().value_or(QString()));
         return 1;
     }
-    if (zoom)
-        editor.setZoomUnclamped(*zoom);
-    if (offset)
-        editor.setOffset(*offset);
     editor.copyToClipboard();
     if (editor.statusMessage() != copiedMessage(editor.emojiName())) {
-        reportLine(editor.statusMessage().value_or(renderFailedMessage()));
+        reportFailure(editor.statusMessage().value_or(renderFailedMessage()));
         return 1;
     }
     if (const auto error = handOverClipboard(*QGuiApplication::clipboard()->mimeData())) {
-        reportLine(*error);
+        reportFailure(*error);
         return 1;
     }
     return 0;
@@ -233,12 +215,12 @@ int runRenderCommand(int argc, char** argv) {
     }
     const Rendered rendered = renderFile(files.first(), zoom, offset, size);
     if (!rendered.failure.isEmpty()) {
-        reportLine(rendered.failure);
+        reportFailure(rendered.failure);
         return 1;
     }
     QString error;
     if (output == "-" ? !writeAll(STDOUT_FILENO, rendered.png) : !writeFileAtomically(output, rendered.png, &error)) {
-        reportLine(saveFailedMessage(output == "-" ? QString::fromLocal8Bit(std::strerror(errno)) : error));
+        reportFailure(saveFailedMessage(output == "-" ? QString::fromLocal8Bit(std::strerror(errno)) : error));
         return 1;
     }
     return 0;

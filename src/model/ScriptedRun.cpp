@@ -37,35 +37,27 @@ ScriptedRunOutcome runScripted(EmojiEditor& editor, const ScriptedRunEnvironment
     ScriptedRunOutcome outcome;
     if (!env.open)
         return outcome;
-    std::optional<double> zoom;
-    if (env.save && env.zoom)
-        zoom = parseNumber(*env.zoom);
-    // A batch save renders once and shows nothing: the render decodes just what it needs. A copy
-    // shows its window while it runs, so its picture is decoded as usual.
-    editor.setRenderOnce(env.save && !env.copy);
-    // Each step of a batch run needs the one before it done.
-    if (env.save)
-        editor.setBackgroundWork(false);
-    editor.load(urlFromLocalPath(*env.open));
-    if (!env.save)
-        return outcome;
-    outcome.batch = true;
-    // A picture that did not open ends the run here, whether it was to be saved or copied.
-    if (!editor.image()) {
-        outcome.failure = reasonFrom(editor, noPictureMessage());
+    if (!env.save) {
+        editor.load(urlFromLocalPath(*env.open));
         return outcome;
     }
-    const QByteArray outputPath = *env.save;
-
-    // The zoom is taken as given: no slider range, and no re-clamp of the offset here.
-    if (zoom)
-        editor.setZoomUnclamped(*zoom);
+    outcome.batch = true;
+    // The zoom and offset count only in a batch run; the offset needs both halves.
+    const std::optional<double> zoom = env.zoom ? parseNumber(*env.zoom) : std::nullopt;
+    std::optional<QPointF> offset;
     if (env.offsetX && env.offsetY) {
         const auto x = parseNumber(*env.offsetX);
         const auto y = x ? parseNumber(*env.offsetY) : std::nullopt;
         if (x && y)
-            editor.setOffset({*x, *y});
+            offset = QPointF(*x, *y);
     }
+    // A batch save renders once and shows nothing: the render decodes just what it needs. A copy
+    // shows its window while it runs, so its picture is decoded as usual.
+    if (!openFramed(editor, urlFromLocalPath(*env.open), !env.copy, zoom, offset)) {
+        outcome.failure = reasonFrom(editor, noPictureMessage());
+        return outcome;
+    }
+    const QByteArray outputPath = *env.save;
 
     if (env.copy) {
         editor.copyToClipboard();
@@ -87,6 +79,22 @@ ScriptedRunOutcome runScripted(EmojiEditor& editor, const ScriptedRunEnvironment
     return outcome;
 }
 
+bool openFramed(EmojiEditor& editor, const QUrl& picture, bool renderOnce, std::optional<double> zoom,
+                std::optional<QPointF> offset) {
+    editor.setRenderOnce(renderOnce);
+    // Each step needs the one before it done.
+    editor.setBackgroundWork(false);
+    editor.load(picture);
+    if (!editor.image())
+        return false;
+    // The zoom is taken as given: no slider range, and no re-clamp of the offset here.
+    if (zoom)
+        editor.setZoomUnclamped(*zoom);
+    if (offset)
+        editor.setOffset(*offset);
+    return true;
+}
+
 QByteArray failureLine(const ScriptedRunOutcome& outcome) {
     if (!outcome.failure)
         return {};
@@ -101,6 +109,12 @@ QByteArray failureLine(const ScriptedRunOutcome& outcome) {
             line += c;
     }
     return line + '\n';
+}
+
+void reportFailure(const QString& failure) {
+    ScriptedRunOutcome outcome;
+    outcome.failure = failure;
+    reportFailure(outcome);
 }
 
 void reportFailure(const ScriptedRunOutcome& outcome) {
