@@ -204,14 +204,21 @@ QString EmojiEditor::renderFailure() const {
     return unreadable_ ? couldNotOpenMessage(fileName_) : renderFailedMessage();
 }
 
-void EmojiEditor::renderThen(std::function<void(std::optional<QByteArray>)> then) {
+void EmojiEditor::renderThen(std::function<void(const QByteArray&)> then) {
+    // A render that gives nothing says why on the status line, for every export alike.
+    const auto deliver = [this, then](const std::optional<QByteArray>& png) {
+        if (png)
+            then(*png);
+        else
+            setStatusMessage(renderFailure());
+    };
     if (!backgroundWork_)
-        return then(renderEmojiPNG(kEmojiSide));
+        return deliver(renderEmojiPNG(kEmojiSide));
     auto* watcher = new QFutureWatcher<std::optional<QByteArray>>(this);
-    connect(watcher, &QFutureWatcherBase::finished, this, [this, watcher, then, generation = generation_] {
+    connect(watcher, &QFutureWatcherBase::finished, this, [this, watcher, deliver, generation = generation_] {
         watcher->deleteLater();
         if (generation == generation_)
-            then(watcher->result());
+            deliver(watcher->result());
     });
     watcher->setFuture(QtConcurrent::run([picture = image_, zoom = zoom_, offset = offset_] {
         return cropling::renderEmojiPNG(picture.get(), zoom, offset, kEmojiSide);
@@ -219,35 +226,23 @@ void EmojiEditor::renderThen(std::function<void(std::optional<QByteArray>)> then
 }
 
 void EmojiEditor::save() {
-    renderThen([this](std::optional<QByteArray> png) { saveRendered(png); });
-}
-
-void EmojiEditor::saveRendered(const std::optional<QByteArray>& png) {
-    if (!png) {
-        setStatusMessage(renderFailure());
-        return;
-    }
-    const auto location = saveDialog_ ? saveDialog_(exportFileName(emojiName_)) : std::nullopt;
-    if (!location)
-        return; // cancelled: the previous message stays
-    QString error;
-    if (writeFileAtomically(*location, *png, &error))
-        setStatusMessage(savedMessage(displayName(lastPathComponent(*location)), png->size()));
-    else
-        setStatusMessage(saveFailedMessage(error));
+    renderThen([this](const QByteArray& png) {
+        const auto location = saveDialog_ ? saveDialog_(exportFileName(emojiName_)) : std::nullopt;
+        if (!location)
+            return; // cancelled: the previous message stays
+        QString error;
+        if (writeFileAtomically(*location, png, &error))
+            setStatusMessage(savedMessage(displayName(lastPathComponent(*location)), png.size()));
+        else
+            setStatusMessage(saveFailedMessage(error));
+    });
 }
 
 void EmojiEditor::copyToClipboard() {
-    renderThen([this](std::optional<QByteArray> png) { copyRendered(png); });
-}
-
-void EmojiEditor::copyRendered(const std::optional<QByteArray>& png) {
-    if (!png) {
-        setStatusMessage(renderFailure());
-        return;
-    }
-    QGuiApplication::clipboard()->setMimeData(exportData(*png));
-    setStatusMessage(copiedMessage(emojiName_));
+    renderThen([this](const QByteArray& png) {
+        QGuiApplication::clipboard()->setMimeData(exportData(png));
+        setStatusMessage(copiedMessage(emojiName_));
+    });
 }
 
 QMimeData* EmojiEditor::exportData(const QByteArray& png) const {

@@ -108,11 +108,9 @@ private:
     void open(const Source& source, const QString& name, const QString& fileName, const QString& failure);
     void replaceImage(PicturePtr picture);
     void setBusy(bool busy);
-    // Renders the emoji, on a worker in the background, and hands the result to `then` on this
-    // thread unless a new picture arrived meanwhile.
-    void renderThen(std::function<void(std::optional<QByteArray>)> then);
-    void saveRendered(const std::optional<QByteArray>& png);
-    void copyRendered(const std::optional<QByteArray>& png);
+    // Renders the emoji, on a worker in the background, and hands the PNG to `then` on this thread
+    // unless a new picture arrived meanwhile; a render that gives nothing sets the status message.
+    void renderThen(std::function<void(const QByteArray&)> then);
     QMimeData* exportData(const QByteArray& png) const;
     bool storeZoom(double zoom);
     bool storeOffset(QPointF offset);
