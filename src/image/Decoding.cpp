@@ -100,7 +100,8 @@ std::optional<Header> readHeader(const QByteArray& encoded, bool preflighted) {
     const long long pixels = (long long)image.width() * image.height();
     if (image.width() < 1 || image.height() < 1 || pixels > kMaxDecodedPixels)
         return std::nullopt;
-    if (!streams(loaderOf(header.encoded)) &&
+    header.loader = loaderOf(header.encoded);
+    if (!streams(header.loader) &&
         pixels * std::max(image.bands(), 4) * (long long)vips_format_sizeof(image.format()) > kWholeDecodeBudget)
         return std::nullopt;
     header.stored = QSize(image.width(), image.height());
@@ -113,7 +114,7 @@ std::optional<Header> readHeader(const QByteArray& encoded, bool preflighted) {
 
 bool hasCheapReduction(const Header& header, int minShorterSide) {
     const int shorter = std::min(header.stored.width(), header.stored.height());
-    const std::string name = loaderOf(header.encoded);
+    const std::string& name = header.loader;
     return minShorterSide > 0 && shorter >= 4 * minShorterSide &&
            (name == "VipsForeignLoadJpegBuffer" || name == "VipsForeignLoadWebpBuffer" || name == "VipsForeignLoadSvgBuffer");
 }
@@ -121,7 +122,7 @@ bool hasCheapReduction(const Header& header, int minShorterSide) {
 VImage loadReduced(const Header& header, int minShorterSide) {
     const QByteArray& encoded = header.encoded;
     const int shorter = std::min(header.stored.width(), header.stored.height());
-    const std::string name = loaderOf(encoded);
+    const std::string& name = header.loader;
     vips::VOption* options = VImage::option()->set("access", VIPS_ACCESS_SEQUENTIAL);
     if (minShorterSide > 0 && shorter > minShorterSide) {
         if (name == "VipsForeignLoadJpegBuffer") {

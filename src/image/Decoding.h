@@ -10,6 +10,7 @@
 #include <vips/vips8>
 
 #include <optional>
+#include <string>
 
 namespace cropling::decoding {
 
@@ -20,6 +21,7 @@ struct Header {
     QSize upright;      // as it is shown, after the orientation tag
     int orientation = 1;
     bool hasProfile = false;
+    std::string loader; // the libvips loader that reads it, e.g. VipsForeignLoadJpegBuffer
 };
 
 // Nothing for bytes no allowed loader reads, a file the preflight refuses, a picture above the

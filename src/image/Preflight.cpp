@@ -27,17 +27,26 @@ quint32 littleEndian32(const QByteArray& bytes, qsizetype at) {
 // compressed ones inflate to any size and libraries keep them all. A broken chunk list is left
 // for the decoder to reject.
 QByteArray withoutPngText(const QByteArray& png) {
-    QByteArray kept = png.left(8);
+    QByteArray kept;
+    bool dropped = false;
     qsizetype at = 8;
     while (at + 12 <= png.size()) {
         const qsizetype total = qsizetype(bigEndian32(png, at)) + 12;
         if (total < 12 || total > png.size() - at)
             return png;
         const QByteArray type = png.mid(at + 4, 4);
-        if (type != "tEXt" && type != "zTXt" && type != "iTXt")
+        const bool text = type == "tEXt" || type == "zTXt" || type == "iTXt";
+        // The file is copied only from its first text chunk on; most PNGs have none and pass as they are.
+        if (text && !dropped) {
+            kept = png.left(at);
+            dropped = true;
+        } else if (!text && dropped) {
             kept.append(png.constData() + at, total);
+        }
         at += total;
     }
+    if (!dropped)
+        return png;
     kept.append(png.constData() + at, png.size() - at);
     return kept;
 }
@@ -120,8 +129,8 @@ QByteArray firstTiffPage(QByteArray tiff) {
         return tiff;
     const qsizetype entries = qsizetype(read(first, countLength));
     const qsizetype next = first + countLength + entries * (big ? 20 : 12);
-    if (entries < 0 || next < first || next > tiff.size() - offsetLength)
-        return tiff;
+    if (entries < 0 || next < first || next > tiff.size() - offsetLength || read(next, offsetLength) == 0)
+        return tiff; // already one page: no copy of the file
     std::memset(tiff.data() + next, 0, size_t(offsetLength));
     return tiff;
 }
