@@ -6,6 +6,7 @@
 #include "app/Translations.h"
 #include "image/VipsRuntime.h"
 #include "io/LocalPath.h"
+#include "image/DecoderSession.h"
 #include "model/EmojiEditor.h"
 #include "model/ScriptedRun.h"
 
@@ -93,6 +94,8 @@ int Application::run(int argc, char** argv) {
     QApplication::setApplicationVersion(QStringLiteral(CROPLING_VERSION));
     QApplication::setDesktopFileName(QStringLiteral("org.cropling.Cropling"));
     QObject::connect(&app, &QCoreApplication::aboutToQuit, &keepClipboardAfterQuit);
+    // Quitting ends at once: no worker waits on a helper still decoding.
+    QObject::connect(&app, &QCoreApplication::aboutToQuit, &DecoderSession::cancelAll);
     ensureVipsStarted();
 
     Application cropling;

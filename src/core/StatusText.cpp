@@ -45,6 +45,21 @@ QString renderFailedMessage() { return StatusText::tr("Couldn't render the emoji
 
 QString couldNotOpenMessage(const QString& fileName) { return StatusText::tr("Couldn't open %1").arg(fileName); }
 
+QString openFailureReason(OpenFailure why) {
+    switch (why) {
+    case OpenFailure::NotPicture: return StatusText::tr("not a picture Cropling can open");
+    case OpenFailure::Damaged: return StatusText::tr("damaged");
+    case OpenFailure::TooLarge: return StatusText::tr("too large to open safely");
+    case OpenFailure::TookTooLong: return StatusText::tr("took too long");
+    }
+    return StatusText::tr("damaged");
+}
+
+QString couldNotOpenMessage(const QString& fileName, std::optional<OpenFailure> why) {
+    const QString plain = couldNotOpenMessage(fileName);
+    return why ? StatusText::tr("%1: %2").arg(plain, openFailureReason(*why)) : plain;
+}
+
 QString noImageOnClipboardMessage() { return StatusText::tr("No image on the clipboard."); }
 
 QString noPictureMessage() { return StatusText::tr("No picture to export."); }

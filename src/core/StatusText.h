@@ -2,7 +2,11 @@
 
 // The export name and every message the status line or a scripted run reports.
 
+#include "core/OpenFailure.h"
+
 #include <QString>
+
+#include <optional>
 
 namespace cropling {
 
@@ -20,6 +24,9 @@ QString copiedMessage(const QString& emojiName);
 QString saveFailedMessage(const QString& reason);
 QString renderFailedMessage();
 QString couldNotOpenMessage(const QString& fileName);
+// "Couldn't open cat.jpg: damaged": the reason follows the plain message when it is known.
+QString couldNotOpenMessage(const QString& fileName, std::optional<OpenFailure> why);
+QString openFailureReason(OpenFailure why);
 QString noImageOnClipboardMessage();
 QString noPictureMessage();
 

@@ -79,17 +79,32 @@ VImage withDeadline(const VImage& image) {
     return watched;
 }
 
-std::optional<Header> readHeader(const QByteArray& encoded, bool preflighted) {
+OpenFailure failureAfter(qint64 elapsedMilliseconds) {
+    return elapsedMilliseconds >= qint64(kDecodeSeconds * 1000) ? OpenFailure::TookTooLong : OpenFailure::Damaged;
+}
+
+std::optional<Header> readHeader(const QByteArray& encoded, bool preflighted, OpenFailure* why) {
+    OpenFailure ignored;
+    if (!why)
+        why = &ignored;
     ensureVipsStarted();
+    *why = OpenFailure::NotPicture;
     if (encoded.isEmpty())
         return std::nullopt;
     Header header;
-    if (preflighted)
+    if (preflighted) {
         header.encoded = encoded;
-    else if (auto safe = preflight::sanitise(encoded))
+    } else if (auto safe = preflight::sanitise(encoded)) {
         header.encoded = std::move(*safe);
-    else
+    } else {
+        // Qt's reader refuses what it cannot read; the walk refuses what would cost too much.
+        *why = preflight::needsQtReader(encoded) ? OpenFailure::Damaged : OpenFailure::TooLarge;
         return std::nullopt;
+    }
+    header.loader = loaderOf(header.encoded);
+    if (header.loader.empty())
+        return std::nullopt;
+    *why = OpenFailure::Damaged;
     try {
         header.image = VImage::new_from_buffer(header.encoded.constData(), size_t(header.encoded.size()), "");
     } catch (const vips::VError&) {
@@ -98,9 +113,11 @@ std::optional<Header> readHeader(const QByteArray& encoded, bool preflighted) {
     }
     const VImage& image = header.image;
     const long long pixels = (long long)image.width() * image.height();
-    if (image.width() < 1 || image.height() < 1 || pixels > kMaxDecodedPixels)
+    if (image.width() < 1 || image.height() < 1)
         return std::nullopt;
-    header.loader = loaderOf(header.encoded);
+    *why = OpenFailure::TooLarge;
+    if (pixels > kMaxDecodedPixels)
+        return std::nullopt;
     if (!streams(header.loader) &&
         pixels * std::max(image.bands(), 4) * (long long)vips_format_sizeof(image.format()) > kWholeDecodeBudget)
         return std::nullopt;
@@ -123,7 +140,9 @@ VImage loadReduced(const Header& header, int minShorterSide) {
     const QByteArray& encoded = header.encoded;
     const int shorter = std::min(header.stored.width(), header.stored.height());
     const std::string& name = header.loader;
-    vips::VOption* options = VImage::option()->set("access", VIPS_ACCESS_SEQUENTIAL);
+    // A file cut short or broken inside is an error, not a picture with a grey lower half.
+    vips::VOption* options =
+        VImage::option()->set("access", VIPS_ACCESS_SEQUENTIAL)->set("fail_on", VIPS_FAIL_ON_TRUNCATED);
     if (minShorterSide > 0 && shorter > minShorterSide) {
         if (name == "VipsForeignLoadJpegBuffer") {
             int shrink = 8;

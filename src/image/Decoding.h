@@ -3,6 +3,8 @@
 // The steps every decode shares: the header with its limits, a streaming reduced decode, the
 // conversion to 8-bit sRGB and the geometry of EXIF orientation. Used inside this layer only.
 
+#include "core/OpenFailure.h"
+
 #include <QByteArray>
 #include <QRect>
 #include <QSize>
@@ -26,8 +28,11 @@ struct Header {
 
 // Nothing for bytes no allowed loader reads, a file the preflight refuses, a picture above the
 // pixel limit, or one whose loader would need more memory than the budget to decode it.
-// Bytes that came out of a header read before need no second preflight.
-std::optional<Header> readHeader(const QByteArray& encoded, bool preflighted = false);
+// Bytes that came out of a header read before need no second preflight. Says why when asked.
+std::optional<Header> readHeader(const QByteArray& encoded, bool preflighted = false, OpenFailure* why = nullptr);
+
+// Why a computation that threw gave nothing: the deadline, when it had run that long, or damage.
+OpenFailure failureAfter(qint64 elapsedMilliseconds);
 
 // Decodes as few pixels as a use allows, streaming: the format's own reduced decode where it has
 // one (JPEG's DCT scaling, WebP's scaled decode), then a box average on the stream, never below

@@ -1,10 +1,13 @@
 #include "EmojiRenderer.h"
 
 #include "core/CropGeometry.h"
+#include "image/DecoderSession.h"
 #include "image/Decoding.h"
 #include "image/Picture.h"
 #include "image/Resampler.h"
 #include "image/VipsBytes.h"
+
+#include <QElapsedTimer>
 
 #include <vips/vips8>
 
@@ -32,10 +35,13 @@ QByteArray encodePng(VImage canvas) {
 // result is turned upright at the end, which gives the same pixels as turning first, since the
 // filter treats both axes alike.
 std::optional<QByteArray> renderDeferred(const QByteArray& encoded, double zoom, QPointF offset, int outputSize,
-                                         bool* unreadable) {
-    const auto header = decoding::readHeader(encoded, true); // kept by Picture::open after its preflight
+                                         std::optional<OpenFailure>* failure) {
+    QElapsedTimer clock;
+    clock.start();
+    OpenFailure why;
+    const auto header = decoding::readHeader(encoded, true, &why); // kept by Picture::open after its preflight
     if (!header) {
-        *unreadable = true;
+        *failure = why;
         return std::nullopt;
     }
     const auto upright = emojiSourcePixels(header->upright.width(), header->upright.height(), zoom, offset);
@@ -63,22 +69,27 @@ std::optional<QByteArray> renderDeferred(const QByteArray& encoded, double zoom,
             vips_error_clear();
         }
     }
-    *unreadable = true;
+    *failure = decoding::failureAfter(clock.elapsed());
     return std::nullopt;
 }
 
 } // namespace
 
 std::optional<QByteArray> renderEmojiPNG(const Picture* picture, double zoom, QPointF offset, int outputSize,
-                                         bool* unreadable) {
-    bool ignored = false;
-    if (!unreadable)
-        unreadable = &ignored;
-    *unreadable = false;
+                                         std::optional<OpenFailure>* failure) {
+    std::optional<OpenFailure> ignored;
+    if (!failure)
+        failure = &ignored;
+    failure->reset();
     if (!picture || outputSize < 1 || outputSize > kMaxOutputSize)
         return std::nullopt;
+    if (DecoderSession* session = picture->session()) {
+        auto rendered = session->render(zoom, offset, outputSize);
+        *failure = rendered.failure;
+        return std::move(rendered.value);
+    }
     if (picture->isDeferred())
-        return renderDeferred(picture->encoded(), zoom, offset, outputSize, unreadable);
+        return renderDeferred(picture->encoded(), zoom, offset, outputSize, failure);
     // The square's pixels are found at full resolution and scaled onto the decoded bitmap, so a
     // reduced bitmap renders the same part of the picture as the full one would.
     const QSize full = picture->fullSize();

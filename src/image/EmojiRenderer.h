@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/OpenFailure.h"
+
 #include <QByteArray>
 #include <QPointF>
 
@@ -12,11 +14,13 @@ class Picture;
 // The framed square as an n x n 8-bit RGBA sRGB PNG, resampled from the decoded picture, or for a
 // picture opened for one render, from just the part of the file it shows. Nothing without a
 // picture, for a side outside 1..kMaxOutputSize, or when the square shows too little of the
-// picture (see emojiSourcePixels); when asked, says whether the file turned out unreadable.
+// picture (see emojiSourcePixels); when asked, says why when the file turned out unreadable only
+// now (and leaves it empty otherwise).
 std::optional<QByteArray> renderEmojiPNG(const Picture* picture, double zoom, QPointF offset, int outputSize,
-                                         bool* unreadable = nullptr);
+                                         std::optional<OpenFailure>* failure = nullptr);
 
-// The largest output side the render accepts; every caller passes the emoji side.
-inline constexpr int kMaxOutputSize = 4096;
+// The largest output side the render accepts: eight times the emoji, and a render whose decode
+// and filter stay well inside the decoding helper's memory limit.
+inline constexpr int kMaxOutputSize = 1024;
 
 } // namespace cropling

@@ -20,8 +20,10 @@ struct Picture::Private {
     }
     VImage pixels;
     QSize fullSize;
-    // Kept only by a picture opened for one render, whose pixels are decoded by that render.
+    // Kept only by a picture opened for one render, whose pixels are decoded by that render: here
+    // from its bytes, or in the helper that holds them.
     QByteArray encoded;
+    std::shared_ptr<DecoderSession> session;
     // Made on the first paint: a scripted save never draws.
     std::once_flag displayMade;
     std::unique_ptr<DisplayPyramid> display;
@@ -39,7 +41,9 @@ const VImage& Picture::pixels() const { return d_->pixels; }
 
 QSize Picture::fullSize() const { return d_->fullSize; }
 
-bool Picture::isDeferred() const { return !d_->encoded.isEmpty(); }
+bool Picture::isDeferred() const { return !d_->encoded.isEmpty() || d_->session; }
+
+DecoderSession* Picture::session() const { return d_->session.get(); }
 
 const QByteArray& Picture::encoded() const { return d_->encoded; }
 
@@ -58,8 +62,18 @@ const QImage& Picture::displayLevel(double devicePixelsPerPixel) const {
     return d_->display->levelFor(devicePixelsPerPixel);
 }
 
-std::shared_ptr<Picture> Picture::fromPixels(const VImage& pixels) {
-    return std::shared_ptr<Picture>(new Picture(std::make_unique<Private>(pixels)));
+std::shared_ptr<Picture> Picture::fromPixels(const VImage& pixels, QSize fullSize) {
+    auto picture = std::shared_ptr<Picture>(new Picture(std::make_unique<Private>(pixels)));
+    if (fullSize.isValid())
+        picture->d_->fullSize = fullSize;
+    return picture;
+}
+
+std::shared_ptr<const Picture> Picture::renderedBy(std::shared_ptr<DecoderSession> session, QSize fullSize) {
+    auto picture = std::shared_ptr<Picture>(new Picture(std::make_unique<Private>(VImage())));
+    picture->d_->fullSize = fullSize;
+    picture->d_->session = std::move(session);
+    return picture;
 }
 
 std::shared_ptr<const Picture> Picture::decode(const QByteArray& encoded, int minShorterSide) {
@@ -98,11 +112,13 @@ std::shared_ptr<const Picture> Picture::decodePreview(const QByteArray& encoded,
 
 std::shared_ptr<const Picture> Picture::open(const QByteArray& encoded) {
     const auto header = decoding::readHeader(encoded);
-    if (!header)
-        return nullptr;
+    return header ? openHeaded(*header) : nullptr;
+}
+
+std::shared_ptr<const Picture> Picture::openHeaded(const decoding::Header& header) {
     auto picture = std::shared_ptr<Picture>(new Picture(std::make_unique<Private>(VImage())));
-    picture->d_->fullSize = header->upright;
-    picture->d_->encoded = header->encoded;
+    picture->d_->fullSize = header.upright;
+    picture->d_->encoded = header.encoded;
     return picture;
 }
 

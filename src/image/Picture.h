@@ -21,6 +21,8 @@ namespace decoding {
 struct Header;
 }
 
+class DecoderSession;
+
 class Picture {
 public:
     // Decodes encoded bytes in any format the loaders read, chosen by content, not by file name, at
@@ -36,8 +38,11 @@ public:
     static std::shared_ptr<const Picture> open(const QByteArray& encoded);
     // Takes a picture that exists only as pixels (image data from the clipboard).
     static std::shared_ptr<const Picture> fromImage(const QImage& image);
-    // Takes pixels that are already upright 8-bit sRGB with 3 or 4 bands, kept in memory.
-    static std::shared_ptr<Picture> fromPixels(const vips::VImage& pixels);
+    // Takes pixels that are already upright 8-bit sRGB with 3 or 4 bands, kept in memory; a
+    // reduction of a picture of `fullSize` when that is given.
+    static std::shared_ptr<Picture> fromPixels(const vips::VImage& pixels, QSize fullSize = QSize());
+    // A picture of the given upright size whose pixels stay with a decoding helper, which renders it.
+    static std::shared_ptr<const Picture> renderedBy(std::shared_ptr<DecoderSession> session, QSize fullSize);
 
     ~Picture();
     Picture(const Picture&) = delete;
@@ -51,9 +56,11 @@ public:
     // The size the on-screen geometry works with: one logical pixel per upright picture pixel.
     QSizeF nominalSize() const { return QSizeF(fullSize()); }
 
-    // Whether this picture was opened for one render and holds its encoded bytes, not pixels.
+    // Whether this picture was opened for one render and holds no pixels: its encoded bytes, or the
+    // helper that has them.
     bool isDeferred() const;
     const QByteArray& encoded() const;
+    DecoderSession* session() const;
 
     // The decoded bitmap (empty for a deferred picture): 3 bands (RGB) or 4 (RGBA, unpremultiplied), unsigned 8-bit, in memory.
     const vips::VImage& pixels() const;
@@ -64,10 +71,11 @@ public:
     // image for a picture opened for one render.
     const QImage& displayLevel(double devicePixelsPerPixel) const;
 
-private:
-    // The decode of a file whose header has been read.
+    // The decode, and the opening for one render, of a file whose header has been read.
     static std::shared_ptr<const Picture> decodeHeaded(const decoding::Header& header, int minShorterSide);
+    static std::shared_ptr<const Picture> openHeaded(const decoding::Header& header);
 
+private:
     struct Private;
     explicit Picture(std::unique_ptr<Private> d);
     std::unique_ptr<Private> d_;

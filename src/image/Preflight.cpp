@@ -162,6 +162,8 @@ std::optional<QByteArray> throughQt(const QByteArray& bytes) {
 
 } // namespace
 
+bool needsQtReader(const QByteArray& encoded) { return isQtOnlyFormat(encoded); }
+
 std::optional<QByteArray> sanitise(const QByteArray& encoded) {
     if (isQtOnlyFormat(encoded))
         return throughQt(encoded);

@@ -17,6 +17,9 @@ namespace cropling::preflight {
 // Nothing for a file refused outright.
 std::optional<QByteArray> sanitise(const QByteArray& encoded);
 
+// Whether the bytes are a BMP, ICO or portable anymap, which Qt's reader decodes.
+bool needsQtReader(const QByteArray& encoded);
+
 // A progressive JPEG with more scans than this is refused: ordinary ones have about ten.
 inline constexpr int kMaxJpegScans = 100;
 

@@ -28,13 +28,24 @@ namespace cropling {
 
 EmojiEditor::EmojiEditor(QObject* parent)
     : QObject(parent), emojiName_(kDefaultEmojiName), loader_(new PictureLoader(this)) {
-    connect(loader_, &PictureLoader::loaded, this, [this](const PicturePtr& picture, bool finer) {
-        if (finer)
-            replaceImage(picture);
-        else
-            setImage(picture, pending_.name, pending_.fileName);
+    connect(loader_, &PictureLoader::loaded, this, [this](const PicturePtr& picture, bool final) {
+        std::optional<Snapshot> before;
+        if (!final)
+            before = Snapshot{image_, zoom_, offset_, emojiName_, fileName_};
+        setImage(picture, pending_.name, pending_.fileName);
+        beforeFirstLook_ = std::move(before);
     });
-    connect(loader_, &PictureLoader::failed, this, [this] { setStatusMessage(pending_.failure); });
+    connect(loader_, &PictureLoader::refined, this, [this](const PicturePtr& picture) {
+        beforeFirstLook_.reset();
+        replaceImage(picture);
+        for (const auto& exportNow : std::exchange(waitingForFinal_, {}))
+            exportNow();
+    });
+    connect(loader_, &PictureLoader::failed, this, [this](std::optional<OpenFailure> why) {
+        restoreBeforeFirstLook();
+        // A file says why it did not open; pasted data has its own message.
+        setStatusMessage(pending_.fileName.isEmpty() ? pending_.failure : couldNotOpenMessage(pending_.fileName, why));
+    });
     connect(loader_, &PictureLoader::busyChanged, this, &EmojiEditor::busyChanged);
 }
 
@@ -55,10 +66,33 @@ bool EmojiEditor::storeOffset(QPointF offset) {
     return true;
 }
 
+void EmojiEditor::restoreBeforeFirstLook() {
+    waitingForFinal_.clear();
+    if (!beforeFirstLook_)
+        return;
+    Snapshot before = std::move(*beforeFirstLook_);
+    beforeFirstLook_.reset();
+    ++generation_;
+    fileName_ = before.fileName;
+    unreadable_.reset();
+    image_ = std::move(before.image);
+    zoom_ = before.zoom;
+    offset_ = before.offset;
+    const bool renamed = before.name != emojiName_;
+    emojiName_ = before.name;
+    Q_EMIT newPicture();
+    Q_EMIT imageChanged();
+    Q_EMIT framingChanged();
+    if (renamed)
+        Q_EMIT nameChanged();
+}
+
 void EmojiEditor::setImage(PicturePtr picture, const QString& name, const QString& fileName) {
     ++generation_;
+    beforeFirstLook_.reset();
+    waitingForFinal_.clear();
     fileName_ = fileName;
-    unreadable_ = false;
+    unreadable_.reset();
     // Every field is written before anyone hears of it, so no view sees a new picture with the
     // old framing.
     image_ = std::move(picture);
@@ -201,10 +235,15 @@ std::optional<QByteArray> EmojiEditor::renderEmojiPNG(int outputSize) const {
 }
 
 QString EmojiEditor::renderFailure() const {
-    return unreadable_ ? couldNotOpenMessage(fileName_) : renderFailedMessage();
+    return unreadable_ ? couldNotOpenMessage(fileName_, unreadable_) : renderFailedMessage();
 }
 
 void EmojiEditor::renderThen(std::function<void(const QByteArray&)> then) {
+    // A first look is not what the user exports: the export waits for the final picture.
+    if (isFirstLook()) {
+        waitingForFinal_.push_back([this, then] { renderThen(then); });
+        return;
+    }
     // A render that gives nothing says why on the status line, for every export alike.
     const auto deliver = [this, then](const std::optional<QByteArray>& png) {
         if (png)

@@ -4,6 +4,7 @@
 // every operation on them. Each property has its own notify signal, so a view repaints only for
 // what it shows; a write is visible at once to the next read.
 
+#include "core/OpenFailure.h"
 #include "image/Picture.h"
 
 #include <QObject>
@@ -13,6 +14,7 @@
 
 #include <functional>
 #include <optional>
+#include <vector>
 
 class QMimeData;
 
@@ -45,6 +47,8 @@ public:
     void setBackgroundWork(bool background);
     // Whether a picture is being read or decoded.
     bool isBusy() const;
+    // Whether the picture shown is a quick first look that the final decode will replace.
+    bool isFirstLook() const { return beforeFirstLook_.has_value(); }
 
     // Intake: every new picture comes through setImage, which also resets the framing, takes the
     // name and clears the status message.
@@ -115,6 +119,19 @@ private:
     bool storeZoom(double zoom);
     bool storeOffset(QPointF offset);
 
+    // A first look stands in for the picture until the final decode replaces it; if that fails,
+    // what the editor held before comes back. Exports asked for meanwhile wait for the final one.
+    void restoreBeforeFirstLook();
+    struct Snapshot {
+        PicturePtr image;
+        double zoom = 1.0;
+        QPointF offset;
+        QString name;
+        QString fileName;
+    };
+    std::optional<Snapshot> beforeFirstLook_;
+    std::vector<std::function<void()>> waitingForFinal_;
+
     PicturePtr image_;
     double zoom_ = 1.0;
     QPointF offset_{0, 0};
@@ -131,9 +148,9 @@ private:
         QString fileName;
         QString failure;
     } pending_;
-    // The picture's file name as shown in messages, and whether its render found it unreadable.
+    // The picture's file name as shown in messages, and why its render found it unreadable.
     QString fileName_;
-    mutable bool unreadable_ = false;
+    mutable std::optional<OpenFailure> unreadable_;
 };
 
 } // namespace cropling

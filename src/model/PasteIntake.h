@@ -21,8 +21,8 @@ struct PasteChoice {
 };
 
 // The paste precedence: the first file location whose content is an image (from text/uri-list, or
-// from x-special/gnome-copied-files as GNOME file managers offer copied files), then image data in
-// any picture format whose header reads, then bare pixels, else nothing. Loading and decoding are
+// from x-special/gnome-copied-files as GNOME file managers offer copied files), then image data whose
+// first bytes are those of a picture type, then bare pixels, else nothing. Loading and decoding are
 // the caller's.
 PasteChoice choosePaste(const QMimeData* data);
 

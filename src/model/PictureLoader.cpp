@@ -1,5 +1,7 @@
 #include "PictureLoader.h"
 
+#include "image/DecoderSession.h"
+
 #include <QFutureWatcher>
 #include <QtConcurrent/QtConcurrentRun>
 
@@ -9,64 +11,107 @@ namespace cropling {
 
 namespace {
 
-struct Decoded {
-    PicturePtr picture;
-    bool preview = false;
+using Step = PictureLoader::Step;
+
+struct Plan {
+    int side = 0;
+    int previewSide = 0;
+    bool renderOnce = false;
 };
+
+// Every step of one load, handed to `emit` as it is ready; `emit` answers false when the load is
+// no longer wanted. The last step is final or a failure.
+void decodeSteps(DecoderSession& session, const PictureLoader::Source& source, const Plan& plan,
+                 const std::function<bool(Step)>& emit) {
+    const auto bytes = source();
+    if (!bytes || !session.start(*bytes)) {
+        emit(Step{});
+        return;
+    }
+    if (plan.renderOnce) {
+        auto opened = session.open();
+        emit(Step{opened.value.value_or(nullptr), true, opened.failure});
+        return;
+    }
+    if (plan.previewSide > 0) {
+        auto preview = session.preview(plan.previewSide);
+        if (preview.failure) {
+            // What the header refused, the full decode would refuse as well.
+            emit(Step{nullptr, true, preview.failure});
+            return;
+        }
+        if (preview) {
+            (*preview.value)->prepareDisplay();
+            if (!emit(Step{*preview.value, false, std::nullopt}))
+                return;
+        }
+    }
+    auto picture = session.decode(plan.side);
+    if (picture)
+        (*picture.value)->prepareDisplay();
+    emit(Step{picture.value.value_or(nullptr), true, picture.failure});
+}
 
 } // namespace
 
+PictureLoader::~PictureLoader() { cancel(); }
+
+void PictureLoader::cancel() {
+    ++generation_;
+    if (current_)
+        current_->cancel();
+    current_.reset();
+    setBusy(false);
+}
+
 void PictureLoader::load(const Source& source) {
-    const quint64 generation = ++generation_;
-    const int side = decodeSide_;
+    cancel();
+    const quint64 generation = generation_;
+    auto session = std::make_shared<DecoderSession>();
+    current_ = session;
+    const Plan plan{decodeSide_, previewSide_, renderOnce_};
+    auto shown = std::make_shared<bool>(false);
     if (!background_) {
-        PicturePtr picture;
-        if (const auto bytes = source())
-            picture = renderOnce_ ? Picture::open(*bytes) : Picture::decode(*bytes, side);
-        if (picture)
-            Q_EMIT loaded(picture, false);
-        else
-            Q_EMIT failed();
+        decodeSteps(*session, source, Plan{plan.side, 0, plan.renderOnce}, [&](const Step& step) {
+            deliver(step, shown.get());
+            return true;
+        });
         return;
     }
 
-    const int previewSide = previewSide_;
-    QFuture<Decoded> future = QtConcurrent::run([source, side, previewSide](QPromise<Decoded>& promise) {
-        const auto bytes = source();
-        if (!bytes || promise.isCanceled())
-            return;
-        if (auto preview = previewSide > 0 ? Picture::decodePreview(*bytes, previewSide) : nullptr) {
-            preview->prepareDisplay();
-            promise.addResult(Decoded{std::move(preview), true});
-        }
-        if (promise.isCanceled())
-            return;
-        if (auto picture = Picture::decode(*bytes, side)) {
-            picture->prepareDisplay();
-            promise.addResult(Decoded{std::move(picture), false});
-        }
+    QFuture<Step> future = QtConcurrent::run([session, source, plan](QPromise<Step>& promise) {
+        decodeSteps(*session, source, plan, [&promise](Step step) {
+            if (promise.isCanceled())
+                return false;
+            promise.addResult(std::move(step));
+            return true;
+        });
     });
-    auto* watcher = new QFutureWatcher<Decoded>(this);
-    auto shown = std::make_shared<bool>(false);
+    auto* watcher = new QFutureWatcher<Step>(this);
     connect(watcher, &QFutureWatcherBase::resultReadyAt, this, [=, this](int index) {
-        if (generation != generation_)
-            return;
-        Q_EMIT loaded(watcher->resultAt(index).picture, *shown);
-        *shown = true;
+        if (generation == generation_)
+            deliver(watcher->resultAt(index), shown.get());
     });
     connect(watcher, &QFutureWatcherBase::finished, this, [=, this] {
         watcher->deleteLater();
         if (generation != generation_)
             return;
+        current_.reset();
         setBusy(false);
-        if (!*shown)
-            Q_EMIT failed();
     });
-    // Whatever an earlier picture still does is no longer wanted.
-    for (auto* earlier : findChildren<QFutureWatcher<Decoded>*>(QString(), Qt::FindDirectChildrenOnly))
-        earlier->cancel();
     watcher->setFuture(future);
     setBusy(true);
+}
+
+void PictureLoader::deliver(const Step& step, bool* shown) {
+    if (!step.picture) {
+        Q_EMIT failed(step.failure);
+    } else if (!*shown) {
+        *shown = true;
+        Q_EMIT loaded(step.picture, step.final);
+    } else {
+        Q_EMIT refined(step.picture);
+    }
 }
 
 void PictureLoader::setBusy(bool busy) {

@@ -1,23 +1,29 @@
 #pragma once
 
-// Reads and decodes new pictures for an editor: at once, or on worker threads so that the event
-// loop never waits for them, with a quick reduced decode first where the format has one. A later
-// load supersedes an earlier one still running; only the latest is ever reported.
+// Reads new pictures for an editor and has the decoding helper decode them: at once, or on worker
+// threads so that the event loop never waits for them, with a quick reduced decode first where the
+// format has one. A later load supersedes an earlier one still running (its helper is ended); only
+// the latest is ever reported, and it always ends in a final picture or a failure.
 
+#include "core/OpenFailure.h"
 #include "image/Picture.h"
 
 #include <QByteArray>
 #include <QObject>
 
 #include <functional>
+#include <memory>
 #include <optional>
 
 namespace cropling {
+
+class DecoderSession;
 
 class PictureLoader : public QObject {
     Q_OBJECT
 public:
     explicit PictureLoader(QObject* parent = nullptr) : QObject(parent) {}
+    ~PictureLoader() override;
 
     // Where a picture's bytes come from; nothing when they cannot be had. Runs on a worker in the
     // background.
@@ -34,15 +40,27 @@ public:
     bool isBusy() const { return busy_; }
 
     void load(const Source& source);
+    // Ends the load in progress, if any, without a report.
+    void cancel();
+
+    // One step of a load, as the worker hands it over.
+    struct Step {
+        PicturePtr picture;
+        bool final = false;
+        std::optional<OpenFailure> failure; // with no picture: why it failed, when known
+    };
 
 Q_SIGNALS:
-    // The picture, then possibly the same picture at a finer resolution (`finer` set).
-    void loaded(const PicturePtr& picture, bool finer);
-    // Nothing could be read or decoded.
-    void failed();
+    // The first picture of a load: final, or a first look that a finer decode will replace.
+    void loaded(const PicturePtr& picture, bool final);
+    // The final picture after a first look: same size, finer resolution.
+    void refined(const PicturePtr& picture);
+    // Nothing could be read or decoded; after a first look, the final decode failed.
+    void failed(std::optional<OpenFailure> why);
     void busyChanged(bool busy);
 
 private:
+    void deliver(const Step& step, bool* shown);
     void setBusy(bool busy);
 
     int decodeSide_ = 0;
@@ -52,6 +70,7 @@ private:
     bool busy_ = false;
     // Counts loads, so that late results of an earlier one are recognised and dropped.
     quint64 generation_ = 0;
+    std::shared_ptr<DecoderSession> current_;
 };
 
 } // namespace cropling

@@ -71,7 +71,7 @@ TEST(CommandLine, ABatchWritesEachEmojiUnderItsNameAndFailsOnlyTheBadFile) {
     text.close();
     const ToolResult run = runTool(appPath(), {QStringLiteral("render"), photo(), bad, second, QStringLiteral("-o"), folder + u'/'});
     EXPECT_EQ(run.exitCode, 1);
-    EXPECT_TRUE(run.err.contains("cropling: Couldn't open notes.txt\n")) << run.err.constData();
+    EXPECT_TRUE(run.err.contains("cropling: Couldn't open notes.txt: not a picture Cropling can open\n")) << run.err.constData();
     EXPECT_TRUE(run.err.endsWith("cropling: 2 written, 1 failed\n")) << run.err.constData();
     EXPECT_EQ(QDir(folder).entryList(QDir::Files), (QStringList{QStringLiteral("command-line.png"), QStringLiteral("second-shot.png")}));
 }

@@ -38,7 +38,7 @@ TEST(Paste, FileLocationsBeatImageDataAndNonImagesFallThrough) {
     broken.setUrls({urlFromLocalPath(writeTempFile("broken.png", QByteArray("\x89PNG\r\n\x1a\n garbage", 17)))});
     broken.setData(QStringLiteral("image/png"), data);
     editor.pasteFrom(&broken);
-    EXPECT_EQ(editor.statusMessage(), QStringLiteral("Couldn't open broken.png"));
+    EXPECT_EQ(editor.statusMessage(), QStringLiteral("Couldn't open broken.png: damaged"));
     EXPECT_EQ(editor.emojiName(), QStringLiteral("from-files"));
 
     QMimeData words;

@@ -1,0 +1,14 @@
+#pragma once
+
+// Why a picture did not open, as the decoding helper, the loader and every message share it.
+
+namespace cropling {
+
+enum class OpenFailure {
+    NotPicture,  // no decoder this program allows reads it
+    Damaged,     // a decoder read it and failed, or died on it
+    TooLarge,    // refused by a size, frame or memory bound, or stopped by the helper's memory limit
+    TookTooLong, // stopped by the decode deadline
+};
+
+} // namespace cropling

@@ -1,0 +1,166 @@
+#include "DecodeService.h"
+
+#include "core/CropGeometry.h"
+#include "image/Decoding.h"
+#include "image/Picture.h"
+#include "image/Preflight.h"
+#include "image/VipsRuntime.h"
+
+#include <QElapsedTimer>
+#include <QImageReader>
+
+#include <vips/vips8>
+
+#include <cmath>
+#include <cstring>
+
+namespace cropling {
+
+using wire::ReplyHead;
+using wire::Status;
+using wire::Task;
+
+namespace {
+
+ReplyHead failed(OpenFailure why) {
+    ReplyHead head;
+    head.status = wire::statusOf(why);
+    return head;
+}
+
+ReplyHead sized(QSize full) {
+    ReplyHead head;
+    head.fullWidth = full.width();
+    head.fullHeight = full.height();
+    return head;
+}
+
+// A working bitmap beyond what a reply may carry is refused before a pixel of it is decoded: an
+// extreme aspect ratio at a window's working resolution, or a thin drawing drawn to the working
+// size, would otherwise fill the memory limit.
+bool fitsReply(const decoding::Header& header, int side) {
+    const double shorter = std::min(header.stored.width(), header.stored.height());
+    double scale = 1.0;
+    if (side > 0 && header.loader == "VipsForeignLoadSvgBuffer")
+        scale = (side + 1.0) / shorter;
+    else if (side > 0)
+        scale = std::min(1.0, 2.0 * side / shorter); // reductions stop between `side` and twice it
+    return header.stored.width() * scale * header.stored.height() * scale <= double(wire::kMaxReplyPixels);
+}
+
+ReplyHead decodeTask(const std::optional<decoding::Header>& header, OpenFailure why, const wire::Request& request,
+                     Payload* payload) {
+    if (!header)
+        return failed(why);
+    if (request.task == Task::Preview && !decoding::hasCheapReduction(*header, request.side)) {
+        ReplyHead nothing;
+        nothing.status = Status::Nothing;
+        return nothing;
+    }
+    if (!fitsReply(*header, request.side))
+        return failed(OpenFailure::TooLarge);
+    QElapsedTimer clock;
+    clock.start();
+    const auto picture = Picture::decodeHeaded(*header, request.side);
+    if (!picture)
+        return failed(decoding::failureAfter(clock.elapsed()));
+    const vips::VImage& pixels = picture->pixels();
+    if ((long long)pixels.width() * pixels.height() > wire::kMaxReplyPixels)
+        return failed(OpenFailure::TooLarge);
+    ReplyHead head = sized(header->upright);
+    head.width = pixels.width();
+    head.height = pixels.height();
+    head.bands = pixels.bands();
+    payload->picture = picture;
+    head.payloadBytes = payload->size();
+    return head;
+}
+
+ReplyHead renderTask(const std::optional<decoding::Header>& header, OpenFailure why, const wire::Request& request,
+                     Payload* payload) {
+    if (!header)
+        return failed(why);
+    ReplyHead head = sized(header->upright);
+    if (request.task == Task::Header)
+        return head;
+    // Any zoom and offset go to the render, which gives nothing for a square that shows too little.
+    const auto picture = Picture::openHeaded(*header);
+    std::optional<OpenFailure> failure;
+    const auto png =
+        renderEmojiPNG(picture.get(), request.zoom, QPointF(request.offsetX, request.offsetY), request.side, &failure);
+    if (!png) {
+        if (failure)
+            return failed(*failure);
+        head.status = Status::Nothing;
+        head.fullWidth = head.fullHeight = 0;
+        return head;
+    }
+    head.width = head.height = request.side;
+    head.payloadBytes = std::uint64_t(png->size());
+    payload->png = *png;
+    return head;
+}
+
+} // namespace
+
+const char* Payload::data() const {
+    if (picture)
+        return static_cast<const char*>(vips_image_get_data(picture->pixels().get_image()));
+    return png.constData();
+}
+
+size_t Payload::size() const {
+    if (!picture)
+        return size_t(png.size());
+    const vips::VImage& pixels = picture->pixels();
+    return size_t(pixels.width()) * size_t(pixels.height()) * size_t(pixels.bands());
+}
+
+struct DecodeService::Header {
+    std::optional<decoding::Header> header;
+    OpenFailure why = OpenFailure::Damaged;
+};
+
+DecodeService::DecodeService(QByteArray encoded) : encoded_(std::move(encoded)) {}
+
+DecodeService::~DecodeService() = default;
+
+const DecodeService::Header& DecodeService::header() {
+    if (!header_) {
+        header_ = std::make_unique<Header>();
+        header_->header = decoding::readHeader(encoded_, false, &header_->why);
+        encoded_.clear(); // the header keeps what the decoder reads
+    }
+    return *header_;
+}
+
+ReplyHead DecodeService::serve(const wire::Request& request, Payload* payload) {
+    *payload = {};
+    const Header& read = header();
+    switch (request.task) {
+    case Task::Decode:
+    case Task::Preview: return decodeTask(read.header, read.why, request, payload);
+    case Task::Header:
+    case Task::Render: return renderTask(read.header, read.why, request, payload);
+    }
+    return failed(OpenFailure::Damaged);
+}
+
+void prepareFor(const QByteArray& encoded) {
+    ensureVipsStarted();
+    if (preflight::needsQtReader(encoded))
+        QImageReader::supportedImageFormats(); // loads the image plugins
+    // A drawing's text needs the font configuration, which is read on first use: a tiny drawing
+    // with text is drawn now.
+    const char* loader = vips_foreign_find_load_buffer(encoded.constData(), size_t(encoded.size()));
+    if (loader && std::strcmp(loader, "VipsForeignLoadSvgBuffer") == 0) {
+        static const char text[] = "<svg xmlns='http://www.w3.org/2000/svg' width='8' height='8'><text y='8'>a</text></svg>";
+        try {
+            vips::VImage::new_from_buffer(text, sizeof text - 1, "").avg();
+        } catch (const vips::VError&) {
+            vips_error_clear();
+        }
+    }
+}
+
+} // namespace cropling

@@ -1,0 +1,45 @@
+#pragma once
+
+// The decoding helper's side of the conversation: one task done in this process on the picture's
+// bytes, answered as a reply head and its payload. Only the helper calls this.
+
+#include "image/DecoderWire.h"
+
+#include <QByteArray>
+
+#include <memory>
+
+namespace cropling {
+
+class Picture;
+
+// What follows a reply's head: the bytes of a PNG, or a decoded bitmap's own memory (a large
+// bitmap is sent from where it lies, never copied).
+struct Payload {
+    QByteArray png;
+    std::shared_ptr<const Picture> picture;
+    const char* data() const;
+    size_t size() const;
+};
+
+// One picture's tasks: its header is read (and the preflight run) once, for every task.
+class DecodeService {
+public:
+    explicit DecodeService(QByteArray encoded);
+    ~DecodeService();
+    // Does the task on the picture and fills `payload` with what follows the head.
+    wire::ReplyHead serve(const wire::Request& request, Payload* payload);
+
+private:
+    struct Header;
+    const Header& header();
+    QByteArray encoded_;
+    std::unique_ptr<Header> header_;
+};
+
+// Loads what a decode of these bytes will need from the file system (libvips and its modules, Qt's
+// image plugins, fonts for a drawing), so that nothing is opened once the helper has shut itself
+// off from files.
+void prepareFor(const QByteArray& encoded);
+
+} // namespace cropling

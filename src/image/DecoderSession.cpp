@@ -1,0 +1,316 @@
+#include "DecoderSession.h"
+
+#include "image/DecoderWire.h"
+#include "image/Picture.h"
+
+#include <QElapsedTimer>
+#include <QFile>
+#include <QFileInfo>
+
+#include <vips/vips8>
+
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <set>
+
+extern char** environ;
+
+namespace cropling {
+
+using wire::ReplyHead;
+using wire::Request;
+using wire::Status;
+using wire::Task;
+
+namespace {
+
+// Every live session, so that quitting can end their helpers.
+std::mutex registryMutex;
+std::set<DecoderSession*>& registry() {
+    static std::set<DecoderSession*> sessions;
+    return sessions;
+}
+
+void closeFd(int& fd) {
+    if (fd >= 0)
+        ::close(fd);
+    fd = -1;
+}
+
+enum class ReadEnd { Done, Closed, Late };
+
+// Reads exactly `size` bytes before the deadline.
+ReadEnd readAll(int fd, char* data, size_t size, const QElapsedTimer& clock, qint64 deadlineMs) {
+    while (size > 0) {
+        const qint64 left = deadlineMs - clock.elapsed();
+        if (left <= 0)
+            return ReadEnd::Late;
+        pollfd p{fd, POLLIN, 0};
+        const int ready = ::poll(&p, 1, int(std::min<qint64>(left, 1000)));
+        if (ready < 0 && errno != EINTR)
+            return ReadEnd::Closed;
+        if (ready <= 0)
+            continue;
+        const ssize_t n = ::read(fd, data, size);
+        if (n < 0 && (errno == EINTR || errno == EAGAIN))
+            continue;
+        if (n <= 0)
+            return ReadEnd::Closed;
+        data += n;
+        size -= size_t(n);
+    }
+    return ReadEnd::Done;
+}
+
+// How a helper that ended by itself died, as a reason. Its own exit codes and the signals of the
+// limits it set say which bound it hit; any other death is the decoder failing on the file.
+OpenFailure reasonOfDeath(int status) {
+    if (WIFEXITED(status))
+        return WEXITSTATUS(status) == 3 ? OpenFailure::TooLarge : OpenFailure::Damaged;
+    switch (WTERMSIG(status)) {
+    case SIGXCPU: return OpenFailure::TookTooLong;
+    case SIGKILL: // the kernel's last resort for memory
+    case SIGTRAP: // GLib's answer to an allocation the address limit refused
+        return OpenFailure::TooLarge;
+    default: return OpenFailure::Damaged;
+    }
+}
+
+// Writes everything before the deadline, or gives up: a helper that stops reading is not waited on.
+bool writeAllBefore(int fd, const char* data, size_t size, const QElapsedTimer& clock, qint64 deadlineMs) {
+    while (size > 0) {
+        const qint64 left = deadlineMs - clock.elapsed();
+        if (left <= 0)
+            return false;
+        pollfd p{fd, POLLOUT, 0};
+        const int ready = ::poll(&p, 1, int(std::min<qint64>(left, 1000)));
+        if (ready < 0 && errno != EINTR)
+            return false;
+        if (ready <= 0)
+            continue;
+        const ssize_t n = ::write(fd, data, std::min<size_t>(size, 1 << 16));
+        if (n < 0 && (errno == EINTR || errno == EAGAIN))
+            continue;
+        if (n <= 0)
+            return false;
+        data += n;
+        size -= size_t(n);
+    }
+    return true;
+}
+
+} // namespace
+
+struct DecoderSession::Reply {
+    ReplyHead head;
+    void* payload = nullptr; // malloc'd; whoever takes it frees it
+    ~Reply() { std::free(payload); }
+    Reply() = default;
+    Reply(Reply&& other) noexcept : head(other.head), payload(std::exchange(other.payload, nullptr)) {}
+};
+
+DecoderSession::DecoderSession() {
+    std::lock_guard lock(registryMutex);
+    registry().insert(this);
+}
+
+DecoderSession::~DecoderSession() {
+    {
+        std::lock_guard lock(registryMutex);
+        registry().erase(this);
+    }
+    cancel();
+    reap();
+}
+
+QByteArray DecoderSession::helperPath() {
+    if (const char* own = std::getenv("CROPLING_DECODER"))
+        return own;
+    const QString program = QFileInfo(QStringLiteral("/proc/self/exe")).canonicalFilePath();
+    const QString folder = QFileInfo(program).absolutePath();
+    for (const QString& candidate : {folder + QStringLiteral("/cropling-decoder"),
+                                     folder + QStringLiteral("/../libexec/cropling/cropling-decoder")}) {
+        if (QFileInfo(candidate).isExecutable())
+            return QFile::encodeName(candidate);
+    }
+    return CROPLING_DECODER_BUILD_PATH;
+}
+
+bool DecoderSession::start(const QByteArray& encoded) {
+    // A write to a helper that has died must fail, not end the program.
+    static std::once_flag pipeSignal;
+    std::call_once(pipeSignal, [] { ::signal(SIGPIPE, SIG_IGN); });
+
+    int requests[2] = {-1, -1};
+    int replies[2] = {-1, -1};
+    bool ok = ::pipe2(requests, O_CLOEXEC) == 0 && ::pipe2(replies, O_CLOEXEC) == 0;
+    if (ok) {
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_adddup2(&actions, requests[0], 0);
+        posix_spawn_file_actions_adddup2(&actions, replies[1], 1);
+        posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+        const QByteArray path = helperPath();
+        char* argv[] = {const_cast<char*>("cropling-decoder"), nullptr};
+        std::lock_guard lock(mutex_);
+        pid_t pid = -1;
+        ok = !cancelled_ && ::posix_spawn(&pid, path.constData(), &actions, nullptr, argv, environ) == 0;
+        posix_spawn_file_actions_destroy(&actions);
+        if (ok) {
+            pid_ = pid;
+            requestFd_ = std::exchange(requests[1], -1);
+            replyFd_ = std::exchange(replies[0], -1);
+        }
+    }
+    for (int* fd : {&requests[0], &requests[1], &replies[0], &replies[1]})
+        closeFd(*fd);
+    if (!ok)
+        return false;
+    // The picture goes first on the request pipe, its length before it. The helper reads it whole
+    // before anything else; the time this takes counts towards the deadline.
+    QElapsedTimer clock;
+    clock.start();
+    const std::uint64_t length = std::uint64_t(encoded.size());
+    ::fcntl(requestFd_, F_SETFL, O_NONBLOCK);
+    ok = writeAllBefore(requestFd_, reinterpret_cast<const char*>(&length), sizeof length, clock, kDeadlineMs) &&
+         writeAllBefore(requestFd_, encoded.constData(), size_t(encoded.size()), clock, kDeadlineMs);
+    spentMs_ += clock.elapsed();
+    if (!ok)
+        reap();
+    return ok;
+}
+
+std::optional<DecoderSession::Reply> DecoderSession::exchange(const Request& request, OpenFailure* why) {
+    int in = -1, out = -1;
+    {
+        std::lock_guard lock(mutex_);
+        in = requestFd_;
+        out = replyFd_;
+    }
+    *why = OpenFailure::Damaged;
+    if (in < 0 || out < 0)
+        return std::nullopt;
+    QElapsedTimer clock;
+    clock.start();
+    const qint64 deadline = kDeadlineMs - spentMs_;
+    Reply reply;
+    QByteArray head(sizeof(ReplyHead), Qt::Uninitialized);
+    ReadEnd end = writeAllBefore(in, reinterpret_cast<const char*>(&request), sizeof request, clock, deadline)
+                      ? readAll(out, head.data(), size_t(head.size()), clock, deadline)
+                      : ReadEnd::Closed;
+    std::optional<ReplyHead> checked;
+    if (end == ReadEnd::Done) {
+        checked = wire::checkedHead(head, request.task, request.side);
+        if (checked && checked->payloadBytes > 0) {
+            reply.payload = std::malloc(size_t(checked->payloadBytes));
+            end = reply.payload ? readAll(out, static_cast<char*>(reply.payload), size_t(checked->payloadBytes), clock, deadline)
+                                : ReadEnd::Closed;
+        }
+    }
+    spentMs_ += clock.elapsed();
+    if (end == ReadEnd::Done && checked) {
+        reply.head = *checked;
+        return reply;
+    }
+    // A helper that is late, died, or said something malformed is not asked again.
+    const OpenFailure death = reap();
+    *why = end == ReadEnd::Late ? OpenFailure::TookTooLong : end == ReadEnd::Closed ? death : OpenFailure::Damaged;
+    return std::nullopt;
+}
+
+OpenFailure DecoderSession::reap() {
+    std::lock_guard lock(mutex_);
+    closeFd(requestFd_);
+    closeFd(replyFd_);
+    if (pid_ < 0)
+        return OpenFailure::Damaged;
+    // A helper that has already died keeps the reason of its death; a live one is ended now.
+    ::kill(pid_, SIGKILL);
+    int status = 0;
+    while (::waitpid(pid_, &status, 0) < 0 && errno == EINTR) {
+    }
+    pid_ = -1;
+    return reasonOfDeath(status);
+}
+
+void DecoderSession::cancel() {
+    std::lock_guard lock(mutex_);
+    cancelled_ = true;
+    if (pid_ > 0)
+        ::kill(pid_, SIGKILL);
+}
+
+void DecoderSession::cancelAll() {
+    std::lock_guard lock(registryMutex);
+    for (DecoderSession* session : registry())
+        session->cancel();
+}
+
+Outcome<std::shared_ptr<const Picture>> DecoderSession::pixels(wire::Task task, int side) {
+    Request request;
+    request.task = task;
+    request.side = side;
+    OpenFailure why;
+    auto reply = exchange(request, &why);
+    if (!reply)
+        return {std::nullopt, why};
+    if (reply->head.status != Status::Ok)
+        return {std::nullopt, wire::failureOf(reply->head.status)};
+    const ReplyHead& h = reply->head;
+    try {
+        // The checked head says exactly how many bytes came: the buffer becomes the bitmap as it is.
+        const vips::VImage bitmap = vips::VImage::new_from_memory_steal(
+            std::exchange(reply->payload, nullptr), size_t(h.payloadBytes), h.width, h.height, h.bands, VIPS_FORMAT_UCHAR);
+        return {Picture::fromPixels(bitmap.copy(vips::VImage::option()->set("interpretation", VIPS_INTERPRETATION_sRGB)),
+                                    QSize(h.fullWidth, h.fullHeight)),
+                std::nullopt};
+    } catch (const vips::VError&) {
+        vips_error_clear();
+        return {std::nullopt, OpenFailure::TooLarge};
+    }
+}
+
+Outcome<std::shared_ptr<const Picture>> DecoderSession::decode(int side) { return pixels(Task::Decode, side); }
+
+Outcome<std::shared_ptr<const Picture>> DecoderSession::preview(int side) { return pixels(Task::Preview, side); }
+
+Outcome<std::shared_ptr<const Picture>> DecoderSession::open() {
+    Request request;
+    request.task = Task::Header;
+    OpenFailure why;
+    auto reply = exchange(request, &why);
+    if (!reply)
+        return {std::nullopt, why};
+    if (reply->head.status != Status::Ok)
+        return {std::nullopt, wire::failureOf(reply->head.status).value_or(OpenFailure::Damaged)};
+    return {Picture::renderedBy(shared_from_this(), QSize(reply->head.fullWidth, reply->head.fullHeight)), std::nullopt};
+}
+
+Outcome<QByteArray> DecoderSession::render(double zoom, QPointF offset, int side) {
+    if (side < 1 || side > wire::kMaxRenderSide)
+        return {};
+    Request request;
+    request.task = Task::Render;
+    request.side = side;
+    request.zoom = zoom;
+    request.offsetX = offset.x();
+    request.offsetY = offset.y();
+    OpenFailure why;
+    auto reply = exchange(request, &why);
+    if (!reply)
+        return {std::nullopt, why};
+    if (reply->head.status != Status::Ok)
+        return {std::nullopt, wire::failureOf(reply->head.status)};
+    return {QByteArray(static_cast<const char*>(reply->payload), qsizetype(reply->head.payloadBytes)), std::nullopt};
+}
+
+} // namespace cropling

@@ -1,0 +1,83 @@
+#pragma once
+
+// One picture decoded in the helper process: its bytes go to a new `cropling-decoder` through a
+// pipe, and each task comes back as a checked reply. The helper limits itself
+// (address space, CPU time, no files, sockets or programs) before it parses a byte of the picture,
+// and is killed when a task runs past the deadline, when the session is cancelled from any
+// thread, or when the session ends. A decoder that crashes, aborts or runs out of memory costs
+// this one picture and nothing else.
+
+#include "core/OpenFailure.h"
+
+#include <QByteArray>
+#include <QPointF>
+#include <QSize>
+
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <optional>
+
+namespace cropling {
+
+class Picture;
+
+namespace wire {
+struct Request;
+struct ReplyHead;
+enum class Task : std::uint32_t;
+} // namespace wire
+
+// A result, or why there is none (no reason: nothing to give, as a preview of a format without a
+// quick reduced decode, or a render whose square shows too little).
+template <typename T>
+struct Outcome {
+    std::optional<T> value;
+    std::optional<OpenFailure> failure;
+    explicit operator bool() const { return value.has_value(); }
+};
+
+class DecoderSession : public std::enable_shared_from_this<DecoderSession> {
+public:
+    DecoderSession();
+    ~DecoderSession();
+    DecoderSession(const DecoderSession&) = delete;
+    DecoderSession& operator=(const DecoderSession&) = delete;
+
+    // Hands the picture to a new helper. False when no helper could be started.
+    bool start(const QByteArray& encoded);
+
+    // The picture at a working resolution (shorter side at least `side`; 0: full resolution).
+    Outcome<std::shared_ptr<const Picture>> decode(int side);
+    // A quick first look; nothing without a failure when the format has no cheap reduction.
+    Outcome<std::shared_ptr<const Picture>> preview(int side);
+    // A picture that holds no pixels, rendered through this session: only its header is read now.
+    Outcome<std::shared_ptr<const Picture>> open();
+    // The framed square as an n x n PNG, decoded from just the part of the file it shows.
+    Outcome<QByteArray> render(double zoom, QPointF offset, int side);
+
+    // Kills the helper; a task waiting for it ends at once. Safe from any thread, at any time.
+    void cancel();
+    // Cancels every session of the process: nothing outlives quitting.
+    static void cancelAll();
+
+    // The total time the helper's tasks may take, measured from each task's start.
+    static constexpr int kDeadlineMs = 10'500;
+    // Where the helper is: next to the program, in its libexec folder, or in the build tree.
+    static QByteArray helperPath();
+
+private:
+    struct Reply;
+    std::optional<Reply> exchange(const wire::Request& request, OpenFailure* why);
+    Outcome<std::shared_ptr<const Picture>> pixels(wire::Task task, int side);
+    OpenFailure reap();
+
+    std::mutex mutex_;
+    int pid_ = -1;
+    int requestFd_ = -1;
+    int replyFd_ = -1;
+    bool cancelled_ = false;
+    qint64 spentMs_ = 0;
+};
+
+} // namespace cropling

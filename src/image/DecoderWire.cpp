@@ -1,0 +1,70 @@
+#include "DecoderWire.h"
+
+#include "image/VipsRuntime.h"
+
+#include <cstring>
+
+namespace cropling::wire {
+
+namespace {
+
+bool validSize(std::int32_t width, std::int32_t height, long long maxPixels) {
+    return width >= 1 && height >= 1 && (long long)width * height <= maxPixels;
+}
+
+} // namespace
+
+std::optional<ReplyHead> checkedHead(const QByteArray& bytes, Task task, int side) {
+    ReplyHead head;
+    if (bytes.size() != qsizetype(sizeof head))
+        return std::nullopt;
+    std::memcpy(&head, bytes.constData(), sizeof head);
+    if (head.magic != kReplyMagic || head.reserved != 0 || std::uint32_t(head.status) > std::uint32_t(Status::TookTooLong))
+        return std::nullopt;
+    if (head.status != Status::Ok)
+        return head.payloadBytes == 0 && (head.status != Status::Nothing || task != Task::Decode) ? std::optional(head)
+                                                                                                 : std::nullopt;
+    if (!validSize(head.fullWidth, head.fullHeight, kMaxDecodedPixels))
+        return std::nullopt;
+    switch (task) {
+    case Task::Header:
+        return head.payloadBytes == 0 && head.width == 0 && head.height == 0 ? std::optional(head) : std::nullopt;
+    case Task::Render:
+        return head.width == side && head.height == side && head.payloadBytes >= 8 &&
+                       head.payloadBytes <= std::uint64_t(kMaxReplyPng)
+                   ? std::optional(head)
+                   : std::nullopt;
+    case Task::Decode:
+    case Task::Preview:
+        if (!validSize(head.width, head.height, kMaxReplyPixels) || (head.bands != 3 && head.bands != 4))
+            return std::nullopt;
+        return head.payloadBytes == std::uint64_t(head.width) * std::uint64_t(head.height) * std::uint64_t(head.bands)
+                   ? std::optional(head)
+                   : std::nullopt;
+    }
+    return std::nullopt;
+}
+
+std::optional<OpenFailure> failureOf(Status status) {
+    switch (status) {
+    case Status::NotPicture: return OpenFailure::NotPicture;
+    case Status::Damaged: return OpenFailure::Damaged;
+    case Status::TooLarge: return OpenFailure::TooLarge;
+    case Status::TookTooLong: return OpenFailure::TookTooLong;
+    case Status::Ok:
+    case Status::Nothing: break;
+    }
+    return std::nullopt;
+}
+
+Status statusOf(OpenFailure failure) {
+    switch (failure) {
+    case OpenFailure::NotPicture: return Status::NotPicture;
+    case OpenFailure::Damaged: return Status::Damaged;
+    case OpenFailure::TooLarge: return Status::TooLarge;
+    case OpenFailure::TookTooLong: return Status::TookTooLong;
+    }
+    return Status::Damaged;
+}
+
+} // namespace cropling::wire

@@ -1,0 +1,75 @@
+#pragma once
+
+// The messages between the program and its decoding helper. The helper reads untrusted pictures,
+// so everything it sends back is checked before it is used: a reply is a fixed head and exactly
+// the payload the head announces, within bounds fixed here rather than taken from the reply.
+
+#include "core/OpenFailure.h"
+#include "image/EmojiRenderer.h"
+
+#include <QByteArray>
+#include <QSize>
+
+#include <cstdint>
+#include <optional>
+
+namespace cropling::wire {
+
+inline constexpr std::uint32_t kRequestMagic = 0x43524f51; // "CROQ"
+inline constexpr std::uint32_t kReplyMagic = 0x43524f50;   // "CROP"
+
+enum class Task : std::uint32_t {
+    Decode = 1,  // the picture at a working resolution (`side`: shorter side, 0 for full)
+    Preview = 2, // a quick reduced decode, or Nothing when the format has none
+    Header = 3,  // the upright size only
+    Render = 4,  // the framed square as a PNG of `side` pixels, decoded from just what it shows
+};
+
+struct Request {
+    std::uint32_t magic = kRequestMagic;
+    Task task = Task::Header;
+    std::int32_t side = 0;
+    std::int32_t reserved = 0;
+    double zoom = 1.0;
+    double offsetX = 0.0;
+    double offsetY = 0.0;
+};
+
+enum class Status : std::uint32_t {
+    Ok = 0,
+    Nothing = 1, // no preview for this format; a render whose square shows too little
+    NotPicture = 2,
+    Damaged = 3,
+    TooLarge = 4,
+    TookTooLong = 5,
+};
+
+struct ReplyHead {
+    std::uint32_t magic = kReplyMagic;
+    Status status = Status::Ok;
+    std::int32_t fullWidth = 0; // the picture's upright size
+    std::int32_t fullHeight = 0;
+    std::int32_t width = 0; // the pixels that follow (Decode, Preview)
+    std::int32_t height = 0;
+    std::int32_t bands = 0;
+    std::int32_t reserved = 0;
+    std::uint64_t payloadBytes = 0;
+};
+
+// What the helper may send back at most: decoded pixels for a window (a working picture has a
+// shorter side of a few thousand pixels; an extreme aspect ratio is refused rather than sent),
+// and a PNG of the largest render.
+inline constexpr long long kMaxReplyPixels = 64LL << 20;
+inline constexpr long long kMaxReplyPng = 160LL << 20;
+inline constexpr int kMaxRenderSide = kMaxOutputSize;
+// The largest picture handed over, as the largest file the program reads.
+inline constexpr long long kMaxPictureBytes = 1LL << 30;
+
+// The head, when it is one the program asked for and every number in it is within bounds.
+std::optional<ReplyHead> checkedHead(const QByteArray& bytes, Task task, int side);
+
+// The reason a failed reply gives, if it gives one.
+std::optional<OpenFailure> failureOf(Status status);
+Status statusOf(OpenFailure failure);
+
+} // namespace cropling::wire
