@@ -181,8 +181,8 @@ bool DecoderSession::start(const QByteArray& encoded) {
     clock.start();
     const std::uint64_t length = std::uint64_t(encoded.size());
     ::fcntl(requestFd_, F_SETFL, O_NONBLOCK);
-    ok = writeAllBefore(requestFd_, reinterpret_cast<const char*>(&length), sizeof length, clock, kDeadlineMs) &&
-         writeAllBefore(requestFd_, encoded.constData(), size_t(encoded.size()), clock, kDeadlineMs);
+    ok = writeAllBefore(requestFd_, reinterpret_cast<const char*>(&length), sizeof length, clock, deadlineMs_) &&
+         writeAllBefore(requestFd_, encoded.constData(), size_t(encoded.size()), clock, deadlineMs_);
     spentMs_ += clock.elapsed();
     if (!ok)
         reap();
@@ -201,7 +201,7 @@ std::optional<DecoderSession::Reply> DecoderSession::exchange(const Request& req
         return std::nullopt;
     QElapsedTimer clock;
     clock.start();
-    const qint64 deadline = kDeadlineMs - spentMs_;
+    const qint64 deadline = deadlineMs_ - spentMs_;
     Reply reply;
     QByteArray head(sizeof(ReplyHead), Qt::Uninitialized);
     ReadEnd end = writeAllBefore(in, reinterpret_cast<const char*>(&request), sizeof request, clock, deadline)

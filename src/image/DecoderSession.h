@@ -61,8 +61,10 @@ public:
     // Cancels every session of the process: nothing outlives quitting.
     static void cancelAll();
 
-    // The total time the helper's tasks may take, measured from each task's start.
+    // The total time the helper's tasks may take together (the hand-over of the picture included):
+    // the decode deadline plus a margin for the helper's start. A caller may allow less.
     static constexpr int kDeadlineMs = 10'500;
+    void setDeadline(int milliseconds) { deadlineMs_ = milliseconds; }
     // Where the helper is: next to the program, in its libexec folder, or in the build tree.
     static QByteArray helperPath();
 
@@ -78,6 +80,7 @@ private:
     int replyFd_ = -1;
     bool cancelled_ = false;
     qint64 spentMs_ = 0;
+    qint64 deadlineMs_ = kDeadlineMs;
 };
 
 } // namespace cropling

@@ -1,0 +1,119 @@
+#include "image/DecoderSession.h"
+#include "image/Picture.h"
+#include "model/EmojiEditor.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFileInfo>
+#include <QSignalSpy>
+
+#include <gtest/gtest.h>
+
+#include <thread>
+
+using namespace cropling;
+
+namespace {
+
+// Every helper started while this lives is the faulty stand-in, which reads its fault from the
+// picture's bytes.
+struct FaultyHelper {
+    FaultyHelper() { qputenv("CROPLING_DECODER", FAULTY_DECODER); }
+    ~FaultyHelper() { qunsetenv("CROPLING_DECODER"); }
+};
+
+// How many stand-ins are still running (or unreaped) anywhere on the machine.
+int runningStandIns() {
+    int count = 0;
+    for (const QFileInfo& process : QDir(QStringLiteral("/proc")).entryInfoList(QDir::Dirs)) {
+        if (QFileInfo(process.filePath() + QStringLiteral("/exe")).canonicalFilePath() ==
+            QFileInfo(QStringLiteral(FAULTY_DECODER)).canonicalFilePath())
+            ++count;
+    }
+    return count;
+}
+
+std::optional<OpenFailure> decodeFailure(const QByteArray& fault, int deadlineMs = DecoderSession::kDeadlineMs) {
+    DecoderSession session;
+    session.setDeadline(deadlineMs);
+    if (!session.start(fault))
+        return OpenFailure::NotPicture; // not what any case expects
+    const auto outcome = session.decode(100);
+    EXPECT_FALSE(outcome.value);
+    return outcome.failure;
+}
+
+} // namespace
+
+TEST(DecoderSession, AHelperThatDiesLiesOrOverrunsCostsOnlyThatPictureWithAReason) {
+    FaultyHelper faulty;
+    QElapsedTimer clock;
+    clock.start();
+    EXPECT_EQ(decodeFailure("abort"), OpenFailure::Damaged);
+    EXPECT_EQ(decodeFailure("garbage"), OpenFailure::Damaged);
+    // A reply announcing 4 TB is refused from its head, before anything is allocated for it.
+    EXPECT_EQ(decodeFailure("claims-too-much"), OpenFailure::Damaged);
+    // The helper's own address limit stops a decoder that allocates without end.
+    EXPECT_EQ(decodeFailure("allocate"), OpenFailure::TooLarge);
+    EXPECT_LT(clock.elapsed(), 5000);
+
+    clock.restart();
+    EXPECT_EQ(decodeFailure("hang", 300), OpenFailure::TookTooLong);
+    EXPECT_LT(clock.elapsed(), 3000);
+    EXPECT_EQ(runningStandIns(), 0);
+}
+
+TEST(DecoderSession, CancelFromAnotherThreadEndsTheTaskAtOnce) {
+    FaultyHelper faulty;
+    DecoderSession session;
+    ASSERT_TRUE(session.start("hang"));
+    QElapsedTimer clock;
+    clock.start();
+    std::thread canceller([&session] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        DecoderSession::cancelAll();
+    });
+    EXPECT_FALSE(session.decode(100).value);
+    canceller.join();
+    EXPECT_LT(clock.elapsed(), 2000);
+}
+
+TEST(DecoderSession, ALaterLoadEndsTheHelperOfAnEarlierOne) {
+    FaultyHelper faulty;
+    EmojiEditor editor;
+    editor.setBackgroundWork(true);
+    editor.load(QUrl::fromLocalFile(QStringLiteral(CROPLING_FAULT_FILES "/hang")));
+    editor.load(QUrl::fromLocalFile(QStringLiteral(CROPLING_FAULT_FILES "/ok")));
+    QSignalSpy idle(&editor, &EmojiEditor::busyChanged);
+    ASSERT_TRUE(idle.wait(5000));
+    ASSERT_TRUE(editor.image());
+    EXPECT_EQ(editor.emojiName(), QStringLiteral("ok"));
+    EXPECT_EQ(runningStandIns(), 0);
+}
+
+TEST(DecoderSession, AFailedFinalDecodeBringsBackThePictureAndFramingBefore) {
+    FaultyHelper faulty;
+    EmojiEditor editor;
+    editor.decodeForScreen(1.0);
+    editor.setBackgroundWork(true);
+    QSignalSpy idle(&editor, &EmojiEditor::busyChanged);
+    editor.load(QUrl::fromLocalFile(QStringLiteral(CROPLING_FAULT_FILES "/ok")));
+    ASSERT_TRUE(idle.wait(5000));
+    const PicturePtr before = editor.image();
+    ASSERT_TRUE(before);
+    editor.setZoom(2);
+    editor.setOffset({40, 0});
+    const QPointF offset = editor.offset();
+
+    QSignalSpy pictures(&editor, &EmojiEditor::newPicture);
+    editor.load(QUrl::fromLocalFile(QStringLiteral(CROPLING_FAULT_FILES "/first-look-then-abort")));
+    ASSERT_TRUE(pictures.wait(5000)); // the first look
+    EXPECT_TRUE(editor.isFirstLook());
+    ASSERT_TRUE(pictures.wait(5000)); // and what was there before it
+    EXPECT_EQ(editor.image(), before);
+    EXPECT_EQ(editor.zoom(), 2);
+    EXPECT_EQ(editor.offset(), offset);
+    EXPECT_EQ(editor.emojiName(), QStringLiteral("ok"));
+    EXPECT_EQ(editor.statusMessage(), QStringLiteral("Couldn't open first-look-then-abort: damaged"));
+}

@@ -1,0 +1,102 @@
+// A stand-in for the decoding helper that misbehaves as a decoder made to fail by a hostile file
+// would. The "picture" it is handed names the fault, so that each load of a test picks its own:
+// the program must survive each with a clear reason.
+
+#include "decoder/Sandbox.h"
+#include "image/DecoderWire.h"
+
+#include <signal.h>
+#include <unistd.h>
+
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+#include <new>
+#include <string>
+#include <vector>
+
+using namespace cropling;
+
+namespace {
+
+bool readExactly(void* data, size_t size) {
+    auto* bytes = static_cast<char*>(data);
+    while (size > 0) {
+        const ssize_t n = ::read(0, bytes, size);
+        if (n <= 0)
+            return false;
+        bytes += n;
+        size -= size_t(n);
+    }
+    return true;
+}
+
+void send(const wire::ReplyHead& head, const std::string& payload = {}) {
+    if (::write(1, &head, sizeof head) != ssize_t(sizeof head) ||
+        ::write(1, payload.data(), payload.size()) != ssize_t(payload.size()))
+        ::_exit(2);
+}
+
+} // namespace
+
+int main() {
+    std::uint64_t length = 0;
+    if (!readExactly(&length, sizeof length) || length > 64)
+        return 2;
+    std::string fault(length, '\0');
+    if (!readExactly(fault.data(), length))
+        return 2;
+    if (fault == "allocate") {
+        // The real helper's limits, then memory without end, as a decoder told of a huge frame.
+        std::set_new_handler([] { ::_exit(3); });
+        sandbox::limitResources();
+        std::vector<char*> blocks;
+        for (;;) {
+            blocks.push_back(new char[64 << 20]);
+            std::memset(blocks.back(), 1, 64 << 20);
+        }
+    }
+    wire::Request request;
+    while (readExactly(&request, sizeof request)) {
+        if (fault == "abort")
+            ::abort();
+        if (fault == "hang")
+            ::pause();
+        wire::ReplyHead head;
+        head.fullWidth = head.fullHeight = 8;
+        if (fault == "garbage") {
+            head.magic = 0xdeadbeef;
+            send(head);
+        } else if (fault == "claims-too-much") {
+            head.width = head.height = 1 << 20;
+            head.bands = 4;
+            head.payloadBytes = std::uint64_t(1) << 42;
+            send(head);
+        } else if (fault == "first-look-then-abort") {
+            // A good first look, then a death on the final decode.
+            if (request.task != wire::Task::Preview)
+                ::abort();
+            head.width = head.height = 8;
+            head.bands = 3;
+            head.payloadBytes = 8 * 8 * 3;
+            send(head, std::string(8 * 8 * 3, '\x40'));
+        } else if (fault == "ok") {
+            // An 8 x 8 grey picture, with no first look.
+            if (request.task == wire::Task::Preview) {
+                head.status = wire::Status::Nothing;
+                head.fullWidth = head.fullHeight = 0;
+                send(head);
+            } else if (request.task == wire::Task::Decode) {
+                head.width = head.height = 8;
+                head.bands = 3;
+                head.payloadBytes = 8 * 8 * 3;
+                send(head, std::string(8 * 8 * 3, '\x80'));
+            } else {
+                send(head);
+            }
+        } else {
+            return 2;
+        }
+    }
+    return 0;
+}
