@@ -14,14 +14,20 @@
 
 #include <QClipboard>
 #include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QHash>
+#include <QSet>
 #include <QGuiApplication>
 #include <QMimeData>
 #include <QThread>
 #include <QtConcurrent/QtConcurrentMap>
 
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <cstdio>
@@ -52,19 +58,50 @@ Rendered renderFile(const QByteArray& path, std::optional<double> zoom, std::opt
     return {{}, editor.renderFailure()};
 }
 
-// Output names by the name rule, made unique in the order of the files.
+// Output names by the name rule, made unique in the order of the files. Each base remembers the
+// next number to try, so thousands of files of one name take no longer than as many names.
 QList<QByteArray> outputNames(const QList<QByteArray>& files, const QByteArray& folder) {
     QList<QByteArray> names;
-    QStringList taken;
+    QSet<QString> taken;
+    QHash<QString, int> next;
     for (const QByteArray& file : files) {
         const QString base = deriveEmojiName(lastPathComponent(localPathBytes(pictureUrl(file))));
         QString name = base;
-        for (int n = 2; taken.contains(name); ++n)
-            name = base + QLatin1Char('-') + QString::number(n);
-        taken << name;
+        if (taken.contains(name)) {
+            int& n = next[base];
+            n = std::max(n, 2);
+            do
+                name = base + QLatin1Char('-') + QString::number(n++);
+            while (taken.contains(name));
+        }
+        taken.insert(name);
         names << folder + '/' + name.toUtf8() + ".png";
     }
     return names;
+}
+
+// Files by what they are, not by their names: two paths, links or hard links to one file are one.
+using FileId = std::pair<dev_t, ino_t>;
+
+std::optional<FileId> fileId(const QByteArray& path, bool followLinks) {
+    struct stat info {};
+    const QByteArray local = localPathBytes(pictureUrl(path));
+    if ((followLinks ? ::stat(local.constData(), &info) : ::lstat(local.constData(), &info)) != 0)
+        return std::nullopt;
+    return FileId{info.st_dev, info.st_ino};
+}
+
+// Why an output may not be written: it is one of the pictures being rendered.
+std::optional<QString> overwritesInput(const QByteArray& output, const QList<QByteArray>& inputs, bool followLinks) {
+    const auto target = fileId(output, followLinks);
+    if (!target)
+        return std::nullopt;
+    for (const QByteArray& input : inputs) {
+        if (fileId(input, true) == target)
+            return CommandLineText::tr("not written: %1 would replace the picture %2")
+                .arg(QString::fromLocal8Bit(output), QString::fromLocal8Bit(input));
+    }
+    return std::nullopt;
 }
 
 int renderMany(const QList<QByteArray>& files, const QByteArray& folder, std::optional<double> zoom,
@@ -77,12 +114,19 @@ int renderMany(const QList<QByteArray>& files, const QByteArray& folder, std::op
         indexes << i;
     // Every core takes files; the terminal shows how far the batch is.
     QFuture<void> work = QtConcurrent::map(indexes, [&](int i) {
+        // A name in the folder is written only as a new regular file: never through a link, and
+        // never over one of the pictures.
+        if (const auto refused = overwritesInput(outputs[i], files, false)) {
+            failures[i] = *refused;
+            ++finished;
+            return;
+        }
         const Rendered rendered = renderFile(files[i], zoom, offset, size);
         QString error;
         if (!rendered.failure.isEmpty())
             failures[i] = rendered.failure;
-        else if (!writeFileAtomically(outputs[i], rendered.png, &error))
-            failures[i] = saveFailedMessage(error);
+        else if (!writeFileAtomically(outputs[i], rendered.png, &error, AtTarget::ReplaceAnyLink))
+            failures[i] = saveFailedMessage(QString::fromLocal8Bit(outputs[i]) + QStringLiteral(": ") + error);
         ++finished;
     });
     const bool terminal = ::isatty(STDERR_FILENO);
@@ -149,7 +193,9 @@ int runRenderCommand(int argc, char** argv) {
         const QByteArray argument(argv[i]);
         QByteArray text;
         if (argument == "-o" || argument == "--output") {
-            if (!value(i, &output))
+            if (!output.isEmpty())
+                return badArguments(CommandLineText::tr("-o is given twice"));
+            if (!value(i, &output) || output.isEmpty())
                 return badArguments(CommandLineText::tr("%1 needs a file or folder").arg(QString::fromLatin1(argument)));
         } else if (argument == "--zoom") {
             if (!value(i, &text) || !(zoom = parseNumber(text)))
@@ -187,8 +233,10 @@ int runRenderCommand(int argc, char** argv) {
                        "       cropling render FILE [--zoom Z] [--offset X,Y] --copy\n\n"
                        "Renders emoji without a window, exactly as the scripted save does: the square centred,\n"
                        "zoom Z (as given), offset X,Y in pixels of the 340-pixel square (clamped), N pixels a side\n"
-                       "(128). -o - writes the PNG to standard output. With several files, or an output ending in /,\n"
-                       "each emoji goes into the folder under its name, rendered on all cores.\n")),
+                       "(128; at most %1). -o - writes the PNG to standard output (not to a terminal). With several\n"
+                       "files, or an output ending in /, each emoji goes into the folder under its name, rendered\n"
+                       "on all cores; the folder is made if it is missing. A picture is never written over.\n")
+                                 .arg(kMaxOutputSize)),
                    stdout);
         return 0;
     }
@@ -204,14 +252,30 @@ int runRenderCommand(int argc, char** argv) {
     setCommandLineIdentity();
     if (output.isEmpty())
         return badArguments(CommandLineText::tr("render needs -o OUT.png, -o - or -o FOLDER/"));
+    // A closed pipe on standard output is a failed write, reported as one, not a silent death.
+    ::signal(SIGPIPE, SIG_IGN);
     struct stat info {};
-    const bool toFolder = files.size() > 1 || output.endsWith('/') || (::stat(output.constData(), &info) == 0 && S_ISDIR(info.st_mode));
-    if (toFolder) {
-        if (output == "-")
-            return badArguments(CommandLineText::tr("-o - takes one picture"));
+    const bool isFolder = ::stat(output.constData(), &info) == 0 && S_ISDIR(info.st_mode);
+    if (output == "-" && files.size() > 1)
+        return badArguments(CommandLineText::tr("-o - takes one picture"));
+    if (output == "-" && ::isatty(STDOUT_FILENO))
+        return badArguments(CommandLineText::tr("-o - would write a PNG to the terminal; redirect it to a file"));
+    if (files.size() > 1 && !isFolder && !output.endsWith('/'))
+        return badArguments(CommandLineText::tr("several pictures need -o FOLDER/"));
+    if (isFolder || output.endsWith('/')) {
         while (output.size() > 1 && output.endsWith('/'))
             output.chop(1);
+        if (!isFolder && !QDir().mkpath(QFile::decodeName(output))) {
+            reportFailure(saveFailedMessage(CommandLineText::tr("can't make the folder %1").arg(QString::fromLocal8Bit(output))));
+            return 1;
+        }
         return renderMany(files, output, zoom, offset, size);
+    }
+    if (output != "-") {
+        if (const auto refused = overwritesInput(output, files, true)) {
+            reportFailure(*refused);
+            return 1;
+        }
     }
     const Rendered rendered = renderFile(files.first(), zoom, offset, size);
     if (!rendered.failure.isEmpty()) {
@@ -220,7 +284,8 @@ int runRenderCommand(int argc, char** argv) {
     }
     QString error;
     if (output == "-" ? !writeAll(STDOUT_FILENO, rendered.png) : !writeFileAtomically(output, rendered.png, &error)) {
-        reportFailure(saveFailedMessage(output == "-" ? QString::fromLocal8Bit(std::strerror(errno)) : error));
+        reportFailure(saveFailedMessage(QString::fromLocal8Bit(output) + QStringLiteral(": ") +
+                                        (output == "-" ? QString::fromLocal8Bit(std::strerror(errno)) : error)));
         return 1;
     }
     return 0;

@@ -1,11 +1,15 @@
 #include "FileWriting.h"
 
+#include "io/TemporaryFiles.h"
+
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <random>
 
 namespace cropling {
 
@@ -53,15 +57,21 @@ QByteArray followLinks(QByteArray path) {
 
 // Writes over what is there: for a FIFO, a terminal or /dev/stdout, which must not become a regular
 // file, and for a file whose folder takes no new files. A FIFO without a reader fails at once.
-bool writeInPlace(const QByteArray& path, const QByteArray& data, bool truncate, QString* error) {
-    const int fd = ::open(path.constData(),
-                          O_WRONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY | (truncate ? O_TRUNC : 0));
+bool writeInPlace(const QByteArray& path, const QByteArray& data, bool regular, QString* error) {
+    const int fd = ::open(path.constData(), O_WRONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
     if (fd < 0)
-        return fail(errno, error);
+        return fail(errno == ENXIO ? EPIPE : errno, error); // ENXIO: a FIFO nobody reads
     ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+    // A regular file is cut to its new length only once the new data is all there, and that space
+    // is reserved before a byte of the old file is overwritten.
+    int reserved = regular ? ::posix_fallocate(fd, 0, off_t(std::max<qsizetype>(data.size(), 1))) : 0;
+    if (reserved != 0) {
+        ::close(fd);
+        return fail(reserved, error);
+    }
     bool ok = writeAll(fd, data);
     int code = errno;
-    if (ok && truncate && ::fsync(fd) != 0) {
+    if (ok && regular && (::ftruncate(fd, off_t(data.size())) != 0 || ::fsync(fd) != 0)) {
         ok = false;
         code = errno;
     }
@@ -74,49 +84,100 @@ bool writeInPlace(const QByteArray& path, const QByteArray& data, bool truncate,
 
 } // namespace
 
-bool writeFileAtomically(const QByteArray& requested, const QByteArray& data, QString* error) {
-    const QByteArray path = followLinks(requested);
+namespace {
+
+// A name for the finished file before it is renamed over the target: random, so that writers in
+// the same folder never meet.
+QByteArray temporaryName(const QByteArray& folder) {
+    static thread_local std::mt19937_64 random{std::random_device{}()};
+    return folder + "/.cropling-" + QByteArray::number(qulonglong(random()), 36);
+}
+
+// The data in a file of the target's folder, with the given mode, named `*named` only once it is
+// all written and synced. An unnamed file (O_TMPFILE) leaves nothing behind if the process dies
+// meanwhile; where the file system has none, a named file is removed on the usual signals.
+bool writeNamed(const QByteArray& folder, const QByteArray& data, mode_t mode, const struct stat* owner,
+                QByteArray* named, int* code) {
+    int fd = ::open(folder.constData(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600);
+    const bool unnamed = fd >= 0;
+    if (!unnamed) {
+        *named = temporaryName(folder);
+        rememberTemporary(*named);
+        fd = ::open(named->constData(), O_CREAT | O_EXCL | O_WRONLY | O_CLOEXEC | O_NOFOLLOW, 0600);
+        if (fd < 0) {
+            *code = errno;
+            forgetTemporary(*named);
+            return false;
+        }
+    }
+    if (owner && (owner->st_uid != ::geteuid() || owner->st_gid != ::getegid()))
+        (void)!::fchown(fd, owner->st_uid, owner->st_gid);
+    bool ok = ::fchmod(fd, mode) == 0 && writeAll(fd, data) && ::fsync(fd) == 0;
+    *code = errno;
+    if (ok && unnamed) {
+        // Named at last: through /proc, which needs no privilege, unlike AT_EMPTY_PATH.
+        *named = temporaryName(folder);
+        rememberTemporary(*named);
+        const QByteArray self = "/proc/self/fd/" + QByteArray::number(fd);
+        ok = ::linkat(AT_FDCWD, self.constData(), AT_FDCWD, named->constData(), AT_SYMLINK_FOLLOW) == 0;
+        *code = errno;
+        if (!ok)
+            forgetTemporary(*named);
+    }
+    if (::close(fd) != 0 && ok) {
+        ok = false;
+        *code = errno;
+    }
+    if (!ok && !unnamed) {
+        ::unlink(named->constData());
+        forgetTemporary(*named);
+    }
+    return ok;
+}
+
+} // namespace
+
+bool writeFileAtomically(const QByteArray& requested, const QByteArray& data, QString* error, AtTarget target) {
+    const QByteArray path = target == AtTarget::FollowLinks ? followLinks(requested) : requested;
     struct stat existing {};
-    const bool exists = ::stat(path.constData(), &existing) == 0;
+    bool exists = ::stat(path.constData(), &existing) == 0;
+    if (target == AtTarget::ReplaceAnyLink) {
+        // Only what is at this very name counts: a link is a name to replace, whatever it points at.
+        exists = ::lstat(path.constData(), &existing) == 0;
+        if (exists && S_ISLNK(existing.st_mode))
+            exists = false;
+        else if (exists && !S_ISREG(existing.st_mode))
+            return fail(S_ISDIR(existing.st_mode) ? EISDIR : EEXIST, error);
+    }
     if (exists && S_ISDIR(existing.st_mode))
         return fail(EISDIR, error);
     if (exists && !S_ISREG(existing.st_mode))
         return writeInPlace(path, data, false, error);
 
-    QByteArray temporary = folderOf(path) + "/.cropling-XXXXXX";
-    const int fd = ::mkstemp(temporary.data());
-    if (fd < 0) {
-        const int code = errno;
-        // A folder that takes no new files may still hold a file that may be written.
-        if (exists && (code == EACCES || code == EROFS || code == EPERM) && ::access(path.constData(), W_OK) == 0)
-            return writeInPlace(path, data, true, error);
-        return fail(code, error);
-    }
-
     // A replaced file keeps its permissions and, where this process may, its owner; a new file
-    // gets the usual mode for new files (mkstemp made it 0600).
+    // gets the usual mode for new files.
     mode_t mode = 0;
     if (exists) {
         mode = existing.st_mode & 07777;
-        if (existing.st_uid != ::geteuid() || existing.st_gid != ::getegid())
-            (void)!::fchown(fd, existing.st_uid, existing.st_gid);
     } else {
         const mode_t mask = ::umask(0);
         ::umask(mask);
         mode = 0666 & ~mask;
     }
-    bool ok = ::fchmod(fd, mode) == 0 && writeAll(fd, data) && ::fsync(fd) == 0;
-    int code = errno;
-    if (::close(fd) != 0 && ok) {
-        ok = false;
-        code = errno;
+    QByteArray named;
+    int code = 0;
+    if (!writeNamed(folderOf(path), data, mode, exists ? &existing : nullptr, &named, &code)) {
+        // A folder that takes no new files may still hold a file that may be written.
+        if (exists && (code == EACCES || code == EROFS || code == EPERM) && ::access(path.constData(), W_OK) == 0)
+            return writeInPlace(path, data, true, error);
+        return fail(code, error);
     }
-    if (ok && ::rename(temporary.constData(), path.constData()) == 0)
-        return true;
-    if (ok)
-        code = errno;
-    ::unlink(temporary.constData());
-    return fail(code, error);
+    const bool renamed = ::rename(named.constData(), path.constData()) == 0;
+    code = errno;
+    if (!renamed)
+        ::unlink(named.constData());
+    forgetTemporary(named);
+    return renamed || fail(code, error);
 }
 
 } // namespace cropling

@@ -3,6 +3,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QUrl>
 
 #include <gtest/gtest.h>
@@ -82,4 +83,46 @@ TEST(CommandLine, PicturesGivenAsUrlsOpenAWindowNamedAfterThem) {
         return runTool(QStringLiteral("xdotool"), {QStringLiteral("getwindowname"), app.windowId()}).out.trimmed() ==
                QByteArray("Command Line.png — Cropling");
     }));
+}
+
+TEST(CommandLine, RenderNeverWritesOverAPictureOrOutOfItsFolder) {
+    const QString folder = scratchFolder() + QStringLiteral("/own");
+    QDir().mkpath(folder + QStringLiteral("/out"));
+    const QString picture = folder + QStringLiteral("/photo.png");
+    QFile::remove(picture);
+    QFile::copy(photo(), picture);
+    const auto contents = [](const QString& path) {
+        QFile file(path);
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    };
+    const QByteArray original = contents(picture);
+
+    // Its own folder as the output: the emoji would be named photo.png, which is the picture.
+    const ToolResult self = runTool(appPath(), {QStringLiteral("render"), picture, QStringLiteral("-o"), folder + u'/'});
+    EXPECT_EQ(self.exitCode, 1);
+    EXPECT_TRUE(self.err.contains("would replace the picture")) << self.err.constData();
+    EXPECT_EQ(contents(picture), original);
+    const ToolResult direct = runTool(appPath(), {QStringLiteral("render"), picture, QStringLiteral("-o"), picture});
+    EXPECT_EQ(direct.exitCode, 1);
+    EXPECT_EQ(contents(picture), original);
+
+    // A link in the output folder is replaced by the emoji, and what it pointed at stays as it was.
+    const QString outside = folder + QStringLiteral("/outside.txt");
+    QFile note(outside);
+    ASSERT_TRUE(note.open(QIODevice::WriteOnly));
+    note.write("keep me");
+    note.close();
+    QFile::remove(folder + QStringLiteral("/out/photo.png"));
+    ASSERT_TRUE(QFile::link(outside, folder + QStringLiteral("/out/photo.png")));
+    const ToolResult linked = runTool(appPath(), {QStringLiteral("render"), picture, QStringLiteral("-o"), folder + QStringLiteral("/out/")});
+    EXPECT_EQ(linked.exitCode, 0) << linked.err.constData();
+    EXPECT_EQ(contents(outside), QByteArray("keep me"));
+    EXPECT_FALSE(QFileInfo(folder + QStringLiteral("/out/photo.png")).isSymLink());
+    EXPECT_EQ(decodePng(contents(folder + QStringLiteral("/out/photo.png"))).size(), QSize(128, 128));
+
+    // A reader that goes away is a failure with one line, not a death by signal.
+    const ToolResult closed = runTool(QStringLiteral("bash"), {QStringLiteral("-c"), QStringLiteral("\"$0\" render \"$1\" -o - | true; exit ${PIPESTATUS[0]}"), appPath(), picture});
+    EXPECT_EQ(closed.exitCode, 1);
+    EXPECT_EQ(lines(closed.err).count('\n'), 0) << closed.err.constData();
+    EXPECT_TRUE(QDir(folder).entryList({QStringLiteral(".cropling-*")}, QDir::Hidden | QDir::Files).isEmpty());
 }
