@@ -1,5 +1,7 @@
 #include "CommandLine.h"
 
+#include "core/StatusText.h"
+
 #include "app/Translations.h"
 #include "io/LocalPath.h"
 
@@ -23,7 +25,7 @@ struct CommandLineText {
 } // namespace
 
 int badArguments(const QString& reason) {
-    std::fprintf(stderr, "cropling: %s\n", qPrintable(reason));
+    std::fprintf(stderr, "cropling: %s\n", terminalLine(reason).constData());
     return 2;
 }
 

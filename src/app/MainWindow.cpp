@@ -25,6 +25,8 @@
 
 #include <algorithm>
 
+#include <utility>
+
 namespace cropling {
 
 MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent) {
@@ -134,6 +136,11 @@ void MainWindow::showEvent(QShowEvent* event) {
 }
 
 void MainWindow::runScripted() {
+    // The environment describes one run, for the program's first window; a window opened later
+    // starts empty.
+    static bool claimed = false;
+    if (std::exchange(claimed, true))
+        return;
     ScriptedRunOutcome outcome = cropling::runScripted(*editor_, ScriptedRunEnvironment::fromProcess());
     if (!outcome.batch)
         return;

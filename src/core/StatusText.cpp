@@ -64,4 +64,29 @@ QString noImageOnClipboardMessage() { return StatusText::tr("No image on the cli
 
 QString noPictureMessage() { return StatusText::tr("No picture to export."); }
 
+namespace {
+
+bool reordersText(char32_t c) {
+    return c == 0x061C || c == 0x200E || c == 0x200F || (c >= 0x202A && c <= 0x202E) || (c >= 0x2066 && c <= 0x2069);
+}
+
+} // namespace
+
+QByteArray terminalLine(const QString& message) {
+    QByteArray line;
+    char escape[16];
+    for (const char32_t c : message.toStdU32String()) {
+        if (c < 0x20 || (c >= 0x7f && c <= 0x9f)) {
+            std::snprintf(escape, sizeof escape, "\\x%02x", unsigned(c));
+            line += escape;
+        } else if (reordersText(c)) {
+            std::snprintf(escape, sizeof escape, "\\u%04x", unsigned(c));
+            line += escape;
+        } else {
+            line += QString::fromStdU32String(std::u32string(1, c)).toLocal8Bit();
+        }
+    }
+    return line;
+}
+
 } // namespace cropling

@@ -30,4 +30,9 @@ QString openFailureReason(OpenFailure why);
 QString noImageOnClipboardMessage();
 QString noPictureMessage();
 
+// A message as one line for a terminal: control characters (C0, DEL and C1) as \xNN and the
+// characters that reorder text on screen (bidirectional marks, embeddings, overrides and
+// isolates) as \uNNNN, so a file name can neither break the line nor disguise what it says.
+QByteArray terminalLine(const QString& message);
+
 } // namespace cropling

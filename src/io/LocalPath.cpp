@@ -1,5 +1,7 @@
 #include "LocalPath.h"
 
+#include <QSysInfo>
+
 #include <unistd.h>
 
 #include <vector>
@@ -8,6 +10,11 @@ namespace cropling {
 
 QByteArray localPathBytes(const QUrl& url) {
     if (!url.isLocalFile())
+        return {};
+    // file://server/share/cat.jpg names a file on another machine, not /share/cat.jpg here.
+    const QString host = url.host();
+    if (!host.isEmpty() && host.compare(QLatin1String("localhost"), Qt::CaseInsensitive) != 0 &&
+        host != QSysInfo::machineHostName())
         return {};
     // The fully encoded form keeps %FF and friends, which decoding to QString would replace.
     return QByteArray::fromPercentEncoding(url.path(QUrl::FullyEncoded).toLatin1());

@@ -100,15 +100,7 @@ QByteArray failureLine(const ScriptedRunOutcome& outcome) {
         return {};
     // A file name may hold a line break or a terminal's escape sequence: the line stays one line,
     // and says nothing to the terminal but what it shows.
-    QByteArray line = "cropling: ";
-    for (const char c : outcome.failure->toLocal8Bit()) {
-        const auto byte = static_cast<unsigned char>(c);
-        if (byte < 0x20 || byte == 0x7f)
-            line += "\\x" + QByteArray::number(byte, 16).rightJustified(2, '0');
-        else
-            line += c;
-    }
-    return line + '\n';
+    return "cropling: " + terminalLine(*outcome.failure) + '\n';
 }
 
 void reportFailure(const QString& failure) {

@@ -13,3 +13,11 @@ TEST(ExportText, KilobytesRoundHalfToEven) {
     EXPECT_EQ(copiedMessage(QString()), QStringLiteral("Copied emoji.png to clipboard — 128×128"));
     EXPECT_EQ(exportFileName(QStringLiteral(" My Name ")), QStringLiteral(" My Name .png"));
 }
+
+TEST(StatusText, ATerminalLineEscapesControlsAndReorderingCharacters) {
+    // DEL, a C1 control (NEL, a line break on some terminals) and a right-to-left override that
+    // would show "gpj.exe" as "exe.jpg".
+    EXPECT_EQ(terminalLine(QStringLiteral("a\x7f" "b") + QChar(0x85) + QStringLiteral("c") + QChar(0x202e) + QStringLiteral("gpj.exe")),
+              QByteArray("a\\x7fb\\x85c\\u202egpj.exe"));
+    EXPECT_EQ(terminalLine(QStringLiteral("Schöne Grüße")), QStringLiteral("Schöne Grüße").toLocal8Bit());
+}

@@ -12,6 +12,9 @@ TEST(LocalPath, KeepsTheExactBytesOfAPath) {
     EXPECT_EQ(lastPathComponent(path), QByteArray("odd \xff name%20.png"));
     EXPECT_EQ(localPathBytes(QUrl::fromLocalFile(QStringLiteral("/tmp/My Cat.JPG"))), QByteArray("/tmp/My Cat.JPG"));
     EXPECT_TRUE(localPathBytes(QUrl(QStringLiteral("https://example.org/a.png"))).isEmpty());
+    // Another machine's file is not the file of the same path here.
+    EXPECT_TRUE(localPathBytes(QUrl(QStringLiteral("file://fileserver/etc/hostname"))).isEmpty());
+    EXPECT_EQ(localPathBytes(QUrl(QStringLiteral("file://localhost/tmp/a.png"))), QByteArray("/tmp/a.png"));
 }
 
 TEST(LocalPath, RelativePathsResolveAgainstTheWorkingDirectory) {
