@@ -24,8 +24,9 @@ quint32 littleEndian32(const QByteArray& bytes, qsizetype at) {
 }
 
 // A PNG is a signature and then chunks of length, type, data and CRC. Text chunks are dropped:
-// compressed ones inflate to any size and libraries keep them all. A broken chunk list is left
-// for the decoder to reject.
+// compressed ones inflate to any size and libraries keep them all. Where the chunk list breaks
+// (a cut file, junk after the end) the rest is kept as it is, for the decoder to judge, and the
+// text chunks before it are still dropped.
 QByteArray withoutPngText(const QByteArray& png) {
     QByteArray kept;
     bool dropped = false;
@@ -33,7 +34,7 @@ QByteArray withoutPngText(const QByteArray& png) {
     while (at + 12 <= png.size()) {
         const qsizetype total = qsizetype(bigEndian32(png, at)) + 12;
         if (total < 12 || total > png.size() - at)
-            return png;
+            break;
         const QByteArray type = png.mid(at + 4, 4);
         const bool text = type == "tEXt" || type == "zTXt" || type == "iTXt";
         // The file is copied only from its first text chunk on; most PNGs have none and pass as they are.
@@ -56,7 +57,12 @@ QByteArray withoutPngText(const QByteArray& png) {
 // a sequential file with more scans than components is refused by the decoder itself.
 bool isProgressiveJpeg(const QByteArray& jpeg) {
     qsizetype at = 2;
-    while (at + 4 <= jpeg.size() && uchar(jpeg[at]) == 0xFF) {
+    while (at + 4 <= jpeg.size()) {
+        // Bytes between segments are skipped, as the decoder skips them on its way to a marker.
+        if (uchar(jpeg[at]) != 0xFF) {
+            ++at;
+            continue;
+        }
         const uchar marker = uchar(jpeg[at + 1]);
         if (marker == 0xC2 || marker == 0xC6 || marker == 0xCA || marker == 0xCE)
             return true;
@@ -113,8 +119,11 @@ QByteArray firstWebpFrame(const QByteArray& webp) {
 // 32-bit offsets and 12-byte entries, BigTIFF 64-bit offsets and 20-byte entries.
 QByteArray firstTiffPage(QByteArray tiff) {
     const bool little = tiff.startsWith("II");
+    // Every read is checked against the file's end: a file may end anywhere, even in its header.
     const auto read = [&](qsizetype at, int length) -> quint64 {
         quint64 value = 0;
+        if (at < 0 || at > tiff.size() - length)
+            return 0;
         for (int i = 0; i < length; ++i) {
             const quint64 byte = uchar(tiff[at + (little ? i : length - 1 - i)]);
             value |= byte << (8 * i);
@@ -127,9 +136,12 @@ QByteArray firstTiffPage(QByteArray tiff) {
     const int countLength = big ? 8 : 2;
     if (first < 8 || first > tiff.size() - countLength)
         return tiff;
-    const qsizetype entries = qsizetype(read(first, countLength));
-    const qsizetype next = first + countLength + entries * (big ? 20 : 12);
-    if (entries < 0 || next < first || next > tiff.size() - offsetLength || read(next, offsetLength) == 0)
+    // No more entries than the file could hold, so the size of the directory cannot overflow.
+    const quint64 entries = read(first, countLength);
+    if (entries > quint64(tiff.size()) / 12)
+        return tiff;
+    const qsizetype next = first + countLength + qsizetype(entries) * (big ? 20 : 12);
+    if (next > tiff.size() - offsetLength || read(next, offsetLength) == 0)
         return tiff; // already one page: no copy of the file
     std::memset(tiff.data() + next, 0, size_t(offsetLength));
     return tiff;
@@ -169,7 +181,8 @@ std::optional<QByteArray> sanitise(const QByteArray& encoded) {
         return throughQt(encoded);
     if (startsWith(encoded, "\x89PNG\r\n\x1a\n", 8))
         return withoutPngText(encoded);
-    if (startsWith(encoded, "\xFF\xD8\xFF", 3))
+    // The decoder takes any file that starts with the start-of-image marker, whatever follows it.
+    if (startsWith(encoded, "\xFF\xD8", 2))
         return isProgressiveJpeg(encoded) && jpegScans(encoded) > kMaxJpegScans ? std::nullopt : std::optional(encoded);
     if (startsWith(encoded, "RIFF", 4) && encoded.size() >= 12 && encoded.mid(8, 4) == "WEBP")
         return firstWebpFrame(encoded);

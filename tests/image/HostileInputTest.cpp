@@ -2,6 +2,7 @@
 #include "PictureFixtures.h"
 
 #include "image/EmojiRenderer.h"
+#include "image/Preflight.h"
 #include "image/Picture.h"
 
 #include <gtest/gtest.h>
@@ -52,4 +53,24 @@ TEST(HostileInput, AJpegWithHundredsOfScansIsRefused) {
     EXPECT_TRUE(Picture::decode(jpegWithScans(0))); // an ordinary progressive JPEG
     EXPECT_FALSE(Picture::decode(jpegWithScans(300)));
     EXPECT_FALSE(Picture::open(jpegWithScans(300)));
+    // A junk byte between segments, which the decoder skips, does not hide the scans.
+    QByteArray junk = jpegWithScans(300);
+    junk.insert(2, '\0');
+    EXPECT_FALSE(preflight::sanitise(junk));
+}
+
+TEST(HostileInput, ABrokenTailOrAFileCutAnywhereKeepsThePreflightsCuts) {
+    // Junk after the end does not let the text chunks through.
+    const QByteArray bombs = pngWithTextBombs(4, 1 << 20);
+    const auto cut = preflight::sanitise(bombs + QByteArray(12, '\x7f'));
+    ASSERT_TRUE(cut);
+    EXPECT_FALSE(cut->contains("zTXt"));
+    EXPECT_FALSE(cut->contains("iTXt"));
+    EXPECT_TRUE(cut->endsWith(QByteArray(12, '\x7f')));
+    // Every prefix of a TIFF, a WebP and a PNG, down to its magic alone, is walked without reading
+    // past its end (the sanitizer build would stop at such a read).
+    for (const QByteArray& file : {tiffWithPages(3, 4), animatedWebp(3), bombs.left(300)}) {
+        for (qsizetype length = 2; length <= file.size(); length += length < 64 ? 1 : 97)
+            (void)preflight::sanitise(file.left(length));
+    }
 }
