@@ -1,18 +1,27 @@
-// The bounds for every hostile input: each is made here, then opened and saved by a scripted run
-// of the real program, whose time, peak memory and exit status are printed. A run that takes
-// longer than a minute is stopped and shown as such.
+// The bounds for every hostile input: each is made here, then opened by the real program twice,
+// as a scripted save (which renders once from the file) and as a window opens it (a first look,
+// then the working picture), each in a process of its own. Printed per run: exit status, wall
+// time, the peak memory of the whole process tree (the program and its decoding helper, sampled
+// together), and whether anything was left in TMPDIR or the input changed. A run that takes longer
+// than a minute is stopped and shown as such.
 //
-//   build/bench/hostile_bench
+//   build/bench/hostile_bench                 every input
+//   build/bench/hostile_bench NAME-PART...    the inputs whose names contain one of the parts
 
 #include "HostileFiles.h"
 
+#include "core/CropGeometry.h"
+#include "image/DecoderSession.h"
+
 #include <QByteArray>
+#include <QCryptographicHash>
+#include <QDir>
 #include <QElapsedTimer>
+#include <QFileInfo>
 #include <QFile>
 #include <QTemporaryDir>
 
 #include <signal.h>
-#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -20,6 +29,7 @@
 #include <functional>
 #include <vector>
 
+using namespace cropling;
 using namespace cropling::test;
 
 namespace {
@@ -29,57 +39,100 @@ struct Input {
     std::function<QByteArray()> make;
 };
 
-struct Outcome {
+struct Run {
     int status = -1;
     double seconds = 0;
     long peakMb = 0;
     bool stopped = false;
 };
 
-// Runs a scripted save of the file; with `addressLimit`, under that limit on the address space, as
-// `ulimit -v` sets it.
-Outcome scriptedSave(const QByteArray& program, const QByteArray& file, const QByteArray& output, rlim_t addressLimit = 0) {
+long residentKb(pid_t pid) {
+    QFile status(QStringLiteral("/proc/%1/status").arg(pid));
+    if (!status.open(QIODevice::ReadOnly))
+        return 0;
+    for (const QByteArray& line : status.readAll().split('\n')) {
+        if (line.startsWith("VmRSS:"))
+            return line.mid(6).trimmed().split(' ').value(0).toLong();
+    }
+    return 0;
+}
+
+// The resident memory of a process and all its descendants, now.
+long treeKb(pid_t pid) {
+    long total = residentKb(pid);
+    QFile children(QStringLiteral("/proc/%1/task/%1/children").arg(pid));
+    if (children.open(QIODevice::ReadOnly)) {
+        for (const QByteArray& child : children.readAll().simplified().split(' ')) {
+            if (!child.isEmpty())
+                total += treeKb(pid_t(child.toInt()));
+        }
+    }
+    return total;
+}
+
+Run runProcess(const std::vector<QByteArray>& argv, const std::vector<std::pair<const char*, QByteArray>>& env) {
     QElapsedTimer clock;
     clock.start();
     const pid_t child = ::fork();
     if (child == 0) {
-        ::setenv("CROPLING_OPEN", file.constData(), 1);
-        ::setenv("CROPLING_TEST_SAVE", output.constData(), 1);
-        if (addressLimit) {
-            const rlimit limit{addressLimit, addressLimit};
-            ::setrlimit(RLIMIT_AS, &limit);
-        }
-        const char* argv[] = {program.constData(), nullptr};
-        ::execv(program.constData(), const_cast<char* const*>(argv));
+        for (const auto& [name, value] : env)
+            ::setenv(name, value.constData(), 1);
+        std::vector<char*> args;
+        for (const QByteArray& arg : argv)
+            args.push_back(const_cast<char*>(arg.constData()));
+        args.push_back(nullptr);
+        ::execv(args[0], args.data());
         ::_exit(127);
     }
-    Outcome outcome;
+    Run run;
     int status = 0;
-    rusage usage{};
     for (;;) {
-        const pid_t done = ::wait4(child, &status, WNOHANG, &usage);
-        if (done == child)
+        run.peakMb = std::max(run.peakMb, treeKb(child) / 1024);
+        if (::waitpid(child, &status, WNOHANG) == child)
             break;
-        if (clock.elapsed() > 60000 && !outcome.stopped) {
+        if (clock.elapsed() > 60000 && !run.stopped) {
             ::kill(child, SIGKILL);
-            outcome.stopped = true;
+            run.stopped = true;
         }
-        ::usleep(2000);
+        ::usleep(3000);
     }
-    outcome.seconds = clock.elapsed() / 1000.0;
-    outcome.peakMb = usage.ru_maxrss / 1024;
-    outcome.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-    return outcome;
+    run.seconds = clock.elapsed() / 1000.0;
+    run.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    return run;
+}
+
+// What a window does with a new picture, in this process: a first look, then the working picture.
+int openAsAWindowWould(const char* path) {
+    QFile file(QFile::decodeName(path));
+    if (!file.open(QIODevice::ReadOnly))
+        return 1;
+    DecoderSession session;
+    if (!session.start(file.readAll()))
+        return 1;
+    const auto preview = session.preview(kCropSide);
+    if (preview.failure)
+        return 1;
+    return session.decode(workingShorterSide(1.0)) ? 0 : 1;
+}
+
+QByteArray digest(const QString& path) {
+    QFile file(path);
+    QCryptographicHash hash(QCryptographicHash::Sha256);
+    return file.open(QIODevice::ReadOnly) && hash.addData(&file) ? hash.result() : QByteArray();
 }
 
 } // namespace
 
 int main(int argc, char** argv) {
-    const QByteArray program = argc > 1 ? QByteArray(argv[1]) : QByteArray(CROPLING_BINARY);
+    if (argc == 3 && QByteArray(argv[1]) == "--window")
+        return openAsAWindowWould(argv[2]);
+    const QByteArray program = QByteArray(CROPLING_BINARY);
+    const QByteArray self = QFile::encodeName(QFileInfo(QStringLiteral("/proc/self/exe")).canonicalFilePath());
     QTemporaryDir folder;
     const std::vector<Input> inputs = {
         {"PNG 64x64, 60 text chunks of 40 MB", [] { return pngWithTextBombs(60, 40 << 20); }},
         {"PNG 64x64, 1000 text chunks of 40 MB", [] { return pngWithTextBombs(1000, 40 << 20); }},
+        {"... and 12 junk bytes after its end", [] { return pngWithTextBombs(1000, 40 << 20) + QByteArray(12, 'x'); }},
         {"JPEG 19000x19000", [] { return hugeJpeg(19000, 1); }},
         {"JPEG 19000x19000, orientation 6", [] { return hugeJpeg(19000, 6); }},
         {"PNG 20000x20000 RGBA 16-bit, orientation 6", [] { return hugePng16(20000, 6); }},
@@ -90,21 +143,52 @@ int main(int argc, char** argv) {
         {"WebP, 1000000 frames", [] { return animatedWebp(1000000); }},
         {"JPEG with 896 scans", [] { return jpegWithScans(896); }},
         {"TIFF with 1000000 pages", [] { return tiffWithPages(1000000, 1); }},
+        {"TIFF of 4 bytes", [] { return QByteArray("II*\0", 4); }},
+        {"progressive JPEG 16000x16000, 883 scans, junk", [] { return progressiveJpeg(16000, 883, true, false); }},
+        {"progressive JPEG 19000x19000 4:4:4", [] { return progressiveJpeg(19000, 0, false, true); }},
+        {"JPEG 64x64 with 10000 APP1 segments of 64 KB", [] { return jpegWithAppSegments(10000); }},
+        {"JPEG 3000x2000 cut in half", [] { const QByteArray j = hugeJpeg(3000, 1); return j.left(j.size() / 2); }},
+        {"PNG 40x2000000", [] { return plainPng(40, 2000000, 3, 8, false); }},
+        {"PNG 10000000x40", [] { return plainPng(10000000, 40, 3, 8, false); }},
+        {"PNG 20000x20000 RGB interlaced", [] { return plainPng(20000, 20000, 3, 8, true); }},
+        {"PNG 20000x20000 RGBA 16-bit interlaced", [] { return plainPng(20000, 20000, 4, 16, true); }},
+        {"PNG 64x64 with a 200 MB eXIf", [] { return pngWithExif(200 << 20); }},
+        {"SVG holding a 20000x20000 PNG", [] { return svgWithEmbeddedPng(20000); }},
+        {"SVG 300x2", [] { return thinSvg(300, 2); }},
+        {"SVG feConvolveMatrix of order 30", [] { return svgConvolution(30); }},
+        {"SVG with 1000000 rects", [] { return svgRects(1000000); }},
+        {"one junk byte", [] { return QByteArray("\x7f", 1); }},
     };
-    std::printf("%-46s %10s %6s %8s %8s %12s\n", "input", "bytes", "exit", "time s", "peak MB", "exit in 1 GB");
+    std::printf("%-46s %10s | %-24s | %-24s | %s\n", "input", "bytes", "scripted save: exit s MB",
+                "window: exit s MB", "left");
     for (const Input& input : inputs) {
+        bool wanted = argc < 2;
+        for (int i = 1; i < argc; ++i)
+            wanted = wanted || QByteArray(input.name).contains(argv[i]);
+        if (!wanted)
+            continue;
         const QByteArray bytes = input.make();
-        const QByteArray path = QFile::encodeName(folder.filePath(QStringLiteral("input")));
-        QFile file(QFile::decodeName(path));
+        const QString inputPath = folder.filePath(QStringLiteral("input"));
+        QFile file(inputPath);
         if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size())
             return 1;
         file.close();
+        const QByteArray before = digest(inputPath);
+        const QString temporary = folder.filePath(QStringLiteral("tmp"));
+        QDir().mkpath(temporary);
+        const QByteArray path = QFile::encodeName(inputPath);
         const QByteArray output = QFile::encodeName(folder.filePath(QStringLiteral("out.png")));
-        const Outcome outcome = scriptedSave(program, path, output);
-        const Outcome limited = scriptedSave(program, path, output, rlim_t(1) << 30);
-        std::printf("%-46s %10lld %6d %8.2f %8ld %12d%s\n", input.name, (long long)bytes.size(), outcome.status,
-                    outcome.seconds, outcome.peakMb, limited.status, outcome.stopped ? "  (stopped after 60 s)" : "");
+        const auto env = std::vector<std::pair<const char*, QByteArray>>{
+            {"CROPLING_OPEN", path}, {"CROPLING_TEST_SAVE", output}, {"TMPDIR", QFile::encodeName(temporary)}};
+        const Run save = runProcess({program}, env);
+        const Run window = runProcess({self, "--window", path}, env);
+        const bool left = !QDir(temporary).isEmpty(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden) ||
+                          digest(inputPath) != before;
+        std::printf("%-46s %10lld | %4d %8.2f %8ld%s | %4d %8.2f %8ld%s | %s\n", input.name, (long long)bytes.size(),
+                    save.status, save.seconds, save.peakMb, save.stopped ? " (stopped)" : "", window.status,
+                    window.seconds, window.peakMb, window.stopped ? " (stopped)" : "", left ? "yes" : "no");
         std::fflush(stdout);
+        QFile::remove(QFile::decodeName(output));
     }
     return 0;
 }

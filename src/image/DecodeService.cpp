@@ -42,7 +42,7 @@ bool fitsReply(const decoding::Header& header, int side) {
     const double shorter = std::min(header.stored.width(), header.stored.height());
     double scale = 1.0;
     if (side > 0 && header.loader == "VipsForeignLoadSvgBuffer")
-        scale = (side + 1.0) / shorter;
+        scale = decoding::svgScale(header, side);
     else if (side > 0)
         scale = std::min(1.0, 2.0 * side / shorter); // reductions stop between `side` and twice it
     return header.stored.width() * scale * header.stored.height() * scale <= double(wire::kMaxReplyPixels);

@@ -2,6 +2,7 @@
 
 #include "image/DecoderWire.h"
 #include "image/Picture.h"
+#include "image/VipsRuntime.h"
 
 #include <QElapsedTimer>
 #include <QFile>
@@ -266,6 +267,7 @@ Outcome<std::shared_ptr<const Picture>> DecoderSession::pixels(wire::Task task, 
     if (reply->head.status != Status::Ok)
         return {std::nullopt, wire::failureOf(reply->head.status)};
     const ReplyHead& h = reply->head;
+    ensureVipsStarted();
     try {
         // The checked head says exactly how many bytes came: the buffer becomes the bitmap as it is.
         const vips::VImage bitmap = vips::VImage::new_from_memory_steal(

@@ -6,6 +6,7 @@
 #include <QElapsedTimer>
 
 #include <algorithm>
+#include <cmath>
 #include <string>
 
 namespace cropling::decoding {
@@ -129,6 +130,12 @@ std::optional<Header> readHeader(const QByteArray& encoded, bool preflighted, Op
     return header;
 }
 
+double svgScale(const Header& header, int minShorterSide) {
+    const double shorter = std::min(header.stored.width(), header.stored.height());
+    const double area = double(header.stored.width()) * header.stored.height();
+    return std::min((minShorterSide + 1.0) / shorter, std::sqrt(double(kMaxDrawnPixels) / area));
+}
+
 bool hasCheapReduction(const Header& header, int minShorterSide) {
     const int shorter = std::min(header.stored.width(), header.stored.height());
     const std::string& name = header.loader;
@@ -158,7 +165,7 @@ VImage loadReduced(const Header& header, int minShorterSide) {
     // A drawing has no pixels of its own: it is drawn at just the size the use needs, larger than
     // its nominal size too, so a small logo stays sharp.
     if (minShorterSide > 0 && name == "VipsForeignLoadSvgBuffer")
-        options->set("scale", (minShorterSide + 1.0) / shorter);
+        options->set("scale", svgScale(header, minShorterSide));
     VImage img = VImage::new_from_buffer(encoded.constData(), size_t(encoded.size()), "", options);
     // Bands beyond colour and alpha (CMYK with alpha has five) carry nothing the emoji shows.
     if (img.bands() > 5)

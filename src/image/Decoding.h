@@ -43,12 +43,18 @@ vips::VImage loadReduced(const Header& header, int minShorterSide);
 // The memory a loader that decodes the whole picture at once (GIF, HEIF, JPEG XL) may need; such a
 // picture above it is refused from its header.
 inline constexpr long long kWholeDecodeBudget = 512LL << 20;
+// A drawing is drawn at the scale its use needs, but never to more pixels than this: a thin
+// drawing at a window's working size would otherwise be drawn as hundreds of megapixels.
+inline constexpr long long kMaxDrawnPixels = 16LL << 20;
 // How long the computation of one picture may run before it gives up.
 inline constexpr double kDecodeSeconds = 10.0;
 
 // The image, set to give up with an error once its computation has run kDecodeSeconds from now:
 // no file holds the window or a scripted run for longer. Compute (copy_memory) the returned image.
 vips::VImage withDeadline(const vips::VImage& image);
+
+// The scale a drawing is drawn at for a use that needs minShorterSide, within kMaxDrawnPixels.
+double svgScale(const Header& header, int minShorterSide);
 
 // Whether the format can decode straight at a reduced scale that still has minShorterSide, well
 // below full resolution: then a first look costs a fraction of a full decode.

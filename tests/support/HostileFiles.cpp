@@ -148,4 +148,80 @@ QByteArray tiffWithPages(int pages, int side) {
     return encode(strip, ".tif", VImage::option()->set("page_height", side));
 }
 
+QByteArray progressiveJpeg(int side, int scans, bool junkAfterStart, bool fullChroma) {
+    ensureVipsStarted();
+    const VImage plain = gradient(side, side);
+    vips::VOption* options = VImage::option()->set("interlace", true)->set("Q", 90);
+    if (fullChroma)
+        options->set("subsample_mode", VIPS_FOREIGN_SUBSAMPLE_OFF);
+    const QByteArray jpeg = encode(plain, ".jpg", options);
+    const qsizetype last = jpeg.lastIndexOf("\xFF\xDA");
+    const qsizetype end = jpeg.lastIndexOf("\xFF\xD9");
+    QByteArray out = jpeg.left(end);
+    for (int have = int(jpeg.count("\xFF\xDA")); have < scans; ++have)
+        out += jpeg.mid(last, end - last);
+    out += "\xFF\xD9";
+    if (junkAfterStart)
+        out.insert(2, '\0');
+    return out;
+}
+
+QByteArray plainPng(int width, int height, int bands, int depth, bool interlaced) {
+    ensureVipsStarted();
+    VImage plain = (VImage::black(width, height, VImage::option()->set("bands", bands)) + 99)
+                       .cast(depth == 16 ? VIPS_FORMAT_USHORT : VIPS_FORMAT_UCHAR)
+                       .copy(VImage::option()->set("interpretation",
+                                                   depth == 16 ? VIPS_INTERPRETATION_RGB16 : VIPS_INTERPRETATION_sRGB));
+    return encode(plain, ".png",
+                  VImage::option()->set("compression", 6)->set("bitdepth", depth)->set("interlace", interlaced));
+}
+
+QByteArray jpegWithAppSegments(int segments) {
+    const QByteArray jpeg = encode(gradient(64, 64), ".jpg");
+    const QByteArray segment = QByteArray("\xFF\xE1\xFF\xFF", 4) + QByteArray(0xFFFF - 2, 'x');
+    QByteArray out = jpeg.left(2);
+    out.reserve(jpeg.size() + segment.size() * segments);
+    for (int i = 0; i < segments; ++i)
+        out += segment;
+    return out + jpeg.mid(2);
+}
+
+QByteArray pngWithExif(qsizetype bytes) {
+    const QByteArray png = encode(gradient(64, 64), ".png");
+    QByteArray exif = QByteArray("MM\0*\0\0\0\x08", 8);
+    exif += QByteArray(bytes - exif.size(), '\0');
+    return png.left(33) + pngChunk("eXIf", exif) + png.mid(33);
+}
+
+QByteArray svgWithEmbeddedPng(int side) {
+    const QByteArray png = plainPng(side, side, 3, 8, false);
+    return "<svg xmlns='http://www.w3.org/2000/svg' xmlns:xlink='http://www.w3.org/1999/xlink' width='" +
+           QByteArray::number(side) + "' height='" + QByteArray::number(side) + "'><image width='" +
+           QByteArray::number(side) + "' height='" + QByteArray::number(side) +
+           "' xlink:href='data:image/png;base64," + png.toBase64() + "'/></svg>";
+}
+
+QByteArray thinSvg(int width, int height) {
+    return "<svg xmlns='http://www.w3.org/2000/svg' width='" + QByteArray::number(width) + "' height='" +
+           QByteArray::number(height) + "'><rect width='100%' height='100%' fill='teal'/></svg>";
+}
+
+QByteArray svgConvolution(int order) {
+    QByteArray kernel;
+    for (int i = 0; i < order * order; ++i)
+        kernel += "1 ";
+    return "<svg xmlns='http://www.w3.org/2000/svg' width='200' height='200'><filter id='f'><feConvolveMatrix order='" +
+           QByteArray::number(order) + "' kernelMatrix='" + kernel +
+           "'/></filter><rect width='200' height='200' fill='red' filter='url(#f)'/></svg>";
+}
+
+QByteArray svgRects(int count) {
+    QByteArray svg = "<svg xmlns='http://www.w3.org/2000/svg' width='1000' height='1000'>";
+    svg.reserve(count * 48);
+    for (int i = 0; i < count; ++i)
+        svg += "<rect x='" + QByteArray::number(i % 1000) + "' y='" + QByteArray::number(i / 1000 % 1000) +
+               "' width='9' height='9'/>";
+    return svg + "</svg>";
+}
+
 } // namespace cropling::test

@@ -34,4 +34,21 @@ QByteArray hugePng16(int side, int orientation);
 // A lossless WebP of side x side in one colour: a few hundred bytes.
 QByteArray hugeWebp(int side);
 
+// More inputs of the benchmark, each a way past a defence that counts or limits one thing:
+// a progressive JPEG of side x side with this many scans, optionally with a junk byte after SOI
+// and full-resolution chroma (4:4:4);
+QByteArray progressiveJpeg(int side, int scans, bool junkAfterStart, bool fullChroma);
+// a PNG of width x height, Adam7-interlaced when asked, 8 or 16 bits, 3 or 4 bands;
+QByteArray plainPng(int width, int height, int bands, int depth, bool interlaced);
+// a small JPEG carrying this many APP1 segments of 64 KB;
+QByteArray jpegWithAppSegments(int segments);
+// a PNG with an eXIf chunk of this many bytes;
+QByteArray pngWithExif(qsizetype bytes);
+// SVG drawings: one embedding a PNG of side x side as a data: URL; a thin one of width x height;
+// one with a convolution filter of this order; one with this many rectangles;
+QByteArray svgWithEmbeddedPng(int side);
+QByteArray thinSvg(int width, int height);
+QByteArray svgConvolution(int order);
+QByteArray svgRects(int count);
+
 } // namespace cropling::test
