@@ -1,9 +1,11 @@
 #include "WindowActions.h"
 
+#include "app/ClipboardReader.h"
 #include "model/EmojiEditor.h"
 
 #include <QAction>
 #include <QMenuBar>
+#include <QMimeData>
 #include <QWidget>
 
 namespace cropling {
@@ -32,12 +34,28 @@ WindowActions::WindowActions(EmojiEditor* editor, QWidget* window) : QObject(win
     about = makeAction(window, tr("About Cropling"), QKeySequence());
     about->setMenuRole(QAction::AboutRole);
 
-    connect(paste, &QAction::triggered, editor_, &EmojiEditor::pasteFromClipboard);
+    connect(paste, &QAction::triggered, this, &WindowActions::pasteFromClipboard);
     connect(save, &QAction::triggered, editor_, &EmojiEditor::save);
     connect(copy, &QAction::triggered, editor_, &EmojiEditor::copyToClipboard);
     connect(closeWindow, &QAction::triggered, window, &QWidget::close);
     connect(editor_, &EmojiEditor::imageChanged, this, &WindowActions::enableFromEditor);
     enableFromEditor();
+}
+
+void WindowActions::pasteFromClipboard() {
+    if (!ClipboardReader::isAvailable())
+        return editor_->pasteFromClipboard();
+    // On X11 the clipboard is read on a worker: another program answers when it will.
+    if (!clipboardReader_) {
+        clipboardReader_ = new ClipboardReader(this);
+        connect(clipboardReader_, &ClipboardReader::finished, this, [this](const std::shared_ptr<QMimeData>& offered) {
+            paste->setEnabled(true);
+            editor_->pasteFrom(offered.get());
+        });
+    }
+    paste->setEnabled(false);
+    editor_->setStatusMessage(tr("Pasting…"));
+    clipboardReader_->read();
 }
 
 void WindowActions::enableFromEditor() {

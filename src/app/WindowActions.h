@@ -11,6 +11,7 @@ class QWidget;
 
 namespace cropling {
 
+class ClipboardReader;
 class EmojiEditor;
 
 class WindowActions : public QObject {
@@ -30,8 +31,10 @@ public:
     void populate(QMenuBar* menuBar) const;
 
 private:
+    void pasteFromClipboard();
     void enableFromEditor();
     EmojiEditor* editor_;
+    ClipboardReader* clipboardReader_ = nullptr;
 };
 
 } // namespace cropling

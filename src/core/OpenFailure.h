@@ -5,7 +5,9 @@
 namespace cropling {
 
 enum class OpenFailure {
-    NotPicture,  // no decoder this program allows reads it
+    NotFound,    // no file at that path
+    NotReadable, // the file may not be read (permission)
+    NotPicture,  // not a regular file, or no decoder this program allows reads it
     Damaged,     // a decoder read it and failed, or died on it
     TooLarge,    // refused by a size, frame or memory bound, or stopped by the helper's memory limit
     TookTooLong, // stopped by the decode deadline

@@ -47,6 +47,8 @@ QString couldNotOpenMessage(const QString& fileName) { return StatusText::tr("Co
 
 QString openFailureReason(OpenFailure why) {
     switch (why) {
+    case OpenFailure::NotFound: return StatusText::tr("no such file");
+    case OpenFailure::NotReadable: return StatusText::tr("permission denied");
     case OpenFailure::NotPicture: return StatusText::tr("not a picture Cropling can open");
     case OpenFailure::Damaged: return StatusText::tr("damaged");
     case OpenFailure::TooLarge: return StatusText::tr("too large to open safely");

@@ -7,8 +7,10 @@
 
 #include <malloc.h>
 #include <signal.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <new>
@@ -49,13 +51,43 @@ bool writeExactly(int fd, const void* data, size_t size) {
     return true;
 }
 
-// The picture as handed over on the request pipe: its length, then its bytes.
-bool readPicture(QByteArray* picture) {
+// The picture as handed over: its length and bytes on the request pipe, or a file of its own.
+int readPicture(QByteArray* picture) {
     std::uint64_t length = 0;
-    if (!readExactly(0, &length, sizeof length) || length > std::uint64_t(wire::kMaxPictureBytes))
-        return false;
-    picture->resize(qsizetype(length));
-    return readExactly(0, picture->data(), size_t(length));
+    if (!readExactly(0, &length, sizeof length))
+        return kExitBroken;
+    if (length != wire::kPictureOnFd) {
+        if (length > std::uint64_t(wire::kMaxPictureBytes))
+            return kExitBroken;
+        picture->resize(qsizetype(length));
+        return readExactly(0, picture->data(), size_t(length)) ? 0 : kExitBroken;
+    }
+    // A file is read to its end, which may lie past the size it had when it was opened.
+    struct stat info {};
+    if (::fstat(wire::kPictureFd, &info) != 0 || !S_ISREG(info.st_mode))
+        return kExitBroken;
+    if (info.st_size > wire::kMaxPictureBytes)
+        return kExitOutOfMemory;
+    picture->resize(qsizetype(info.st_size));
+    qsizetype filled = 0;
+    for (;;) {
+        if (filled == picture->size()) {
+            if (picture->size() >= wire::kMaxPictureBytes)
+                return kExitOutOfMemory;
+            picture->resize(std::min<qsizetype>(picture->size() + (1 << 20), wire::kMaxPictureBytes));
+        }
+        const ssize_t n = ::read(wire::kPictureFd, picture->data() + filled, size_t(picture->size() - filled));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0)
+            return kExitBroken;
+        if (n == 0)
+            break;
+        filled += n;
+    }
+    picture->truncate(filled);
+    ::close(wire::kPictureFd);
+    return 0;
 }
 
 } // namespace
@@ -64,12 +96,15 @@ int main() {
     // Few malloc arenas: each reserves address space, which the limit counts.
     ::mallopt(M_ARENA_MAX, 2);
     ::signal(SIGPIPE, SIG_IGN);
-    // Nothing but the descriptors of the conversation.
-    ::close_range(3, ~0U, 0);
+    // Nothing but the descriptors of the conversation and the picture.
+    ::close_range(wire::kPictureFd + 1, ~0U, 0);
     std::set_new_handler([] { ::_exit(kExitOutOfMemory); });
 
     QByteArray picture;
-    if (!readPicture(&picture) || !sandbox::limitResources())
+    if (const int failed = readPicture(&picture))
+        return failed;
+    ::close(wire::kPictureFd);
+    if (!sandbox::limitResources())
         return kExitBroken;
     prepareFor(picture);
     if (!sandbox::shutOff())

@@ -146,7 +146,43 @@ QByteArray DecoderSession::helperPath() {
     return CROPLING_DECODER_BUILD_PATH;
 }
 
-bool DecoderSession::start(const QByteArray& encoded) {
+PictureInput PictureInput::file(int fd) {
+    PictureInput input;
+    input.fd_ = fd;
+    return input;
+}
+
+PictureInput PictureInput::bytes(QByteArray bytes) {
+    PictureInput input;
+    input.bytes_ = std::move(bytes);
+    return input;
+}
+
+PictureInput PictureInput::failed(OpenFailure why) {
+    PictureInput input;
+    input.failure_ = why;
+    return input;
+}
+
+PictureInput::PictureInput(PictureInput&& other) noexcept
+    : fd_(std::exchange(other.fd_, -1)), bytes_(std::move(other.bytes_)), failure_(other.failure_) {}
+
+PictureInput& PictureInput::operator=(PictureInput&& other) noexcept {
+    if (this != &other) {
+        closeFd(fd_);
+        fd_ = std::exchange(other.fd_, -1);
+        bytes_ = std::move(other.bytes_);
+        failure_ = other.failure_;
+    }
+    return *this;
+}
+
+PictureInput::~PictureInput() { closeFd(fd_); }
+
+bool DecoderSession::start(const QByteArray& encoded) { return start(PictureInput::bytes(encoded)); }
+
+bool DecoderSession::start(const PictureInput& input) {
+    const QByteArray& encoded = input.data();
     // A write to a helper that has died must fail, not end the program.
     static std::once_flag pipeSignal;
     std::call_once(pipeSignal, [] { ::signal(SIGPIPE, SIG_IGN); });
@@ -160,6 +196,9 @@ bool DecoderSession::start(const QByteArray& encoded) {
         posix_spawn_file_actions_adddup2(&actions, requests[0], 0);
         posix_spawn_file_actions_adddup2(&actions, replies[1], 1);
         posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+        // A file is read by the helper alone, from descriptor 3: its bytes never pass through here.
+        if (input.fd() >= 0)
+            posix_spawn_file_actions_adddup2(&actions, input.fd(), wire::kPictureFd);
         const QByteArray path = helperPath();
         char* argv[] = {const_cast<char*>("cropling-decoder"), nullptr};
         std::lock_guard lock(mutex_);
@@ -176,11 +215,12 @@ bool DecoderSession::start(const QByteArray& encoded) {
         closeFd(*fd);
     if (!ok)
         return false;
-    // The picture goes first on the request pipe, its length before it. The helper reads it whole
-    // before anything else; the time this takes counts towards the deadline.
+    // The picture goes first on the request pipe, its length before it (or the mark of a file on
+    // descriptor 3). The helper reads it whole before anything else; the time this takes counts
+    // towards the deadline.
     QElapsedTimer clock;
     clock.start();
-    const std::uint64_t length = std::uint64_t(encoded.size());
+    const std::uint64_t length = input.fd() >= 0 ? wire::kPictureOnFd : std::uint64_t(encoded.size());
     ::fcntl(requestFd_, F_SETFL, O_NONBLOCK);
     ok = writeAllBefore(requestFd_, reinterpret_cast<const char*>(&length), sizeof length, clock, deadlineMs_) &&
          writeAllBefore(requestFd_, encoded.constData(), size_t(encoded.size()), clock, deadlineMs_);

@@ -59,6 +59,8 @@ std::optional<OpenFailure> failureOf(Status status) {
 
 Status statusOf(OpenFailure failure) {
     switch (failure) {
+    case OpenFailure::NotFound:
+    case OpenFailure::NotReadable:
     case OpenFailure::NotPicture: return Status::NotPicture;
     case OpenFailure::Damaged: return Status::Damaged;
     case OpenFailure::TooLarge: return Status::TooLarge;

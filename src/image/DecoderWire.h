@@ -62,6 +62,10 @@ struct ReplyHead {
 inline constexpr long long kMaxReplyPixels = 80LL << 20;
 inline constexpr long long kMaxReplyPng = 160LL << 20;
 inline constexpr int kMaxRenderSide = kMaxOutputSize;
+// A picture goes to the helper as its length and bytes on the request pipe, or as this length and
+// an open file on this descriptor.
+inline constexpr std::uint64_t kPictureOnFd = ~std::uint64_t(0);
+inline constexpr int kPictureFd = 3;
 // The largest picture handed over, as the largest file the program reads.
 inline constexpr long long kMaxPictureBytes = 1LL << 30;
 

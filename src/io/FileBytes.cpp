@@ -8,19 +8,33 @@
 
 namespace cropling {
 
-std::optional<QByteArray> readRegularFile(const QByteArray& path) {
+int openRegularFile(const QByteArray& path, int* error) {
+    *error = ENOENT;
     if (path.isEmpty() || path.contains('\0'))
-        return std::nullopt;
+        return -1;
     // O_NONBLOCK keeps open() from waiting for a writer on a FIFO; fstat on the opened descriptor
     // then decides, so a file swapped in between cannot slip through.
     const int fd = ::open(path.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+    if (fd < 0) {
+        *error = errno;
+        return -1;
+    }
+    struct stat info {};
+    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) || info.st_size > kMaxFileBytes) {
+        *error = info.st_size > kMaxFileBytes && S_ISREG(info.st_mode) ? EFBIG : EINVAL;
+        ::close(fd);
+        return -1;
+    }
+    return fd;
+}
+
+std::optional<QByteArray> readRegularFile(const QByteArray& path) {
+    int error = 0;
+    const int fd = openRegularFile(path, &error);
     if (fd < 0)
         return std::nullopt;
     struct stat info {};
-    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) || info.st_size > kMaxFileBytes) {
-        ::close(fd);
-        return std::nullopt;
-    }
+    ::fstat(fd, &info);
     // Read straight into a buffer of the announced size, so a large photo is copied only once. A
     // file that turns out longer than announced is still read whole, in chunks, up to the limit.
     QByteArray bytes(qsizetype(info.st_size), Qt::Uninitialized);

@@ -22,9 +22,30 @@
 #include <algorithm>
 #include <cmath>
 
+#include <cerrno>
 #include <cstring>
 
 namespace cropling {
+
+namespace {
+
+// The file for the decoding helper to read, or why it cannot be opened.
+PictureInput openPicture(const QByteArray& path) {
+    int error = 0;
+    const int fd = openRegularFile(path, &error);
+    if (fd >= 0)
+        return PictureInput::file(fd);
+    switch (error) {
+    case ENOENT:
+    case ENOTDIR: return PictureInput::failed(OpenFailure::NotFound);
+    case EACCES:
+    case EPERM: return PictureInput::failed(OpenFailure::NotReadable);
+    case EFBIG: return PictureInput::failed(OpenFailure::TooLarge);
+    default: return PictureInput::failed(OpenFailure::NotPicture);
+    }
+}
+
+} // namespace
 
 EmojiEditor::EmojiEditor(QObject* parent)
     : QObject(parent), emojiName_(kDefaultEmojiName), loader_(new PictureLoader(this)) {
@@ -128,7 +149,7 @@ void EmojiEditor::load(const QUrl& url) {
     const QByteArray path = localPathBytes(url);
     const QByteArray fileName = path.isEmpty() ? url.fileName(QUrl::FullyEncoded).toUtf8() : lastPathComponent(path);
     const QString shown = displayName(fileName);
-    open([path] { return readRegularFile(path); }, deriveEmojiName(fileName), shown, couldNotOpenMessage(shown));
+    open([path] { return openPicture(path); }, deriveEmojiName(fileName), shown, couldNotOpenMessage(shown));
 }
 
 void EmojiEditor::pasteFromClipboard() { pasteFrom(QGuiApplication::clipboard()->mimeData()); }
@@ -139,15 +160,15 @@ void EmojiEditor::pasteFrom(const QMimeData* clipboard) {
     if (choice.fileUrl) {
         load(*choice.fileUrl);
     } else if (!choice.encoded.isEmpty()) {
-        open([bytes = choice.encoded] { return std::optional(bytes); }, name, QString(), noImageOnClipboardMessage());
+        open([bytes = choice.encoded] { return PictureInput::bytes(bytes); }, name, QString(), noImageOnClipboardMessage());
     } else if (!choice.image.isNull()) {
         // Bare pixels become a PNG, so they take the same road as every other picture.
-        open([image = choice.image]() -> std::optional<QByteArray> {
+        open([image = choice.image] {
                 QByteArray png;
                 QBuffer buffer(&png);
                 if (!buffer.open(QIODevice::WriteOnly) || !image.save(&buffer, "PNG"))
-                    return std::nullopt;
-                return png;
+                    return PictureInput();
+                return PictureInput::bytes(png);
             },
             name, QString(), noImageOnClipboardMessage());
     } else {

@@ -5,6 +5,7 @@
 // what it shows; a write is visible at once to the next read.
 
 #include "core/OpenFailure.h"
+#include "image/DecoderSession.h"
 #include "image/Picture.h"
 
 #include <QObject>
@@ -106,9 +107,8 @@ Q_SIGNALS:
     void statusChanged();
 
 private:
-    // Where a new picture's bytes come from; nothing when they cannot be had. Runs on a worker in
-    // the background.
-    using Source = std::function<std::optional<QByteArray>()>;
+    // Where a new picture comes from (see PictureLoader::Source). Runs on a worker in the background.
+    using Source = std::function<PictureInput()>;
     void open(const Source& source, const QString& name, const QString& fileName, const QString& failure);
     void replaceImage(PicturePtr picture);
     void setBusy(bool busy);

@@ -7,6 +7,7 @@
 #include <QMimeDatabase>
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace cropling {
@@ -15,11 +16,19 @@ namespace {
 
 const QString kGnomeCopiedFiles = QStringLiteral("x-special/gnome-copied-files");
 
-// The first bytes of a file, without blocking on FIFOs or devices.
+// A paste looks at no more file locations than this, however many are offered.
+constexpr qsizetype kMaxOfferedFiles = 256;
+
+// The first bytes of a regular file; nothing for FIFOs, devices and everything else.
 QByteArray fileHead(const QByteArray& path) {
     const int fd = ::open(path.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
     if (fd < 0)
         return {};
+    struct stat info {};
+    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+        ::close(fd);
+        return {};
+    }
     QByteArray head(4096, Qt::Uninitialized);
     const ssize_t n = ::read(fd, head.data(), size_t(head.size()));
     ::close(fd);

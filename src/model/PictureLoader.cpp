@@ -23,10 +23,13 @@ struct Plan {
 // no longer wanted. The last step is final or a failure.
 void decodeSteps(DecoderSession& session, const PictureLoader::Source& source, const Plan& plan,
                  const std::function<bool(Step)>& emit) {
-    const auto bytes = source();
-    if (!bytes || !session.start(*bytes)) {
-        emit(Step{});
-        return;
+    {
+        // Only until the helper has it: a file is not even read here.
+        const PictureInput input = source();
+        if (!input.isValid() || !session.start(input)) {
+            emit(Step{nullptr, true, input.failure()});
+            return;
+        }
     }
     if (plan.renderOnce) {
         auto opened = session.open();

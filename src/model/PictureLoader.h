@@ -6,6 +6,7 @@
 // the latest is ever reported, and it always ends in a final picture or a failure.
 
 #include "core/OpenFailure.h"
+#include "image/DecoderSession.h"
 #include "image/Picture.h"
 
 #include <QByteArray>
@@ -17,17 +18,15 @@
 
 namespace cropling {
 
-class DecoderSession;
-
 class PictureLoader : public QObject {
     Q_OBJECT
 public:
     explicit PictureLoader(QObject* parent = nullptr) : QObject(parent) {}
     ~PictureLoader() override;
 
-    // Where a picture's bytes come from; nothing when they cannot be had. Runs on a worker in the
-    // background.
-    using Source = std::function<std::optional<QByteArray>()>;
+    // Where a picture comes from: an open file or bytes, or why it cannot be had. Runs on a worker
+    // in the background.
+    using Source = std::function<PictureInput()>;
 
     // The shorter side to decode at (0: full resolution), and of the quick first look (0: none).
     void setSides(int decode, int preview) {

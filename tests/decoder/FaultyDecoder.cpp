@@ -8,6 +8,7 @@
 #include <signal.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
@@ -41,11 +42,19 @@ void send(const wire::ReplyHead& head, const std::string& payload = {}) {
 
 int main() {
     std::uint64_t length = 0;
-    if (!readExactly(&length, sizeof length) || length > 64)
+    if (!readExactly(&length, sizeof length))
         return 2;
-    std::string fault(length, '\0');
-    if (!readExactly(fault.data(), length))
+    std::string fault(64, '\0');
+    if (length == wire::kPictureOnFd) {
+        const ssize_t n = ::read(wire::kPictureFd, fault.data(), fault.size());
+        fault.resize(size_t(std::max<ssize_t>(n, 0)));
+    } else if (length <= fault.size()) {
+        fault.resize(length);
+        if (!readExactly(fault.data(), length))
+            return 2;
+    } else {
         return 2;
+    }
     if (fault == "allocate") {
         // The real helper's limits, then memory without end, as a decoder told of a huge frame.
         std::set_new_handler([] { ::_exit(3); });

@@ -141,7 +141,7 @@ TEST(Loading, InvalidUtf8FileNamesStillOpen) {
     ASSERT_TRUE(editor.image());
     EXPECT_EQ(editor.emojiName(), QStringLiteral("caf"));
     editor.load(fileUrl(tempFolder() + "/missing \xff.png"));
-    EXPECT_EQ(editor.statusMessage(), QStringLiteral("Couldn't open missing \uFFFD.png"));
+    EXPECT_EQ(editor.statusMessage(), QStringLiteral("Couldn't open missing \uFFFD.png: no such file"));
 }
 
 TEST(Loading, OnlyRegularFilesAreReadAndNothingHangs) {
@@ -157,7 +157,9 @@ TEST(Loading, OnlyRegularFilesAreReadAndNothingHangs) {
     timer.start();
     for (const QByteArray& path : {fifo, loop, folder + "/folder.png", QByteArray("/dev/zero"), folder + "/absent.png"}) {
         editor.load(fileUrl(path));
-        EXPECT_EQ(editor.statusMessage(), QStringLiteral("Couldn't open ") + QString::fromUtf8(lastPathComponent(path)));
+        const QString reason = path.endsWith("absent.png") ? QStringLiteral(": no such file")
+                                                           : QStringLiteral(": not a picture Cropling can open");
+        EXPECT_EQ(editor.statusMessage(), QStringLiteral("Couldn't open ") + QString::fromUtf8(lastPathComponent(path)) + reason);
         EXPECT_FALSE(editor.image());
     }
     EXPECT_LT(timer.elapsed(), 5000); // a FIFO or /dev/zero that blocked would never get here

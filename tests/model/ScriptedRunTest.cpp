@@ -102,16 +102,16 @@ TEST(ScriptedRun, ReportsWhyNothingWasDelivered) {
     env.open = tempFolder() + "/absent.png";
     EmojiEditor fresh;
     outcome = runScripted(fresh, env);
-    EXPECT_EQ(outcome.failure, QStringLiteral("Couldn't open absent.png"));
+    EXPECT_EQ(outcome.failure, QStringLiteral("Couldn't open absent.png: no such file"));
     env.copy = QByteArray();
     EmojiEditor copying;
-    EXPECT_EQ(runScripted(copying, env).failure, QStringLiteral("Couldn't open absent.png"));
+    EXPECT_EQ(runScripted(copying, env).failure, QStringLiteral("Couldn't open absent.png: no such file"));
 
     // A name with a line break or an escape sequence still makes one plain line.
     env = saveRun(output);
     env.open = tempFolder() + "/two\nlines\x1b[31m.png";
     EmojiEditor named;
-    EXPECT_EQ(failureLine(runScripted(named, env)), QByteArray("cropling: Couldn't open two\\x0alines\\x1b[31m.png\n"));
+    EXPECT_EQ(failureLine(runScripted(named, env)), QByteArray("cropling: Couldn't open two\\x0alines\\x1b[31m.png: no such file\n"));
 }
 
 TEST(ScriptedRun, ZoomBelowOneStretchesTheWholePicture) {
