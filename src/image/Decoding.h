@@ -67,6 +67,11 @@ vips::VImage toSrgb8(vips::VImage img, bool useProfile);
 // Turns a picture in stored orientation upright, as its orientation tag says.
 vips::VImage turnUpright(const vips::VImage& stored, int orientation);
 
+// The part of a streamed picture, computed in memory: the rows are read from the top down in
+// strips, those above the part only passed over, so a part far down a very tall picture costs
+// the rows above it once. Throws like a computation does, also when kDecodeSeconds pass.
+vips::VImage cropInOrder(const vips::VImage& image, const QRect& part);
+
 // The rectangle of the stored picture that shows as the given rectangle of the upright one.
 QRect storedRect(const Header& header, const QRect& upright);
 

@@ -61,8 +61,7 @@ std::optional<QByteArray> renderDeferred(const QByteArray& encoded, double zoom,
             const QRectF window(stored.x() * fx, stored.y() * fy, stored.width() * fx, stored.height() * fy);
             // Only the rows and columns the filter reads are decoded, within the decode deadline.
             const QRect part = windowPixels(window, QSize(reduced.width(), reduced.height()));
-            const VImage cut = decoding::withDeadline(
-                decoding::toSrgb8(reduced, useProfile).crop(part.x(), part.y(), part.width(), part.height())).copy_memory();
+            const VImage cut = decoding::cropInOrder(decoding::toSrgb8(reduced, useProfile), part);
             const VImage square = resampleWindow(cut, window.translated(-part.topLeft()), outputSize, outputSize);
             return encodePng(decoding::turnUpright(square, header->orientation));
         } catch (const vips::VError&) {

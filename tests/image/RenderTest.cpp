@@ -1,7 +1,9 @@
 #include "LanczosReference.h"
 #include "PictureFixtures.h"
 
+#include "core/CropGeometry.h"
 #include "image/EmojiRenderer.h"
+#include "image/Picture.h"
 
 #include <gtest/gtest.h>
 
@@ -190,4 +192,19 @@ TEST(EmojiRender, ZoomBelowOneStretchesTheWholePicture) {
     EXPECT_LT(out.at(60, 10, 0), 5);
     EXPECT_GT(out.at(67, 120, 0), 250);
     EXPECT_EQ(out.at(0, 0, 3), 255);
+}
+
+TEST(EmojiRender, APartFarDownATallPictureIsTheSameReadInOrder) {
+    // 60 x 12000, its rows numbered by their colour: the square at the bottom lies far past the
+    // point where the render reads the stream strip by strip instead of cropping it.
+    const auto rows = [](int x, int y, int b) { return b == 0 ? (y / 47) & 255 : b == 1 ? (x * 4) & 255 : (y * 7) & 255; };
+    const QByteArray png = encode(makeImage(60, 12000, 3, rows), ".png");
+    const auto whole = Picture::decode(png);
+    const auto once = Picture::open(png);
+    ASSERT_TRUE(whole && once);
+    const QPointF bottom = clampedOffset(whole->nominalSize(), 1.5, QPointF(0, -1e9));
+    const auto fromWhole = renderEmojiPNG(whole.get(), 1.5, bottom, 128);
+    const auto fromFile = renderEmojiPNG(once.get(), 1.5, bottom, 128);
+    ASSERT_TRUE(fromWhole && fromFile);
+    EXPECT_EQ(decodePng(*fromFile).data, decodePng(*fromWhole).data);
 }
