@@ -21,6 +21,7 @@
 #include <QFile>
 #include <QTemporaryDir>
 
+#include <fcntl.h>
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -103,11 +104,10 @@ Run runProcess(const std::vector<QByteArray>& argv, const std::vector<std::pair<
 
 // What a window does with a new picture, in this process: a first look, then the working picture.
 int openAsAWindowWould(const char* path) {
-    QFile file(QFile::decodeName(path));
-    if (!file.open(QIODevice::ReadOnly))
-        return 1;
+    // Handed over as the window hands a file over: an open descriptor the helper reads.
+    const int fd = ::open(path, O_RDONLY | O_CLOEXEC);
     DecoderSession session;
-    if (!session.start(file.readAll()))
+    if (fd < 0 || !session.start(PictureInput::file(fd)))
         return 1;
     const auto preview = session.preview(kCropSide);
     if (preview.failure)

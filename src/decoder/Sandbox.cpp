@@ -48,7 +48,8 @@ bool shutOff() {
           __NR_setrlimit})
         ok = seccomp_rule_add(filter, SCMP_ACT_ERRNO(EACCES), call, 0) == 0 && ok;
     // Reading a limit stays allowed; raising one (root could) does not.
-    ok = seccomp_rule_add(filter, SCMP_ACT_ERRNO(EACCES), SCMP_SYS(prlimit64), 1, SCMP_A2(SCMP_CMP_NE, 0)) == 0 && ok;
+    const scmp_arg_cmp newLimitGiven{2, SCMP_CMP_NE, 0, 0};
+    ok = seccomp_rule_add(filter, SCMP_ACT_ERRNO(EACCES), SCMP_SYS(prlimit64), 1, newLimitGiven) == 0 && ok;
     for (const int call : {SCMP_SYS(execve), SCMP_SYS(execveat), SCMP_SYS(fork), SCMP_SYS(vfork), SCMP_SYS(ptrace),
                            SCMP_SYS(process_vm_writev), SCMP_SYS(kill), SCMP_SYS(tkill)})
         ok = seccomp_rule_add(filter, SCMP_ACT_KILL_PROCESS, call, 0) == 0 && ok;

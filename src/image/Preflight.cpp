@@ -23,6 +23,8 @@ quint32 littleEndian32(const QByteArray& bytes, qsizetype at) {
     return qFromLittleEndian<quint32>(reinterpret_cast<const uchar*>(bytes.constData() + at));
 }
 
+constexpr qsizetype kMaxExifBytes = 1 << 20;
+
 // A PNG is a signature and then chunks of length, type, data and CRC. Text chunks are dropped:
 // compressed ones inflate to any size and libraries keep them all. Where the chunk list breaks
 // (a cut file, junk after the end) the rest is kept as it is, for the decoder to judge, and the
@@ -36,7 +38,9 @@ QByteArray withoutPngText(const QByteArray& png) {
         if (total < 12 || total > png.size() - at)
             break;
         const QByteArray type = png.mid(at + 4, 4);
-        const bool text = type == "tEXt" || type == "zTXt" || type == "iTXt";
+        // An eXIf chunk holds the orientation in its first bytes; one far larger than any camera
+        // writes is dropped with the text, before a parser walks it.
+        const bool text = type == "tEXt" || type == "zTXt" || type == "iTXt" || (type == "eXIf" && total > kMaxExifBytes);
         // The file is copied only from its first text chunk on; most PNGs have none and pass as they are.
         if (text && !dropped) {
             kept = png.left(at);
