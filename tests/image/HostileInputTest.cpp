@@ -38,15 +38,25 @@ TEST(HostileInput, ExtraBandsAreDropped) {
 }
 
 TEST(HostileInput, AnAnimationIsItsFirstFrameWhateverItsLength) {
-    const auto picture = Picture::decode(animatedWebp(100000));
+    const QByteArray webp = animatedWebp(100000);
+    const auto picture = Picture::decode(webp);
     ASSERT_TRUE(picture);
     EXPECT_EQ(picture->fullSize(), QSize(1, 1));
+    // The decoder is handed one frame, not a hundred thousand.
+    const auto cut = preflight::sanitise(webp);
+    ASSERT_TRUE(cut);
+    EXPECT_EQ(cut->count("ANMF"), 1);
 }
 
 TEST(HostileInput, AMultiPageTiffIsItsFirstPage) {
-    const auto picture = Picture::decode(tiffWithPages(5000, 8));
+    const QByteArray tiff = tiffWithPages(5000, 8);
+    const auto picture = Picture::decode(tiff);
     ASSERT_TRUE(picture);
     EXPECT_EQ(picture->fullSize(), QSize(8, 8));
+    // Read as every page stacked, the file handed on has one page.
+    const auto cut = preflight::sanitise(tiff);
+    ASSERT_TRUE(cut);
+    EXPECT_EQ(vips::VImage::new_from_buffer(cut->constData(), size_t(cut->size()), "", vips::VImage::option()->set("n", -1)).height(), 8);
 }
 
 TEST(HostileInput, AJpegWithHundredsOfScansIsRefused) {

@@ -208,3 +208,19 @@ TEST(EmojiRender, APartFarDownATallPictureIsTheSameReadInOrder) {
     ASSERT_TRUE(fromWhole && fromFile);
     EXPECT_EQ(decodePng(*fromFile).data, decodePng(*fromWhole).data);
 }
+
+TEST(EmojiRender, AReducedDecodeAveragesTransparentEdgesWithoutTheirHiddenColour) {
+    // Opaque red up to an odd column, then transparent green: a working decode at a quarter of the
+    // size averages pixels across the edge, where the green must not show.
+    const auto edge = [](int x, int, int b) { return x <= 600 ? (b == 0 || b == 3 ? 255 : 0) : (b == 1 ? 255 : 0); };
+    const auto picture = Picture::decode(encode(makeImage(1200, 1200, 4, edge), ".png"), 300);
+    ASSERT_TRUE(picture);
+    ASSERT_LT(picture->pixelWidth(), 1200);
+    const vips::VImage& pixels = picture->pixels();
+    for (int x = 0; x < pixels.width(); ++x) {
+        const std::vector<double> p = pixels.getpoint(x, 10);
+        if (p[3] > 0) {
+            EXPECT_LT(p[1], 16) << x;
+        }
+    }
+}
