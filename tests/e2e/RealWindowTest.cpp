@@ -74,6 +74,15 @@ TEST(RealWindow, PastesImageDataFromAnotherProgram) {
     EXPECT_TRUE(png.hasAlphaChannel());
 }
 
+TEST(RealWindow, AClipboardOwnerThatNeverAnswersDoesNotHoldUpTheWindow) {
+    RunningApp app;
+    SilentClipboardOwner owner;
+    app.key(QStringLiteral("ctrl+v"));
+    // The window goes on answering while the paste waits: a new window opens at once.
+    app.key(QStringLiteral("ctrl+n"));
+    EXPECT_TRUE(waitFor([&] { return app.visibleWindows() == 2; }, 2000));
+}
+
 TEST(RealWindow, DraggingPansThePictureOneToOneUpToTheLimit) {
     const QString photo = writeLandscape(QStringLiteral("Wide Field.png"));
     RunningApp app({photo});

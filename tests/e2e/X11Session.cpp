@@ -1,5 +1,9 @@
 #include "X11Session.h"
 
+#include <xcb/xcb.h>
+
+#include <cstdlib>
+
 #include <QElapsedTimer>
 #include <QThread>
 
@@ -70,6 +74,30 @@ RunningApp::RunningApp(const QStringList& arguments, const QProcessEnvironment& 
     EXPECT_TRUE(found) << "no Cropling window appeared";
     QThread::msleep(300); // let the first paint land
 }
+
+int RunningApp::visibleWindows() const {
+    const ToolResult r = runTool(QStringLiteral("xdotool"), {QStringLiteral("search"), QStringLiteral("--onlyvisible"),
+                                                            QStringLiteral("--pid"), QString::number(process_.processId()),
+                                                            QStringLiteral("--name"), QStringLiteral("Cropling")});
+    return int(QString::fromLatin1(r.out).split(u'\n', Qt::SkipEmptyParts).size());
+}
+
+SilentClipboardOwner::SilentClipboardOwner() {
+    connection_ = xcb_connect(nullptr, nullptr);
+    const xcb_screen_t* screen = xcb_setup_roots_iterator(xcb_get_setup(connection_)).data;
+    const xcb_window_t window = xcb_generate_id(connection_);
+    xcb_create_window(connection_, XCB_COPY_FROM_PARENT, window, screen->root, 0, 0, 1, 1, 0,
+                      XCB_WINDOW_CLASS_INPUT_ONLY, screen->root_visual, 0, nullptr);
+    const char name[] = "CLIPBOARD";
+    xcb_intern_atom_reply_t* atom =
+        xcb_intern_atom_reply(connection_, xcb_intern_atom(connection_, 0, sizeof name - 1, name), nullptr);
+    xcb_set_selection_owner(connection_, window, atom ? atom->atom : xcb_atom_t(XCB_ATOM_NONE), XCB_CURRENT_TIME);
+    std::free(atom);
+    // Round trip, so the ownership is in place before the test goes on; no event is read after.
+    std::free(xcb_get_input_focus_reply(connection_, xcb_get_input_focus(connection_), nullptr));
+}
+
+SilentClipboardOwner::~SilentClipboardOwner() { xcb_disconnect(connection_); }
 
 RunningApp::~RunningApp() {
     process_.terminate();

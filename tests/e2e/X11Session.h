@@ -9,6 +9,8 @@
 #include <QProcessEnvironment>
 #include <QStringList>
 
+struct xcb_connection_t;
+
 namespace cropling::e2e {
 
 struct ToolResult {
@@ -36,6 +38,8 @@ public:
     QPoint windowOrigin() const; // on the root window
     void focus() const;
     void key(const QString& combination) const;
+    // How many of its windows are on the screen.
+    int visibleWindows() const;
     // True once the program has ended by itself within the time.
     bool waitForExit(int timeoutMs = 10000);
 
@@ -47,6 +51,16 @@ private:
 // The clipboard as other programs see it.
 QByteArray clipboard(const QString& target);
 void offerOnClipboard(const QString& file, const QString& target);
+
+// Owns the clipboard and never answers a request for it, as a hung program would.
+class SilentClipboardOwner {
+public:
+    SilentClipboardOwner();
+    ~SilentClipboardOwner();
+
+private:
+    xcb_connection_t* connection_ = nullptr;
+};
 
 // Waits until a condition holds, polling; false after the timeout.
 bool waitFor(const std::function<bool()>& condition, int timeoutMs = 10000);
