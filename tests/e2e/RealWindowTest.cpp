@@ -83,6 +83,14 @@ TEST(RealWindow, AClipboardOwnerThatNeverAnswersDoesNotHoldUpTheWindow) {
     EXPECT_TRUE(waitFor([&] { return app.visibleWindows() == 2; }, 2000));
 }
 
+TEST(RealWindow, QuittingWhileAPictureDecodesEndsAtOnce) {
+    // A decoding helper that never answers stands for a picture that takes long to decode.
+    RunningApp app({QStringLiteral(CROPLING_FAULT_FILES "/hang")},
+                   appEnvironment({{QStringLiteral("CROPLING_DECODER"), QStringLiteral(FAULTY_DECODER)}}));
+    app.key(QStringLiteral("ctrl+q"));
+    EXPECT_TRUE(app.waitForExit(2000));
+}
+
 TEST(RealWindow, DraggingPansThePictureOneToOneUpToTheLimit) {
     const QString photo = writeLandscape(QStringLiteral("Wide Field.png"));
     RunningApp app({photo});
