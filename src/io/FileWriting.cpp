@@ -59,8 +59,14 @@ QByteArray followLinks(QByteArray path) {
 // file, and for a file whose folder takes no new files. A FIFO without a reader fails at once.
 bool writeInPlace(const QByteArray& path, const QByteArray& data, bool regular, QString* error) {
     const int fd = ::open(path.constData(), O_WRONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+    if (fd < 0 && errno == ENXIO) {
+        // A FIFO that no program reads from: waiting for one could take for ever.
+        if (error)
+            *error = QStringLiteral("no program is reading from it");
+        return false;
+    }
     if (fd < 0)
-        return fail(errno == ENXIO ? EPIPE : errno, error); // ENXIO: a FIFO nobody reads
+        return fail(errno, error);
     ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
     // A regular file is cut to its new length only once the new data is all there, and that space
     // is reserved before a byte of the old file is overwritten.
