@@ -29,6 +29,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cmath>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -198,8 +199,8 @@ int runRenderCommand(int argc, char** argv) {
             if (!value(i, &output) || output.isEmpty())
                 return badArguments(CommandLineText::tr("%1 needs a file or folder").arg(QString::fromLatin1(argument)));
         } else if (argument == "--zoom") {
-            if (!value(i, &text) || !(zoom = parseNumber(text)))
-                return badArguments(CommandLineText::tr("--zoom needs a number"));
+            if (!value(i, &text) || !(zoom = parseNumber(text)) || !(*zoom > 0) || !std::isfinite(*zoom))
+                return badArguments(CommandLineText::tr("--zoom needs a number above 0"));
         } else if (argument == "--offset") {
             const qsizetype comma = value(i, &text) ? text.indexOf(',') : -1;
             const auto x = comma > 0 ? parseNumber(text.left(comma)) : std::nullopt;

@@ -100,4 +100,30 @@ std::optional<QRect> emojiSourcePixels(int width, int height, double zoom, QPoin
     return QRect(x0, y0, x1 - x0, y1 - y0);
 }
 
+double fitZoom(QSizeF pictureSize) {
+    const double shorter = std::min(pictureSize.width(), pictureSize.height());
+    const double longer = std::max(pictureSize.width(), pictureSize.height());
+    return shorter > 0 && longer > 0 ? shorter / longer : 1.0;
+}
+
+double lowestZoom(std::optional<QSizeF> pictureSize) {
+    return pictureSize ? std::min(kMinZoom, fitZoom(*pictureSize)) : kMinZoom;
+}
+
+std::optional<QRect> emojiCanvasRect(int width, int height, double zoom, QPointF offset, int n) {
+    if (!emojiSourcePixels(width, height, zoom, offset))
+        return std::nullopt;
+    const QRectF crop = CropFrame(QSizeF(width, height), zoom).cropRect(offset);
+    // The picture's edges in output pixels, rounded to the nearest: a margin of less than half an
+    // output pixel is no margin, so a picture that covers the square fills the canvas exactly.
+    const auto edge = [&](double picture, double cropStart) {
+        return std::clamp(int(std::lround((picture - cropStart) / crop.width() * n)), 0, n);
+    };
+    const int x0 = edge(0, crop.x()), x1 = edge(width, crop.x());
+    const int y0 = edge(0, crop.y()), y1 = edge(height, crop.y());
+    if (x1 - x0 < 1 || y1 - y0 < 1)
+        return std::nullopt;
+    return QRect(x0, y0, x1 - x0, y1 - y0);
+}
+
 } // namespace cropling

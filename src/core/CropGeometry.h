@@ -18,7 +18,8 @@ namespace cropling {
 inline constexpr double kCropSide = 340.0;
 // The side of the exported emoji, in image pixels.
 inline constexpr int kEmojiSide = 128;
-// The zoom range the user can choose; the scripted run may set any number.
+// The zoom range the user can choose; the scripted run may set any number. Below kMinZoom the
+// user reaches only the fit zoom of a picture that is not square (see fitZoom()).
 inline constexpr double kMinZoom = 1.0;
 inline constexpr double kMaxZoom = 5.0;
 
@@ -62,6 +63,18 @@ QPointF offsetZoomedAbout(QPointF offset, double zoom, double newZoom, QPointF a
 
 // The clamp of the editor: with no picture every offset collapses to the centre.
 QPointF clampedOffset(std::optional<QSizeF> pictureSize, double zoom, QPointF proposed);
+
+// The zoom at which the whole picture fits inside the square, centred: its shorter side over its
+// longer one (1 for a square picture or one without area).
+double fitZoom(QSizeF pictureSize);
+// The lowest zoom the user can choose for a picture: the fit zoom, or kMinZoom for none.
+double lowestZoom(std::optional<QSizeF> pictureSize);
+
+// Where the picture lands on an n x n emoji: the whole canvas when the picture covers the square;
+// when it does not (a zoom below 1), the rectangle of output pixels it covers, the rest of the
+// canvas left transparent rather than the picture stretched over it. Nothing when
+// emojiSourcePixels gives nothing.
+std::optional<QRect> emojiCanvasRect(int width, int height, double zoom, QPointF offset, int n);
 
 // The whole pixels of a W x H bitmap that the crop square shows: the crop rectangle intersected with
 // the bitmap, expanded outward to whole pixels. Nothing when the zoom is not a positive finite

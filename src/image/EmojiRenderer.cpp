@@ -29,6 +29,16 @@ QByteArray encodePng(VImage canvas) {
         .toByteArray();
 }
 
+// The resampled picture on the n x n canvas: as it is when it fills it, otherwise in its place with
+// a transparent margin around it.
+VImage onCanvas(VImage picture, const QRect& canvas, int n) {
+    if (canvas == QRect(0, 0, n, n))
+        return picture;
+    if (picture.bands() == 3)
+        picture = picture.bandjoin_const({255});
+    return picture.embed(canvas.x(), canvas.y(), n, n, VImage::option()->set("extend", VIPS_EXTEND_BLACK));
+}
+
 // The render of a picture opened for one render. The part the square shows is found in upright
 // coordinates and mapped into the stored orientation; only that part is decoded, at the largest
 // reduction that still leaves the Lanczos filter three source pixels per emoji pixel. The square
@@ -45,8 +55,11 @@ std::optional<QByteArray> renderDeferred(const QByteArray& encoded, double zoom,
         return std::nullopt;
     }
     const auto upright = emojiSourcePixels(header->upright.width(), header->upright.height(), zoom, offset);
-    if (!upright)
+    const auto canvas = emojiCanvasRect(header->upright.width(), header->upright.height(), zoom, offset, outputSize);
+    if (!upright || !canvas)
         return std::nullopt;
+    // The square is resampled in stored orientation, so its sides swap with the picture's.
+    const QSize storedCanvas = header->orientation >= 5 ? canvas->size().transposed() : canvas->size();
     const QRect stored = decoding::storedRect(*header, *upright);
     const int cropShorter = std::min(stored.width(), stored.height());
     const int storedShorter = std::min(header->stored.width(), header->stored.height());
@@ -62,8 +75,9 @@ std::optional<QByteArray> renderDeferred(const QByteArray& encoded, double zoom,
             // Only the rows and columns the filter reads are decoded, within the decode deadline.
             const QRect part = windowPixels(window, QSize(reduced.width(), reduced.height()));
             const VImage cut = decoding::cropInOrder(decoding::toSrgb8(reduced, useProfile), part);
-            const VImage square = resampleWindow(cut, window.translated(-part.topLeft()), outputSize, outputSize);
-            return encodePng(decoding::turnUpright(square, header->orientation));
+            const VImage square =
+                resampleWindow(cut, window.translated(-part.topLeft()), storedCanvas.width(), storedCanvas.height());
+            return encodePng(onCanvas(decoding::turnUpright(square, header->orientation), *canvas, outputSize));
         } catch (const vips::VError&) {
             vips_error_clear();
         }
@@ -93,13 +107,15 @@ std::optional<QByteArray> renderEmojiPNG(const Picture* picture, double zoom, QP
     // reduced bitmap renders the same part of the picture as the full one would.
     const QSize full = picture->fullSize();
     const auto source = emojiSourcePixels(full.width(), full.height(), zoom, offset);
-    if (!source)
+    const auto canvas = emojiCanvasRect(full.width(), full.height(), zoom, offset, outputSize);
+    if (!source || !canvas)
         return std::nullopt;
     const double fx = double(picture->pixelWidth()) / full.width();
     const double fy = double(picture->pixelHeight()) / full.height();
     const QRectF window(source->x() * fx, source->y() * fy, source->width() * fx, source->height() * fy);
     try {
-        return encodePng(resampleWindow(picture->pixels(), window, outputSize, outputSize));
+        return encodePng(
+            onCanvas(resampleWindow(picture->pixels(), window, canvas->width(), canvas->height()), *canvas, outputSize));
     } catch (const vips::VError&) {
         vips_error_clear();
         return std::nullopt;

@@ -32,6 +32,11 @@ TEST(CommandLine, HelpVersionAndBadArgumentsAnswerWithoutAWindow) {
     EXPECT_TRUE(version.out.startsWith("cropling ")) << version.out.constData();
     for (const QStringList& bad : {QStringList{QStringLiteral("--bogus")},
                                    QStringList{QStringLiteral("render"), photo(), QStringLiteral("--zoom"), QStringLiteral("two")},
+                                   QStringList{QStringLiteral("render"), photo(), QStringLiteral("--zoom"), QStringLiteral("0"),
+                                               QStringLiteral("-o"), QStringLiteral("-")},
+                                   QStringList{QStringLiteral("render"), photo(), QStringLiteral("-o"), QStringLiteral("a.png"),
+                                               QStringLiteral("-o"), QStringLiteral("b.png")},
+                                   QStringList{QStringLiteral("render"), photo(), photo(), QStringLiteral("-o"), QStringLiteral("one.png")},
                                    QStringList{QStringLiteral("render"), photo()}}) {
         const ToolResult run = runTool(appPath(), bad, noDisplay);
         EXPECT_EQ(run.exitCode, 2) << bad.join(u' ').toStdString();

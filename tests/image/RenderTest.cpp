@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <tuple>
 
 using namespace cropling;
 using namespace cropling::test;
@@ -182,16 +183,27 @@ TEST(EmojiRender, EnlargingASmallCropHasNoHalfPixelShift) {
     EXPECT_LT(d.max, 12.0);
 }
 
-TEST(EmojiRender, ZoomBelowOneStretchesTheWholePicture) {
-    // Left half dark, right half light on a 4000 x 3000 picture: squeezed whole into the square,
-    // the boundary lands in the middle of the output.
-    const auto picture = makePicture(makeImage(4000, 3000, 3, [](int x, int, int) { return x < 2000 ? 0 : 255; }));
-    const auto png = renderEmojiPNG(picture.get(), 0.5, {0, 0}, 128);
-    ASSERT_TRUE(png);
-    const Rgba out = decodePng(*png);
-    EXPECT_LT(out.at(60, 10, 0), 5);
-    EXPECT_GT(out.at(67, 120, 0), 250);
-    EXPECT_EQ(out.at(0, 0, 3), 255);
+TEST(EmojiRender, BelowTheFitZoomThePictureKeepsItsShapeInATransparentMargin) {
+    // Left half dark, right half light on a 400 x 300 picture, at half the fill zoom: the square
+    // shows 600 x 600 picture pixels, so the picture covers the middle 2/3 x 1/2 of the emoji.
+    const auto halves = [](int x, int, int) { return x < 200 ? 0 : 255; };
+    const QByteArray file = encode(makeImage(400, 300, 3, halves), ".png");
+    for (const auto& picture : {makePicture(makeImage(400, 300, 3, halves)), Picture::open(file)}) {
+        const auto png = renderEmojiPNG(picture.get(), 0.5, {0, 0}, 120);
+        ASSERT_TRUE(png);
+        const Rgba out = decodePng(*png);
+        ASSERT_EQ(out.width, 120);
+        // Opaque exactly over x 20..99 and y 30..89, transparent around it.
+        for (const auto& [x, y, alpha] : {std::tuple{19, 60, 0}, {20, 60, 255}, {99, 60, 255}, {100, 60, 0},
+                                          {60, 29, 0}, {60, 30, 255}, {60, 89, 255}, {60, 90, 0}})
+            EXPECT_EQ(out.at(x, y, 3), alpha) << x << "," << y;
+        // The halves meet in the middle, unsqueezed.
+        EXPECT_LT(out.at(55, 60, 0), 5);
+        EXPECT_GT(out.at(64, 60, 0), 250);
+    }
+    // A zoom of zero, below it or not a number renders nothing.
+    for (const double zoom : {0.0, -1.0, std::numeric_limits<double>::quiet_NaN()})
+        EXPECT_FALSE(renderEmojiPNG(makePicture(makeImage(400, 300, 3, halves)).get(), zoom, {0, 0}, 128));
 }
 
 TEST(EmojiRender, APartFarDownATallPictureIsTheSameReadInOrder) {

@@ -114,8 +114,8 @@ TEST(ScriptedRun, ReportsWhyNothingWasDelivered) {
     EXPECT_EQ(failureLine(runScripted(named, env)), QByteArray("cropling: Couldn't open two\\x0alines\\x1b[31m.png: no such file\n"));
 }
 
-TEST(ScriptedRun, ZoomBelowOneStretchesTheWholePicture) {
-    const QByteArray output = tempFolder() + "/stretched.png";
+TEST(ScriptedRun, AZoomBelowOneIsTakenAsGivenWithATransparentMargin) {
+    const QByteArray output = tempFolder() + "/fitted.png";
     EmojiEditor editor;
     ScriptedRunEnvironment env = saveRun(output);
     env.zoom = "0.5";
@@ -125,7 +125,8 @@ TEST(ScriptedRun, ZoomBelowOneStretchesTheWholePicture) {
     ASSERT_TRUE(written.open(QIODevice::ReadOnly));
     const Rgba png = decodePng(written.readAll());
     EXPECT_EQ(png.width, 128);
-    EXPECT_EQ(png.at(0, 0, 3), 255); // no transparent margin
+    EXPECT_EQ(png.at(0, 0, 3), 0); // a margin, not a squeezed picture
+    EXPECT_EQ(png.at(64, 64, 3), 255);
 }
 
 TEST(ScriptedRun, CopyFillsTheClipboardAndWritesNoFileAtTheSavePath) {
