@@ -23,12 +23,15 @@
 
 #include <fcntl.h>
 #include <signal.h>
+#include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstdio>
 #include <functional>
 #include <vector>
+
+extern char** environ;
 
 using namespace cropling;
 using namespace cropling::test;
@@ -74,17 +77,22 @@ long treeKb(pid_t pid) {
 Run runProcess(const std::vector<QByteArray>& argv, const std::vector<std::pair<const char*, QByteArray>>& env) {
     QElapsedTimer clock;
     clock.start();
-    const pid_t child = ::fork();
-    if (child == 0) {
-        for (const auto& [name, value] : env)
-            ::setenv(name, value.constData(), 1);
-        std::vector<char*> args;
-        for (const QByteArray& arg : argv)
-            args.push_back(const_cast<char*>(arg.constData()));
-        args.push_back(nullptr);
-        ::execv(args[0], args.data());
-        ::_exit(127);
-    }
+    // Spawned, not forked: a forked child would count this process's memory until it execs.
+    std::vector<QByteArray> settings;
+    for (char** e = environ; *e; ++e)
+        settings.emplace_back(*e);
+    for (const auto& [name, value] : env)
+        settings.push_back(QByteArray(name) + '=' + value);
+    std::vector<char*> envp, args;
+    for (QByteArray& setting : settings)
+        envp.push_back(setting.data());
+    envp.push_back(nullptr);
+    for (const QByteArray& arg : argv)
+        args.push_back(const_cast<char*>(arg.constData()));
+    args.push_back(nullptr);
+    pid_t child = -1;
+    if (::posix_spawn(&child, args[0], nullptr, nullptr, args.data(), envp.data()) != 0)
+        return {};
     Run run;
     int status = 0;
     for (;;) {

@@ -59,7 +59,7 @@ struct ReplyHead {
 // What the helper may send back at most: decoded pixels for a window (a working picture has a
 // shorter side of a few thousand pixels; an extreme aspect ratio is refused rather than sent),
 // and a PNG of the largest render.
-inline constexpr long long kMaxReplyPixels = 80LL << 20;
+inline constexpr long long kMaxReplyPixels = 48LL << 20;
 inline constexpr long long kMaxReplyPng = 160LL << 20;
 inline constexpr int kMaxRenderSide = kMaxOutputSize;
 // A picture goes to the helper as its length and bytes on the request pipe, or as this length and
