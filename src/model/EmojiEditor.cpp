@@ -12,6 +12,8 @@
 #include "model/PasteIntake.h"
 #include "model/PictureLoader.h"
 
+#include <QUndoStack>
+
 #include <QBuffer>
 #include <QClipboard>
 #include <QFutureWatcher>
@@ -48,22 +50,17 @@ PictureInput openPicture(const QByteArray& path) {
 } // namespace
 
 EmojiEditor::EmojiEditor(QObject* parent)
-    : QObject(parent), emojiName_(kDefaultEmojiName), loader_(new PictureLoader(this)) {
+    : QObject(parent), emojiName_(kDefaultEmojiName), loader_(new PictureLoader(this)), undoStack_(new QUndoStack(this)) {
+    // Each step may hold a picture: the history is kept to what a session of framing needs.
+    undoStack_->setUndoLimit(kUndoSteps);
     connect(loader_, &PictureLoader::loaded, this, [this](const PicturePtr& picture, bool final) {
-        std::optional<Snapshot> before;
-        if (!final)
-            before = Snapshot{image_, zoom_, offset_, emojiName_, fileName_};
         setImage(picture, pending_.name, pending_.fileName);
-        beforeFirstLook_ = std::move(before);
+        if (!final)
+            firstLook_ = picture;
     });
-    connect(loader_, &PictureLoader::refined, this, [this](const PicturePtr& picture) {
-        beforeFirstLook_.reset();
-        replaceImage(picture);
-        for (const auto& exportNow : std::exchange(waitingForFinal_, {}))
-            exportNow();
-    });
+    connect(loader_, &PictureLoader::refined, this, &EmojiEditor::takeFinalPicture);
     connect(loader_, &PictureLoader::failed, this, [this](std::optional<OpenFailure> why) {
-        restoreBeforeFirstLook();
+        dropFirstLook();
         // A file says why it did not open; pasted data has its own message.
         setStatusMessage(pending_.fileName.isEmpty() ? pending_.failure : couldNotOpenMessage(pending_.fileName, why));
     });
@@ -87,42 +84,64 @@ bool EmojiEditor::storeOffset(QPointF offset) {
     return true;
 }
 
-void EmojiEditor::restoreBeforeFirstLook() {
+PictureCommand* EmojiEditor::commandOf(const PicturePtr& picture) const {
+    for (int i = undoStack_->count() - 1; i >= 0; --i) {
+        const auto* command = dynamic_cast<const PictureCommand*>(undoStack_->command(i));
+        if (command && command->picture() == picture)
+            return const_cast<PictureCommand*>(command);
+    }
+    return nullptr;
+}
+
+void EmojiEditor::takeFinalPicture(const PicturePtr& picture) {
+    // The step that brought the first look in brings the final picture in from now on, also when
+    // the user has undone it meanwhile.
+    if (PictureCommand* step = commandOf(firstLook_))
+        step->refine(picture);
+    if (isFirstLook())
+        replaceImage(picture);
+    firstLook_.reset();
+    for (const auto& exportNow : std::exchange(waitingForFinal_, {}))
+        exportNow();
+}
+
+void EmojiEditor::dropFirstLook() {
     waitingForFinal_.clear();
-    if (!beforeFirstLook_)
+    const PictureCommand* step = commandOf(firstLook_);
+    firstLook_.reset();
+    if (!step)
         return;
-    Snapshot before = std::move(*beforeFirstLook_);
-    beforeFirstLook_.reset();
-    ++generation_;
-    fileName_ = before.fileName;
-    unreadable_.reset();
-    image_ = std::move(before.image);
-    zoom_ = before.zoom;
-    offset_ = before.offset;
-    const bool renamed = before.name != emojiName_;
-    emojiName_ = before.name;
-    Q_EMIT newPicture();
-    Q_EMIT imageChanged();
-    Q_EMIT framingChanged();
-    if (renamed)
-        Q_EMIT nameChanged();
+    // The first look and every step taken on it are undone and forgotten: what the editor held
+    // before comes back, and no redo brings the picture that failed.
+    int index = 0;
+    while (index < undoStack_->count() && undoStack_->command(index) != step)
+        ++index;
+    while (undoStack_->index() > index) {
+        static_cast<EditStep*>(const_cast<QUndoCommand*>(undoStack_->command(undoStack_->index() - 1)))->forgetWhenUndone();
+        undoStack_->undo();
+    }
 }
 
 void EmojiEditor::setImage(PicturePtr picture, const QString& name, const QString& fileName) {
-    ++generation_;
-    beforeFirstLook_.reset();
+    firstLook_.reset();
     waitingForFinal_.clear();
-    fileName_ = fileName;
+    PictureState after{std::move(picture), Framing{}, name, fileName};
+    undoStack_->push(new PictureCommand(this, PictureState{image_, Framing{zoom_, offset_}, emojiName_, fileName_}, after));
+}
+
+void EmojiEditor::applyPicture(const PictureState& state) {
+    ++generation_;
+    fileName_ = state.fileName;
     unreadable_.reset();
     // Every field is written before anyone hears of it, so no view sees a new picture with the
     // old framing.
-    image_ = std::move(picture);
-    zoom_ = 1.0;
-    offset_ = {0, 0};
+    image_ = state.image;
+    zoom_ = state.framing.zoom;
+    offset_ = state.framing.offset;
     const bool hadMessage = statusMessage_.has_value();
     statusMessage_.reset();
-    const bool renamed = name != emojiName_;
-    emojiName_ = name;
+    const bool renamed = state.name != emojiName_;
+    emojiName_ = state.name;
     Q_EMIT newPicture();
     Q_EMIT imageChanged();
     Q_EMIT framingChanged();
@@ -196,33 +215,69 @@ bool EmojiEditor::handleDrop(const QMimeData* dropped) {
     return true;
 }
 
-QPointF EmojiEditor::clamped(QPointF proposed) const {
-    return clampedOffset(image_ ? std::optional(image_->nominalSize()) : std::nullopt, zoom_, proposed);
+QPointF EmojiEditor::clamped(QPointF proposed) const { return clampedAt(zoom_, proposed); }
+
+quint64 EmojiEditor::gestureFor(int idleMs) {
+    // Held gestures (a drag, a slider held) are one step however long they last; otherwise steps
+    // of the same kind that follow each other quickly (wheel notches, key presses) are one.
+    if (!gestureHeld_ && (!lastStep_.isValid() || lastStep_.elapsed() > idleMs))
+        ++gesture_;
+    lastStep_.start();
+    return gesture_;
+}
+
+void EmojiEditor::beginGesture() {
+    gestureHeld_ = true;
+    ++gesture_;
+}
+
+void EmojiEditor::endGesture() {
+    gestureHeld_ = false;
+    ++gesture_;
+}
+
+void EmojiEditor::changeFraming(Framing after, FramingCommand::Kind kind) {
+    const Framing before{zoom_, offset_};
+    const double was[3] = {before.zoom, before.offset.x(), before.offset.y()};
+    const double will[3] = {after.zoom, after.offset.x(), after.offset.y()};
+    if (std::memcmp(was, will, sizeof was) == 0)
+        return;
+    if (!image_)
+        return applyFraming(after);
+    undoStack_->push(new FramingCommand(this, before, after, kind, gestureFor(1000)));
+}
+
+void EmojiEditor::applyFraming(const Framing& framing) {
+    const bool zoomed = storeZoom(framing.zoom);
+    const bool moved = storeOffset(framing.offset);
+    if (zoomed || moved)
+        Q_EMIT framingChanged();
+}
+
+QPointF EmojiEditor::clampedAt(double zoom, QPointF proposed) const {
+    return clampedOffset(image_ ? std::optional(image_->nominalSize()) : std::nullopt, zoom, proposed);
+}
+
+double EmojiEditor::lowestZoom() const {
+    return cropling::lowestZoom(image_ ? std::optional(image_->nominalSize()) : std::nullopt);
 }
 
 void EmojiEditor::setOffset(QPointF proposed) {
-    if (storeOffset(clamped(proposed)))
-        Q_EMIT framingChanged();
+    changeFraming({zoom_, clamped(proposed)}, FramingCommand::Kind::Move);
 }
 
 void EmojiEditor::setZoom(double zoom) {
     if (zoom == zoom_)
         return;
-    const bool zoomed = storeZoom(zoom);
-    const bool moved = storeOffset(clamped(offset_));
-    if (zoomed || moved)
-        Q_EMIT framingChanged();
+    changeFraming({zoom, clampedAt(zoom, offset_)}, FramingCommand::Kind::Zoom);
 }
 
 void EmojiEditor::zoomAbout(double zoom, QPointF anchor) {
     if (!image_ || !std::isfinite(zoom))
         return;
-    const double bounded = std::clamp(zoom, kMinZoom, kMaxZoom);
-    const QPointF target = offsetZoomedAbout(offset_, zoom_, bounded, anchor);
-    const bool zoomed = storeZoom(bounded);
-    const bool moved = storeOffset(clamped(target));
-    if (zoomed || moved)
-        Q_EMIT framingChanged();
+    const double bounded = std::clamp(zoom, lowestZoom(), kMaxZoom);
+    changeFraming({bounded, clampedAt(bounded, offsetZoomedAbout(offset_, zoom_, bounded, anchor))},
+                  FramingCommand::Kind::Zoom);
 }
 
 void EmojiEditor::setZoomUnclamped(double zoom) {
@@ -230,14 +285,21 @@ void EmojiEditor::setZoomUnclamped(double zoom) {
         Q_EMIT framingChanged();
 }
 
-void EmojiEditor::resetCrop() {
-    const bool zoomed = zoom_ != 1.0 && storeZoom(1.0);
-    const bool moved = storeOffset({0, 0});
-    if (zoomed || moved)
-        Q_EMIT framingChanged();
+void EmojiEditor::resetCrop() { changeFraming({1.0, {0, 0}}, FramingCommand::Kind::Reset); }
+
+void EmojiEditor::fitToSquare() {
+    if (image_)
+        changeFraming({fitZoom(image_->nominalSize()), {0, 0}}, FramingCommand::Kind::Fit);
 }
 
 void EmojiEditor::setEmojiName(const QString& name) {
+    if (name == emojiName_)
+        return;
+    // Typing is one step until it pauses.
+    undoStack_->push(new NameCommand(this, emojiName_, name, gestureFor(2000)));
+}
+
+void EmojiEditor::applyName(const QString& name) {
     if (name == emojiName_)
         return;
     emojiName_ = name;

@@ -7,7 +7,9 @@
 #include "core/OpenFailure.h"
 #include "image/DecoderSession.h"
 #include "image/Picture.h"
+#include "model/EditCommands.h"
 
+#include <QElapsedTimer>
 #include <QObject>
 #include <QPointF>
 #include <QString>
@@ -18,6 +20,7 @@
 #include <vector>
 
 class QMimeData;
+class QUndoStack;
 
 namespace cropling {
 
@@ -49,7 +52,14 @@ public:
     // Whether a picture is being read or decoded.
     bool isBusy() const;
     // Whether the picture shown is a quick first look that the final decode will replace.
-    bool isFirstLook() const { return beforeFirstLook_.has_value(); }
+    bool isFirstLook() const { return firstLook_ && image_ == firstLook_; }
+
+    // The history of undoable steps: framing, the name, new pictures.
+    QUndoStack* undoStack() const { return undoStack_; }
+    static constexpr int kUndoSteps = 40;
+    // A drag or a held slider: every change until endGesture() is one step.
+    void beginGesture();
+    void endGesture();
 
     // Intake: every new picture comes through setImage, which also resets the framing, takes the
     // name and clears the status message.
@@ -75,6 +85,11 @@ public:
     // A zoom from a script, stored as given with no range check, and the offset left as it is.
     void setZoomUnclamped(double zoom);
     void resetCrop();
+    // The zoom at which the whole picture shows inside the square, centred, with a transparent
+    // margin where it is not square.
+    void fitToSquare();
+    // The user's lowest zoom for the picture: its fit zoom when that is below 1.
+    double lowestZoom() const;
 
     void setEmojiName(const QString& name);
     void setStatusMessage(std::optional<QString> message);
@@ -119,17 +134,23 @@ private:
     bool storeZoom(double zoom);
     bool storeOffset(QPointF offset);
 
+    // The undoable steps apply their states through these.
+    friend class FramingCommand;
+    friend class NameCommand;
+    friend class PictureCommand;
+    void applyFraming(const Framing& framing);
+    void applyName(const QString& name);
+    void applyPicture(const PictureState& state);
+    void changeFraming(Framing after, FramingCommand::Kind kind);
+    QPointF clampedAt(double zoom, QPointF proposed) const;
+    quint64 gestureFor(int idleMs);
+
     // A first look stands in for the picture until the final decode replaces it; if that fails,
-    // what the editor held before comes back. Exports asked for meanwhile wait for the final one.
-    void restoreBeforeFirstLook();
-    struct Snapshot {
-        PicturePtr image;
-        double zoom = 1.0;
-        QPointF offset;
-        QString name;
-        QString fileName;
-    };
-    std::optional<Snapshot> beforeFirstLook_;
+    // its step is undone and forgotten. Exports asked for meanwhile wait for the final picture.
+    PictureCommand* commandOf(const PicturePtr& picture) const;
+    void takeFinalPicture(const PicturePtr& picture);
+    void dropFirstLook();
+    PicturePtr firstLook_;
     std::vector<std::function<void()>> waitingForFinal_;
 
     PicturePtr image_;
@@ -142,6 +163,10 @@ private:
     // Counts new pictures, so that an export rendered for an earlier one is dropped.
     quint64 generation_ = 0;
     PictureLoader* loader_;
+    QUndoStack* undoStack_;
+    quint64 gesture_ = 0;
+    bool gestureHeld_ = false;
+    QElapsedTimer lastStep_;
     // What the load in progress will be called, and what its failure says.
     struct Pending {
         QString name;

@@ -184,7 +184,9 @@ TEST(CropArea, WheelAndPinchZoomTowardThePointerWithinTheRange) {
     EXPECT_EQ(w.editor().zoom(), kMaxZoom);
     for (int i = 0; i < 20; ++i)
         wheel(area, {10, 10}, -120);
-    EXPECT_EQ(w.editor().zoom(), kMinZoom);
+    // Down to the zoom at which the whole picture fits, centred.
+    EXPECT_EQ(w.editor().zoom(), fitZoom(QSizeF(400, 300)));
+    EXPECT_EQ(w.editor().offset(), QPointF(0, 0));
     // Back at the smallest zoom, the offset is clamped as for the slider.
     EXPECT_EQ(w.editor().offset(), w.editor().clamped(w.editor().offset()));
     EXPECT_LE(std::abs(w.editor().offset().x()), CropFrame(QSizeF(400, 300), 1).limits().x());

@@ -1,0 +1,75 @@
+#include "EditCommands.h"
+
+#include "model/EmojiEditor.h"
+
+#include <QCoreApplication>
+
+namespace cropling {
+
+namespace {
+
+// The translation context of the step names, shown as "Undo Zoom" and "Redo Move".
+struct EditText {
+    Q_DECLARE_TR_FUNCTIONS(EditCommands)
+};
+
+QString framingText(FramingCommand::Kind kind) {
+    switch (kind) {
+    case FramingCommand::Kind::Move: return EditText::tr("Move");
+    case FramingCommand::Kind::Zoom: return EditText::tr("Zoom");
+    case FramingCommand::Kind::Reset: return EditText::tr("Reset Crop");
+    case FramingCommand::Kind::Fit: return EditText::tr("Fit");
+    }
+    return {};
+}
+
+} // namespace
+
+FramingCommand::FramingCommand(EmojiEditor* editor, Framing before, Framing after, Kind kind, quint64 gesture)
+    : EditStep(framingText(kind)), editor_(editor), before_(before), after_(after), kind_(kind), gesture_(gesture) {}
+
+void FramingCommand::undo() {
+    editor_->applyFraming(before_);
+    undone();
+}
+
+void FramingCommand::redo() { editor_->applyFraming(after_); }
+
+bool FramingCommand::mergeWith(const QUndoCommand* other) {
+    const auto* next = static_cast<const FramingCommand*>(other);
+    if (next->kind_ != kind_ || next->gesture_ != gesture_ || kind_ == Kind::Reset || kind_ == Kind::Fit)
+        return false;
+    after_ = next->after_;
+    return true;
+}
+
+NameCommand::NameCommand(EmojiEditor* editor, QString before, QString after, quint64 gesture)
+    : EditStep(EditText::tr("Rename")), editor_(editor), before_(std::move(before)), after_(std::move(after)),
+      gesture_(gesture) {}
+
+void NameCommand::undo() {
+    editor_->applyName(before_);
+    undone();
+}
+
+void NameCommand::redo() { editor_->applyName(after_); }
+
+bool NameCommand::mergeWith(const QUndoCommand* other) {
+    const auto* next = static_cast<const NameCommand*>(other);
+    if (next->gesture_ != gesture_)
+        return false;
+    after_ = next->after_;
+    return true;
+}
+
+PictureCommand::PictureCommand(EmojiEditor* editor, PictureState before, PictureState after)
+    : EditStep(EditText::tr("New Picture")), editor_(editor), before_(std::move(before)), after_(std::move(after)) {}
+
+void PictureCommand::undo() {
+    editor_->applyPicture(before_);
+    undone();
+}
+
+void PictureCommand::redo() { editor_->applyPicture(after_); }
+
+} // namespace cropling

@@ -1,0 +1,95 @@
+#pragma once
+
+// The editor's undoable steps. Each holds the state before and after it, and applies one or the
+// other through the editor; the editor pushes them as changes happen, so the first redo applies
+// what is already there. Steps of one gesture (a drag, a run of wheel notches, slider moves,
+// typing) merge into one.
+
+#include "image/Picture.h"
+
+#include <QPointF>
+#include <QString>
+#include <QUndoCommand>
+
+namespace cropling {
+
+class EmojiEditor;
+
+struct Framing {
+    double zoom = 1.0;
+    QPointF offset;
+};
+
+// Everything a new picture replaces.
+struct PictureState {
+    PicturePtr image;
+    Framing framing;
+    QString name;
+    QString fileName;
+};
+
+// What every step of the editor shares: it can be told to leave the history once it is undone.
+class EditStep : public QUndoCommand {
+public:
+    using QUndoCommand::QUndoCommand;
+    void forgetWhenUndone() { forget_ = true; }
+
+protected:
+    // Called at the end of every undo(): the stack deletes a step that is obsolete by then.
+    void undone() {
+        if (forget_)
+            setObsolete(true);
+    }
+
+private:
+    bool forget_ = false;
+};
+
+class FramingCommand : public EditStep {
+public:
+    enum class Kind { Move, Zoom, Reset, Fit };
+    FramingCommand(EmojiEditor* editor, Framing before, Framing after, Kind kind, quint64 gesture);
+    void undo() override;
+    void redo() override;
+    int id() const override { return 1; }
+    bool mergeWith(const QUndoCommand* other) override;
+
+private:
+    EmojiEditor* editor_;
+    Framing before_;
+    Framing after_;
+    Kind kind_;
+    quint64 gesture_;
+};
+
+class NameCommand : public EditStep {
+public:
+    NameCommand(EmojiEditor* editor, QString before, QString after, quint64 gesture);
+    void undo() override;
+    void redo() override;
+    int id() const override { return 2; }
+    bool mergeWith(const QUndoCommand* other) override;
+
+private:
+    EmojiEditor* editor_;
+    QString before_;
+    QString after_;
+    quint64 gesture_;
+};
+
+class PictureCommand : public EditStep {
+public:
+    PictureCommand(EmojiEditor* editor, PictureState before, PictureState after);
+    void undo() override;
+    void redo() override;
+    // The picture it brings in, which a finer decode of the same picture may replace.
+    const PicturePtr& picture() const { return after_.image; }
+    void refine(PicturePtr finer) { after_.image = std::move(finer); }
+
+private:
+    EmojiEditor* editor_;
+    PictureState before_;
+    PictureState after_;
+};
+
+} // namespace cropling

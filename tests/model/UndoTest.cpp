@@ -1,0 +1,68 @@
+#include "PictureFixtures.h"
+
+#include "model/EmojiEditor.h"
+
+#include <QUndoStack>
+
+#include <gtest/gtest.h>
+
+using namespace cropling;
+using namespace cropling::test;
+
+namespace {
+
+PicturePtr picture(int width, int height) {
+    return makePicture(makeImage(width, height, 3, [](int x, int y, int) { return (x + y) & 255; }));
+}
+
+} // namespace
+
+TEST(Undo, AGestureIsOneStepAndQuickStepsOfOneKindMerge) {
+    EmojiEditor editor;
+    editor.setImage(picture(400, 300), QStringLiteral("cat"));
+    QUndoStack* history = editor.undoStack();
+    const int start = history->index();
+
+    // A drag: every move while the button is held is one step, however many.
+    editor.beginGesture();
+    for (int x = 1; x <= 30; ++x)
+        editor.setOffset({double(x), 0});
+    editor.endGesture();
+    EXPECT_EQ(history->index(), start + 1);
+    EXPECT_EQ(history->undoText(), QStringLiteral("Move"));
+
+    // Wheel notches in quick succession are one zoom; a reset is a step of its own.
+    editor.zoomAbout(1.2, {0, 0});
+    editor.zoomAbout(1.44, {0, 0});
+    editor.resetCrop();
+    EXPECT_EQ(history->index(), start + 3);
+    history->undo(); // the reset
+    EXPECT_DOUBLE_EQ(editor.zoom(), 1.44);
+    history->undo(); // both notches
+    EXPECT_EQ(editor.zoom(), 1.0);
+    EXPECT_EQ(editor.offset(), QPointF(30, 0));
+    history->undo(); // the drag
+    EXPECT_EQ(editor.offset(), QPointF(0, 0));
+    history->redo();
+    EXPECT_EQ(editor.offset(), QPointF(30, 0));
+}
+
+TEST(Undo, ANewPictureComesBackWithItsFramingAndName) {
+    EmojiEditor editor;
+    const PicturePtr first = picture(400, 300);
+    editor.setImage(first, QStringLiteral("cat"));
+    editor.setZoom(2);
+    editor.setEmojiName(QStringLiteral("cat-"));
+    editor.setEmojiName(QStringLiteral("cat-2")); // typing merges
+    editor.setImage(picture(300, 300), QStringLiteral("dog"));
+    editor.undoStack()->undo();
+    EXPECT_EQ(editor.image(), first);
+    EXPECT_EQ(editor.zoom(), 2);
+    EXPECT_EQ(editor.emojiName(), QStringLiteral("cat-2"));
+    editor.undoStack()->undo();
+    EXPECT_EQ(editor.emojiName(), QStringLiteral("cat"));
+    editor.undoStack()->redo();
+    editor.undoStack()->redo();
+    EXPECT_EQ(editor.emojiName(), QStringLiteral("dog"));
+    EXPECT_EQ(editor.zoom(), 1);
+}
