@@ -9,6 +9,7 @@
 #include <cmath>
 #include <cstring>
 #include <string>
+#include <utility>
 
 namespace cropling::decoding {
 
@@ -81,8 +82,21 @@ VImage withDeadline(const VImage& image) {
     return watched;
 }
 
+namespace {
+thread_local bool outOfMemory = false;
+}
+
+void noteFailure(const vips::VError& error) {
+    const std::string what = error.what();
+    outOfMemory = what.find("out of memory") != std::string::npos || what.find("unable to allocate") != std::string::npos ||
+                  what.find("memory") != std::string::npos;
+}
+
 OpenFailure failureAfter(qint64 elapsedMilliseconds) {
-    return elapsedMilliseconds >= qint64(kDecodeSeconds * 1000) ? OpenFailure::TookTooLong : OpenFailure::Damaged;
+    const bool memory = std::exchange(outOfMemory, false);
+    if (elapsedMilliseconds >= qint64(kDecodeSeconds * 1000))
+        return OpenFailure::TookTooLong;
+    return memory ? OpenFailure::TooLarge : OpenFailure::Damaged;
 }
 
 std::optional<Header> readHeader(const QByteArray& encoded, bool preflighted, OpenFailure* why) {

@@ -31,7 +31,10 @@ struct Header {
 // Bytes that came out of a header read before need no second preflight. Says why when asked.
 std::optional<Header> readHeader(const QByteArray& encoded, bool preflighted = false, OpenFailure* why = nullptr);
 
-// Why a computation that threw gave nothing: the deadline, when it had run that long, or damage.
+// Notes why a computation threw, before its error is cleared; failureAfter() reads the note.
+void noteFailure(const vips::VError& error);
+// Why a computation that threw gave nothing: the deadline, when it had run that long; memory, when
+// the last noted error was an allocation refused (the helper's address limit); otherwise damage.
 OpenFailure failureAfter(qint64 elapsedMilliseconds);
 
 // Decodes as few pixels as a use allows, streaming: the format's own reduced decode where it has

@@ -78,7 +78,8 @@ std::optional<QByteArray> renderDeferred(const QByteArray& encoded, double zoom,
             const VImage square =
                 resampleWindow(cut, window.translated(-part.topLeft()), storedCanvas.width(), storedCanvas.height());
             return encodePng(onCanvas(decoding::turnUpright(square, header->orientation), *canvas, outputSize));
-        } catch (const vips::VError&) {
+        } catch (const vips::VError& error) {
+            decoding::noteFailure(error);
             vips_error_clear();
         }
     }

@@ -96,7 +96,8 @@ std::shared_ptr<const Picture> Picture::decodeHeaded(const decoding::Header& hea
             auto picture = fromPixels(decoding::withDeadline(decoding::toSrgb8(upright, useProfile)).copy_memory());
             picture->d_->fullSize = header.upright;
             return picture;
-        } catch (const vips::VError&) {
+        } catch (const vips::VError& error) {
+            decoding::noteFailure(error);
             vips_error_clear();
         }
     }
