@@ -14,6 +14,7 @@
 #include <QFile>
 #include <QPalette>
 #include <QStyle>
+#include <QTemporaryFile>
 #include <QTest>
 
 #include <cstdio>
@@ -44,7 +45,14 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "usage: screenshots PHOTO OUT-LIGHT.png OUT-DARK.png\n");
         return 2;
     }
-    qputenv("QT_QPA_PLATFORM", "offscreen");
+    // A screen as large as a desktop's, so the window is drawn at its own size, not cut to fit
+    // the offscreen platform's small default screen.
+    QTemporaryFile screens;
+    if (!screens.open())
+        return 1;
+    screens.write(R"({"screens":[{"name":"desktop","x":0,"y":0,"width":1600,"height":1000,"logicalDpi":96,"logicalBaseDpi":96,"dpr":1}]})");
+    screens.flush();
+    qputenv("QT_QPA_PLATFORM", "offscreen:configfile=" + QFile::encodeName(screens.fileName()));
     QApplication app(argc, argv);
     const QByteArray photo(argv[1]);
     return shoot(photo, QFile::decodeName(argv[2]), false) && shoot(photo, QFile::decodeName(argv[3]), true) ? 0 : 1;

@@ -1,13 +1,14 @@
-<?xml version='1.0' encoding='utf-8'?>
+<?xml version="1.0" encoding="utf-8"?>
+<!DOCTYPE TS>
 <TS version="2.1" language="de_DE">
 <context>
     <name>ClipboardKeeper</name>
     <message>
-        <source>Couldn't pass the clipboard on.</source>
+        <source>Couldn&apos;t pass the clipboard on.</source>
         <translation>Die Zwischenablage konnte nicht weitergegeben werden.</translation>
     </message>
     <message>
-        <source>Couldn't start the clipboard keeper.</source>
+        <source>Couldn&apos;t start the clipboard keeper.</source>
         <translation>Der Zwischenablage-Hüter konnte nicht gestartet werden.</translation>
     </message>
     <message>
@@ -42,10 +43,6 @@ Außerdem: cropling render DATEI... -o AUS (siehe cropling render --help).</tran
         <translation>%1 braucht eine Datei oder einen Ordner</translation>
     </message>
     <message>
-        <source>--zoom needs a number</source>
-        <translation>--zoom braucht eine Zahl</translation>
-    </message>
-    <message>
         <source>--offset needs two numbers, X,Y</source>
         <translation>--offset braucht zwei Zahlen, X,Y</translation>
     </message>
@@ -56,27 +53,6 @@ Außerdem: cropling render DATEI... -o AUS (siehe cropling render --help).</tran
     <message>
         <source>unknown option %1</source>
         <translation>unbekannte Option %1</translation>
-    </message>
-    <message>
-        <source>Usage: cropling render FILE -o OUT.png [--zoom Z] [--offset X,Y] [--size N]
-       cropling render FILE... -o FOLDER/
-       cropling render FILE [--zoom Z] [--offset X,Y] --copy
-
-Renders emoji without a window, exactly as the scripted save does: the square centred,
-zoom Z (as given), offset X,Y in pixels of the 340-pixel square (clamped), N pixels a side
-(128). -o - writes the PNG to standard output. With several files, or an output ending in /,
-each emoji goes into the folder under its name, rendered on all cores.
-</source>
-        <translation>Aufruf: cropling render DATEI -o AUS.png [--zoom Z] [--offset X,Y] [--size N]
-       cropling render DATEI... -o ORDNER/
-       cropling render DATEI [--zoom Z] [--offset X,Y] --copy
-
-Erstellt Emojis ohne Fenster, genau wie das Sichern per Skript: das Quadrat mittig,
-Zoom Z (wie angegeben), Versatz X,Y in Pixeln des 340-Pixel-Quadrats (begrenzt), N Pixel
-Seitenlänge (128). -o - schreibt das PNG auf die Standardausgabe. Bei mehreren Dateien oder
-einer Ausgabe, die auf / endet, kommt jedes Emoji unter seinem Namen in den Ordner,
-auf allen Kernen erstellt.
-</translation>
     </message>
     <message>
         <source>render needs a picture</source>
@@ -93,6 +69,80 @@ auf allen Kernen erstellt.
     <message>
         <source>-o - takes one picture</source>
         <translation>-o - nimmt genau ein Bild</translation>
+    </message>
+    <message>
+        <source>not written: %1 would replace the picture %2</source>
+        <translation>nicht geschrieben: %1 würde das Bild %2 ersetzen</translation>
+    </message>
+    <message>
+        <source>-o is given twice</source>
+        <translation>-o ist zweimal angegeben</translation>
+    </message>
+    <message>
+        <source>--zoom needs a number above 0</source>
+        <translation>--zoom braucht eine Zahl über 0</translation>
+    </message>
+    <message>
+        <source>Usage: cropling render FILE -o OUT.png [--zoom Z] [--offset X,Y] [--size N]
+       cropling render FILE... -o FOLDER/
+       cropling render FILE [--zoom Z] [--offset X,Y] --copy
+
+Renders emoji without a window, exactly as the scripted save does: the square centred,
+zoom Z (as given), offset X,Y in pixels of the 340-pixel square (clamped), N pixels a side
+(128; at most %1). -o - writes the PNG to standard output (not to a terminal). With several
+files, or an output ending in /, each emoji goes into the folder under its name, rendered
+on all cores; the folder is made if it is missing. A picture is never written over.
+</source>
+        <translation>Aufruf: cropling render DATEI -o AUS.png [--zoom Z] [--offset X,Y] [--size N]
+       cropling render DATEI... -o ORDNER/
+       cropling render DATEI [--zoom Z] [--offset X,Y] --copy
+
+Erstellt Emojis ohne Fenster, genau wie das Sichern per Skript: das Quadrat mittig,
+Zoom Z (wie angegeben), Versatz X,Y in Pixeln des 340-Pixel-Quadrats (begrenzt), N Pixel
+Seitenlänge (128; höchstens %1). -o - schreibt das PNG auf die Standardausgabe (nicht in ein
+Terminal). Bei mehreren Dateien oder einer Ausgabe, die auf / endet, kommt jedes Emoji unter
+seinem Namen in den Ordner, auf allen Kernen erstellt; ein fehlender Ordner wird angelegt.
+Ein Bild wird nie überschrieben.
+</translation>
+    </message>
+    <message>
+        <source>-o - would write a PNG to the terminal; redirect it to a file</source>
+        <translation>-o - würde ein PNG ins Terminal schreiben; leiten Sie es in eine Datei um</translation>
+    </message>
+    <message>
+        <source>several pictures need -o FOLDER/</source>
+        <translation>mehrere Bilder brauchen -o ORDNER/</translation>
+    </message>
+    <message>
+        <source>can&apos;t make the folder %1</source>
+        <translation>der Ordner %1 lässt sich nicht anlegen</translation>
+    </message>
+</context>
+<context>
+    <name>EditCommands</name>
+    <message>
+        <source>Move</source>
+        <translation>Verschieben</translation>
+    </message>
+    <message>
+        <source>Zoom</source>
+        <translation>Zoom</translation>
+    </message>
+    <message>
+        <source>Reset Crop</source>
+        <translation>Zuschnitt zurücksetzen</translation>
+    </message>
+    <message>
+        <source>Fit</source>
+        <translation>Einpassen</translation>
+    </message>
+    <message>
+        <source>Rename</source>
+        <translation>Umbenennen</translation>
+    </message>
+    <message>
+        <source>New Picture</source>
+        <translation>Neues Bild</translation>
     </message>
 </context>
 <context>
@@ -117,11 +167,11 @@ auf allen Kernen erstellt.
         <translation>Sichern fehlgeschlagen: %1</translation>
     </message>
     <message>
-        <source>Couldn't render the emoji.</source>
+        <source>Couldn&apos;t render the emoji.</source>
         <translation>Das Emoji konnte nicht erstellt werden.</translation>
     </message>
     <message>
-        <source>Couldn't open %1</source>
+        <source>Couldn&apos;t open %1</source>
         <translation>%1 konnte nicht geöffnet werden</translation>
     </message>
     <message>
@@ -131,6 +181,34 @@ auf allen Kernen erstellt.
     <message>
         <source>No picture to export.</source>
         <translation>Kein Bild zum Exportieren.</translation>
+    </message>
+    <message>
+        <source>no such file</source>
+        <translation>Datei nicht gefunden</translation>
+    </message>
+    <message>
+        <source>permission denied</source>
+        <translation>keine Berechtigung</translation>
+    </message>
+    <message>
+        <source>not a picture Cropling can open</source>
+        <translation>kein Bild, das Cropling öffnen kann</translation>
+    </message>
+    <message>
+        <source>damaged</source>
+        <translation>beschädigt</translation>
+    </message>
+    <message>
+        <source>too large to open safely</source>
+        <translation>zu groß, um es sicher zu öffnen</translation>
+    </message>
+    <message>
+        <source>took too long</source>
+        <translation>hat zu lange gedauert</translation>
+    </message>
+    <message>
+        <source>%1: %2</source>
+        <translation>%1: %2</translation>
     </message>
 </context>
 <context>
@@ -207,14 +285,6 @@ oder zum Auswählen klicken</translation>
         <translation>Zoom</translation>
     </message>
     <message>
-        <source>Zoom out</source>
-        <translation>Verkleinern</translation>
-    </message>
-    <message>
-        <source>Zoom in</source>
-        <translation>Vergrößern</translation>
-    </message>
-    <message>
         <source>Drag to reposition, slide to zoom</source>
         <translation>Ziehen zum Verschieben, Regler zum Zoomen</translation>
     </message>
@@ -225,6 +295,14 @@ oder zum Auswählen klicken</translation>
     <message>
         <source>Choose Another…</source>
         <translation>Anderes wählen …</translation>
+    </message>
+    <message>
+        <source>Zoom Out</source>
+        <translation>Verkleinern</translation>
+    </message>
+    <message>
+        <source>Zoom In</source>
+        <translation>Vergrößern</translation>
     </message>
 </context>
 <context>
@@ -241,7 +319,7 @@ oder zum Auswählen klicken</translation>
         <translation>Über Cropling</translation>
     </message>
     <message>
-        <source>&lt;p&gt;&lt;b&gt;Cropling %1&lt;/b&gt;&lt;/p&gt;&lt;p&gt;Turns a photo into a %2 PNG for a chat service's custom emoji.&lt;/p&gt;</source>
+        <source>&lt;p&gt;&lt;b&gt;Cropling %1&lt;/b&gt;&lt;/p&gt;&lt;p&gt;Turns a photo into a %2 PNG for a chat service&apos;s custom emoji.&lt;/p&gt;</source>
         <translation>&lt;p&gt;&lt;b&gt;Cropling %1&lt;/b&gt;&lt;/p&gt;&lt;p&gt;Macht aus einem Foto ein PNG mit %2 für eigene Emojis eines Chatdienstes.&lt;/p&gt;</translation>
     </message>
     <message>
@@ -271,7 +349,7 @@ oder zum Auswählen klicken</translation>
 <context>
     <name>cropling::PreviewColumn</name>
     <message>
-        <source>Saves a %1 PNG — Slack's max size for custom emoji.
+        <source>Saves a %1 PNG — Slack&apos;s max size for custom emoji.
 Upload it at Slack → Customize Workspace → Emoji.</source>
         <translation>Sichert ein PNG mit %1 — die größte Größe für eigene Emojis in Slack.
 Hochladen unter Slack → Arbeitsbereich anpassen → Emoji.</translation>
@@ -338,6 +416,22 @@ Hochladen unter Slack → Arbeitsbereich anpassen → Emoji.</translation>
     <message>
         <source>&amp;Help</source>
         <translation>&amp;Hilfe</translation>
+    </message>
+    <message>
+        <source>Undo</source>
+        <translation>Rückgängig:</translation>
+    </message>
+    <message>
+        <source>Redo</source>
+        <translation>Wiederholen:</translation>
+    </message>
+    <message>
+        <source>Fit</source>
+        <translation>Einpassen</translation>
+    </message>
+    <message>
+        <source>Pasting…</source>
+        <translation>Wird eingefügt …</translation>
     </message>
 </context>
 </TS>

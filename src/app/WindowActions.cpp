@@ -6,6 +6,7 @@
 #include <QAction>
 #include <QMenuBar>
 #include <QMimeData>
+#include <QUndoStack>
 #include <QWidget>
 
 namespace cropling {
@@ -31,12 +32,23 @@ WindowActions::WindowActions(EmojiEditor* editor, QWidget* window) : QObject(win
     quit = makeAction(window, tr("Quit"), QKeySequence::Quit);
     copy = makeAction(window, tr("Copy to Clipboard"), QKeySequence::Copy);
     paste = makeAction(window, tr("Paste Photo"), QKeySequence::Paste);
+    // The history's own actions name the step: "Undo Zoom", "Redo Move".
+    undo = editor_->undoStack()->createUndoAction(window, tr("Undo"));
+    undo->setShortcuts(QKeySequence::Undo);
+    redo = editor_->undoStack()->createRedoAction(window, tr("Redo"));
+    redo->setShortcuts({QKeySequence(QKeySequence::Redo), QKeySequence(Qt::CTRL | Qt::Key_Y)});
+    for (QAction* step : {undo, redo}) {
+        step->setShortcutContext(Qt::WindowShortcut);
+        window->addAction(step);
+    }
+    fit = makeAction(window, tr("Fit"), QKeySequence(Qt::CTRL | Qt::Key_9));
     about = makeAction(window, tr("About Cropling"), QKeySequence());
     about->setMenuRole(QAction::AboutRole);
 
     connect(paste, &QAction::triggered, this, &WindowActions::pasteFromClipboard);
     connect(save, &QAction::triggered, editor_, &EmojiEditor::save);
     connect(copy, &QAction::triggered, editor_, &EmojiEditor::copyToClipboard);
+    connect(fit, &QAction::triggered, editor_, &EmojiEditor::fitToSquare);
     connect(closeWindow, &QAction::triggered, window, &QWidget::close);
     connect(editor_, &EmojiEditor::imageChanged, this, &WindowActions::enableFromEditor);
     enableFromEditor();
@@ -63,6 +75,7 @@ void WindowActions::enableFromEditor() {
     const bool hasPicture = bool(editor_->image());
     save->setEnabled(hasPicture);
     copy->setEnabled(hasPicture);
+    fit->setEnabled(hasPicture);
 }
 
 void WindowActions::populate(QMenuBar* menuBar) const {
@@ -74,8 +87,13 @@ void WindowActions::populate(QMenuBar* menuBar) const {
     file->addAction(closeWindow);
     file->addAction(quit);
     QMenu* edit = menuBar->addMenu(tr("&Edit"));
+    edit->addAction(undo);
+    edit->addAction(redo);
+    edit->addSeparator();
     edit->addAction(copy);
     edit->addAction(paste);
+    edit->addSeparator();
+    edit->addAction(fit);
     QMenu* help = menuBar->addMenu(tr("&Help"));
     help->addAction(about);
 }

@@ -26,6 +26,9 @@ public:
     QAction* quit;
     QAction* copy;
     QAction* paste;
+    QAction* undo;
+    QAction* redo;
+    QAction* fit;
     QAction* about;
 
     void populate(QMenuBar* menuBar) const;

@@ -6,6 +6,7 @@
 #include "widgets/Checkerboard.h"
 #include "widgets/ThirdsGrid.h"
 #include "widgets/editor/EditorColumn.h"
+#include "widgets/editor/ZoomSlider.h"
 #include "core/CropGeometry.h"
 
 #include <QAction>
@@ -52,7 +53,7 @@ using Window = WindowFixture;
 TEST(EditorColumn, ControlsFollowWhetherAPictureIsLoaded) {
     Window w;
     EXPECT_EQ(visibleButtons(w.window), (QStringList{"Choose Photo…", "Paste Photo", "Save Emoji PNG…", "Copy to Clipboard"}));
-    QSlider* slider = w.window->findChild<QSlider*>();
+    ZoomSlider* slider = w.window->findChild<ZoomSlider*>();
     EXPECT_FALSE(slider->isVisibleTo(w.window));
     EXPECT_FALSE(w.window->actions()->save->isEnabled());
     EXPECT_FALSE(w.window->actions()->copy->isEnabled());
@@ -61,9 +62,11 @@ TEST(EditorColumn, ControlsFollowWhetherAPictureIsLoaded) {
 
     w.editor().setImage(solidPicture(400, 300), QStringLiteral("x"));
     EXPECT_EQ(visibleButtons(w.window),
-              (QStringList{"Choose Another…", "Paste Photo", "Reset Crop", "Save Emoji PNG…", "Copy to Clipboard"}));
+              (QStringList{"Choose Another…", "Paste Photo", "Reset Crop", "Fit", "Save Emoji PNG…", "Copy to Clipboard"}));
     EXPECT_TRUE(slider->isVisibleTo(w.window));
-    EXPECT_EQ(slider->value(), slider->minimum());
+    // A 4:3 picture: the knob's range starts at the zoom that fits it whole, below the opening zoom.
+    EXPECT_EQ(slider->zoomAt(slider->minimum()), 0.75);
+    EXPECT_EQ(slider->zoomAt(slider->value()), 1.0);
     EXPECT_EQ(slider->parentWidget()->width(), 340);
     EXPECT_TRUE(w.window->actions()->save->isEnabled());
     // The window grows for the zoom row and cannot be resized.
@@ -88,20 +91,25 @@ TEST(EditorColumn, ColumnsSitTopAligned24PixelsApartWithA24PixelMargin) {
 TEST(EditorColumn, SliderZoomsAndReclampsAndResetCentres) {
     Window w;
     w.editor().setImage(solidPicture(400, 300), QStringLiteral("x"));
-    QSlider* slider = w.window->findChild<QSlider*>();
-    slider->setValue(1000);
+    ZoomSlider* slider = w.window->findChild<ZoomSlider*>();
+    slider->setValue(slider->valueFor(2.0));
     EXPECT_DOUBLE_EQ(w.editor().zoom(), 2.0);
     w.editor().setOffset({1000, 1000});
     EXPECT_NEAR(w.editor().offset().x(), 850.0 / 3, 1e-9);
-    slider->setValue(0);
+    slider->setValue(slider->valueFor(1.0));
     // Back at zoom 1 the picture is pulled back just far enough to cover the square.
     EXPECT_NEAR(w.editor().offset().x(), 170.0 / 3, 1e-9);
     EXPECT_EQ(w.editor().offset().y(), 0);
-    slider->setValue(2500);
+    slider->setValue(slider->valueFor(3.5));
     w.editor().resetCrop();
     EXPECT_EQ(w.editor().zoom(), 1);
     EXPECT_EQ(w.editor().offset(), QPointF(0, 0));
-    EXPECT_EQ(slider->value(), 0);
+    EXPECT_EQ(slider->value(), slider->valueFor(1.0));
+    // Fit: the whole picture inside the square, centred, at the knob's lowest end.
+    w.window->actions()->fit->trigger();
+    EXPECT_EQ(w.editor().zoom(), 0.75);
+    EXPECT_EQ(w.editor().offset(), QPointF(0, 0));
+    EXPECT_EQ(slider->value(), slider->minimum());
 }
 
 TEST(CropArea, DragNeedsTenPixelsThenFollowsFromAFixedBase) {
@@ -163,12 +171,12 @@ TEST(CropArea, WheelAndPinchZoomTowardThePointerWithinTheRange) {
     Window w;
     w.editor().setImage(solidPicture(400, 300), QStringLiteral("x"));
     CropArea* area = w.cropArea();
-    QSlider* slider = w.window->findChild<QSlider*>();
+    ZoomSlider* slider = w.window->findChild<ZoomSlider*>();
     const QPointF pointer(250, 120);
     const QPointF before = pictureAt(w.editor(), pointer);
     wheel(area, pointer, 120);
     EXPECT_NEAR(w.editor().zoom(), CropArea::kZoomStep, 1e-12);
-    EXPECT_EQ(slider->value(), EditorColumn::sliderForZoom(w.editor().zoom())); // the slider in step
+    EXPECT_EQ(slider->value(), slider->valueFor(w.editor().zoom())); // the slider in step
     const QPointF after = pictureAt(w.editor(), pointer);
     EXPECT_NEAR(after.x(), before.x(), 1e-6);
     EXPECT_NEAR(after.y(), before.y(), 1e-6);

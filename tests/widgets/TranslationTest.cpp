@@ -49,7 +49,8 @@ TEST(Translation, GermanLeavesNothingUntranslatedOrClipped) {
     // Names, data and symbols read the same in every language.
     const QStringList same = {QStringLiteral(":"), QStringLiteral("Y"), QStringLiteral("x"), QStringLiteral("Zoom")};
     for (qsizetype i = 0; i < source.size(); ++i) {
-        if (!same.contains(source[i])) {
+        // The zoom readout is a number, written by the locale rather than the catalogue.
+        if (!same.contains(source[i]) && !source[i].endsWith(u'×')) {
             EXPECT_NE(translated[i], source[i]) << "untranslated: " << source[i].toStdString();
         }
     }

@@ -156,6 +156,13 @@ bool CropArea::event(QEvent* event) {
 }
 
 void CropArea::keyPressEvent(QKeyEvent* event) {
+    // The empty square is a button for choosing a picture, for the keyboard as for the pointer.
+    if (!editor_->image() && (event->key() == Qt::Key_Space || event->key() == Qt::Key_Return ||
+                              event->key() == Qt::Key_Enter)) {
+        event->accept();
+        Q_EMIT chooseRequested();
+        return;
+    }
     if (!editor_->image())
         return QWidget::keyPressEvent(event);
     const double step = event->modifiers() & Qt::ShiftModifier ? 10 : 1;
@@ -213,12 +220,16 @@ void CropArea::mouseMoveEvent(QMouseEvent* event) {
         return;
     if (!dragBase_) {
         dragBase_ = editor_->offset();
+        // The whole drag is one step of the history.
+        editor_->beginGesture();
         showCursor();
     }
     editor_->setOffset(*dragBase_ + translation);
 }
 
 void CropArea::endDrag() {
+    if (dragBase_)
+        editor_->endGesture();
     pressPosition_.reset();
     dragBase_.reset();
     dragging_ = false;

@@ -2,16 +2,17 @@
 
 #include "core/CropGeometry.h"
 #include "model/EmojiEditor.h"
-#include "widgets/SymbolLabel.h"
+#include "widgets/SymbolButton.h"
 #include "widgets/Theme.h"
 #include "widgets/TintedLabel.h"
 #include "widgets/editor/CropArea.h"
+#include "widgets/editor/ZoomSlider.h"
 
 #include <QAction>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
-#include <QSlider>
+#include <QToolButton>
 #include <QVBoxLayout>
 
 #include <algorithm>
@@ -19,15 +20,7 @@
 
 namespace cropling {
 
-int EditorColumn::sliderSteps() { return int(std::lround((kMaxZoom - kMinZoom) * 1000.0)); }
-
-int EditorColumn::sliderForZoom(double zoom) {
-    if (!std::isfinite(zoom))
-        return 0;
-    return int(std::lround(std::clamp((zoom - kMinZoom) * 1000.0, 0.0, double(sliderSteps()))));
-}
-
-EditorColumn::EditorColumn(EmojiEditor* editor, QAction* choosePhoto, QAction* paste, QWidget* parent)
+EditorColumn::EditorColumn(EmojiEditor* editor, QAction* choosePhoto, QAction* paste, QAction* fit, QWidget* parent)
     : QWidget(parent), editor_(editor), choosePhoto_(choosePhoto) {
     auto* column = new QVBoxLayout(this);
     column->setContentsMargins(0, 0, 0, 0);
@@ -44,17 +37,23 @@ EditorColumn::EditorColumn(EmojiEditor* editor, QAction* choosePhoto, QAction* p
     zoomRow_->setFixedWidth(int(kCropSide));
     auto* zoomLayout = new QHBoxLayout(zoomRow_);
     zoomLayout->setContentsMargins(0, 0, 0, 0);
-    slider_ = new QSlider(Qt::Horizontal, zoomRow_);
-    slider_->setRange(0, sliderSteps());
-    slider_->setSingleStep(50);
-    slider_->setPageStep(500);
+    slider_ = new ZoomSlider(zoomRow_);
     slider_->setAccessibleName(tr("Zoom"));
     const QSize symbolSize(16, 16);
-    zoomLayout->addWidget(new SymbolLabel(QStringLiteral(":/icons/zoom-out.svg"), symbolSize, theme::Emphasis::High,
-                                          tr("Zoom out"), zoomRow_));
+    auto* zoomOut = new SymbolButton(QStringLiteral(":/icons/zoom-out.svg"), symbolSize, tr("Zoom Out"), zoomRow_);
+    auto* zoomIn = new SymbolButton(QStringLiteral(":/icons/zoom-in.svg"), symbolSize, tr("Zoom In"), zoomRow_);
+    readout_ = new TintedLabel(QString(), theme::Emphasis::Medium, zoomRow_);
+    readout_->setFont(theme::smallFont());
+    // Wide enough for "5.0×" in the font it has, so the slider does not jump as the zoom changes.
+    readout_->setMinimumWidth(readout_->fontMetrics().horizontalAdvance(ZoomSlider::zoomText(8.8)) + 2);
+    readout_->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    zoomLayout->addWidget(zoomOut);
     zoomLayout->addWidget(slider_, 1);
-    zoomLayout->addWidget(new SymbolLabel(QStringLiteral(":/icons/zoom-in.svg"), symbolSize, theme::Emphasis::High,
-                                          tr("Zoom in"), zoomRow_));
+    zoomLayout->addWidget(zoomIn);
+    zoomLayout->addWidget(readout_);
+    const QPointF centre(0, 0);
+    connect(zoomOut, &QToolButton::clicked, editor_, [this, centre] { editor_->zoomAbout(editor_->zoom() / CropArea::kZoomStep, centre); });
+    connect(zoomIn, &QToolButton::clicked, editor_, [this, centre] { editor_->zoomAbout(editor_->zoom() * CropArea::kZoomStep, centre); });
     column->addWidget(zoomRow_);
 
     auto* hint = new TintedLabel(tr("Drag to reposition, slide to zoom"), theme::Emphasis::Medium, this);
@@ -66,7 +65,9 @@ EditorColumn::EditorColumn(EmojiEditor* editor, QAction* choosePhoto, QAction* p
     choose_ = new QPushButton(this);
     auto* pasteButton = new QPushButton(paste->text(), this);
     reset_ = new QPushButton(tr("Reset Crop"), this);
-    for (QPushButton* button : {choose_, pasteButton, reset_}) {
+    fit_ = new QPushButton(fit->text(), this);
+    fit_->setToolTip(fit->shortcut().toString(QKeySequence::NativeText));
+    for (QPushButton* button : {choose_, pasteButton, reset_, fit_}) {
         button->setAutoDefault(false);
         buttons->addWidget(button);
     }
@@ -78,7 +79,11 @@ EditorColumn::EditorColumn(EmojiEditor* editor, QAction* choosePhoto, QAction* p
     connect(pasteButton, &QPushButton::clicked, paste, &QAction::trigger);
     pasteButton->setToolTip(paste->shortcut().toString(QKeySequence::NativeText));
     connect(reset_, &QPushButton::clicked, editor_, &EmojiEditor::resetCrop);
-    connect(slider_, &QSlider::valueChanged, editor_, [this](int value) { editor_->setZoom(zoomForSlider(value)); });
+    connect(fit_, &QPushButton::clicked, fit, &QAction::trigger);
+    connect(slider_, &QSlider::valueChanged, editor_, [this](int value) { editor_->setZoom(slider_->zoomAt(value)); });
+    // A held knob is one step of the history, however far it travels.
+    connect(slider_, &QSlider::sliderPressed, editor_, &EmojiEditor::beginGesture);
+    connect(slider_, &QSlider::sliderReleased, editor_, &EmojiEditor::endGesture);
     connect(editor_, &EmojiEditor::imageChanged, this, &EditorColumn::showPictureControls);
     connect(editor_, &EmojiEditor::framingChanged, this, &EditorColumn::showZoom);
     showPictureControls();
@@ -90,17 +95,24 @@ void EditorColumn::showPictureControls() {
     zoomRow_->setVisible(hasPicture);
     hint_->setVisible(hasPicture);
     reset_->setVisible(hasPicture);
+    fit_->setVisible(hasPicture);
     choose_->setText(hasPicture ? tr("Choose Another…") : choosePhoto_->text());
+    // The knob's range starts at the picture's fit zoom when the whole picture is wider or taller
+    // than the square.
+    const QSignalBlocker quiet(slider_);
+    slider_->setZoomRange(editor_->lowestZoom(), kMaxZoom);
+    showZoom();
 }
 
 void EditorColumn::showZoom() {
     // A knob position maps back to exactly its own zoom, so the knob moves only when the zoom
     // changed elsewhere (reset, new picture) and dragging it never fights its own value.
-    const int wanted = sliderForZoom(editor_->zoom());
+    const int wanted = slider_->valueFor(editor_->zoom());
     if (slider_->value() != wanted) {
         const QSignalBlocker quiet(slider_);
         slider_->setValue(wanted);
     }
+    readout_->setText(ZoomSlider::zoomText(editor_->zoom()));
 }
 
 } // namespace cropling

@@ -8,26 +8,24 @@
 #include <QWidget>
 
 class QAction;
+class QLabel;
 class QPushButton;
-class QSlider;
 
 namespace cropling {
 
 class CropArea;
 class EmojiEditor;
+class ZoomSlider;
 
 class EditorColumn : public QWidget {
     Q_OBJECT
 public:
-    // The buttons trigger the window's actions for choosing and pasting, and show their texts.
-    EditorColumn(EmojiEditor* editor, QAction* choosePhoto, QAction* paste, QWidget* parent = nullptr);
-
-    // The slider works in thousandths of a zoom step: continuous to the eye, exact at both ends.
-    static int sliderSteps();
-    static double zoomForSlider(int value) { return kMinZoom + value / 1000.0; }
-    static int sliderForZoom(double zoom);
+    // The buttons trigger the window's actions for choosing, pasting and fitting, and show their
+    // texts.
+    EditorColumn(EmojiEditor* editor, QAction* choosePhoto, QAction* paste, QAction* fit, QWidget* parent = nullptr);
 
     CropArea* cropArea() const { return cropArea_; }
+    ZoomSlider* slider() const { return slider_; }
 
 private:
     void showPictureControls();
@@ -38,9 +36,11 @@ private:
     CropArea* cropArea_;
     QWidget* zoomRow_;
     QWidget* hint_;
-    QSlider* slider_;
+    ZoomSlider* slider_;
+    QLabel* readout_;
     QPushButton* choose_;
     QPushButton* reset_;
+    QPushButton* fit_;
 };
 
 } // namespace cropling
