@@ -102,12 +102,12 @@ TEST(ScriptedProcess, FailuresExitOneWithOneLineAndNoFile) {
     EXPECT_TRUE(notPicture.png.isEmpty());
 }
 
-TEST(ScriptedProcess, ZoomBelowOneStretchesAndHeadlessRunsWork) {
+TEST(ScriptedProcess, ZoomBelowOneKeepsAMarginAndHeadlessRunsWork) {
     const ScriptRun half = withZoom(QStringLiteral("0.5"));
     ASSERT_EQ(half.result.exitCode, 0);
-    const QImage stretched = decodePng(half.png);
-    EXPECT_EQ(stretched.size(), QSize(128, 128));
-    EXPECT_EQ(qAlpha(stretched.pixel(0, 0)), 255);
+    const QImage fitted = decodePng(half.png);
+    EXPECT_EQ(fitted.size(), QSize(128, 128));
+    EXPECT_EQ(qAlpha(fitted.pixel(0, 0)), 0);
 
     // No display at all: a save still works, and gives the very same file.
     const ScriptRun headless = scripted({{"CROPLING_OPEN", photo()}, {"CROPLING_TEST_SAVE", ""}, {"CROPLING_TEST_ZOOM", "0.5"}}, false);
