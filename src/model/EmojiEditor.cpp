@@ -62,7 +62,8 @@ EmojiEditor::EmojiEditor(QObject* parent)
     connect(loader_, &PictureLoader::failed, this, [this](std::optional<OpenFailure> why) {
         dropFirstLook();
         // A file says why it did not open; pasted data has its own message.
-        setStatusMessage(pending_.fileName.isEmpty() ? pending_.failure : couldNotOpenMessage(pending_.fileName, why));
+        setStatusMessage(pending_.fileName.isEmpty() ? pending_.failure : couldNotOpenMessage(pending_.fileName, why),
+                         StatusKind::Failure);
     });
     connect(loader_, &PictureLoader::busyChanged, this, &EmojiEditor::busyChanged);
 }
@@ -140,6 +141,7 @@ void EmojiEditor::applyPicture(const PictureState& state) {
     offset_ = state.framing.offset;
     const bool hadMessage = statusMessage_.has_value();
     statusMessage_.reset();
+    statusKind_ = StatusKind::Note;
     const bool renamed = state.name != emojiName_;
     emojiName_ = state.name;
     Q_EMIT newPicture();
@@ -191,7 +193,7 @@ void EmojiEditor::pasteFrom(const QMimeData* clipboard) {
             },
             name, QString(), noImageOnClipboardMessage());
     } else {
-        setStatusMessage(noImageOnClipboardMessage());
+        setStatusMessage(noImageOnClipboardMessage(), StatusKind::Failure);
     }
 }
 
@@ -306,10 +308,11 @@ void EmojiEditor::applyName(const QString& name) {
     Q_EMIT nameChanged();
 }
 
-void EmojiEditor::setStatusMessage(std::optional<QString> message) {
-    if (message == statusMessage_)
+void EmojiEditor::setStatusMessage(std::optional<QString> message, StatusKind kind) {
+    if (message == statusMessage_ && kind == statusKind_)
         return;
     statusMessage_ = std::move(message);
+    statusKind_ = kind;
     Q_EMIT statusChanged();
 }
 
@@ -332,7 +335,7 @@ void EmojiEditor::renderThen(std::function<void(const QByteArray&)> then) {
         if (png)
             then(*png);
         else
-            setStatusMessage(renderFailure());
+            setStatusMessage(renderFailure(), StatusKind::Failure);
     };
     if (!backgroundWork_)
         return deliver(renderEmojiPNG(kEmojiSide));
@@ -356,7 +359,7 @@ void EmojiEditor::save() {
         if (writeFileAtomically(*location, png, &error))
             setStatusMessage(savedMessage(displayName(lastPathComponent(*location)), png.size()));
         else
-            setStatusMessage(saveFailedMessage(error));
+            setStatusMessage(saveFailedMessage(error), StatusKind::Failure);
     });
 }
 

@@ -92,7 +92,10 @@ public:
     double lowestZoom() const;
 
     void setEmojiName(const QString& name);
-    void setStatusMessage(std::optional<QString> message);
+    // A note (a picture saved, copied, being pasted) or a failure (it says why), shown apart.
+    enum class StatusKind { Note, Failure };
+    void setStatusMessage(std::optional<QString> message, StatusKind kind = StatusKind::Note);
+    StatusKind statusKind() const { return statusKind_; }
 
     // Export. A picture opened for one render may turn out unreadable only now; the status message
     // then says so as a failed load would.
@@ -158,6 +161,7 @@ private:
     QPointF offset_{0, 0};
     QString emojiName_;
     std::optional<QString> statusMessage_;
+    StatusKind statusKind_ = StatusKind::Note;
     SaveDialog saveDialog_;
     bool backgroundWork_ = false;
     // Counts new pictures, so that an export rendered for an earlier one is dropped.

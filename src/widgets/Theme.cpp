@@ -27,9 +27,10 @@ QFont fixedFont() {
 }
 
 QColor emphasised(const QColor& foreground, Emphasis emphasis) {
-    // Medium and low texts keep a contrast of at least 4.5:1 on the window's ground in light and
-    // dark themes; faint is for grounds and lines, never text.
-    static constexpr double kOpacity[] = {1.0, 0.7, 0.6, 0.1};
+    // Medium (secondary) texts keep a contrast of at least 4.5:1 on the window's ground in light
+    // and dark themes; low (tertiary) ones are visibly lighter and keep at least 3:1; faint is for
+    // grounds and lines, never text.
+    static constexpr double kOpacity[] = {1.0, 0.7, 0.52, 0.1};
     QColor c = foreground;
     c.setAlphaF(float(foreground.alphaF() * kOpacity[int(emphasis)]));
     return c;
@@ -40,6 +41,11 @@ QColor textColor(Emphasis emphasis) {
 }
 
 QColor separatorColor() { return textColor(Emphasis::Faint); }
+
+QColor errorColor() {
+    const bool darkGround = QApplication::palette().color(QPalette::Window).lightnessF() < 0.5;
+    return darkGround ? QColor(0xff, 0x8a, 0x80) : QColor(0xb0, 0x1c, 0x16);
+}
 
 void setTextColor(QWidget* widget, const QColor& colour) {
     QPalette p = widget->palette();

@@ -27,6 +27,10 @@ QColor emphasised(const QColor& foreground, Emphasis emphasis);
 QColor textColor(Emphasis emphasis);
 // A thin line between areas.
 QColor separatorColor();
+
+// The colour of a failure's text and symbol: a red that keeps 4.5:1 on the window's ground, darker
+// on a light ground and lighter on a dark one.
+QColor errorColor();
 // Gives one widget its own text (and line) colour.
 void setTextColor(QWidget* widget, const QColor& colour);
 

@@ -49,7 +49,7 @@ double textContrast(const QImage& window, const QWidget* label, const QWidget* t
 
 } // namespace
 
-TEST(Readability, EverySecondaryTextReachesFourAndAHalfToOneInLightAndDarkThemes) {
+TEST(Readability, SecondaryTextsReachFourAndAHalfToOneAndTertiaryOnesThreeInLightAndDarkThemes) {
     const QPalette original = QApplication::palette();
     for (const bool dark : {false, true}) {
         QApplication::setPalette(dark ? darkPalette() : QApplication::style()->standardPalette());
@@ -67,13 +67,25 @@ TEST(Readability, EverySecondaryTextReachesFourAndAHalfToOneInLightAndDarkThemes
             QApplication::processEvents();
             const QImage shot = w.window->grab().toImage();
             for (const QString& text : {QStringLiteral("Drag to reposition, slide to zoom"), QStringLiteral("Saved party.png — 128×128, 3 KB"),
-                                        PreviewColumn::note(), QStringLiteral("2:47 PM")}) {
+                                        QStringLiteral("2:47 PM")}) {
                 QLabel* label = w.label(text);
                 ASSERT_TRUE(label) << text.toStdString();
                 EXPECT_GE(textContrast(shot, label, w.window), 4.5)
                     << text.toStdString() << ", dark window " << dark << ", dark chat " << darkChat;
             }
+            // The tertiary note is readable, and visibly lighter than the secondary hint.
+            const double hint = textContrast(shot, w.label(QStringLiteral("Drag to reposition, slide to zoom")), w.window);
+            const double note = textContrast(shot, w.label(PreviewColumn::note()), w.window);
+            EXPECT_GE(note, 3.0) << "dark window " << dark;
+            EXPECT_LT(note, hint * 0.85) << "dark window " << dark;
         }
+        // A failure is drawn in its own colour, as readable as the rest.
+        const QString failure = QStringLiteral("Couldn't open cat.jpg: damaged");
+        w.editor().setStatusMessage(failure, EmojiEditor::StatusKind::Failure);
+        QApplication::processEvents();
+        QLabel* failureLabel = w.label(failure);
+        ASSERT_TRUE(failureLabel);
+        EXPECT_GE(textContrast(w.window->grab().toImage(), failureLabel, w.window), 4.5) << "failure, dark " << dark;
     }
     QApplication::setPalette(original);
 }
@@ -91,6 +103,8 @@ TEST(Readability, ALongUnbrokenNameWrapsInsideTheColumn) {
     const QWidget* column = w.window->findChild<PreviewColumn*>();
     EXPECT_LE(status->mapTo(column, QPoint(status->width(), 0)).x(), column->width());
     EXPECT_GT(status->height(), 2 * status->fontMetrics().height()); // it wrapped
+    // Screen readers read the message as it is, without the wrap's invisible break points.
+    EXPECT_EQ(status->accessibleName(), message);
 }
 
 TEST(Readability, NothingIsCutOffAtLargeFontSizes) {

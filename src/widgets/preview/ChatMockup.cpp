@@ -78,10 +78,9 @@ void ChatMockup::paintEvent(QPaintEvent*) {
     QPainterPath background;
     background.addRoundedRect(bounds, kRadius, kRadius);
     painter.fillPath(background, ChatMockup::background(dark_));
-    // The 1-pixel border is inset by half its width so it lies wholly inside the background. It
-    // follows the chat's own look, not the window's, so it shows in both.
-    painter.setPen(QPen(theme::emphasised(textColour(dark_), theme::Emphasis::Faint), 1.0, Qt::SolidLine, Qt::FlatCap,
-                        Qt::MiterJoin));
+    // The 1-pixel border is inset by half its width so it lies wholly inside the background. It is
+    // the window's separator colour, whichever look the chat has.
+    painter.setPen(QPen(theme::separatorColor(), 1.0, Qt::SolidLine, Qt::FlatCap, Qt::MiterJoin));
     painter.setBrush(Qt::NoBrush);
     painter.drawRoundedRect(bounds.adjusted(0.5, 0.5, -0.5, -0.5), kRadius - 0.5, kRadius - 0.5);
 }

@@ -7,6 +7,7 @@
 #include "widgets/TintedLabel.h"
 #include "widgets/preview/ChatMockup.h"
 #include "widgets/preview/NameRow.h"
+#include "widgets/preview/StatusLine.h"
 
 #include <QAction>
 #include <QButtonGroup>
@@ -36,21 +37,6 @@ QPushButton* segment(const QString& text, QWidget* parent) {
     button->setCheckable(true);
     button->setAutoDefault(false);
     return button;
-}
-
-// A word wrap breaks only between words; a long file name with none would run past the column.
-// Zero-width spaces inside long runs give the wrap places to break.
-QString breakable(const QString& text) {
-    constexpr int kLongRun = 24;
-    QString out;
-    int run = 0;
-    for (const QChar c : text) {
-        run = c.isSpace() ? 0 : run + 1;
-        if (run > kLongRun && run % 8 == 1 && !c.isLowSurrogate())
-            out += QChar(0x200B);
-        out += c;
-    }
-    return out;
 }
 
 } // namespace
@@ -100,12 +86,7 @@ PreviewColumn::PreviewColumn(EmojiEditor* editor, QAction* save, QAction* copy, 
     buttons->addStretch(1);
     column->addLayout(buttons);
 
-    auto* status = new TintedLabel(QString(), theme::Emphasis::Medium, this);
-    status->setTextFormat(Qt::PlainText); // file names with * _ < & show as they are
-    status->setFont(theme::smallFont());
-    status->setWordWrap(true);
-    status->setTextInteractionFlags(Qt::TextSelectableByMouse);
-    status_ = status;
+    status_ = new StatusLine(this);
     column->addWidget(status_);
 
     auto* noteLabel = new TintedLabel(note(), theme::Emphasis::Low, this);
@@ -126,10 +107,7 @@ PreviewColumn::PreviewColumn(EmojiEditor* editor, QAction* save, QAction* copy, 
 }
 
 void PreviewColumn::showStatus() {
-    const auto& message = editor_->statusMessage();
-    // Without a message the line does not exist: no space and no gap.
-    status_->setVisible(message.has_value());
-    status_->setText(breakable(message.value_or(QString())));
+    status_->showMessage(editor_->statusMessage(), editor_->statusKind() == EmojiEditor::StatusKind::Failure);
 }
 
 } // namespace cropling

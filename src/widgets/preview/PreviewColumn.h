@@ -13,6 +13,7 @@ namespace cropling {
 
 class ChatMockup;
 class EmojiEditor;
+class StatusLine;
 
 class PreviewColumn : public QWidget {
     Q_OBJECT
@@ -28,7 +29,7 @@ private:
 
     EmojiEditor* editor_;
     ChatMockup* mockup_;
-    QLabel* status_;
+    StatusLine* status_;
 };
 
 } // namespace cropling
