@@ -5,7 +5,6 @@
 #include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
-#include <QSettings>
 #include <QStandardPaths>
 
 namespace cropling {
@@ -32,17 +31,17 @@ std::optional<QByteArray> askSaveLocation(QWidget* parent, const QString& sugges
     dialog.setFileMode(QFileDialog::AnyFile);
     dialog.setMimeTypeFilters({QStringLiteral("image/png")});
     dialog.setDefaultSuffix(QStringLiteral("png"));
-    // The folder saved to last, while it is there; Downloads otherwise.
-    QSettings settings;
-    const QString last = settings.value(QStringLiteral("save/lastFolder")).toString();
-    const QString folder = !last.isEmpty() && QFileInfo(last).isDir() ? last : defaultSaveFolder();
+    // Downloads, until something is saved: then the folder saved to last, while the program runs
+    // and that folder is there. Nothing is written to a settings file.
+    static QString lastFolder;
+    const QString folder = !lastFolder.isEmpty() && QFileInfo(lastFolder).isDir() ? lastFolder : defaultSaveFolder();
     if (!folder.isEmpty())
         dialog.setDirectory(folder);
     dialog.selectFile(suggestedFileName);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return std::nullopt;
     const QString chosen = dialog.selectedFiles().constFirst();
-    settings.setValue(QStringLiteral("save/lastFolder"), QFileInfo(chosen).absolutePath());
+    lastFolder = QFileInfo(chosen).absolutePath();
     return QFile::encodeName(chosen);
 }
 

@@ -43,7 +43,8 @@ std::optional<QByteArray> privateExportFolder() {
 
 std::optional<QByteArray> temporaryExportPath(const QByteArray& folder, const QString& exportName) {
     const QByteArray name = exportName.toUtf8();
-    if (name.contains('/') || name.contains('\0') || name == "." || name == "..")
+    // "." and ".." are names like any other once ".png" follows them: "..png", "...png".
+    if (name.contains('/') || name.contains('\0'))
         return std::nullopt;
     return folder + '/' + name + ".png";
 }

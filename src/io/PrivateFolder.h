@@ -18,7 +18,7 @@ std::optional<QByteArray> privateExportFolder();
 bool isPrivateFolder(const QByteArray& path);
 
 // The temporary file for a copy under this export name, with ".png" added; nothing for a name
-// that would leave the folder or name no file of its own (a "/" or NUL in it, or "." and "..").
+// that would leave the folder (a "/" or NUL in it).
 std::optional<QByteArray> temporaryExportPath(const QByteArray& folder, const QString& exportName);
 
 } // namespace cropling

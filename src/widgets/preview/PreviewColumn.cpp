@@ -16,6 +16,8 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include <algorithm>
+
 namespace cropling {
 
 namespace {
@@ -32,12 +34,24 @@ QPushButton* buttonFor(QAction* action, QWidget* parent) {
     return button;
 }
 
-QPushButton* segment(const QString& text, QWidget* parent) {
-    auto* button = new QPushButton(text, parent);
-    button->setCheckable(true);
-    button->setAutoDefault(false);
-    return button;
-}
+// The Light/Dark switch and the room around each word in it.
+constexpr int kSwitchWidth = 140;
+constexpr int kSegmentPadding = 12;
+
+// A half of the switch: as wide as its word needs, not the style's width for a dialog button.
+class Segment : public QPushButton {
+public:
+    Segment(const QString& text, QWidget* parent) : QPushButton(text, parent) {
+        setCheckable(true);
+        setAutoDefault(false);
+        setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
+    }
+    QSize sizeHint() const override {
+        return {fontMetrics().horizontalAdvance(text()) + 2 * kSegmentPadding, QPushButton::sizeHint().height()};
+    }
+};
+
+QPushButton* segment(const QString& text, QWidget* parent) { return new Segment(text, parent); }
 
 } // namespace
 
@@ -59,7 +73,6 @@ PreviewColumn::PreviewColumn(EmojiEditor* editor, QAction* save, QAction* copy, 
     header->addWidget(title);
     header->addStretch(1);
     auto* appearance = new QWidget(this);
-    appearance->setMinimumWidth(140);
     appearance->setAccessibleName(tr("Preview appearance"));
     auto* segments = new QHBoxLayout(appearance);
     segments->setContentsMargins(0, 0, 0, 0);
@@ -70,8 +83,14 @@ PreviewColumn::PreviewColumn(EmojiEditor* editor, QAction* save, QAction* copy, 
     group->setExclusive(true);
     group->addButton(light);
     group->addButton(dark);
-    segments->addWidget(light);
-    segments->addWidget(dark);
+    // Two equal halves of a 140-pixel switch, wider only when a translation or a larger font needs
+    // the room for its words.
+    int widest = 0;
+    for (QPushButton* half : {light, dark}) {
+        segments->addWidget(half, 1);
+        widest = std::max(widest, half->sizeHint().width());
+    }
+    appearance->setFixedWidth(std::max(kSwitchWidth, 2 * widest));
     header->addWidget(appearance);
     column->addLayout(header);
 
