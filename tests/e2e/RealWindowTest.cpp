@@ -66,9 +66,11 @@ TEST(RealWindow, PastesImageDataFromAnotherProgram) {
     RunningApp app;
     offerOnClipboard(writeLandscape(QStringLiteral("source.png"), 300, 200), QStringLiteral("image/png"));
     app.key(QStringLiteral("ctrl+v"));
-    // Copy it back out: the emoji carries the pasted picture's fixed name.
-    app.key(QStringLiteral("ctrl+c"));
-    ASSERT_TRUE(waitFor([] { return copiedFileName() == QStringLiteral("pasted-emoji.png"); }));
+    // Copy it back out once the paste has opened: the emoji carries the pasted picture's fixed name.
+    ASSERT_TRUE(waitFor([&] {
+        app.key(QStringLiteral("ctrl+c"));
+        return copiedFileName() == QStringLiteral("pasted-emoji.png");
+    }));
     const QImage png = decodePng(clipboard(QStringLiteral("image/png")));
     EXPECT_EQ(png.size(), QSize(128, 128));
     EXPECT_TRUE(png.hasAlphaChannel());
@@ -153,8 +155,10 @@ TEST(RealWindow, ScriptedCopyOutlivesTheProcessAndPastesBack) {
     // Pasting in the app takes the file: copying again names the emoji after that file.
     RunningApp app;
     app.key(QStringLiteral("ctrl+v"));
-    app.key(QStringLiteral("ctrl+c"));
-    ASSERT_TRUE(waitFor([] { return copiedFileName() == QStringLiteral("party-parrot.png"); }));
+    ASSERT_TRUE(waitFor([&] {
+        app.key(QStringLiteral("ctrl+c"));
+        return copiedFileName() == QStringLiteral("party-parrot.png");
+    }));
     EXPECT_EQ(decodePng(clipboard(QStringLiteral("image/png"))), png);
 }
 
@@ -163,8 +167,11 @@ TEST(RealWindow, AWindowsCopyOutlivesQuittingWithoutAPrivateFolder) {
     // With no private folder to be had the copy still carries the PNG, just no file location.
     QProcessEnvironment env = appEnvironment({{"TMPDIR", "/dev/null"}, {"XDG_RUNTIME_DIR", "/dev/null"}});
     RunningApp app({photo}, env);
-    app.key(QStringLiteral("ctrl+c"));
-    ASSERT_TRUE(waitFor([] { return clipboard(QStringLiteral("TARGETS")).contains("image/png"); }));
+    // Copy is enabled once the picture has opened, which a busy machine may take a moment for.
+    ASSERT_TRUE(waitFor([&] {
+        app.key(QStringLiteral("ctrl+c"));
+        return clipboard(QStringLiteral("TARGETS")).contains("image/png");
+    }));
     app.key(QStringLiteral("ctrl+q"));
     ASSERT_TRUE(app.waitForExit());
     const QImage png = decodePng(clipboard(QStringLiteral("image/png")));
