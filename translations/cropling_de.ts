@@ -370,6 +370,17 @@ Hochladen unter Slack → Arbeitsbereich anpassen → Emoji.</translation>
         <source>Dark</source>
         <translation>Dunkel</translation>
     </message>
+    <message>
+        <source>Emoji names use a–z, 0–9, - and _</source>
+        <translation>Emoji-Namen bestehen aus a–z, 0–9, - und _</translation>
+    </message>
+</context>
+<context>
+    <name>cropling::StatusLine</name>
+    <message>
+        <source>Error</source>
+        <translation>Fehler</translation>
+    </message>
 </context>
 <context>
     <name>cropling::WindowActions</name>

@@ -31,3 +31,16 @@ TEST(EmojiName, InvalidUtf8BytesBecomeHyphens) {
     EXPECT_EQ(deriveEmojiName(QByteArray("caf\xe9 au lait.png")), QStringLiteral("caf-au-lait"));
     EXPECT_EQ(deriveEmojiName(QByteArray("\xff\xfe.png")), QStringLiteral("my-emoji"));
 }
+
+TEST(EmojiName, TypingIsHeldToTheRuleAsItGoes) {
+    const std::pair<const char*, const char*> rows[] = {
+        {"My Cat!", "my-cat-"},   // a trailing hyphen stays while the name is being typed
+        {"  party parrot", "party-parrot"},
+        {"a/b\x01" "c", "a-b-c"}, // never a path or a control character
+        {"ok_name-2", "ok_name-2"},
+        {"", ""},                 // empty stays empty: the export says "emoji"
+        {"🎉", ""},
+    };
+    for (const auto& [typed, kept] : rows)
+        EXPECT_EQ(typedEmojiName(QString::fromUtf8(typed)), QString::fromUtf8(kept)) << typed;
+}

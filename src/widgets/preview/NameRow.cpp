@@ -1,5 +1,6 @@
 #include "NameRow.h"
 
+#include "core/EmojiName.h"
 #include "model/EmojiEditor.h"
 #include "widgets/Theme.h"
 #include "widgets/TintedLabel.h"
@@ -29,14 +30,29 @@ NameRow::NameRow(EmojiEditor* editor, QWidget* parent) : QWidget(parent), editor
     row->addWidget(new TintedLabel(QStringLiteral(":"), theme::Emphasis::Medium, this));
     setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
 
-    connect(field_, &QLineEdit::textEdited, editor_, &EmojiEditor::setEmojiName);
+    connect(field_, &QLineEdit::textEdited, this, &NameRow::takeEdit);
     connect(editor_, &EmojiEditor::nameChanged, this, &NameRow::showName);
     showName();
 }
 
+void NameRow::takeEdit(const QString& typed) {
+    const QString name = typedEmojiName(typed);
+    if (name != typed) {
+        // The cursor stays where it was, less what went before it.
+        const int cursor = int(typedEmojiName(typed.left(field_->cursorPosition())).size());
+        field_->setText(name);
+        field_->setCursorPosition(cursor);
+    }
+    Q_EMIT nameAdjusted(name != typed);
+    editor_->setEmojiName(name);
+}
+
 void NameRow::showName() {
-    if (field_->text() != editor_->emojiName())
-        field_->setText(editor_->emojiName());
+    if (field_->text() == editor_->emojiName())
+        return;
+    field_->setText(editor_->emojiName());
+    // A name set from elsewhere (a new picture, an undo) shows from its start.
+    field_->setCursorPosition(0);
 }
 
 void NameRow::paintEvent(QPaintEvent*) {

@@ -1,7 +1,8 @@
 #pragma once
 
 // The emoji name between two colons, in a fixed-pitch face on a softly rounded ground. Every edit
-// goes straight into the editor's name, unfiltered.
+// goes straight into the editor's name, held to the names the chat service takes: what it cannot
+// take becomes a hyphen as the user types, and nameAdjusted() says so.
 
 #include <QWidget>
 
@@ -17,11 +18,16 @@ public:
     explicit NameRow(EmojiEditor* editor, QWidget* parent = nullptr);
     QLineEdit* field() const { return field_; }
 
+Q_SIGNALS:
+    // Whether the last edit had characters changed or dropped.
+    void nameAdjusted(bool adjusted);
+
 protected:
     void paintEvent(QPaintEvent* event) override;
 
 private:
     void showName();
+    void takeEdit(const QString& typed);
     EmojiEditor* editor_;
     QLineEdit* field_;
 };

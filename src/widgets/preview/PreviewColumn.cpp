@@ -97,7 +97,14 @@ PreviewColumn::PreviewColumn(EmojiEditor* editor, QAction* save, QAction* copy, 
     mockup_ = new ChatMockup(editor_, this);
     column->addWidget(mockup_, 0, Qt::AlignLeft);
     column->addWidget(new Divider(this));
-    column->addWidget(new NameRow(editor_, this), 0, Qt::AlignLeft);
+    auto* nameRow = new NameRow(editor_, this);
+    column->addWidget(nameRow, 0, Qt::AlignLeft);
+    auto* nameRule = new TintedLabel(tr("Emoji names use a–z, 0–9, - and _"), theme::Emphasis::Medium, this);
+    nameRule->setFont(theme::smallFont());
+    nameRule->setVisible(false);
+    column->addWidget(nameRule);
+    connect(nameRow, &NameRow::nameAdjusted, nameRule, &QWidget::setVisible);
+    connect(editor_, &EmojiEditor::newPicture, nameRule, &QWidget::hide);
 
     auto* buttons = new QHBoxLayout;
     buttons->addWidget(buttonFor(save, this));
