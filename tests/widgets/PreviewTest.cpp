@@ -7,6 +7,7 @@
 #include "widgets/preview/NameRow.h"
 #include "widgets/preview/PreviewColumn.h"
 
+#include <QLabel>
 #include <QLineEdit>
 #include <QPainter>
 #include <QTest>
@@ -134,7 +135,7 @@ TEST(PreviewColumn, StatusLineIsPlainTextAndTakesNoSpaceWhenEmpty) {
     EXPECT_EQ(note->y(), noteTop);
 }
 
-TEST(PreviewColumn, NameFieldWritesEveryEditUnfiltered) {
+TEST(PreviewColumn, NameFieldWritesEveryEditHeldToTheNameRule) {
     Preview p;
     QLineEdit* field = p.window->findChild<NameRow*>()->field();
     EXPECT_EQ(field->text(), QStringLiteral("my-emoji"));
@@ -144,7 +145,17 @@ TEST(PreviewColumn, NameFieldWritesEveryEditUnfiltered) {
     EXPECT_EQ(p.editor().emojiName(), QString());
     EXPECT_EQ(field->placeholderText(), QStringLiteral("emoji-name"));
     QTest::keyClicks(field, QStringLiteral("Party Time!"));
-    EXPECT_EQ(p.editor().emojiName(), QStringLiteral("Party Time!"));
+    // What the chat service does not take becomes a hyphen as it is typed, and a note says so.
+    EXPECT_EQ(p.editor().emojiName(), QStringLiteral("party-time-"));
+    EXPECT_EQ(field->text(), QStringLiteral("party-time-"));
+    QLabel* rule = nullptr;
+    for (QLabel* label : p.window->findChildren<QLabel*>())
+        if (label->text().startsWith(QStringLiteral("Emoji names use")))
+            rule = label;
+    ASSERT_TRUE(rule);
+    EXPECT_TRUE(rule->isVisibleTo(p.window));
+    QTest::keyClick(field, Qt::Key_Backspace);
+    EXPECT_FALSE(rule->isVisibleTo(p.window));
     p.editor().setImage(makePicture(makeImage(10, 10, 3, [](int, int, int) { return 0; })), QStringLiteral("new-name"));
     EXPECT_EQ(field->text(), QStringLiteral("new-name"));
 }
