@@ -319,10 +319,6 @@ oder zum Auswählen klicken</translation>
         <translation>Über Cropling</translation>
     </message>
     <message>
-        <source>&lt;p&gt;&lt;b&gt;Cropling %1&lt;/b&gt;&lt;/p&gt;&lt;p&gt;Turns a photo into a %2 PNG for a chat service&apos;s custom emoji.&lt;/p&gt;</source>
-        <translation>&lt;p&gt;&lt;b&gt;Cropling %1&lt;/b&gt;&lt;/p&gt;&lt;p&gt;Macht aus einem Foto ein PNG mit %2 für eigene Emojis eines Chatdienstes.&lt;/p&gt;</translation>
-    </message>
-    <message>
         <source>%1 — Cropling</source>
         <translation>%1 — Cropling</translation>
     </message>
@@ -333,6 +329,10 @@ oder zum Auswählen klicken</translation>
     <message>
         <source>Pictures (%1)</source>
         <translation>Bilder (%1)</translation>
+    </message>
+    <message>
+        <source>&lt;p&gt;&lt;b&gt;Cropling %1&lt;/b&gt;&lt;/p&gt;&lt;p&gt;Turns a photo into a %2 PNG for a chat service&apos;s custom emoji.&lt;/p&gt;&lt;p&gt;Free software under the MIT licence.&lt;br&gt;&lt;a href=&quot;https://cropling.org&quot;&gt;cropling.org&lt;/a&gt;&lt;/p&gt;</source>
+        <translation>&lt;p&gt;&lt;b&gt;Cropling %1&lt;/b&gt;&lt;/p&gt;&lt;p&gt;Macht aus einem Foto ein %2-PNG für eigene Emojis eines Chat-Dienstes.&lt;/p&gt;&lt;p&gt;Freie Software unter der MIT-Lizenz.&lt;br&gt;&lt;a href=&quot;https://cropling.org&quot;&gt;cropling.org&lt;/a&gt;&lt;/p&gt;</translation>
     </message>
 </context>
 <context>
@@ -443,6 +443,14 @@ Hochladen unter Slack → Arbeitsbereich anpassen → Emoji.</translation>
     <message>
         <source>Pasting…</source>
         <translation>Wird eingefügt …</translation>
+    </message>
+    <message>
+        <source>Open &amp;Recent</source>
+        <translation>&amp;Zuletzt geöffnet</translation>
+    </message>
+    <message>
+        <source>No Recent Pictures</source>
+        <translation>Keine zuletzt geöffneten Bilder</translation>
     </message>
 </context>
 </TS>

@@ -11,6 +11,7 @@
 #include "model/ScriptedRun.h"
 
 #include <QApplication>
+#include <QIcon>
 #include <QTimer>
 
 #include <xcb/xcb.h>
@@ -93,6 +94,8 @@ int Application::run(int argc, char** argv) {
     QApplication::setOrganizationName(QStringLiteral("Cropling"));
     QApplication::setApplicationVersion(QStringLiteral(CROPLING_VERSION));
     QApplication::setDesktopFileName(QStringLiteral("org.cropling.Cropling"));
+    QApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral("org.cropling.Cropling"),
+                                                 QIcon(QStringLiteral(":/app/org.cropling.Cropling.svg"))));
     QObject::connect(&app, &QCoreApplication::aboutToQuit, &keepClipboardAfterQuit);
     // Quitting ends at once: no worker waits on a helper still decoding.
     QObject::connect(&app, &QCoreApplication::aboutToQuit, &DecoderSession::cancelAll);

@@ -1,6 +1,7 @@
 #include "MainWindow.h"
 
 #include "app/ClipboardKeeper.h"
+#include "app/RecentPictures.h"
 #include "app/SaveDialog.h"
 #include "app/WindowActions.h"
 #include "core/StatusText.h"
@@ -14,10 +15,12 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QHBoxLayout>
 #include <QLayout>
 #include <QMenuBar>
 #include <QMessageBox>
+#include <QMimeDatabase>
 #include <QScreen>
 #include <QScrollArea>
 #include <QStyle>
@@ -28,6 +31,13 @@
 #include <utility>
 
 namespace cropling {
+
+namespace {
+
+// Where the file chooser opens next: shared by the windows of this run, never stored.
+QString lastOpenedFolder;
+
+} // namespace
 
 MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent) {
     setAttribute(Qt::WA_DeleteOnClose);
@@ -66,13 +76,18 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent) {
     connect(actions_->about, &QAction::triggered, this, [this] {
         QMessageBox::about(this, tr("About Cropling"),
                            tr("<p><b>Cropling %1</b></p><p>Turns a photo into a %2 PNG for a chat service's custom "
-                              "emoji.</p>")
+                              "emoji.</p><p>Free software under the MIT licence.<br>"
+                              "<a href=\"https://cropling.org\">cropling.org</a></p>")
                                .arg(QCoreApplication::applicationVersion(), emojiSizeText()));
     });
     // The title names the picture, so windows can be told apart.
     connect(editor_, &EmojiEditor::newPicture, this, [this] {
         const QString file = editor_->fileName();
         setWindowTitle(file.isEmpty() ? QStringLiteral("Cropling") : tr("%1 — Cropling").arg(file));
+        // A picture opened from a file joins the desktop's recently used files.
+        const QUrl url = editor_->pictureUrl();
+        if (url.isLocalFile())
+            RecentPictures().add(url, QMimeDatabase().mimeTypeForFile(url.toLocalFile()).name());
     });
     connect(actions_->newWindow, &QAction::triggered, this, &MainWindow::newWindowRequested);
     connect(actions_->quit, &QAction::triggered, qApp, &QApplication::closeAllWindows);
@@ -107,6 +122,9 @@ void MainWindow::choosePhoto() {
     chooser_->setFileMode(QFileDialog::ExistingFile);
     chooser_->setAcceptMode(QFileDialog::AcceptOpen);
     chooser_->setMimeTypeFilters(openableMimeTypes());
+    // The folder a picture was last chosen from, while the program runs.
+    if (!lastOpenedFolder.isEmpty() && QFileInfo(lastOpenedFolder).isDir())
+        chooser_->setDirectory(lastOpenedFolder);
     QStringList names = chooser_->nameFilters();
     // The combined entry first, so every picture type is visible at once.
     QStringList patterns;
@@ -121,8 +139,10 @@ void MainWindow::choosePhoto() {
     connect(chooser_, &QFileDialog::finished, this, [this](int result) {
         const QList<QUrl> chosen = chooser_->selectedUrls();
         chooser_.clear();
-        if (result == QDialog::Accepted && !chosen.isEmpty())
+        if (result == QDialog::Accepted && !chosen.isEmpty()) {
+            lastOpenedFolder = QFileInfo(chosen.constFirst().toLocalFile()).absolutePath();
             editor_->load(chosen.constFirst());
+        }
     });
     chooser_->setWindowModality(Qt::WindowModal);
     chooser_->open();

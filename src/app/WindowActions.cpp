@@ -1,9 +1,11 @@
 #include "WindowActions.h"
 
 #include "app/ClipboardReader.h"
+#include "app/RecentPictures.h"
 #include "model/EmojiEditor.h"
 
 #include <QAction>
+#include <QMenu>
 #include <QMenuBar>
 #include <QMimeData>
 #include <QUndoStack>
@@ -82,6 +84,17 @@ void WindowActions::populate(QMenuBar* menuBar) const {
     QMenu* file = menuBar->addMenu(tr("&File"));
     file->addAction(newWindow);
     file->addAction(choosePhoto);
+    // Read from the desktop's shared list each time it opens, so it shows what other windows and
+    // programs added since.
+    QMenu* recent = file->addMenu(tr("Open &Recent"));
+    connect(recent, &QMenu::aboutToShow, recent, [this, recent] {
+        recent->clear();
+        const QList<QUrl> pictures = RecentPictures().pictures();
+        for (const QUrl& picture : pictures)
+            recent->addAction(picture.fileName(), editor_, [this, picture] { editor_->load(picture); });
+        if (pictures.isEmpty())
+            recent->addAction(tr("No Recent Pictures"))->setEnabled(false);
+    });
     file->addAction(save);
     file->addSeparator();
     file->addAction(closeWindow);

@@ -10,6 +10,7 @@
 #include <QPointF>
 #include <QString>
 #include <QUndoCommand>
+#include <QUrl>
 
 namespace cropling {
 
@@ -26,6 +27,7 @@ struct PictureState {
     Framing framing;
     QString name;
     QString fileName;
+    QUrl url;
 };
 
 // What every step of the editor shares: it can be told to leave the history once it is undone.

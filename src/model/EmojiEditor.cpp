@@ -54,7 +54,7 @@ EmojiEditor::EmojiEditor(QObject* parent)
     // Each step may hold a picture: the history is kept to what a session of framing needs.
     undoStack_->setUndoLimit(kUndoSteps);
     connect(loader_, &PictureLoader::loaded, this, [this](const PicturePtr& picture, bool final) {
-        setImage(picture, pending_.name, pending_.fileName);
+        setImage(picture, pending_.name, pending_.fileName, pending_.url);
         if (!final)
             firstLook_ = picture;
     });
@@ -123,16 +123,18 @@ void EmojiEditor::dropFirstLook() {
     }
 }
 
-void EmojiEditor::setImage(PicturePtr picture, const QString& name, const QString& fileName) {
+void EmojiEditor::setImage(PicturePtr picture, const QString& name, const QString& fileName, const QUrl& url) {
     firstLook_.reset();
     waitingForFinal_.clear();
-    PictureState after{std::move(picture), Framing{}, name, fileName};
-    undoStack_->push(new PictureCommand(this, PictureState{image_, Framing{zoom_, offset_}, emojiName_, fileName_}, after));
+    PictureState after{std::move(picture), Framing{}, name, fileName, url};
+    undoStack_->push(
+        new PictureCommand(this, PictureState{image_, Framing{zoom_, offset_}, emojiName_, fileName_, url_}, after));
 }
 
 void EmojiEditor::applyPicture(const PictureState& state) {
     ++generation_;
     fileName_ = state.fileName;
+    url_ = state.url;
     unreadable_.reset();
     // Every field is written before anyone hears of it, so no view sees a new picture with the
     // old framing.
@@ -170,7 +172,7 @@ void EmojiEditor::load(const QUrl& url) {
     const QByteArray path = localPathBytes(url);
     const QByteArray fileName = path.isEmpty() ? url.fileName(QUrl::FullyEncoded).toUtf8() : lastPathComponent(path);
     const QString shown = displayName(fileName);
-    open([path] { return openPicture(path); }, deriveEmojiName(fileName), shown, couldNotOpenMessage(shown));
+    open([path] { return openPicture(path); }, deriveEmojiName(fileName), shown, couldNotOpenMessage(shown), url);
 }
 
 void EmojiEditor::pasteFromClipboard() { pasteFrom(QGuiApplication::clipboard()->mimeData()); }
@@ -197,9 +199,10 @@ void EmojiEditor::pasteFrom(const QMimeData* clipboard) {
     }
 }
 
-void EmojiEditor::open(const Source& source, const QString& name, const QString& fileName, const QString& failure) {
+void EmojiEditor::open(const Source& source, const QString& name, const QString& fileName, const QString& failure,
+                       const QUrl& url) {
     // A newer load supersedes this one, and with it what its results will be called.
-    pending_ = {name, fileName, failure};
+    pending_ = {name, fileName, failure, url};
     loader_->load(source);
 }
 

@@ -63,9 +63,11 @@ public:
 
     // Intake: every new picture comes through setImage, which also resets the framing, takes the
     // name and clears the status message.
-    void setImage(PicturePtr picture, const QString& name, const QString& fileName = QString());
+    void setImage(PicturePtr picture, const QString& name, const QString& fileName = QString(), const QUrl& url = QUrl());
     // The file the picture came from, as shown to people; empty for pasted pixels.
     const QString& fileName() const { return fileName_; }
+    // Where the picture came from: a local file's location, or empty for pasted data.
+    const QUrl& pictureUrl() const { return url_; }
     void load(const QUrl& url);
     void pasteFromClipboard();
     void pasteFrom(const QMimeData* clipboard);
@@ -127,7 +129,8 @@ Q_SIGNALS:
 private:
     // Where a new picture comes from (see PictureLoader::Source). Runs on a worker in the background.
     using Source = std::function<PictureInput()>;
-    void open(const Source& source, const QString& name, const QString& fileName, const QString& failure);
+    void open(const Source& source, const QString& name, const QString& fileName, const QString& failure,
+              const QUrl& url = QUrl());
     void replaceImage(PicturePtr picture);
     void setBusy(bool busy);
     // Renders the emoji, on a worker in the background, and hands the PNG to `then` on this thread
@@ -176,9 +179,11 @@ private:
         QString name;
         QString fileName;
         QString failure;
+        QUrl url;
     } pending_;
     // The picture's file name as shown in messages, and why its render found it unreadable.
     QString fileName_;
+    QUrl url_;
     mutable std::optional<OpenFailure> unreadable_;
 };
 

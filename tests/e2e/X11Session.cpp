@@ -1,5 +1,7 @@
 #include "X11Session.h"
 
+#include "Fixtures.h"
+
 #include <xcb/xcb.h>
 
 #include <cstdlib>
@@ -43,6 +45,8 @@ QProcessEnvironment appEnvironment(const QList<std::pair<QString, QString>>& var
     for (const char* name : {"PATH", "HOME", "DISPLAY", "XAUTHORITY", "XDG_RUNTIME_DIR", "LANG", "TMPDIR"})
         if (system.contains(QString::fromLatin1(name)))
             env.insert(QString::fromLatin1(name), system.value(QString::fromLatin1(name)));
+    // Recently used files go to a list of the tests' own.
+    env.insert(QStringLiteral("XDG_DATA_HOME"), scratchFolder() + QStringLiteral("/data"));
     for (const auto& [name, value] : variables)
         env.insert(name, value);
     return env;

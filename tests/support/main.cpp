@@ -1,4 +1,6 @@
 #include <QApplication>
+#include <QFile>
+#include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
@@ -22,6 +24,10 @@ int main(int argc, char** argv) {
     // Widgets are drawn offscreen, also when the runner only lists the tests.
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
+    // The windows record the pictures they open in the desktop's recent files: here in a folder
+    // of the run's own, never the user's list.
+    QTemporaryDir data;
+    qputenv("XDG_DATA_HOME", QFile::encodeName(data.path()));
     QApplication app(argc, argv);
     return RUN_ALL_TESTS();
 }
