@@ -83,29 +83,6 @@ Außerdem: cropling render DATEI... -o AUS (siehe cropling render --help).</tran
         <translation>--zoom braucht eine Zahl über 0</translation>
     </message>
     <message>
-        <source>Usage: cropling render FILE -o OUT.png [--zoom Z] [--offset X,Y] [--size N]
-       cropling render FILE... -o FOLDER/
-       cropling render FILE [--zoom Z] [--offset X,Y] --copy
-
-Renders emoji without a window, exactly as the scripted save does: the square centred,
-zoom Z (as given), offset X,Y in pixels of the 340-pixel square (clamped), N pixels a side
-(128; at most %1). -o - writes the PNG to standard output (not to a terminal). With several
-files, or an output ending in /, each emoji goes into the folder under its name, rendered
-on all cores; the folder is made if it is missing. A picture is never written over.
-</source>
-        <translation>Aufruf: cropling render DATEI -o AUS.png [--zoom Z] [--offset X,Y] [--size N]
-       cropling render DATEI... -o ORDNER/
-       cropling render DATEI [--zoom Z] [--offset X,Y] --copy
-
-Erstellt Emojis ohne Fenster, genau wie das Sichern per Skript: das Quadrat mittig,
-Zoom Z (wie angegeben), Versatz X,Y in Pixeln des 340-Pixel-Quadrats (begrenzt), N Pixel
-Seitenlänge (128; höchstens %1). -o - schreibt das PNG auf die Standardausgabe (nicht in ein
-Terminal). Bei mehreren Dateien oder einer Ausgabe, die auf / endet, kommt jedes Emoji unter
-seinem Namen in den Ordner, auf allen Kernen erstellt; ein fehlender Ordner wird angelegt.
-Ein Bild wird nie überschrieben.
-</translation>
-    </message>
-    <message>
         <source>-o - would write a PNG to the terminal; redirect it to a file</source>
         <translation>-o - würde ein PNG ins Terminal schreiben; leiten Sie es in eine Datei um</translation>
     </message>
@@ -116,6 +93,31 @@ Ein Bild wird nie überschrieben.
     <message>
         <source>can&apos;t make the folder %1</source>
         <translation>der Ordner %1 lässt sich nicht anlegen</translation>
+    </message>
+    <message>
+        <source>Usage: cropling render FILE -o OUT.png [--zoom Z] [--offset X,Y | --auto] [--size N]
+       cropling render FILE... -o FOLDER/
+       cropling render FILE [--zoom Z] [--offset X,Y] --copy
+
+Renders emoji without a window, exactly as the scripted save does: the square centred,
+zoom Z (as given), offset X,Y in pixels of the 340-pixel square (clamped), N pixels a side
+(128; at most %1). -o - writes the PNG to standard output (not to a terminal). With several
+files, or an output ending in /, each emoji goes into the folder under its name, rendered
+on all cores; the folder is made if it is missing. A picture is never written over.
+--auto frames each picture&apos;s face (or its busiest part) instead of --zoom and --offset.
+</source>
+        <translation>Aufruf: cropling render DATEI -o AUS.png [--zoom Z] [--offset X,Y | --auto] [--size N]
+       cropling render DATEI... -o ORDNER/
+       cropling render DATEI [--zoom Z] [--offset X,Y] --copy
+
+Erstellt Emojis ohne Fenster, genau wie das Sichern per Skript: das Quadrat mittig,
+Zoom Z (wie angegeben), Versatz X,Y in Pixeln des 340-Pixel-Quadrats (begrenzt), N Pixel
+Seitenlänge (128; höchstens %1). -o - schreibt das PNG auf die Standardausgabe (nicht in ein
+Terminal). Bei mehreren Dateien oder einer Ausgabe, die auf / endet, kommt jedes Emoji unter
+seinem Namen in den Ordner, auf allen Kernen erstellt; ein fehlender Ordner wird angelegt.
+Ein Bild wird nie überschrieben.
+--auto rahmt statt --zoom und --offset das Gesicht jedes Bildes ein (oder seinen lebhaftesten Teil).
+</translation>
     </message>
 </context>
 <context>
@@ -143,6 +145,25 @@ Ein Bild wird nie überschrieben.
     <message>
         <source>New Picture</source>
         <translation>Neues Bild</translation>
+    </message>
+    <message>
+        <source>Auto-Frame</source>
+        <translation>Automatisch einrahmen</translation>
+    </message>
+</context>
+<context>
+    <name>FaceFraming</name>
+    <message>
+        <source>face detection isn&apos;t installed (%1)</source>
+        <translation>die Gesichtserkennung ist nicht installiert (%1)</translation>
+    </message>
+    <message>
+        <source>no picture to frame</source>
+        <translation>kein Bild zum Einrahmen</translation>
+    </message>
+    <message>
+        <source>the picture could not be searched</source>
+        <translation>das Bild ließ sich nicht durchsuchen</translation>
     </message>
 </context>
 <context>
@@ -209,6 +230,22 @@ Ein Bild wird nie überschrieben.
     <message>
         <source>%1: %2</source>
         <translation>%1: %2</translation>
+    </message>
+    <message>
+        <source>No face found — framed the busiest part</source>
+        <translation>Kein Gesicht gefunden — der lebhafteste Teil ist eingerahmt</translation>
+    </message>
+    <message>
+        <source>Framed 1 face</source>
+        <translation>1 Gesicht eingerahmt</translation>
+    </message>
+    <message>
+        <source>Framed the largest of %1 faces</source>
+        <translation>Das größte von %1 Gesichtern eingerahmt</translation>
+    </message>
+    <message>
+        <source>Couldn&apos;t frame the face: %1</source>
+        <translation>Das Gesicht ließ sich nicht einrahmen: %1</translation>
     </message>
 </context>
 <context>
@@ -451,6 +488,14 @@ Hochladen unter Slack → Arbeitsbereich anpassen → Emoji.</translation>
     <message>
         <source>No Recent Pictures</source>
         <translation>Keine zuletzt geöffneten Bilder</translation>
+    </message>
+    <message>
+        <source>Auto-Frame</source>
+        <translation>Automatisch einrahmen</translation>
+    </message>
+    <message>
+        <source>Frame the face</source>
+        <translation>Das Gesicht einrahmen</translation>
     </message>
 </context>
 </TS>

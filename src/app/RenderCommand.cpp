@@ -50,10 +50,21 @@ struct Rendered {
 
 // One file rendered exactly as a scripted save renders it: only its header read on open, the zoom
 // taken as given, the offset clamped, just the part shown decoded.
-Rendered renderFile(const QByteArray& path, std::optional<double> zoom, std::optional<QPointF> offset, int size) {
+Rendered renderFile(const QByteArray& path, std::optional<double> zoom, std::optional<QPointF> offset, int size,
+                    bool autoFrame) {
     EmojiEditor editor;
-    if (!openFramed(editor, pictureUrl(path), true, zoom, offset))
+    if (autoFrame) {
+        // The face is looked for on the picture decoded as a window would; the emoji is rendered
+        // from that decode, which has the resolution of every zoom.
+        editor.decodeForScreen(1.0);
+        if (!openFramed(editor, pictureUrl(path), false, std::nullopt, std::nullopt))
+            return {{}, editor.statusMessage().value_or(QString())};
+        editor.autoFrame();
+        if (editor.statusKind() == EmojiEditor::StatusKind::Failure)
+            return {{}, editor.statusMessage().value_or(QString())};
+    } else if (!openFramed(editor, pictureUrl(path), true, zoom, offset)) {
         return {{}, editor.statusMessage().value_or(QString())};
+    }
     if (const auto png = editor.renderEmojiPNG(size))
         return {*png, {}};
     return {{}, editor.renderFailure()};
@@ -106,7 +117,7 @@ std::optional<QString> overwritesInput(const QByteArray& output, const QList<QBy
 }
 
 int renderMany(const QList<QByteArray>& files, const QByteArray& folder, std::optional<double> zoom,
-               std::optional<QPointF> offset, int size) {
+               std::optional<QPointF> offset, int size, bool autoFrame) {
     const QList<QByteArray> outputs = outputNames(files, folder);
     QList<QString> failures(files.size());
     std::atomic<int> finished = 0;
@@ -122,7 +133,7 @@ int renderMany(const QList<QByteArray>& files, const QByteArray& folder, std::op
             ++finished;
             return;
         }
-        const Rendered rendered = renderFile(files[i], zoom, offset, size);
+        const Rendered rendered = renderFile(files[i], zoom, offset, size, autoFrame);
         QString error;
         if (!rendered.failure.isEmpty())
             failures[i] = rendered.failure;
@@ -182,6 +193,7 @@ int runRenderCommand(int argc, char** argv) {
     std::optional<QPointF> offset;
     int size = kEmojiSide;
     bool copy = false;
+    bool autoFrame = false;
     bool help = false;
     // Read by hand, so that file names keep their bytes and the parser's app is not needed.
     const auto value = [&](int& i, QByteArray* out) {
@@ -215,6 +227,8 @@ int runRenderCommand(int argc, char** argv) {
             size = int(*n);
         } else if (argument == "--copy") {
             copy = true;
+        } else if (argument == "--auto") {
+            autoFrame = true;
         } else if (argument == "-h" || argument == "--help") {
             help = true;
         } else if (argument == "--") {
@@ -229,14 +243,15 @@ int runRenderCommand(int argc, char** argv) {
     }
     if (help) {
         std::fputs(qPrintable(CommandLineText::tr(
-                       "Usage: cropling render FILE -o OUT.png [--zoom Z] [--offset X,Y] [--size N]\n"
+                       "Usage: cropling render FILE -o OUT.png [--zoom Z] [--offset X,Y | --auto] [--size N]\n"
                        "       cropling render FILE... -o FOLDER/\n"
                        "       cropling render FILE [--zoom Z] [--offset X,Y] --copy\n\n"
                        "Renders emoji without a window, exactly as the scripted save does: the square centred,\n"
                        "zoom Z (as given), offset X,Y in pixels of the 340-pixel square (clamped), N pixels a side\n"
                        "(128; at most %1). -o - writes the PNG to standard output (not to a terminal). With several\n"
                        "files, or an output ending in /, each emoji goes into the folder under its name, rendered\n"
-                       "on all cores; the folder is made if it is missing. A picture is never written over.\n")
+                       "on all cores; the folder is made if it is missing. A picture is never written over.\n"
+                       "--auto frames each picture's face (or its busiest part) instead of --zoom and --offset.\n")
                                  .arg(kMaxOutputSize)),
                    stdout);
         return 0;
@@ -270,7 +285,7 @@ int runRenderCommand(int argc, char** argv) {
             reportFailure(saveFailedMessage(CommandLineText::tr("can't make the folder %1").arg(QString::fromLocal8Bit(output))));
             return 1;
         }
-        return renderMany(files, output, zoom, offset, size);
+        return renderMany(files, output, zoom, offset, size, autoFrame);
     }
     if (output != "-") {
         if (const auto refused = overwritesInput(output, files, true)) {
@@ -278,7 +293,7 @@ int runRenderCommand(int argc, char** argv) {
             return 1;
         }
     }
-    const Rendered rendered = renderFile(files.first(), zoom, offset, size);
+    const Rendered rendered = renderFile(files.first(), zoom, offset, size, autoFrame);
     if (!rendered.failure.isEmpty()) {
         reportFailure(rendered.failure);
         return 1;

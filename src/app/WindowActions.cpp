@@ -44,6 +44,8 @@ WindowActions::WindowActions(EmojiEditor* editor, QWidget* window) : QObject(win
         window->addAction(step);
     }
     fit = makeAction(window, tr("Fit"), QKeySequence(Qt::CTRL | Qt::Key_9));
+    autoFrame = makeAction(window, tr("Auto-Frame"), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_F));
+    autoFrame->setToolTip(tr("Frame the face"));
     about = makeAction(window, tr("About Cropling"), QKeySequence());
     about->setMenuRole(QAction::AboutRole);
 
@@ -51,6 +53,7 @@ WindowActions::WindowActions(EmojiEditor* editor, QWidget* window) : QObject(win
     connect(save, &QAction::triggered, editor_, &EmojiEditor::save);
     connect(copy, &QAction::triggered, editor_, &EmojiEditor::copyToClipboard);
     connect(fit, &QAction::triggered, editor_, &EmojiEditor::fitToSquare);
+    connect(autoFrame, &QAction::triggered, editor_, &EmojiEditor::autoFrame);
     connect(closeWindow, &QAction::triggered, window, &QWidget::close);
     connect(editor_, &EmojiEditor::imageChanged, this, &WindowActions::enableFromEditor);
     enableFromEditor();
@@ -78,6 +81,7 @@ void WindowActions::enableFromEditor() {
     save->setEnabled(hasPicture);
     copy->setEnabled(hasPicture);
     fit->setEnabled(hasPicture);
+    autoFrame->setEnabled(hasPicture);
 }
 
 void WindowActions::populate(QMenuBar* menuBar) const {
@@ -107,6 +111,7 @@ void WindowActions::populate(QMenuBar* menuBar) const {
     edit->addAction(paste);
     edit->addSeparator();
     edit->addAction(fit);
+    edit->addAction(autoFrame);
     QMenu* help = menuBar->addMenu(tr("&Help"));
     help->addAction(about);
 }

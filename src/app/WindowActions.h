@@ -29,6 +29,7 @@ public:
     QAction* undo;
     QAction* redo;
     QAction* fit;
+    QAction* autoFrame;
     QAction* about;
 
     void populate(QMenuBar* menuBar) const;

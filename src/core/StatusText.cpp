@@ -66,6 +66,16 @@ QString noImageOnClipboardMessage() { return StatusText::tr("No image on the cli
 
 QString noPictureMessage() { return StatusText::tr("No picture to export."); }
 
+QString framedFacesMessage(int faces) {
+    if (faces < 1)
+        return StatusText::tr("No face found — framed the busiest part");
+    if (faces == 1)
+        return StatusText::tr("Framed 1 face");
+    return StatusText::tr("Framed the largest of %1 faces").arg(faces);
+}
+
+QString autoFrameFailedMessage(const QString& reason) { return StatusText::tr("Couldn't frame the face: %1").arg(reason); }
+
 namespace {
 
 bool reordersText(char32_t c) {

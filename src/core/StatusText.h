@@ -29,6 +29,10 @@ QString couldNotOpenMessage(const QString& fileName, std::optional<OpenFailure> 
 QString openFailureReason(OpenFailure why);
 QString noImageOnClipboardMessage();
 QString noPictureMessage();
+// What auto-framing did: "Framed 1 face", "Framed the largest of 3 faces", "No face found — framed
+// the busiest part"; or why it could not.
+QString framedFacesMessage(int faces);
+QString autoFrameFailedMessage(const QString& reason);
 
 // A message as one line for a terminal: control characters (C0, DEL and C1) as \xNN and the
 // characters that reorder text on screen (bidirectional marks, embeddings, overrides and

@@ -19,6 +19,7 @@ QString framingText(FramingCommand::Kind kind) {
     case FramingCommand::Kind::Zoom: return EditText::tr("Zoom");
     case FramingCommand::Kind::Reset: return EditText::tr("Reset Crop");
     case FramingCommand::Kind::Fit: return EditText::tr("Fit");
+    case FramingCommand::Kind::AutoFrame: return EditText::tr("Auto-Frame");
     }
     return {};
 }
@@ -37,7 +38,8 @@ void FramingCommand::redo() { editor_->applyFraming(after_); }
 
 bool FramingCommand::mergeWith(const QUndoCommand* other) {
     const auto* next = static_cast<const FramingCommand*>(other);
-    if (next->kind_ != kind_ || next->gesture_ != gesture_ || kind_ == Kind::Reset || kind_ == Kind::Fit)
+    if (next->kind_ != kind_ || next->gesture_ != gesture_ || kind_ == Kind::Reset || kind_ == Kind::Fit ||
+        kind_ == Kind::AutoFrame)
         return false;
     after_ = next->after_;
     return true;

@@ -49,7 +49,7 @@ private:
 
 class FramingCommand : public EditStep {
 public:
-    enum class Kind { Move, Zoom, Reset, Fit };
+    enum class Kind { Move, Zoom, Reset, Fit, AutoFrame };
     FramingCommand(EmojiEditor* editor, Framing before, Framing after, Kind kind, quint64 gesture);
     void undo() override;
     void redo() override;

@@ -4,6 +4,7 @@
 #include "core/EmojiName.h"
 #include "core/StatusText.h"
 #include "image/EmojiRenderer.h"
+#include "image/FaceFraming.h"
 #include "io/FileBytes.h"
 #include "io/FileWriting.h"
 #include "io/LocalPath.h"
@@ -295,6 +296,27 @@ void EmojiEditor::resetCrop() { changeFraming({1.0, {0, 0}}, FramingCommand::Kin
 void EmojiEditor::fitToSquare() {
     if (image_)
         changeFraming({fitZoom(image_->nominalSize()), {0, 0}}, FramingCommand::Kind::Fit);
+}
+
+void EmojiEditor::autoFrame() {
+    if (!image_)
+        return;
+    const auto apply = [this](const AutoFramingOutcome& outcome) {
+        if (!outcome.framing)
+            return setStatusMessage(autoFrameFailedMessage(outcome.failure), StatusKind::Failure);
+        const double zoom = outcome.framing->zoom;
+        changeFraming({zoom, clampedAt(zoom, outcome.framing->offset)}, FramingCommand::Kind::AutoFrame);
+        setStatusMessage(framedFacesMessage(outcome.framing->faces));
+    };
+    if (!backgroundWork_)
+        return apply(cropling::autoFrame(*image_));
+    auto* watcher = new QFutureWatcher<AutoFramingOutcome>(this);
+    connect(watcher, &QFutureWatcherBase::finished, this, [watcher, apply, this, generation = generation_] {
+        watcher->deleteLater();
+        if (generation == generation_)
+            apply(watcher->result());
+    });
+    watcher->setFuture(QtConcurrent::run([picture = image_] { return cropling::autoFrame(*picture); }));
 }
 
 void EmojiEditor::setEmojiName(const QString& name) {

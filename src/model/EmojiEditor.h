@@ -92,6 +92,9 @@ public:
     void fitToSquare();
     // The user's lowest zoom for the picture: its fit zoom when that is below 1.
     double lowestZoom() const;
+    // Frames the face in the picture (or its busiest part), as one undoable step, and says what it
+    // found on the status line; in the background on a worker.
+    void autoFrame();
 
     void setEmojiName(const QString& name);
     // A note (a picture saved, copied, being pasted) or a failure (it says why), shown apart.

@@ -131,3 +131,17 @@ TEST(CommandLine, RenderNeverWritesOverAPictureOrOutOfItsFolder) {
     EXPECT_EQ(lines(closed.err).count('\n'), 0) << closed.err.constData();
     EXPECT_TRUE(QDir(folder).entryList({QStringLiteral(".cropling-*")}, QDir::Hidden | QDir::Files).isEmpty());
 }
+
+TEST(CommandLine, AutoFramingWithoutItsLibrarySaysSoAndWritesNothing) {
+    const QString out = scratchFolder() + QStringLiteral("/auto.png");
+    QFile::remove(out);
+    const ToolResult missing = runTool(appPath(), {QStringLiteral("render"), photo(), QStringLiteral("--auto"), QStringLiteral("-o"), out},
+                                       appEnvironment({{QStringLiteral("CROPLING_FACES"), QStringLiteral("/nonexistent/libfaces.so")}}));
+    EXPECT_EQ(missing.exitCode, 1);
+    EXPECT_TRUE(missing.err.startsWith("cropling: Couldn't frame the face: face detection isn't installed")) << missing.err.constData();
+    EXPECT_FALSE(QFile::exists(out));
+    // With it, the same run frames the picture (here no face: its busiest part) and writes the emoji.
+    const ToolResult framed = runTool(appPath(), {QStringLiteral("render"), photo(), QStringLiteral("--auto"), QStringLiteral("-o"), out});
+    EXPECT_EQ(framed.exitCode, 0) << framed.err.constData();
+    EXPECT_TRUE(QFile::exists(out));
+}

@@ -62,7 +62,7 @@ TEST(EditorColumn, ControlsFollowWhetherAPictureIsLoaded) {
 
     w.editor().setImage(solidPicture(400, 300), QStringLiteral("x"));
     EXPECT_EQ(visibleButtons(w.window),
-              (QStringList{"Choose Another…", "Paste Photo", "Reset Crop", "Fit", "Save Emoji PNG…", "Copy to Clipboard"}));
+              (QStringList{"Choose Another…", "Paste Photo", "Reset Crop", "Fit", "Auto-Frame", "Save Emoji PNG…", "Copy to Clipboard"}));
     EXPECT_TRUE(slider->isVisibleTo(w.window));
     // A 4:3 picture: the knob's range starts at the zoom that fits it whole, below the opening zoom.
     EXPECT_EQ(slider->zoomAt(slider->minimum()), 0.75);

@@ -20,7 +20,8 @@
 
 namespace cropling {
 
-EditorColumn::EditorColumn(EmojiEditor* editor, QAction* choosePhoto, QAction* paste, QAction* fit, QWidget* parent)
+EditorColumn::EditorColumn(EmojiEditor* editor, QAction* choosePhoto, QAction* paste, QAction* fit, QAction* autoFrame,
+                           QWidget* parent)
     : QWidget(parent), editor_(editor), choosePhoto_(choosePhoto) {
     auto* column = new QVBoxLayout(this);
     column->setContentsMargins(0, 0, 0, 0);
@@ -67,7 +68,11 @@ EditorColumn::EditorColumn(EmojiEditor* editor, QAction* choosePhoto, QAction* p
     reset_ = new QPushButton(tr("Reset Crop"), this);
     fit_ = new QPushButton(fit->text(), this);
     fit_->setToolTip(fit->shortcut().toString(QKeySequence::NativeText));
-    for (QPushButton* button : {choose_, pasteButton, reset_, fit_}) {
+    autoFrame_ = new QPushButton(autoFrame->text(), this);
+    autoFrame_->setToolTip(autoFrame->toolTip() + QStringLiteral(" (") +
+                           autoFrame->shortcut().toString(QKeySequence::NativeText) + u')');
+    autoFrame_->setAccessibleDescription(autoFrame->toolTip());
+    for (QPushButton* button : {choose_, pasteButton, reset_, fit_, autoFrame_}) {
         button->setAutoDefault(false);
         buttons->addWidget(button);
     }
@@ -80,6 +85,7 @@ EditorColumn::EditorColumn(EmojiEditor* editor, QAction* choosePhoto, QAction* p
     pasteButton->setToolTip(paste->shortcut().toString(QKeySequence::NativeText));
     connect(reset_, &QPushButton::clicked, editor_, &EmojiEditor::resetCrop);
     connect(fit_, &QPushButton::clicked, fit, &QAction::trigger);
+    connect(autoFrame_, &QPushButton::clicked, autoFrame, &QAction::trigger);
     connect(slider_, &QSlider::valueChanged, editor_, [this](int value) { editor_->setZoom(slider_->zoomAt(value)); });
     // A held knob is one step of the history, however far it travels.
     connect(slider_, &QSlider::sliderPressed, editor_, &EmojiEditor::beginGesture);
@@ -96,6 +102,7 @@ void EditorColumn::showPictureControls() {
     hint_->setVisible(hasPicture);
     reset_->setVisible(hasPicture);
     fit_->setVisible(hasPicture);
+    autoFrame_->setVisible(hasPicture);
     choose_->setText(hasPicture ? tr("Choose Another…") : choosePhoto_->text());
     // The knob's range starts at the picture's fit zoom when the whole picture is wider or taller
     // than the square.

@@ -22,7 +22,8 @@ class EditorColumn : public QWidget {
 public:
     // The buttons trigger the window's actions for choosing, pasting and fitting, and show their
     // texts.
-    EditorColumn(EmojiEditor* editor, QAction* choosePhoto, QAction* paste, QAction* fit, QWidget* parent = nullptr);
+    EditorColumn(EmojiEditor* editor, QAction* choosePhoto, QAction* paste, QAction* fit, QAction* autoFrame,
+                 QWidget* parent = nullptr);
 
     CropArea* cropArea() const { return cropArea_; }
     ZoomSlider* slider() const { return slider_; }
@@ -41,6 +42,7 @@ private:
     QPushButton* choose_;
     QPushButton* reset_;
     QPushButton* fit_;
+    QPushButton* autoFrame_;
 };
 
 } // namespace cropling

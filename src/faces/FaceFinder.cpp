@@ -1,0 +1,86 @@
+#include "FaceFinder.h"
+
+#include <opencv2/imgproc.hpp>
+#include <opencv2/objdetect.hpp>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <mutex>
+#include <string>
+#include <vector>
+
+namespace {
+
+// Frontal and profile faces of people, and cats' faces: the cascades Debian's opencv-data ships.
+// alt2 gives fewer false faces than the default frontal cascade at the same speed.
+constexpr const char* kCascades[] = {"haarcascade_frontalface_alt2.xml", "haarcascade_profileface.xml",
+                                     "haarcascade_frontalcatface_extended.xml"};
+
+struct Detectors {
+    std::vector<cv::CascadeClassifier> cascades;
+    std::string error;
+};
+
+const Detectors& detectors() {
+    static Detectors loaded;
+    static std::once_flag once;
+    std::call_once(once, [] {
+        std::vector<std::string> folders;
+        if (const char* own = std::getenv("CROPLING_CASCADES"))
+            folders.emplace_back(own);
+        folders.emplace_back("/usr/share/opencv4/haarcascades");
+        folders.emplace_back("/usr/share/opencv/haarcascades");
+        for (const char* name : kCascades) {
+            cv::CascadeClassifier cascade;
+            for (const std::string& folder : folders) {
+                if (cascade.load(folder + "/" + name))
+                    break;
+            }
+            if (cascade.empty()) {
+                loaded.error = std::string("the face detector ") + name + " is not installed (package opencv-data)";
+                loaded.cascades.clear();
+                return;
+            }
+            loaded.cascades.push_back(std::move(cascade));
+        }
+    });
+    return loaded;
+}
+
+} // namespace
+
+extern "C" int cropling_find_faces(const unsigned char* grey, int width, int height, int stride, CroplingFace* faces,
+                                   int most, char* error, int errorSize) {
+    const Detectors& found = detectors();
+    if (found.cascades.empty()) {
+        std::snprintf(error, size_t(errorSize), "%s", found.error.c_str());
+        return -1;
+    }
+    try {
+        const cv::Mat view(height, width, CV_8UC1, const_cast<unsigned char*>(grey), size_t(stride));
+        cv::Mat equalised;
+        cv::equalizeHist(view, equalised);
+        // A face worth framing is at least a tenth of the picture's shorter side: smaller, its head
+        // could not fill the square even at the highest zoom.
+        const int smallest = std::max(20, std::min(width, height) / 10);
+        int count = 0;
+        // A cascade may not run on two threads at once (its copies share their state): one search
+        // at a time, a few tens of milliseconds each.
+        static std::mutex searching;
+        const std::lock_guard lock(searching);
+        for (size_t i = 0; i < found.cascades.size(); ++i) {
+            std::vector<cv::Rect> boxes;
+            const_cast<cv::CascadeClassifier&>(found.cascades[i])
+                .detectMultiScale(equalised, boxes, 1.15, 4, 0, cv::Size(smallest, smallest));
+            for (const cv::Rect& box : boxes) {
+                if (count < most)
+                    faces[count++] = CroplingFace{box.x, box.y, box.width, box.height};
+            }
+        }
+        return count;
+    } catch (const cv::Exception& e) {
+        std::snprintf(error, size_t(errorSize), "%s", e.what());
+        return -1;
+    }
+}

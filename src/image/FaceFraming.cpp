@@ -1,0 +1,153 @@
+#include "FaceFraming.h"
+
+#include "core/CropGeometry.h"
+#include "image/Picture.h"
+#include "image/VipsRuntime.h"
+
+#include <QCoreApplication>
+#include <QFileInfo>
+#include <QLibrary>
+
+#include <vips/vips8>
+
+#include <algorithm>
+#include <cmath>
+#include <mutex>
+#include <vector>
+
+namespace cropling {
+
+using vips::VImage;
+
+namespace {
+
+// The translation context of the failure texts.
+struct FaceText {
+    Q_DECLARE_TR_FUNCTIONS(FaceFraming)
+};
+
+// Must match the module's own declaration (src/faces/FaceFinder.h).
+struct Face {
+    int x, y, width, height;
+};
+using FindFaces = int (*)(const unsigned char*, int, int, int, Face*, int, char*, int);
+
+// Faces are looked for on a copy of this many pixels on its longer side: a face worth framing (a
+// tenth of the shorter side or more) keeps 30 pixels or more there, and the search costs the same
+// whatever the photo's size.
+constexpr int kSearchSide = 480;
+constexpr int kMostFaces = 64;
+
+struct Module {
+    FindFaces find = nullptr;
+    QString error;
+};
+
+const Module& module() {
+    static Module loaded;
+    static std::once_flag once;
+    std::call_once(once, [] {
+        QLibrary library(faceFinderPath());
+        library.setLoadHints(QLibrary::ResolveAllSymbolsHint);
+        loaded.find = reinterpret_cast<FindFaces>(library.resolve("cropling_find_faces"));
+        if (!loaded.find)
+            loaded.error = FaceText::tr("face detection isn't installed (%1)").arg(library.errorString());
+    });
+    return loaded;
+}
+
+} // namespace
+
+QString faceFinderPath() {
+    if (const QByteArray own = qgetenv("CROPLING_FACES"); !own.isEmpty())
+        return QString::fromLocal8Bit(own);
+    const QString folder = QFileInfo(QFileInfo(QStringLiteral("/proc/self/exe")).canonicalFilePath()).absolutePath();
+    for (const QString& candidate : {folder + QStringLiteral("/libcropling-faces.so"),
+                                     folder + QStringLiteral("/../lib/cropling/libcropling-faces.so")}) {
+        if (QFileInfo::exists(candidate))
+            return candidate;
+    }
+    return QStringLiteral(CROPLING_FACES_BUILD_PATH);
+}
+
+HeadBox headAround(double x, double y, double width, double height) {
+    const double side = 1.6 * std::max(width, height);
+    // The face's box runs from the brows to the chin: the head reaches further above it (hair)
+    // than below (the chin and a little neck).
+    return {x + width / 2, y + height / 2 - 0.1 * height, side};
+}
+
+AutoFraming framingFor(const HeadBox& head, double pictureWidth, double pictureHeight) {
+    const double shorter = std::min(pictureWidth, pictureHeight);
+    AutoFraming framing;
+    framing.zoom = std::clamp(shorter / head.side, kMinZoom, kMaxZoom);
+    // A picture point p shows at the square's centre plus offset plus (p - picture centre) * scale.
+    const double scale = CropFrame(QSizeF(pictureWidth, pictureHeight), framing.zoom).scale();
+    framing.offset = QPointF((pictureWidth / 2 - head.centreX) * scale, (pictureHeight / 2 - head.centreY) * scale);
+    return framing;
+}
+
+AutoFramingOutcome autoFrame(const Picture& picture) {
+    if (picture.isDeferred() || picture.pixelWidth() < 1)
+        return {std::nullopt, FaceText::tr("no picture to frame")};
+    const Module& finder = module();
+    if (!finder.find)
+        return {std::nullopt, finder.error};
+    ensureVipsStarted();
+    const QSize full = picture.fullSize();
+    try {
+        const VImage& pixels = picture.pixels();
+        const double shrink =
+            std::min(1.0, double(kSearchSide) / std::max(pixels.width(), pixels.height()));
+        const VImage colour = pixels.resize(shrink);
+        const VImage grey = colour.colourspace(VIPS_INTERPRETATION_B_W).extract_band(0).cast(VIPS_FORMAT_UCHAR);
+        size_t size = 0;
+        void* memory = grey.write_to_memory(&size);
+        std::vector<Face> faces(kMostFaces);
+        char error[256] = {};
+        const int found =
+            finder.find(static_cast<const unsigned char*>(memory), grey.width(), grey.height(), grey.width(),
+                        faces.data(), kMostFaces, error, int(sizeof error));
+        g_free(memory);
+        if (found < 0)
+            return {std::nullopt, QString::fromUtf8(error)};
+        // From the searched copy to the picture's own pixels.
+        const double toFull = double(full.width()) / grey.width();
+        if (found > 0) {
+            const QPointF centre(grey.width() / 2.0, grey.height() / 2.0);
+            const auto area = [](const Face& f) { return double(f.width) * f.height; };
+            const auto distance = [&](const Face& f) {
+                return std::hypot(f.x + f.width / 2.0 - centre.x(), f.y + f.height / 2.0 - centre.y());
+            };
+            // The largest face; of faces of one size (within a tenth), the one nearest the centre.
+            const Face best = *std::max_element(faces.begin(), faces.begin() + found, [&](const Face& a, const Face& b) {
+                if (std::abs(area(a) - area(b)) > 0.1 * std::max(area(a), area(b)))
+                    return area(a) < area(b);
+                return distance(a) > distance(b);
+            });
+            AutoFraming framing = framingFor(headAround(best.x * toFull, best.y * toFull, best.width * toFull,
+                                                        best.height * toFull),
+                                             full.width(), full.height());
+            framing.faces = found;
+            return {framing, {}};
+        }
+        // No face: the most interesting part of the picture, at the opening zoom.
+        int attentionX = 0, attentionY = 0;
+        const int side = std::min(colour.width(), colour.height());
+        (void)colour.smartcrop(side, side,
+                               VImage::option()
+                                   ->set("interesting", VIPS_INTERESTING_ATTENTION)
+                                   ->set("attention_x", &attentionX)
+                                   ->set("attention_y", &attentionY));
+        AutoFraming framing;
+        const double scale = CropFrame(QSizeF(full), 1.0).scale();
+        framing.offset = QPointF((full.width() / 2.0 - attentionX * toFull) * scale,
+                                 (full.height() / 2.0 - attentionY * toFull) * scale);
+        return {framing, {}};
+    } catch (const vips::VError&) {
+        vips_error_clear();
+        return {std::nullopt, FaceText::tr("the picture could not be searched")};
+    }
+}
+
+} // namespace cropling

@@ -1,0 +1,47 @@
+#pragma once
+
+// Framing the face: the largest person's or cat's face in the picture (of two alike, the one
+// nearer the centre), widened to the whole head, fills the square, centred. Without a face, the
+// most interesting part of the picture is centred at zoom 1. The face finder is a module of its
+// own, loaded on first use, so a program that never frames a face never loads it.
+
+#include <QPointF>
+#include <QString>
+
+#include <optional>
+
+namespace cropling {
+
+class Picture;
+
+struct AutoFraming {
+    double zoom = 1.0;
+    QPointF offset; // before the editor's clamp
+    int faces = 0;  // found; 0 when the busiest part was framed instead
+};
+
+struct AutoFramingOutcome {
+    std::optional<AutoFraming> framing;
+    QString failure; // why there is none: no picture pixels, or no face finder to be had
+};
+
+// Safe from any thread; takes tens of milliseconds, so callers on the GUI thread use a worker.
+AutoFramingOutcome autoFrame(const Picture& picture);
+
+// The head around a face, as people frame a portrait: 1.6 times the face, more room above it than
+// below. In picture pixels, origin top-left.
+struct HeadBox {
+    double centreX = 0;
+    double centreY = 0;
+    double side = 0;
+};
+HeadBox headAround(double x, double y, double width, double height);
+
+// The zoom and offset that make `head` fill the crop square of a picture of this size, centred on
+// it, the zoom within the user's range.
+AutoFraming framingFor(const HeadBox& head, double pictureWidth, double pictureHeight);
+
+// Where the face finder module is: next to the program, in its lib folder, or in the build tree.
+QString faceFinderPath();
+
+} // namespace cropling

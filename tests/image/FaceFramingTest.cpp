@@ -1,0 +1,60 @@
+#include "PictureFixtures.h"
+
+#include "core/CropGeometry.h"
+#include "image/FaceFraming.h"
+#include "image/Picture.h"
+
+#include <QFile>
+
+#include <gtest/gtest.h>
+
+using namespace cropling;
+using namespace cropling::test;
+
+namespace {
+
+// Debian's scikit-image sample portrait (512 x 512), and where its face is, found by eye: the box
+// from the brows to the chin.
+const QString kPortrait = QStringLiteral("/usr/lib/python3/dist-packages/skimage/data/astronaut.png");
+constexpr double kFaceCentreX = 224, kFaceCentreY = 114, kFaceWidth = 93;
+
+} // namespace
+
+TEST(FaceFraming, APortraitsFaceLandsInTheMiddleWithItsHeadFillingTheSquare) {
+    QFile file(kPortrait);
+    if (!file.open(QIODevice::ReadOnly))
+        GTEST_SKIP() << "python3-skimage's sample data is not installed";
+    const auto picture = Picture::decode(file.readAll(), workingShorterSide(1.0));
+    ASSERT_TRUE(picture);
+    const AutoFramingOutcome outcome = autoFrame(*picture);
+    ASSERT_TRUE(outcome.framing) << outcome.failure.toStdString();
+    EXPECT_GE(outcome.framing->faces, 1);
+
+    const QSizeF size = picture->nominalSize();
+    const double zoom = outcome.framing->zoom;
+    const QRectF crop = CropFrame(size, zoom).cropRect(clampedOffset(size, zoom, outcome.framing->offset));
+    // Where the face's centre lands on the emoji, as a share of its side: the middle third.
+    const double x = (kFaceCentreX - crop.x()) / crop.width();
+    const double y = (kFaceCentreY - crop.y()) / crop.height();
+    EXPECT_GT(x, 1.0 / 3);
+    EXPECT_LT(x, 2.0 / 3);
+    EXPECT_GT(y, 1.0 / 3);
+    EXPECT_LT(y, 2.0 / 3);
+    // The head, hair to hair about a quarter wider than the face's box, fills 40 to 80 % of the
+    // emoji's width: the framing leaves room around it.
+    const double head = 1.25 * kFaceWidth / crop.width();
+    EXPECT_GE(head, 0.4);
+    EXPECT_LE(head, 0.8);
+}
+
+TEST(FaceFraming, WithoutAFaceTheBusiestPartIsCentredAtTheOpeningZoom) {
+    // A plain ground with one detailed patch near the right edge.
+    const auto busy = [](int x, int y, int) { return x > 450 && x < 550 && y > 150 && y < 250 ? ((x * 37 + y * 91) & 255) : 128; };
+    const auto picture = makePicture(makeImage(600, 400, 3, busy));
+    const AutoFramingOutcome outcome = autoFrame(*picture);
+    ASSERT_TRUE(outcome.framing) << outcome.failure.toStdString();
+    EXPECT_EQ(outcome.framing->faces, 0);
+    EXPECT_EQ(outcome.framing->zoom, 1.0);
+    // Moved toward the patch: the picture shifts left, as far as the clamp lets it.
+    EXPECT_LT(outcome.framing->offset.x(), 0);
+}
