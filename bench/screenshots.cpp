@@ -24,15 +24,23 @@ using cropling::test::darkPalette;
 
 namespace {
 
-bool shoot(const QByteArray& photo, const QString& out, bool dark) {
+// The framed photo; or, with `fitted`, the whole photo fitted into the square after a failed
+// open, which shows the transparent margin, the zoom readout at its lowest and an error.
+bool shoot(const QByteArray& photo, const QString& out, bool dark, bool fitted = false) {
     QApplication::setPalette(dark ? darkPalette() : QApplication::style()->standardPalette());
     MainWindow window;
     window.show();
     window.editor()->load(urlFromLocalPath(photo));
     if (!QTest::qWaitFor([&] { return window.editor()->image() && !window.editor()->isBusy(); }, 20000))
         return false;
-    window.editor()->setZoom(1.6);
-    window.editor()->setOffset({30, -20});
+    if (fitted) {
+        window.editor()->fitToSquare();
+        window.editor()->setStatusMessage(QStringLiteral("Couldn't open notes.txt: not a picture Cropling can open"),
+                                          EmojiEditor::StatusKind::Failure);
+    } else {
+        window.editor()->setZoom(1.6);
+        window.editor()->setOffset({30, -20});
+    }
     window.findChild<ChatMockup*>()->setDark(dark);
     QTest::qWait(100);
     return window.grab().save(out);
@@ -41,8 +49,8 @@ bool shoot(const QByteArray& photo, const QString& out, bool dark) {
 } // namespace
 
 int main(int argc, char** argv) {
-    if (argc != 4) {
-        std::fprintf(stderr, "usage: screenshots PHOTO OUT-LIGHT.png OUT-DARK.png\n");
+    if (argc != 4 && argc != 6) {
+        std::fprintf(stderr, "usage: screenshots PHOTO OUT-LIGHT.png OUT-DARK.png [FITTED-LIGHT.png FITTED-DARK.png]\n");
         return 2;
     }
     // A screen as large as a desktop's, so the window is drawn at its own size, not cut to fit
@@ -55,5 +63,8 @@ int main(int argc, char** argv) {
     qputenv("QT_QPA_PLATFORM", "offscreen:configfile=" + QFile::encodeName(screens.fileName()));
     QApplication app(argc, argv);
     const QByteArray photo(argv[1]);
-    return shoot(photo, QFile::decodeName(argv[2]), false) && shoot(photo, QFile::decodeName(argv[3]), true) ? 0 : 1;
+    bool ok = shoot(photo, QFile::decodeName(argv[2]), false) && shoot(photo, QFile::decodeName(argv[3]), true);
+    if (argc == 6)
+        ok = ok && shoot(photo, QFile::decodeName(argv[4]), false, true) && shoot(photo, QFile::decodeName(argv[5]), true, true);
+    return ok ? 0 : 1;
 }

@@ -95,21 +95,30 @@ QList<QByteArray> outputNames(const QList<QByteArray>& files, const QByteArray& 
 // Files by what they are, not by their names: two paths, links or hard links to one file are one.
 using FileId = std::pair<dev_t, ino_t>;
 
-std::optional<FileId> fileId(const QByteArray& path, bool followLinks) {
+std::optional<FileId> idOf(const struct stat& info) { return FileId{info.st_dev, info.st_ino}; }
+
+// A picture is named as on the command line (a path or a file:// URL); an output is always the
+// literal path it will be written to.
+std::optional<FileId> pictureId(const QByteArray& picture) {
     struct stat info {};
-    const QByteArray local = localPathBytes(pictureUrl(path));
-    if ((followLinks ? ::stat(local.constData(), &info) : ::lstat(local.constData(), &info)) != 0)
+    const QByteArray local = localPathBytes(pictureUrl(picture));
+    return ::stat(local.constData(), &info) == 0 ? idOf(info) : std::nullopt;
+}
+
+std::optional<FileId> outputId(const QByteArray& output, bool followLinks) {
+    struct stat info {};
+    if ((followLinks ? ::stat(output.constData(), &info) : ::lstat(output.constData(), &info)) != 0)
         return std::nullopt;
-    return FileId{info.st_dev, info.st_ino};
+    return idOf(info);
 }
 
 // Why an output may not be written: it is one of the pictures being rendered.
-std::optional<QString> overwritesInput(const QByteArray& output, const QList<QByteArray>& inputs, bool followLinks) {
-    const auto target = fileId(output, followLinks);
+std::optional<QString> overwritesInput(const QByteArray& output, const std::optional<FileId>& target,
+                                      const QList<QByteArray>& inputs) {
     if (!target)
         return std::nullopt;
     for (const QByteArray& input : inputs) {
-        if (fileId(input, true) == target)
+        if (pictureId(input) == target)
             return CommandLineText::tr("not written: %1 would replace the picture %2")
                 .arg(QString::fromLocal8Bit(output), QString::fromLocal8Bit(input));
     }
@@ -128,7 +137,7 @@ int renderMany(const QList<QByteArray>& files, const QByteArray& folder, std::op
     QFuture<void> work = QtConcurrent::map(indexes, [&](int i) {
         // A name in the folder is written only as a new regular file: never through a link, and
         // never over one of the pictures.
-        if (const auto refused = overwritesInput(outputs[i], files, false)) {
+        if (const auto refused = overwritesInput(outputs[i], outputId(outputs[i], false), files)) {
             failures[i] = *refused;
             ++finished;
             return;
@@ -237,6 +246,8 @@ int runRenderCommand(int argc, char** argv) {
             break;
         } else if (argument.startsWith('-') && argument != "-") {
             return badArguments(CommandLineText::tr("unknown option %1").arg(QString::fromLocal8Bit(argument)));
+        } else if (argument.isEmpty()) {
+            return badArguments(CommandLineText::tr("a picture's name is empty"));
         } else {
             files << argument;
         }
@@ -287,11 +298,15 @@ int runRenderCommand(int argc, char** argv) {
         }
         return renderMany(files, output, zoom, offset, size, autoFrame);
     }
-    if (output != "-") {
-        if (const auto refused = overwritesInput(output, files, true)) {
-            reportFailure(*refused);
-            return 1;
-        }
+    // Standard output counts too: "-o - 1<>photo.jpg" would write into the picture.
+    struct stat written {};
+    const std::optional<FileId> target = output == "-" ? (::fstat(STDOUT_FILENO, &written) == 0 && S_ISREG(written.st_mode)
+                                                               ? idOf(written)
+                                                               : std::nullopt)
+                                                         : outputId(output, true);
+    if (const auto refused = overwritesInput(output, target, files)) {
+        reportFailure(*refused);
+        return 1;
     }
     const Rendered rendered = renderFile(files.first(), zoom, offset, size, autoFrame);
     if (!rendered.failure.isEmpty()) {

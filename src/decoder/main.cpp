@@ -100,12 +100,13 @@ int main() {
     ::close_range(wire::kPictureFd + 1, ~0U, 0);
     std::set_new_handler([] { ::_exit(kExitOutOfMemory); });
 
+    // The limits come first: even the bytes handed over count against them.
+    if (!sandbox::limitResources())
+        return kExitBroken;
     QByteArray picture;
     if (const int failed = readPicture(&picture))
         return failed;
     ::close(wire::kPictureFd);
-    if (!sandbox::limitResources())
-        return kExitBroken;
     prepareFor(picture);
     if (!sandbox::shutOff())
         return kExitBroken;

@@ -274,13 +274,22 @@ OpenFailure DecoderSession::reap() {
     closeFd(replyFd_);
     if (pid_ < 0)
         return OpenFailure::Damaged;
-    // A helper that has already died keeps the reason of its death; a live one is ended now.
-    ::kill(pid_, SIGKILL);
+    // A helper that has already died keeps the reason of its death; one still alive (it stopped
+    // answering, or sent something malformed) is ended now, and failed on the picture.
+    // A dying helper closes its pipes a moment before it can be reaped: it gets that moment.
     int status = 0;
-    while (::waitpid(pid_, &status, 0) < 0 && errno == EINTR) {
+    bool alive = ::waitpid(pid_, &status, WNOHANG) == 0;
+    for (int wait = 0; alive && !cancelled_ && wait < 40; ++wait) {
+        ::usleep(5000);
+        alive = ::waitpid(pid_, &status, WNOHANG) == 0;
+    }
+    if (alive) {
+        ::kill(pid_, SIGKILL);
+        while (::waitpid(pid_, &status, 0) < 0 && errno == EINTR) {
+        }
     }
     pid_ = -1;
-    return reasonOfDeath(status);
+    return alive ? OpenFailure::Damaged : reasonOfDeath(status);
 }
 
 void DecoderSession::cancel() {
@@ -352,7 +361,10 @@ Outcome<QByteArray> DecoderSession::render(double zoom, QPointF offset, int side
         return {std::nullopt, why};
     if (reply->head.status != Status::Ok)
         return {std::nullopt, wire::failureOf(reply->head.status)};
-    return {QByteArray(static_cast<const char*>(reply->payload), qsizetype(reply->head.payloadBytes)), std::nullopt};
+    QByteArray png(static_cast<const char*>(reply->payload), qsizetype(reply->head.payloadBytes));
+    if (!wire::isPngOfSide(png, side))
+        return {std::nullopt, OpenFailure::Damaged};
+    return {std::move(png), std::nullopt};
 }
 
 } // namespace cropling

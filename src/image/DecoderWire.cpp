@@ -45,6 +45,15 @@ std::optional<ReplyHead> checkedHead(const QByteArray& bytes, Task task, int sid
     return std::nullopt;
 }
 
+bool isPngOfSide(const QByteArray& png, int side) {
+    const auto bigEndian = [&](int at) {
+        return quint32(uchar(png[at])) << 24 | quint32(uchar(png[at + 1])) << 16 | quint32(uchar(png[at + 2])) << 8 |
+               quint32(uchar(png[at + 3]));
+    };
+    return png.size() >= 33 && png.startsWith("\x89PNG\r\n\x1a\n") && png.mid(12, 4) == "IHDR" &&
+           bigEndian(16) == quint32(side) && bigEndian(20) == quint32(side);
+}
+
 std::optional<OpenFailure> failureOf(Status status) {
     switch (status) {
     case Status::NotPicture: return OpenFailure::NotPicture;

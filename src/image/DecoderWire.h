@@ -60,17 +60,22 @@ struct ReplyHead {
 // shorter side of a few thousand pixels; an extreme aspect ratio is refused rather than sent),
 // and a PNG of the largest render.
 inline constexpr long long kMaxReplyPixels = 48LL << 20;
-inline constexpr long long kMaxReplyPng = 160LL << 20;
+inline constexpr long long kMaxReplyPng = 16LL << 20;
 inline constexpr int kMaxRenderSide = kMaxOutputSize;
 // A picture goes to the helper as its length and bytes on the request pipe, or as this length and
 // an open file on this descriptor.
 inline constexpr std::uint64_t kPictureOnFd = ~std::uint64_t(0);
 inline constexpr int kPictureFd = 3;
-// The largest picture handed over, as the largest file the program reads.
-inline constexpr long long kMaxPictureBytes = 1LL << 30;
+// The largest picture handed over, as the largest file the program reads: with the helper's
+// address limit of 1 GiB, the bytes and their decode must both fit.
+inline constexpr long long kMaxPictureBytes = 512LL << 20;
 
 // The head, when it is one the program asked for and every number in it is within bounds.
 std::optional<ReplyHead> checkedHead(const QByteArray& bytes, Task task, int side);
+
+// Whether a render's payload is what the program asked for: a PNG whose header says side x side.
+// Only its head is checked; the program passes the file on and never decodes it.
+bool isPngOfSide(const QByteArray& png, int side);
 
 // The reason a failed reply gives, if it gives one.
 std::optional<OpenFailure> failureOf(Status status);

@@ -16,6 +16,6 @@ std::optional<QByteArray> readRegularFile(const QByteArray& path);
 int openRegularFile(const QByteArray& path, int* error);
 
 // Files above this size are not pictures this program can use; refused before reading.
-inline constexpr long long kMaxFileBytes = 1LL << 30;
+inline constexpr long long kMaxFileBytes = 512LL << 20;
 
 } // namespace cropling

@@ -103,7 +103,7 @@ QByteArray temporaryName(const QByteArray& folder) {
 // all written and synced. An unnamed file (O_TMPFILE) leaves nothing behind if the process dies
 // meanwhile; where the file system has none, a named file is removed on the usual signals.
 bool writeNamed(const QByteArray& folder, const QByteArray& data, mode_t mode, const struct stat* owner,
-                QByteArray* named, int* code) {
+                const QByteArray& target, QByteArray* named, int* code) {
     int fd = ::open(folder.constData(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600);
     const bool unnamed = fd >= 0;
     if (!unnamed) {
@@ -121,14 +121,21 @@ bool writeNamed(const QByteArray& folder, const QByteArray& data, mode_t mode, c
     bool ok = ::fchmod(fd, mode) == 0 && writeAll(fd, data) && ::fsync(fd) == 0;
     *code = errno;
     if (ok && unnamed) {
-        // Named at last: through /proc, which needs no privilege, unlike AT_EMPTY_PATH.
-        *named = temporaryName(folder);
-        rememberTemporary(*named);
+        // Named at last, through /proc, which needs no privilege, unlike AT_EMPTY_PATH: a new file
+        // straight under its own name, so it appears whole or not at all; one that replaces a file
+        // under a passing name first, to be renamed over it.
         const QByteArray self = "/proc/self/fd/" + QByteArray::number(fd);
-        ok = ::linkat(AT_FDCWD, self.constData(), AT_FDCWD, named->constData(), AT_SYMLINK_FOLLOW) == 0;
-        *code = errno;
-        if (!ok)
-            forgetTemporary(*named);
+        const bool direct = !owner && ::linkat(AT_FDCWD, self.constData(), AT_FDCWD, target.constData(), AT_SYMLINK_FOLLOW) == 0;
+        if (direct) {
+            *named = target;
+        } else {
+            *named = temporaryName(folder);
+            rememberTemporary(*named);
+            ok = ::linkat(AT_FDCWD, self.constData(), AT_FDCWD, named->constData(), AT_SYMLINK_FOLLOW) == 0;
+            *code = errno;
+            if (!ok)
+                forgetTemporary(*named);
+        }
     }
     if (::close(fd) != 0 && ok) {
         ok = false;
@@ -172,12 +179,14 @@ bool writeFileAtomically(const QByteArray& requested, const QByteArray& data, QS
     }
     QByteArray named;
     int code = 0;
-    if (!writeNamed(folderOf(path), data, mode, exists ? &existing : nullptr, &named, &code)) {
+    if (!writeNamed(folderOf(path), data, mode, exists ? &existing : nullptr, path, &named, &code)) {
         // A folder that takes no new files may still hold a file that may be written.
         if (exists && (code == EACCES || code == EROFS || code == EPERM) && ::access(path.constData(), W_OK) == 0)
             return writeInPlace(path, data, true, error);
         return fail(code, error);
     }
+    if (named == path)
+        return true;
     const bool renamed = ::rename(named.constData(), path.constData()) == 0;
     code = errno;
     if (!renamed)

@@ -56,6 +56,14 @@ TEST(DecoderSession, AHelperThatDiesLiesOrOverrunsCostsOnlyThatPictureWithAReaso
     EXPECT_EQ(decodeFailure("garbage"), OpenFailure::Damaged);
     // A reply announcing 4 TB is refused from its head, before anything is allocated for it.
     EXPECT_EQ(decodeFailure("claims-too-much"), OpenFailure::Damaged);
+    // A render that is not the PNG asked for is not passed on as one.
+    {
+        DecoderSession session;
+        ASSERT_TRUE(session.start(QByteArray("not-a-png")));
+        const auto rendered = session.render(1, {0, 0}, 128);
+        EXPECT_FALSE(rendered.value);
+        EXPECT_EQ(rendered.failure, OpenFailure::Damaged);
+    }
     // The helper's own address limit stops a decoder that allocates without end.
     EXPECT_EQ(decodeFailure("allocate"), OpenFailure::TooLarge);
     EXPECT_LT(clock.elapsed(), 5000);

@@ -89,6 +89,11 @@ int main() {
             head.bands = 3;
             head.payloadBytes = 8 * 8 * 3;
             send(head, std::string(8 * 8 * 3, '\x40'));
+        } else if (fault == "not-a-png") {
+            // A render that is the right length and says it is 128 x 128, but is no PNG.
+            head.width = head.height = request.side;
+            head.payloadBytes = 64;
+            send(head, std::string(64, 'x'));
         } else if (fault == "ok") {
             // An 8 x 8 grey picture, with no first look.
             if (request.task == wire::Task::Preview) {

@@ -110,6 +110,16 @@ TEST(CommandLine, RenderNeverWritesOverAPictureOrOutOfItsFolder) {
     const ToolResult direct = runTool(appPath(), {QStringLiteral("render"), picture, QStringLiteral("-o"), picture});
     EXPECT_EQ(direct.exitCode, 1);
     EXPECT_EQ(contents(picture), original);
+    // An output is the path it names, even one that looks like a URL; and standard output opened
+    // on the picture is the picture.
+    const QString urlLike = folder + QStringLiteral("/file:out.png");
+    QFile::remove(urlLike);
+    ASSERT_TRUE(QFile::link(picture, urlLike));
+    EXPECT_EQ(runTool(QStringLiteral("bash"), {QStringLiteral("-c"), QStringLiteral("cd \"$1\" && \"$0\" render photo.png -o file:out.png"),
+                                               appPath(), folder}).exitCode, 1);
+    EXPECT_EQ(runTool(QStringLiteral("bash"), {QStringLiteral("-c"), QStringLiteral("\"$0\" render \"$1\" -o - 1<>\"$1\""), appPath(), picture})
+                  .exitCode, 1);
+    EXPECT_EQ(contents(picture), original);
 
     // A link in the output folder is replaced by the emoji, and what it pointed at stays as it was.
     const QString outside = folder + QStringLiteral("/outside.txt");
