@@ -72,11 +72,15 @@ extern "C" int cropling_find_faces(const unsigned char* grey, int width, int hei
         for (size_t i = 0; i < found.cascades.size(); ++i) {
             std::vector<cv::Rect> boxes;
             const_cast<cv::CascadeClassifier&>(found.cascades[i])
-                .detectMultiScale(equalised, boxes, 1.15, 4, 0, cv::Size(smallest, smallest));
+                .detectMultiScale(equalised, boxes, 1.2, 4, 0, cv::Size(smallest, smallest));
             for (const cv::Rect& box : boxes) {
                 if (count < most)
                     faces[count++] = CroplingFace{box.x, box.y, box.width, box.height};
             }
+            // People looking at the camera first, then in profile, then cats: the first kind found
+            // is what the picture is of, and the searches after it are not needed.
+            if (count > 0)
+                break;
         }
         return count;
     } catch (const cv::Exception& e) {

@@ -99,7 +99,8 @@ AutoFramingOutcome autoFrame(const Picture& picture) {
         const VImage& pixels = picture.pixels();
         const double shrink =
             std::min(1.0, double(kSearchSide) / std::max(pixels.width(), pixels.height()));
-        const VImage colour = pixels.resize(shrink);
+        // A plain box-and-linear reduction: the search needs no finer filter.
+        const VImage colour = pixels.resize(shrink, VImage::option()->set("kernel", VIPS_KERNEL_LINEAR));
         const VImage grey = colour.colourspace(VIPS_INTERPRETATION_B_W).extract_band(0).cast(VIPS_FORMAT_UCHAR);
         size_t size = 0;
         void* memory = grey.write_to_memory(&size);
