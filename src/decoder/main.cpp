@@ -23,44 +23,16 @@ namespace {
 constexpr int kExitBroken = 2;      // the conversation itself went wrong
 constexpr int kExitOutOfMemory = 3; // an allocation the address limit refused
 
-bool readExactly(int fd, void* data, size_t size) {
-    auto* bytes = static_cast<char*>(data);
-    while (size > 0) {
-        const ssize_t n = ::read(fd, bytes, size);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            return false;
-        bytes += n;
-        size -= size_t(n);
-    }
-    return true;
-}
-
-bool writeExactly(int fd, const void* data, size_t size) {
-    const auto* bytes = static_cast<const char*>(data);
-    while (size > 0) {
-        const ssize_t n = ::write(fd, bytes, size);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            return false;
-        bytes += n;
-        size -= size_t(n);
-    }
-    return true;
-}
-
 // The picture as handed over: its length and bytes on the request pipe, or a file of its own.
 int readPicture(QByteArray* picture) {
     std::uint64_t length = 0;
-    if (!readExactly(0, &length, sizeof length))
+    if (!wire::readExactly(0, &length, sizeof length))
         return kExitBroken;
     if (length != wire::kPictureOnFd) {
         if (length > std::uint64_t(wire::kMaxPictureBytes))
             return kExitBroken;
         picture->resize(qsizetype(length));
-        return readExactly(0, picture->data(), size_t(length)) ? 0 : kExitBroken;
+        return wire::readExactly(0, picture->data(), size_t(length)) ? 0 : kExitBroken;
     }
     // A file is read to its end, which may lie past the size it had when it was opened.
     struct stat info {};
@@ -113,12 +85,12 @@ int main() {
 
     DecodeService service(std::move(picture));
     wire::Request request;
-    while (readExactly(0, &request, sizeof request)) {
+    while (wire::readExactly(0, &request, sizeof request)) {
         if (request.magic != wire::kRequestMagic)
             ::_exit(kExitBroken);
         Payload payload;
         const wire::ReplyHead head = service.serve(request, &payload);
-        if (!writeExactly(1, &head, sizeof head) || !writeExactly(1, payload.data(), payload.size()))
+        if (!wire::writeExactly(1, &head, sizeof head) || !wire::writeExactly(1, payload.data(), payload.size()))
             ::_exit(kExitBroken);
     }
     // Quick: no library's clean-up is worth waiting for.

@@ -305,16 +305,24 @@ void DecoderSession::cancelAll() {
         session->cancel();
 }
 
+std::optional<DecoderSession::Reply> DecoderSession::ask(const Request& request, std::optional<OpenFailure>* failure) {
+    OpenFailure why;
+    auto reply = exchange(request, &why);
+    if (!reply)
+        *failure = why;
+    else if (reply->head.status != Status::Ok)
+        *failure = wire::failureOf(reply->head.status);
+    return reply && reply->head.status == Status::Ok ? std::move(reply) : std::nullopt;
+}
+
 Outcome<std::shared_ptr<const Picture>> DecoderSession::pixels(wire::Task task, int side) {
     Request request;
     request.task = task;
     request.side = side;
-    OpenFailure why;
-    auto reply = exchange(request, &why);
+    std::optional<OpenFailure> failure;
+    auto reply = ask(request, &failure);
     if (!reply)
-        return {std::nullopt, why};
-    if (reply->head.status != Status::Ok)
-        return {std::nullopt, wire::failureOf(reply->head.status)};
+        return {std::nullopt, failure};
     const ReplyHead& h = reply->head;
     ensureVipsStarted();
     try {
@@ -337,12 +345,10 @@ Outcome<std::shared_ptr<const Picture>> DecoderSession::preview(int side) { retu
 Outcome<std::shared_ptr<const Picture>> DecoderSession::open() {
     Request request;
     request.task = Task::Header;
-    OpenFailure why;
-    auto reply = exchange(request, &why);
+    std::optional<OpenFailure> failure;
+    auto reply = ask(request, &failure);
     if (!reply)
-        return {std::nullopt, why};
-    if (reply->head.status != Status::Ok)
-        return {std::nullopt, wire::failureOf(reply->head.status).value_or(OpenFailure::Damaged)};
+        return {std::nullopt, failure.value_or(OpenFailure::Damaged)};
     return {Picture::renderedBy(shared_from_this(), QSize(reply->head.fullWidth, reply->head.fullHeight)), std::nullopt};
 }
 
@@ -355,12 +361,10 @@ Outcome<QByteArray> DecoderSession::render(double zoom, QPointF offset, int side
     request.zoom = zoom;
     request.offsetX = offset.x();
     request.offsetY = offset.y();
-    OpenFailure why;
-    auto reply = exchange(request, &why);
+    std::optional<OpenFailure> failure;
+    auto reply = ask(request, &failure);
     if (!reply)
-        return {std::nullopt, why};
-    if (reply->head.status != Status::Ok)
-        return {std::nullopt, wire::failureOf(reply->head.status)};
+        return {std::nullopt, failure};
     QByteArray png(static_cast<const char*>(reply->payload), qsizetype(reply->head.payloadBytes));
     if (!wire::isPngOfSide(png, side))
         return {std::nullopt, OpenFailure::Damaged};

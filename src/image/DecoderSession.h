@@ -95,6 +95,8 @@ public:
 private:
     struct Reply;
     std::optional<Reply> exchange(const wire::Request& request, OpenFailure* why);
+    // The reply when the helper did the task; otherwise nothing, and why when there is a reason.
+    std::optional<Reply> ask(const wire::Request& request, std::optional<OpenFailure>* failure);
     Outcome<std::shared_ptr<const Picture>> pixels(wire::Task task, int side);
     OpenFailure reap();
 
