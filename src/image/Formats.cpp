@@ -22,4 +22,11 @@ QStringList openableMimeTypes() {
             QStringLiteral("image/x-portable-pixmap")};
 }
 
+bool needsLoadableModule(const QByteArray& head) {
+    const bool isoMedia = head.size() >= 8 && head.mid(4, 4) == "ftyp";
+    const bool jxlCodestream = head.startsWith("\xFF\x0A");
+    const bool jxlContainer = head.startsWith(QByteArray("\0\0\0\x0CJXL \r\n\x87\n", 12));
+    return isoMedia || jxlCodestream || jxlContainer;
+}
+
 } // namespace cropling

@@ -8,4 +8,8 @@ namespace cropling {
 // README lists. A test opens a sample of each.
 QStringList openableMimeTypes();
 
+// Whether a picture with these first bytes is read by one of libvips' loadable modules (HEIF and
+// AVIF, which are ISO media files, and JPEG XL) rather than by a loader built into it.
+bool needsLoadableModule(const QByteArray& head);
+
 } // namespace cropling

@@ -1,3 +1,5 @@
+#include "PictureFixtures.h"
+
 #include "image/DecoderSession.h"
 #include "image/Picture.h"
 #include "model/EmojiEditor.h"
@@ -127,4 +129,16 @@ TEST(DecoderSession, AFailedFinalDecodeBringsBackThePictureAndFramingBefore) {
     EXPECT_EQ(editor.statusMessage(), QStringLiteral("Couldn't open first-look-then-abort: damaged"));
     // And no redo brings back the picture that failed.
     EXPECT_FALSE(editor.undoStack()->canRedo());
+}
+
+TEST(DecoderSession, FormatsOfLoadableModulesStillOpenInTheHelper) {
+    // The helper starts libvips without its loadable modules unless the picture needs one.
+    const auto image = cropling::test::makeImage(48, 32, 3, [](int x, int y, int b) { return (x * 5 + y * 3 + b * 70) & 255; });
+    for (const char* suffix : {".jpg", ".png", ".heic"}) {
+        DecoderSession session;
+        ASSERT_TRUE(session.start(cropling::test::encode(image, suffix))) << suffix;
+        const auto picture = session.decode(0);
+        ASSERT_TRUE(picture.value) << suffix;
+        EXPECT_EQ((*picture.value)->fullSize(), QSize(48, 32)) << suffix;
+    }
 }
