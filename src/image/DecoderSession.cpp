@@ -236,10 +236,10 @@ bool DecoderSession::start(const PictureInput& input) {
         if (input.fd() >= 0)
             posix_spawn_file_actions_adddup2(&actions, input.fd(), wire::kPictureFd);
         const QByteArray path = helperPath();
+        const HelperEnvironment environment(needsLoadableModule(pictureHead(input)));
         char* argv[] = {const_cast<char*>("cropling-decoder"), nullptr};
         std::lock_guard lock(mutex_);
         pid_t pid = -1;
-        const HelperEnvironment environment(needsLoadableModule(pictureHead(input)));
         ok = !cancelled_ && ::posix_spawn(&pid, path.constData(), &actions, nullptr, argv, environment.pointers()) == 0;
         posix_spawn_file_actions_destroy(&actions);
         if (ok) {
@@ -306,27 +306,35 @@ std::optional<DecoderSession::Reply> DecoderSession::exchange(const Request& req
 }
 
 OpenFailure DecoderSession::reap() {
-    std::lock_guard lock(mutex_);
-    closeFd(requestFd_);
-    closeFd(replyFd_);
-    if (pid_ < 0)
-        return OpenFailure::Damaged;
-    // A helper that has already died keeps the reason of its death; one still alive (it stopped
-    // answering, or sent something malformed) is ended now, and failed on the picture.
-    // A dying helper closes its pipes a moment before it can be reaped: it gets that moment.
-    int status = 0;
-    bool alive = ::waitpid(pid_, &status, WNOHANG) == 0;
-    for (int wait = 0; alive && !cancelled_ && wait < 40; ++wait) {
-        ::usleep(5000);
-        alive = ::waitpid(pid_, &status, WNOHANG) == 0;
+    pid_t pid = -1;
+    {
+        std::lock_guard lock(mutex_);
+        closeFd(requestFd_);
+        closeFd(replyFd_);
+        pid = pid_;
     }
-    if (alive) {
-        ::kill(pid_, SIGKILL);
-        while (::waitpid(pid_, &status, 0) < 0 && errno == EINTR) {
-        }
+    if (pid < 0)
+        return OpenFailure::Damaged;
+    // A dying helper closes its pipes a moment before it can be reaped: it gets that moment, waited
+    // for without the lock (so cancel() is never held up) and without reaping it yet (so cancel()
+    // can never signal a process number that has been handed to another process).
+    bool exited = false;
+    for (int wait = 0; !exited && !cancelled_ && wait < 40; ++wait) {
+        siginfo_t info{};
+        exited = ::waitid(P_PID, id_t(pid), &info, WEXITED | WNOHANG | WNOWAIT) == 0 && info.si_pid == pid;
+        if (!exited)
+            ::usleep(5000);
+    }
+    std::lock_guard lock(mutex_);
+    // One that is still alive (it stopped answering, or sent something malformed) is ended now and
+    // failed on the picture; one that died keeps the reason of its death.
+    if (!exited)
+        ::kill(pid, SIGKILL);
+    int status = 0;
+    while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
     }
     pid_ = -1;
-    return alive ? OpenFailure::Damaged : reasonOfDeath(status);
+    return exited ? reasonOfDeath(status) : OpenFailure::Damaged;
 }
 
 void DecoderSession::cancel() {

@@ -13,6 +13,7 @@
 #include <QPointF>
 #include <QSize>
 
+#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <mutex>
@@ -104,7 +105,7 @@ private:
     int pid_ = -1;
     int requestFd_ = -1;
     int replyFd_ = -1;
-    bool cancelled_ = false;
+    std::atomic<bool> cancelled_ = false;
     qint64 spentMs_ = 0;
     qint64 deadlineMs_ = kDeadlineMs;
 };

@@ -118,6 +118,13 @@ void EmojiEditor::dropFirstLook() {
     int index = 0;
     while (index < undoStack_->count() && undoStack_->command(index) != step)
         ++index;
+    if (undoStack_->index() <= index) {
+        // Already undone by the user: a step that does nothing, pushed, clears what redo offers.
+        auto* nothing = new QUndoCommand;
+        nothing->setObsolete(true);
+        undoStack_->push(nothing);
+        return;
+    }
     while (undoStack_->index() > index) {
         static_cast<EditStep*>(const_cast<QUndoCommand*>(undoStack_->command(undoStack_->index() - 1)))->forgetWhenUndone();
         undoStack_->undo();
@@ -202,6 +209,9 @@ void EmojiEditor::pasteFrom(const QMimeData* clipboard) {
 
 void EmojiEditor::open(const Source& source, const QString& name, const QString& fileName, const QString& failure,
                        const QUrl& url) {
+    // A first look still waiting for its final picture never gets it now: it goes, as a failed
+    // final decode would take it, so nothing stays behind at the preview's resolution.
+    dropFirstLook();
     // A newer load supersedes this one, and with it what its results will be called.
     pending_ = {name, fileName, failure, url};
     loader_->load(source);
@@ -408,6 +418,9 @@ QMimeData* EmojiEditor::exportData(const QByteArray& png) const {
 }
 
 QMimeData* EmojiEditor::dragData() const {
+    // A first look is not what the user exports; the drag waits for the final picture.
+    if (isFirstLook())
+        return nullptr;
     const auto png = renderEmojiPNG(kEmojiSide);
     return png ? exportData(*png) : nullptr;
 }

@@ -142,3 +142,34 @@ TEST(DecoderSession, FormatsOfLoadableModulesStillOpenInTheHelper) {
         EXPECT_EQ((*picture.value)->fullSize(), QSize(48, 32)) << suffix;
     }
 }
+
+TEST(DecoderSession, AFirstLookSupersededOrUndoneLeavesNothingBehind) {
+    FaultyHelper faulty;
+    EmojiEditor editor;
+    editor.decodeForScreen(1.0);
+    editor.setBackgroundWork(true);
+    QSignalSpy idle(&editor, &EmojiEditor::busyChanged);
+    editor.load(QUrl::fromLocalFile(QStringLiteral(CROPLING_FAULT_FILES "/ok")));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return editor.image() && !editor.isBusy(); }, 5000));
+    const PicturePtr before = editor.image();
+    const QUrl slow = QUrl::fromLocalFile(QStringLiteral(CROPLING_FAULT_FILES "/first-look-then-hang"));
+    const QUrl missing = QUrl::fromLocalFile(QStringLiteral(CROPLING_FAULT_FILES "/missing.png"));
+
+    // A newer picture supersedes one still at its first look: the first look goes at once.
+    editor.load(slow);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return editor.isFirstLook(); }, 5000));
+    editor.load(missing);
+    EXPECT_EQ(editor.image(), before);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !editor.isBusy(); }, 5000));
+    EXPECT_EQ(editor.statusMessage(), QStringLiteral("Couldn't open missing.png: no such file"));
+    EXPECT_FALSE(editor.undoStack()->canRedo());
+
+    // Undone by the user before it was superseded, it is not offered for redo either.
+    editor.load(slow);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return editor.isFirstLook(); }, 5000));
+    editor.undoStack()->undo();
+    EXPECT_EQ(editor.image(), before);
+    editor.load(missing);
+    EXPECT_FALSE(editor.undoStack()->canRedo());
+    EXPECT_EQ(editor.image(), before);
+}

@@ -81,10 +81,12 @@ int main() {
             head.bands = 4;
             head.payloadBytes = std::uint64_t(1) << 42;
             send(head);
-        } else if (fault == "first-look-then-abort") {
-            // A good first look, then a death on the final decode.
-            if (request.task != wire::Task::Preview)
+        } else if (fault == "first-look-then-abort" || fault == "first-look-then-hang") {
+            // A good first look, then a death, or no answer, on the final decode.
+            if (request.task != wire::Task::Preview && fault == "first-look-then-abort")
                 ::abort();
+            if (request.task != wire::Task::Preview)
+                ::pause();
             head.width = head.height = 8;
             head.bands = 3;
             head.payloadBytes = 8 * 8 * 3;
