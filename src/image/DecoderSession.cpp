@@ -226,6 +226,17 @@ bool DecoderSession::start(const PictureInput& input) {
     int requests[2] = {-1, -1};
     int replies[2] = {-1, -1};
     bool ok = ::pipe2(requests, O_CLOEXEC) == 0 && ::pipe2(replies, O_CLOEXEC) == 0;
+    // Each descriptor handed on lies above 2, so that placing one at 0, 1, 2 or 3 in the helper
+    // never overwrites another (a program started with a standard descriptor closed gets low ones).
+    int picture = input.fd() >= 0 ? ::fcntl(input.fd(), F_DUPFD_CLOEXEC, wire::kPictureFd + 1) : -1;
+    for (int* fd : {&requests[0], &replies[1]}) {
+        if (*fd >= 0 && *fd <= wire::kPictureFd) {
+            const int moved = ::fcntl(*fd, F_DUPFD_CLOEXEC, wire::kPictureFd + 1);
+            ::close(*fd);
+            *fd = moved;
+        }
+    }
+    ok = ok && requests[0] >= 0 && replies[1] >= 0 && (input.fd() < 0 || picture >= 0);
     if (ok) {
         posix_spawn_file_actions_t actions;
         posix_spawn_file_actions_init(&actions);
@@ -233,8 +244,8 @@ bool DecoderSession::start(const PictureInput& input) {
         posix_spawn_file_actions_adddup2(&actions, replies[1], 1);
         posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
         // A file is read by the helper alone, from descriptor 3: its bytes never pass through here.
-        if (input.fd() >= 0)
-            posix_spawn_file_actions_adddup2(&actions, input.fd(), wire::kPictureFd);
+        if (picture >= 0)
+            posix_spawn_file_actions_adddup2(&actions, picture, wire::kPictureFd);
         const QByteArray path = helperPath();
         const HelperEnvironment environment(needsLoadableModule(pictureHead(input)));
         char* argv[] = {const_cast<char*>("cropling-decoder"), nullptr};
@@ -248,7 +259,7 @@ bool DecoderSession::start(const PictureInput& input) {
             replyFd_ = std::exchange(replies[0], -1);
         }
     }
-    for (int* fd : {&requests[0], &requests[1], &replies[0], &replies[1]})
+    for (int* fd : {&picture, &requests[0], &requests[1], &replies[0], &replies[1]})
         closeFd(*fd);
     if (!ok)
         return false;

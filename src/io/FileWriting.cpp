@@ -137,11 +137,12 @@ bool writeNamed(const QByteArray& folder, const QByteArray& data, mode_t mode, c
                 forgetTemporary(*named);
         }
     }
+    const bool linked = ok; // for an unnamed file: given a name, which a failure now takes back
     if (::close(fd) != 0 && ok) {
         ok = false;
         *code = errno;
     }
-    if (!ok && !unnamed) {
+    if (!ok && (!unnamed || linked)) {
         ::unlink(named->constData());
         forgetTemporary(*named);
     }
