@@ -2,6 +2,7 @@
 
 #include "image/DecoderWire.h"
 #include "image/Formats.h"
+#include "image/PipeTransfer.h"
 #include "image/Picture.h"
 #include "image/VipsRuntime.h"
 
@@ -12,7 +13,6 @@
 #include <vips/vips8>
 
 #include <fcntl.h>
-#include <poll.h>
 #include <signal.h>
 #include <spawn.h>
 #include <sys/wait.h>
@@ -49,31 +49,6 @@ void closeFd(int& fd) {
     fd = -1;
 }
 
-enum class ReadEnd { Done, Closed, Late };
-
-// Reads exactly `size` bytes before the deadline.
-ReadEnd readAll(int fd, char* data, size_t size, const QElapsedTimer& clock, qint64 deadlineMs) {
-    while (size > 0) {
-        const qint64 left = deadlineMs - clock.elapsed();
-        if (left <= 0)
-            return ReadEnd::Late;
-        pollfd p{fd, POLLIN, 0};
-        const int ready = ::poll(&p, 1, int(std::min<qint64>(left, 1000)));
-        if (ready < 0 && errno != EINTR)
-            return ReadEnd::Closed;
-        if (ready <= 0)
-            continue;
-        const ssize_t n = ::read(fd, data, size);
-        if (n < 0 && (errno == EINTR || errno == EAGAIN))
-            continue;
-        if (n <= 0)
-            return ReadEnd::Closed;
-        data += n;
-        size -= size_t(n);
-    }
-    return ReadEnd::Done;
-}
-
 // How a helper that ended by itself died, as a reason. Its own exit codes and the signals of the
 // limits it set say which bound it hit; any other death is the decoder failing on the file.
 OpenFailure reasonOfDeath(int status) {
@@ -86,40 +61,6 @@ OpenFailure reasonOfDeath(int status) {
         return OpenFailure::TooLarge;
     default: return OpenFailure::Damaged;
     }
-}
-
-// Writes everything before the deadline, or gives up: a helper that stops reading is not waited on.
-bool writeAllBefore(int fd, const char* data, size_t size, const QElapsedTimer& clock, qint64 deadlineMs) {
-    while (size > 0) {
-        const qint64 left = deadlineMs - clock.elapsed();
-        if (left <= 0)
-            return false;
-        pollfd p{fd, POLLOUT, 0};
-        const int ready = ::poll(&p, 1, int(std::min<qint64>(left, 1000)));
-        if (ready < 0 && errno != EINTR)
-            return false;
-        if (ready <= 0)
-            continue;
-        const ssize_t n = ::write(fd, data, std::min<size_t>(size, 1 << 16));
-        if (n < 0 && (errno == EINTR || errno == EAGAIN))
-            continue;
-        if (n <= 0)
-            return false;
-        data += n;
-        size -= size_t(n);
-    }
-    return true;
-}
-
-// The first bytes of the picture, which say its format: read from the file without moving its
-// offset, which the helper reads from.
-QByteArray pictureHead(const PictureInput& input) {
-    if (input.fd() < 0)
-        return input.data().left(32);
-    QByteArray head(32, Qt::Uninitialized);
-    const ssize_t n = ::pread(input.fd(), head.data(), size_t(head.size()), 0);
-    head.truncate(n > 0 ? n : 0);
-    return head;
 }
 
 // The helper's environment: the program's, and for a picture that no loadable module of libvips
@@ -182,39 +123,6 @@ QByteArray DecoderSession::helperPath() {
     return CROPLING_DECODER_BUILD_PATH;
 }
 
-PictureInput PictureInput::file(int fd) {
-    PictureInput input;
-    input.fd_ = fd;
-    return input;
-}
-
-PictureInput PictureInput::bytes(QByteArray bytes) {
-    PictureInput input;
-    input.bytes_ = std::move(bytes);
-    return input;
-}
-
-PictureInput PictureInput::failed(OpenFailure why) {
-    PictureInput input;
-    input.failure_ = why;
-    return input;
-}
-
-PictureInput::PictureInput(PictureInput&& other) noexcept
-    : fd_(std::exchange(other.fd_, -1)), bytes_(std::move(other.bytes_)), failure_(other.failure_) {}
-
-PictureInput& PictureInput::operator=(PictureInput&& other) noexcept {
-    if (this != &other) {
-        closeFd(fd_);
-        fd_ = std::exchange(other.fd_, -1);
-        bytes_ = std::move(other.bytes_);
-        failure_ = other.failure_;
-    }
-    return *this;
-}
-
-PictureInput::~PictureInput() { closeFd(fd_); }
-
 bool DecoderSession::start(const QByteArray& encoded) { return start(PictureInput::bytes(encoded)); }
 
 bool DecoderSession::start(const PictureInput& input) {
@@ -247,7 +155,7 @@ bool DecoderSession::start(const PictureInput& input) {
         if (picture >= 0)
             posix_spawn_file_actions_adddup2(&actions, picture, wire::kPictureFd);
         const QByteArray path = helperPath();
-        const HelperEnvironment environment(needsLoadableModule(pictureHead(input)));
+        const HelperEnvironment environment(needsLoadableModule(input.head(32)));
         char* argv[] = {const_cast<char*>("cropling-decoder"), nullptr};
         std::lock_guard lock(mutex_);
         pid_t pid = -1;
@@ -270,8 +178,8 @@ bool DecoderSession::start(const PictureInput& input) {
     clock.start();
     const std::uint64_t length = input.fd() >= 0 ? wire::kPictureOnFd : std::uint64_t(encoded.size());
     ::fcntl(requestFd_, F_SETFL, O_NONBLOCK);
-    ok = writeAllBefore(requestFd_, reinterpret_cast<const char*>(&length), sizeof length, clock, deadlineMs_) &&
-         writeAllBefore(requestFd_, encoded.constData(), size_t(encoded.size()), clock, deadlineMs_);
+    ok = writeBefore(requestFd_, reinterpret_cast<const char*>(&length), sizeof length, clock, deadlineMs_) &&
+         writeBefore(requestFd_, encoded.constData(), size_t(encoded.size()), clock, deadlineMs_);
     spentMs_ += clock.elapsed();
     if (!ok)
         reap();
@@ -293,26 +201,26 @@ std::optional<DecoderSession::Reply> DecoderSession::exchange(const Request& req
     const qint64 deadline = deadlineMs_ - spentMs_;
     Reply reply;
     QByteArray head(sizeof(ReplyHead), Qt::Uninitialized);
-    ReadEnd end = writeAllBefore(in, reinterpret_cast<const char*>(&request), sizeof request, clock, deadline)
-                      ? readAll(out, head.data(), size_t(head.size()), clock, deadline)
-                      : ReadEnd::Closed;
+    PipeEnd end = writeBefore(in, reinterpret_cast<const char*>(&request), sizeof request, clock, deadline)
+                      ? readBefore(out, head.data(), size_t(head.size()), clock, deadline)
+                      : PipeEnd::Closed;
     std::optional<ReplyHead> checked;
-    if (end == ReadEnd::Done) {
+    if (end == PipeEnd::Done) {
         checked = wire::checkedHead(head, request.task, request.side);
         if (checked && checked->payloadBytes > 0) {
             reply.payload = std::malloc(size_t(checked->payloadBytes));
-            end = reply.payload ? readAll(out, static_cast<char*>(reply.payload), size_t(checked->payloadBytes), clock, deadline)
-                                : ReadEnd::Closed;
+            end = reply.payload ? readBefore(out, static_cast<char*>(reply.payload), size_t(checked->payloadBytes), clock, deadline)
+                                : PipeEnd::Closed;
         }
     }
     spentMs_ += clock.elapsed();
-    if (end == ReadEnd::Done && checked) {
+    if (end == PipeEnd::Done && checked) {
         reply.head = *checked;
         return reply;
     }
     // A helper that is late, died, or said something malformed is not asked again.
     const OpenFailure death = reap();
-    *why = end == ReadEnd::Late ? OpenFailure::TookTooLong : end == ReadEnd::Closed ? death : OpenFailure::Damaged;
+    *why = end == PipeEnd::Late ? OpenFailure::TookTooLong : end == PipeEnd::Closed ? death : OpenFailure::Damaged;
     return std::nullopt;
 }
 

@@ -8,6 +8,7 @@
 // this one picture and nothing else.
 
 #include "core/OpenFailure.h"
+#include "image/PictureInput.h"
 
 #include <QByteArray>
 #include <QPointF>
@@ -36,29 +37,6 @@ struct Outcome {
     std::optional<T> value;
     std::optional<OpenFailure> failure;
     explicit operator bool() const { return value.has_value(); }
-};
-
-// A picture as a helper takes it: an open regular file, which only the helper reads, or bytes
-// already in memory (pasted data); or why there is none. Owns the descriptor.
-class PictureInput {
-public:
-    PictureInput() = default;
-    static PictureInput file(int fd);
-    static PictureInput bytes(QByteArray bytes);
-    static PictureInput failed(OpenFailure why);
-    PictureInput(PictureInput&& other) noexcept;
-    PictureInput& operator=(PictureInput&& other) noexcept;
-    ~PictureInput();
-
-    int fd() const { return fd_; }
-    const QByteArray& data() const { return bytes_; }
-    std::optional<OpenFailure> failure() const { return failure_; }
-    bool isValid() const { return fd_ >= 0 || !bytes_.isEmpty(); }
-
-private:
-    int fd_ = -1;
-    QByteArray bytes_;
-    std::optional<OpenFailure> failure_;
 };
 
 class DecoderSession : public std::enable_shared_from_this<DecoderSession> {

@@ -1,0 +1,61 @@
+#include "PictureInput.h"
+
+#include <unistd.h>
+
+#include <utility>
+
+namespace cropling {
+
+namespace {
+
+void closeFd(int& fd) {
+    if (fd >= 0)
+        ::close(fd);
+    fd = -1;
+}
+
+} // namespace
+
+PictureInput PictureInput::file(int fd) {
+    PictureInput input;
+    input.fd_ = fd;
+    return input;
+}
+
+PictureInput PictureInput::bytes(QByteArray bytes) {
+    PictureInput input;
+    input.bytes_ = std::move(bytes);
+    return input;
+}
+
+PictureInput PictureInput::failed(OpenFailure why) {
+    PictureInput input;
+    input.failure_ = why;
+    return input;
+}
+
+PictureInput::PictureInput(PictureInput&& other) noexcept
+    : fd_(std::exchange(other.fd_, -1)), bytes_(std::move(other.bytes_)), failure_(other.failure_) {}
+
+PictureInput& PictureInput::operator=(PictureInput&& other) noexcept {
+    if (this != &other) {
+        closeFd(fd_);
+        fd_ = std::exchange(other.fd_, -1);
+        bytes_ = std::move(other.bytes_);
+        failure_ = other.failure_;
+    }
+    return *this;
+}
+
+PictureInput::~PictureInput() { closeFd(fd_); }
+
+QByteArray PictureInput::head(qsizetype bytes) const {
+    if (fd_ < 0)
+        return bytes_.left(bytes);
+    QByteArray head(bytes, Qt::Uninitialized);
+    const ssize_t n = ::pread(fd_, head.data(), size_t(head.size()), 0);
+    head.truncate(n > 0 ? n : 0);
+    return head;
+}
+
+} // namespace cropling
