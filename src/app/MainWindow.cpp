@@ -25,6 +25,7 @@
 #include <QScrollArea>
 #include <QStyle>
 #include <QTimer>
+#include <QtConcurrent/QtConcurrentRun>
 
 #include <algorithm>
 
@@ -84,10 +85,13 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent) {
     connect(editor_, &EmojiEditor::newPicture, this, [this] {
         const QString file = editor_->fileName();
         setWindowTitle(file.isEmpty() ? QStringLiteral("Cropling") : tr("%1 — Cropling").arg(file));
-        // A picture opened from a file joins the desktop's recently used files.
+        // A picture opened from a file joins the desktop's recently used files, on a worker: the
+        // shared list may be large, and other programs' files are read and written with it.
         const QUrl url = editor_->pictureUrl();
         if (url.isLocalFile())
-            RecentPictures().add(url, QMimeDatabase().mimeTypeForFile(url.toLocalFile()).name());
+            (void)QtConcurrent::run([url] {
+                RecentPictures().add(url, QMimeDatabase().mimeTypeForFile(url.toLocalFile()).name());
+            });
     });
     connect(actions_->newWindow, &QAction::triggered, this, &MainWindow::newWindowRequested);
     connect(actions_->quit, &QAction::triggered, qApp, &QApplication::closeAllWindows);

@@ -10,6 +10,7 @@
 #include <QStandardPaths>
 
 #include <algorithm>
+#include <mutex>
 
 namespace cropling {
 
@@ -83,6 +84,9 @@ QList<QUrl> RecentPictures::pictures(int most) const {
 bool RecentPictures::add(const QUrl& picture, const QString& mimeType) const {
     if (!picture.isLocalFile())
         return false;
+    // Windows add from their own workers: one read-change-write at a time, so none is lost.
+    static std::mutex writing;
+    const std::lock_guard lock(writing);
     auto document = load(path_);
     if (!document)
         return false;

@@ -4,6 +4,7 @@
 #include "decoder/Sandbox.h"
 #include "image/DecodeService.h"
 #include "image/DecoderWire.h"
+#include "image/PipeTransfer.h"
 
 #include <malloc.h>
 #include <signal.h>
@@ -26,13 +27,13 @@ constexpr int kExitOutOfMemory = 3; // an allocation the address limit refused
 // The picture as handed over: its length and bytes on the request pipe, or a file of its own.
 int readPicture(QByteArray* picture) {
     std::uint64_t length = 0;
-    if (!wire::readExactly(0, &length, sizeof length))
+    if (!readExactly(0, &length, sizeof length))
         return kExitBroken;
     if (length != wire::kPictureOnFd) {
         if (length > std::uint64_t(wire::kMaxPictureBytes))
             return kExitBroken;
         picture->resize(qsizetype(length));
-        return wire::readExactly(0, picture->data(), size_t(length)) ? 0 : kExitBroken;
+        return readExactly(0, picture->data(), size_t(length)) ? 0 : kExitBroken;
     }
     // A file is read to its end, which may lie past the size it had when it was opened.
     struct stat info {};
@@ -85,12 +86,12 @@ int main() {
 
     DecodeService service(std::move(picture));
     wire::Request request;
-    while (wire::readExactly(0, &request, sizeof request)) {
+    while (readExactly(0, &request, sizeof request)) {
         if (request.magic != wire::kRequestMagic)
             ::_exit(kExitBroken);
         Payload payload;
         const wire::ReplyHead head = service.serve(request, &payload);
-        if (!wire::writeExactly(1, &head, sizeof head) || !wire::writeExactly(1, payload.data(), payload.size()))
+        if (!writeExactly(1, &head, sizeof head) || !writeExactly(1, payload.data(), payload.size()))
             ::_exit(kExitBroken);
     }
     // Quick: no library's clean-up is worth waiting for.

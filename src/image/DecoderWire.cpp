@@ -2,9 +2,6 @@
 
 #include "image/VipsRuntime.h"
 
-#include <unistd.h>
-
-#include <cerrno>
 #include <cstring>
 
 namespace cropling::wire {
@@ -55,32 +52,6 @@ bool isPngOfSide(const QByteArray& png, int side) {
     };
     return png.size() >= 33 && png.startsWith("\x89PNG\r\n\x1a\n") && png.mid(12, 4) == "IHDR" &&
            bigEndian(16) == quint32(side) && bigEndian(20) == quint32(side);
-}
-
-namespace {
-
-template <typename Transfer, typename Bytes>
-bool transferExactly(Transfer transfer, int fd, Bytes* bytes, size_t size) {
-    while (size > 0) {
-        const ssize_t n = transfer(fd, bytes, size);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            return false;
-        bytes += n;
-        size -= size_t(n);
-    }
-    return true;
-}
-
-} // namespace
-
-bool readExactly(int fd, void* data, size_t size) {
-    return transferExactly(::read, fd, static_cast<char*>(data), size);
-}
-
-bool writeExactly(int fd, const void* data, size_t size) {
-    return transferExactly(::write, fd, static_cast<const char*>(data), size);
 }
 
 std::optional<OpenFailure> failureOf(Status status) {

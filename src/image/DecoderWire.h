@@ -77,11 +77,6 @@ std::optional<ReplyHead> checkedHead(const QByteArray& bytes, Task task, int sid
 // Only its head is checked; the program passes the file on and never decodes it.
 bool isPngOfSide(const QByteArray& png, int side);
 
-// Reads or writes exactly `size` bytes, through short transfers and interruptions, waiting as long
-// as it takes: the helper's side, whose deadline is the program's.
-bool readExactly(int fd, void* data, size_t size);
-bool writeExactly(int fd, const void* data, size_t size);
-
 // The reason a failed reply gives, if it gives one.
 std::optional<OpenFailure> failureOf(Status status);
 Status statusOf(OpenFailure failure);

@@ -1,10 +1,10 @@
 #include "SymbolButton.h"
 
+#include "widgets/SymbolLabel.h"
 #include "widgets/Theme.h"
 
 #include <QEvent>
 #include <QIcon>
-#include <QPainter>
 
 namespace cropling {
 
@@ -19,13 +19,7 @@ SymbolButton::SymbolButton(const QString& resource, QSize size, const QString& n
 }
 
 void SymbolButton::refreshIcon() {
-    const double ratio = devicePixelRatioF();
-    QPixmap tinted = QIcon(resource_).pixmap(size_, ratio);
-    QPainter tint(&tinted);
-    tint.setCompositionMode(QPainter::CompositionMode_SourceIn);
-    tint.fillRect(QRect(QPoint(0, 0), size_), theme::textColor(theme::Emphasis::High));
-    tint.end();
-    setIcon(QIcon(tinted));
+    setIcon(QIcon(SymbolLabel::tinted(resource_, size_, theme::textColor(theme::Emphasis::High), devicePixelRatioF())));
 }
 
 void SymbolButton::changeEvent(QEvent* event) {

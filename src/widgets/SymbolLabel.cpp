@@ -24,14 +24,19 @@ void SymbolLabel::changeEvent(QEvent* event) {
     QLabel::changeEvent(event);
 }
 
+QPixmap SymbolLabel::tinted(const QString& resource, QSize size, const QColor& colour, double pixelRatio) {
+    QPixmap symbol = QIcon(resource).pixmap(size, pixelRatio);
+    QPainter tint(&symbol);
+    tint.setCompositionMode(QPainter::CompositionMode_SourceIn);
+    tint.fillRect(QRect(QPoint(0, 0), size), colour);
+    return symbol;
+}
+
 void SymbolLabel::paintEvent(QPaintEvent*) {
     const double dpr = devicePixelRatioF();
     const QColor colour = fixedColour_.isValid() ? fixedColour_ : theme::textColor(emphasis_);
     if (cached_.isNull() || cached_.devicePixelRatio() != dpr || cachedColour_ != colour) {
-        cached_ = QIcon(resource_).pixmap(size_, dpr);
-        QPainter tint(&cached_);
-        tint.setCompositionMode(QPainter::CompositionMode_SourceIn);
-        tint.fillRect(QRect(QPoint(0, 0), size_), colour);
+        cached_ = tinted(resource_, size_, colour, dpr);
         cachedColour_ = colour;
     }
     QPainter painter(this);

@@ -18,6 +18,9 @@ public:
     // In a fixed colour, for a symbol on a ground that does not follow the theme.
     void setFixedColour(const QColor& colour);
 
+    // The symbol drawn in one colour at a screen's pixel ratio: what this label and SymbolButton show.
+    static QPixmap tinted(const QString& resource, QSize size, const QColor& colour, double pixelRatio);
+
 protected:
     void paintEvent(QPaintEvent* event) override;
     void changeEvent(QEvent* event) override;

@@ -48,6 +48,17 @@ std::optional<OpenFailure> decodeFailure(const QByteArray& fault, int deadlineMs
     return outcome.failure;
 }
 
+QUrl fault(const char* name) { return QUrl::fromLocalFile(QStringLiteral(CROPLING_FAULT_FILES "/") + QLatin1String(name)); }
+
+// An editor as a window sets one up (working resolution, a first look, workers), with the
+// stand-in's good picture open.
+void openGoodPicture(EmojiEditor& editor) {
+    editor.decodeForScreen(1.0);
+    editor.setBackgroundWork(true);
+    editor.load(fault("ok"));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return editor.image() && !editor.isBusy(); }, 5000));
+}
+
 } // namespace
 
 TEST(DecoderSession, AHelperThatDiesLiesOrOverrunsCostsOnlyThatPictureWithAReason) {
@@ -95,8 +106,8 @@ TEST(DecoderSession, ALaterLoadEndsTheHelperOfAnEarlierOne) {
     FaultyHelper faulty;
     EmojiEditor editor;
     editor.setBackgroundWork(true);
-    editor.load(QUrl::fromLocalFile(QStringLiteral(CROPLING_FAULT_FILES "/hang")));
-    editor.load(QUrl::fromLocalFile(QStringLiteral(CROPLING_FAULT_FILES "/ok")));
+    editor.load(fault("hang"));
+    editor.load(fault("ok"));
     QSignalSpy idle(&editor, &EmojiEditor::busyChanged);
     ASSERT_TRUE(idle.wait(5000));
     ASSERT_TRUE(editor.image());
@@ -107,11 +118,7 @@ TEST(DecoderSession, ALaterLoadEndsTheHelperOfAnEarlierOne) {
 TEST(DecoderSession, AFailedFinalDecodeBringsBackThePictureAndFramingBefore) {
     FaultyHelper faulty;
     EmojiEditor editor;
-    editor.decodeForScreen(1.0);
-    editor.setBackgroundWork(true);
-    QSignalSpy idle(&editor, &EmojiEditor::busyChanged);
-    editor.load(QUrl::fromLocalFile(QStringLiteral(CROPLING_FAULT_FILES "/ok")));
-    ASSERT_TRUE(idle.wait(5000));
+    openGoodPicture(editor);
     const PicturePtr before = editor.image();
     ASSERT_TRUE(before);
     editor.setZoom(2);
@@ -119,7 +126,7 @@ TEST(DecoderSession, AFailedFinalDecodeBringsBackThePictureAndFramingBefore) {
     const QPointF offset = editor.offset();
 
     QSignalSpy pictures(&editor, &EmojiEditor::newPicture);
-    editor.load(QUrl::fromLocalFile(QStringLiteral(CROPLING_FAULT_FILES "/first-look-then-abort")));
+    editor.load(fault("first-look-then-abort"));
     // The first look, then what was there before it.
     ASSERT_TRUE(QTest::qWaitFor([&] { return pictures.count() >= 2; }, 5000));
     EXPECT_EQ(editor.image(), before);
@@ -146,14 +153,11 @@ TEST(DecoderSession, FormatsOfLoadableModulesStillOpenInTheHelper) {
 TEST(DecoderSession, AFirstLookSupersededOrUndoneLeavesNothingBehind) {
     FaultyHelper faulty;
     EmojiEditor editor;
-    editor.decodeForScreen(1.0);
-    editor.setBackgroundWork(true);
-    QSignalSpy idle(&editor, &EmojiEditor::busyChanged);
-    editor.load(QUrl::fromLocalFile(QStringLiteral(CROPLING_FAULT_FILES "/ok")));
-    ASSERT_TRUE(QTest::qWaitFor([&] { return editor.image() && !editor.isBusy(); }, 5000));
+    openGoodPicture(editor);
     const PicturePtr before = editor.image();
-    const QUrl slow = QUrl::fromLocalFile(QStringLiteral(CROPLING_FAULT_FILES "/first-look-then-hang"));
-    const QUrl missing = QUrl::fromLocalFile(QStringLiteral(CROPLING_FAULT_FILES "/missing.png"));
+    ASSERT_TRUE(before);
+    const QUrl slow = fault("first-look-then-hang");
+    const QUrl missing = fault("missing.png");
 
     // A newer picture supersedes one still at its first look: the first look goes at once.
     editor.load(slow);
