@@ -118,7 +118,7 @@ void keepClipboardAfterQuit() {
     QClipboard* clipboard = QGuiApplication::clipboard();
     const QMimeData* data = clipboard->mimeData();
     if (QGuiApplication::platformName() != QLatin1String("xcb") || !data || data == handedOver ||
-        !clipboard->ownsClipboard() || !data->hasFormat(QStringLiteral("image/png")))
+        !clipboard->ownsClipboard() || !(data->hasFormat(QStringLiteral("image/png")) || data->hasFormat(QStringLiteral("image/gif"))))
         return;
     handOverClipboard(*data);
 }

@@ -44,15 +44,23 @@ struct CommandLineText {
 };
 
 struct Rendered {
-    QByteArray png;
+    ExportedEmoji emoji;
     QString failure;
 };
 
+// What an output's name asks for: a GIF for ".gif", a PNG for any other name.
+ExportFormat formatFor(const QByteArray& output) {
+    return output.toLower().endsWith(".gif") ? ExportFormat::Gif : ExportFormat::Png;
+}
+
 // One file rendered exactly as a scripted save renders it: only its header read on open, the zoom
 // taken as given, the offset clamped, just the part shown decoded.
-Rendered renderFile(const QByteArray& path, std::optional<double> zoom, std::optional<QPointF> offset, int size,
-                    bool autoFrame) {
+Rendered renderFile(const QByteArray& path, std::optional<double> zoom, std::optional<QPointF> offset,
+                    const ExportRequest& request, bool autoFrame) {
     EmojiEditor editor;
+    // A PNG of an animation is its first frame: the others are never decoded for it.
+    editor.setAnimate(request.format != ExportFormat::Png);
+    editor.setMaxBytes(request.maxBytes);
     if (autoFrame) {
         // The face is looked for on the picture decoded as a window would; the emoji is rendered
         // from that decode, which has the resolution of every zoom.
@@ -65,13 +73,15 @@ Rendered renderFile(const QByteArray& path, std::optional<double> zoom, std::opt
     } else if (!openFramed(editor, pictureUrl(path), true, zoom, offset)) {
         return {{}, editor.statusMessage().value_or(QString())};
     }
-    if (const auto png = editor.renderEmojiPNG(size))
-        return {*png, {}};
-    return {{}, editor.renderFailure()};
+    const ExportOutcome outcome = editor.exportEmoji(request);
+    if (outcome)
+        return {*outcome.emoji, {}};
+    return {{}, editor.exportFailure(outcome)};
 }
 
-// Output names by the name rule, made unique in the order of the files. Each base remembers the
-// next number to try, so thousands of files of one name take no longer than as many names.
+// Output names by the name rule, without their suffix (".png" or ".gif", known once the picture is
+// open), made unique in the order of the files. Each base remembers the next number to try, so
+// thousands of files of one name take no longer than as many names.
 QList<QByteArray> outputNames(const QList<QByteArray>& files, const QByteArray& folder) {
     QList<QByteArray> names;
     QSet<QString> taken;
@@ -87,7 +97,7 @@ QList<QByteArray> outputNames(const QList<QByteArray>& files, const QByteArray& 
             while (taken.contains(name));
         }
         taken.insert(name);
-        names << folder + '/' + name.toUtf8() + ".png";
+        names << folder + '/' + name.toUtf8();
     }
     return names;
 }
@@ -126,8 +136,8 @@ std::optional<QString> overwritesInput(const QByteArray& output, const std::opti
 }
 
 int renderMany(const QList<QByteArray>& files, const QByteArray& folder, std::optional<double> zoom,
-               std::optional<QPointF> offset, int size, bool autoFrame) {
-    const QList<QByteArray> outputs = outputNames(files, folder);
+               std::optional<QPointF> offset, const ExportRequest& request, bool autoFrame) {
+    const QList<QByteArray> bases = outputNames(files, folder);
     QList<QString> failures(files.size());
     std::atomic<int> finished = 0;
     QList<int> indexes;
@@ -135,19 +145,17 @@ int renderMany(const QList<QByteArray>& files, const QByteArray& folder, std::op
         indexes << i;
     // Every core takes files; the terminal shows how far the batch is.
     QFuture<void> work = QtConcurrent::map(indexes, [&](int i) {
+        const Rendered rendered = renderFile(files[i], zoom, offset, request, autoFrame);
+        const QByteArray output = bases[i] + (rendered.emoji.gif ? ".gif" : ".png");
+        QString error;
         // A name in the folder is written only as a new regular file: never through a link, and
         // never over one of the pictures.
-        if (const auto refused = overwritesInput(outputs[i], outputId(outputs[i], false), files)) {
-            failures[i] = *refused;
-            ++finished;
-            return;
-        }
-        const Rendered rendered = renderFile(files[i], zoom, offset, size, autoFrame);
-        QString error;
         if (!rendered.failure.isEmpty())
             failures[i] = rendered.failure;
-        else if (!writeFileAtomically(outputs[i], rendered.png, &error, AtTarget::ReplaceAnyLink))
-            failures[i] = saveFailedMessage(QString::fromLocal8Bit(outputs[i]) + QStringLiteral(": ") + error);
+        else if (const auto refused = overwritesInput(output, outputId(output, false), files))
+            failures[i] = *refused;
+        else if (!writeFileAtomically(output, rendered.emoji.bytes, &error, AtTarget::ReplaceAnyLink))
+            failures[i] = saveFailedMessage(QString::fromLocal8Bit(output) + QStringLiteral(": ") + error);
         ++finished;
     });
     const bool terminal = ::isatty(STDERR_FILENO);
@@ -170,19 +178,21 @@ int renderMany(const QList<QByteArray>& files, const QByteArray& folder, std::op
     return failed ? 1 : 0;
 }
 
-int copyOne(int argc, char** argv, const QByteArray& file, std::optional<double> zoom, std::optional<QPointF> offset) {
+int copyOne(int argc, char** argv, const QByteArray& file, std::optional<double> zoom, std::optional<QPointF> offset,
+            long long maxBytes) {
     if (qEnvironmentVariableIsEmpty("DISPLAY"))
         return badArguments(CommandLineText::tr("--copy needs an X11 display (DISPLAY is unset)"));
     qputenv("QT_QPA_PLATFORM", "xcb");
     QGuiApplication app(argc, argv);
     installTranslations(app);
     EmojiEditor editor;
+    editor.setMaxBytes(maxBytes);
     if (!openFramed(editor, pictureUrl(file), true, zoom, offset)) {
         reportFailure(editor.statusMessage().value_or(QString()));
         return 1;
     }
     editor.copyToClipboard();
-    if (editor.statusMessage() != copiedMessage(editor.emojiName())) {
+    if (editor.statusKind() == EmojiEditor::StatusKind::Failure) {
         reportFailure(editor.statusMessage().value_or(renderFailedMessage()));
         return 1;
     }
@@ -204,6 +214,7 @@ int runRenderCommand(int argc, char** argv) {
     bool copy = false;
     bool autoFrame = false;
     bool help = false;
+    long long maxBytes = kDefaultMaxBytes;
     // Read by hand, so that file names keep their bytes and the parser's app is not needed.
     const auto value = [&](int& i, QByteArray* out) {
         if (i + 1 >= argc)
@@ -234,6 +245,11 @@ int runRenderCommand(int argc, char** argv) {
             if (!n || *n < 1 || *n > kMaxOutputSize || *n != int(*n))
                 return badArguments(CommandLineText::tr("--size needs a whole number from 1 to %1").arg(kMaxOutputSize));
             size = int(*n);
+        } else if (argument == "--max-bytes") {
+            const auto n = value(i, &text) ? parseNumber(text) : std::nullopt;
+            if (!n || *n < 1 || *n > 1e12 || *n != std::floor(*n))
+                return badArguments(CommandLineText::tr("--max-bytes needs a whole number of bytes above 0"));
+            maxBytes = (long long)*n;
         } else if (argument == "--copy") {
             copy = true;
         } else if (argument == "--auto") {
@@ -254,7 +270,8 @@ int runRenderCommand(int argc, char** argv) {
     }
     if (help) {
         std::fputs(qPrintable(CommandLineText::tr(
-                       "Usage: cropling render FILE -o OUT.png [--zoom Z] [--offset X,Y | --auto] [--size N]\n"
+                       "Usage: cropling render FILE -o OUT.png|OUT.gif [--zoom Z] [--offset X,Y | --auto] [--size N]\n"
+                       "                                [--max-bytes B]\n"
                        "       cropling render FILE... -o FOLDER/\n"
                        "       cropling render FILE [--zoom Z] [--offset X,Y] --copy\n\n"
                        "Renders emoji without a window, exactly as the scripted save does: the square centred,\n"
@@ -262,7 +279,10 @@ int runRenderCommand(int argc, char** argv) {
                        "(128; at most %1). -o - writes the PNG to standard output (not to a terminal). With several\n"
                        "files, or an output ending in /, each emoji goes into the folder under its name, rendered\n"
                        "on all cores; the folder is made if it is missing. A picture is never written over.\n"
-                       "--auto frames each picture's face (or its busiest part) instead of --zoom and --offset.\n")
+                       "--auto frames each picture's face (or its busiest part) instead of --zoom and --offset.\n"
+                       "An output ending in .gif is an animated GIF of at most B bytes (131072), its quality\n"
+                       "lowered and then frames dropped until it fits; any other output is a PNG (of an\n"
+                       "animation, its first frame). In a folder, an animation is saved as NAME.gif.\n")
                                  .arg(kMaxOutputSize)),
                    stdout);
         return 0;
@@ -272,7 +292,7 @@ int runRenderCommand(int argc, char** argv) {
     if (copy) {
         if (files.size() != 1)
             return badArguments(CommandLineText::tr("--copy takes one picture"));
-        return copyOne(argc, argv, files.first(), zoom, offset);
+        return copyOne(argc, argv, files.first(), zoom, offset, maxBytes);
     }
     QCoreApplication app(argc, argv);
     installTranslations(app);
@@ -296,7 +316,7 @@ int runRenderCommand(int argc, char** argv) {
             reportFailure(saveFailedMessage(CommandLineText::tr("can't make the folder %1").arg(QString::fromLocal8Bit(output))));
             return 1;
         }
-        return renderMany(files, output, zoom, offset, size, autoFrame);
+        return renderMany(files, output, zoom, offset, ExportRequest{ExportFormat::Auto, size, maxBytes}, autoFrame);
     }
     // Standard output counts too: "-o - 1<>photo.jpg" would write into the picture.
     struct stat written {};
@@ -308,13 +328,15 @@ int runRenderCommand(int argc, char** argv) {
         reportFailure(*refused);
         return 1;
     }
-    const Rendered rendered = renderFile(files.first(), zoom, offset, size, autoFrame);
+    const Rendered rendered =
+        renderFile(files.first(), zoom, offset, ExportRequest{formatFor(output), size, maxBytes}, autoFrame);
     if (!rendered.failure.isEmpty()) {
         reportFailure(rendered.failure);
         return 1;
     }
     QString error;
-    if (output == "-" ? !writeAll(STDOUT_FILENO, rendered.png) : !writeFileAtomically(output, rendered.png, &error)) {
+    if (output == "-" ? !writeAll(STDOUT_FILENO, rendered.emoji.bytes)
+                      : !writeFileAtomically(output, rendered.emoji.bytes, &error)) {
         reportFailure(saveFailedMessage(QString::fromLocal8Bit(output) + QStringLiteral(": ") +
                                         (output == "-" ? QString::fromLocal8Bit(std::strerror(errno)) : error)));
         return 1;

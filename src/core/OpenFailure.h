@@ -11,6 +11,7 @@ enum class OpenFailure {
     Damaged,     // a decoder read it and failed, or died on it
     TooLarge,    // refused by a size, frame or memory bound, or stopped by the helper's memory limit
     TookTooLong, // stopped by the decode deadline
+    TooManyFrames, // an animation of more frames or a longer play than the bounds allow
 };
 
 } // namespace cropling

@@ -1,8 +1,10 @@
 #include "StatusText.h"
 
+#include "core/Animation.h"
 #include "core/CropGeometry.h"
 
 #include <QCoreApplication>
+#include <QLocale>
 
 #include <cstdio>
 
@@ -19,7 +21,9 @@ struct StatusText {
 
 QString exportName(const QString& emojiName) { return emojiName.isEmpty() ? QStringLiteral("emoji") : emojiName; }
 
-QString exportFileName(const QString& emojiName) { return exportName(emojiName) + QStringLiteral(".png"); }
+QString exportFileName(const QString& emojiName, bool gif) {
+    return exportName(emojiName) + (gif ? QStringLiteral(".gif") : QStringLiteral(".png"));
+}
 
 QString emojiSizeText() { return QStringLiteral("%1×%1").arg(kEmojiSide); }
 
@@ -31,12 +35,22 @@ QString kilobytes(long long bytes) {
 }
 
 // The multi-argument arg() fills every marker in one pass, so a "%2" inside a file name stays as typed.
-QString savedMessage(const QString& fileName, long long bytes) {
+QString savedMessage(const QString& fileName, long long bytes, int frames) {
+    if (frames > 1)
+        return StatusText::tr("Saved %1 — %2, %3 frames, %4 KB").arg(fileName, emojiSizeText(), QString::number(frames), kilobytes(bytes));
     return StatusText::tr("Saved %1 — %2, %3 KB").arg(fileName, emojiSizeText(), kilobytes(bytes));
 }
 
-QString copiedMessage(const QString& emojiName) {
-    return StatusText::tr("Copied %1 to clipboard — %2").arg(exportFileName(emojiName), emojiSizeText());
+QString copiedMessage(const QString& emojiName, bool gif) {
+    return StatusText::tr("Copied %1 to clipboard — %2").arg(exportFileName(emojiName, gif), emojiSizeText());
+}
+
+QString animationText(int frames, long long durationMs) {
+    return StatusText::tr("%1 frames · %2 s").arg(frames).arg(QLocale().toString(double(durationMs) / 1000.0, 'f', 1));
+}
+
+QString overBudgetMessage(long long maxBytes) {
+    return StatusText::tr("Couldn't fit the animation in %1 bytes").arg(QLocale().toString(maxBytes));
 }
 
 QString saveFailedMessage(const QString& reason) { return StatusText::tr("Save failed: %1").arg(reason); }
@@ -53,6 +67,7 @@ QString openFailureReason(OpenFailure why) {
     case OpenFailure::Damaged: return StatusText::tr("damaged");
     case OpenFailure::TooLarge: return StatusText::tr("too large to open safely");
     case OpenFailure::TookTooLong: return StatusText::tr("took too long");
+    case OpenFailure::TooManyFrames: return StatusText::tr("an animation longer than %1 frames or %2 s").arg(QLocale().toString(kMaxFrames)).arg(kMaxAnimationMs / 1000);
     }
     return StatusText::tr("damaged");
 }

@@ -12,15 +12,20 @@ namespace cropling {
 
 // The name as typed, or "emoji" when the field is empty; never trimmed or filtered.
 QString exportName(const QString& emojiName);
-QString exportFileName(const QString& emojiName);
+QString exportFileName(const QString& emojiName, bool gif = false);
 
 // The exported size as people read it: "128×128".
 QString emojiSizeText();
 // "%.0f" of bytes / 1024: the nearest whole number, an exact half going to the even neighbour.
 QString kilobytes(long long bytes);
 
-QString savedMessage(const QString& fileName, long long bytes);
-QString copiedMessage(const QString& emojiName);
+// "Saved party.gif — 128×128, 48 frames, 121 KB": the frames are said for an animation.
+QString savedMessage(const QString& fileName, long long bytes, int frames = 1);
+QString copiedMessage(const QString& emojiName, bool gif = false);
+// "48 frames · 2.4 s"
+QString animationText(int frames, long long durationMs);
+// An animation that not even one frame of fits in the budget.
+QString overBudgetMessage(long long maxBytes);
 QString saveFailedMessage(const QString& reason);
 QString renderFailedMessage();
 QString couldNotOpenMessage(const QString& fileName);

@@ -2,6 +2,8 @@
 
 #include "core/CropGeometry.h"
 #include "image/Decoding.h"
+#include "image/SquareRender.h"
+#include "image/FrameReader.h"
 #include "image/Picture.h"
 #include "image/Preflight.h"
 #include "image/VipsRuntime.h"
@@ -28,10 +30,87 @@ ReplyHead failed(OpenFailure why) {
     return head;
 }
 
-ReplyHead sized(QSize full) {
+ReplyHead sized(const decoding::Header& header) {
     ReplyHead head;
-    head.fullWidth = full.width();
-    head.fullHeight = full.height();
+    head.fullWidth = header.upright.width();
+    head.fullHeight = header.upright.height();
+    head.frames = decoding::isAnimated(header) ? header.pages : 1;
+    return head;
+}
+
+// Frames with their delays first, each frame's pixels appended as soon as it is decoded.
+class FrameWriter {
+public:
+    FrameWriter(QByteArray* out, const decoding::Timing& timing, QSize frame)
+        : out_(out), frameBytes_(qsizetype(frame.width()) * frame.height() * 4) {
+        const qsizetype delays = qsizetype(timing.delaysMs.size() * sizeof(int));
+        out_->resize(delays + frameBytes_ * qsizetype(timing.delaysMs.size()));
+        std::memcpy(out_->data(), timing.delaysMs.data(), size_t(delays));
+        at_ = delays;
+    }
+    void append(const vips::VImage& frame) {
+        if (frame.bands() != 4 || qsizetype(frame.width()) * frame.height() * 4 != frameBytes_ || at_ + frameBytes_ > out_->size())
+            throw vips::VError("a frame is not the size of the others");
+        std::memcpy(out_->data() + at_, vips_image_get_data(frame.get_image()), size_t(frameBytes_));
+        at_ += frameBytes_;
+    }
+
+private:
+    QByteArray* out_;
+    qsizetype frameBytes_;
+    qsizetype at_ = 0;
+};
+
+ReplyHead framesTask(const std::optional<decoding::Header>& header, OpenFailure why, const wire::Request& request,
+                     Payload* payload) {
+    if (!header)
+        return failed(why);
+    const auto timing = decoding::readTiming(*header, &why);
+    if (!timing)
+        return failed(why);
+    const int frames = int(timing->delaysMs.size());
+    ReplyHead head = sized(*header);
+    head.frames = frames;
+    head.loop = timing->loop;
+    head.bands = 4;
+    QElapsedTimer clock;
+    clock.start();
+    try {
+        if (request.task == Task::Frames) {
+            const QSize size = decoding::frameSize(*header, frames, request.side);
+            FrameWriter writer(&payload->png, *timing, size);
+            decoding::readFrames(*header, frames, request.side, [&](const vips::VImage& frame) { writer.append(frame); });
+            head.width = size.width();
+            head.height = size.height();
+        } else {
+            // Each frame is decoded at the resolution the square needs and rendered at once; only
+            // the squares are kept.
+            const int n = request.side;
+            if ((long long)n * n * 4 * frames > kMaxAnimationBytes)
+                return failed(OpenFailure::TooLarge);
+            const QPointF offset(request.offsetX, request.offsetY);
+            const int needed = squareSourceSide(header->upright, request.zoom, offset, n);
+            if (needed <= 0) {
+                ReplyHead nothing;
+                nothing.status = Status::Nothing;
+                return nothing;
+            }
+            FrameWriter writer(&payload->png, *timing, QSize(n, n));
+            decoding::readFrames(*header, frames, needed, [&](const vips::VImage& frame) {
+                const auto square = renderSquare(frame, header->upright, request.zoom, offset, n);
+                if (!square)
+                    throw vips::VError("the square shows nothing");
+                writer.append(square->copy_memory());
+            });
+            head.width = head.height = n;
+        }
+    } catch (const vips::VError& error) {
+        decoding::noteFailure(error);
+        vips_error_clear();
+        payload->png.clear();
+        return failed(decoding::failureAfter(clock.elapsed()));
+    }
+    head.payloadBytes = std::uint64_t(payload->png.size());
     return head;
 }
 
@@ -52,6 +131,9 @@ ReplyHead decodeTask(const std::optional<decoding::Header>& header, OpenFailure 
                      Payload* payload) {
     if (!header)
         return failed(why);
+    // An animation beyond the bounds is refused as a whole, before its first frame is shown.
+    if (decoding::isAnimated(*header) && !decoding::readTiming(*header, &why))
+        return failed(why);
     if (request.task == Task::Preview && !decoding::hasCheapReduction(*header, request.side)) {
         ReplyHead nothing;
         nothing.status = Status::Nothing;
@@ -67,7 +149,7 @@ ReplyHead decodeTask(const std::optional<decoding::Header>& header, OpenFailure 
     const vips::VImage& pixels = picture->pixels();
     if ((long long)pixels.width() * pixels.height() > wire::kMaxReplyPixels)
         return failed(OpenFailure::TooLarge);
-    ReplyHead head = sized(header->upright);
+    ReplyHead head = sized(*header);
     head.width = pixels.width();
     head.height = pixels.height();
     head.bands = pixels.bands();
@@ -80,7 +162,9 @@ ReplyHead renderTask(const std::optional<decoding::Header>& header, OpenFailure 
                      Payload* payload) {
     if (!header)
         return failed(why);
-    ReplyHead head = sized(header->upright);
+    if (decoding::isAnimated(*header) && !decoding::readTiming(*header, &why))
+        return failed(why);
+    ReplyHead head = sized(*header);
     if (request.task == Task::Header)
         return head;
     // Any zoom and offset go to the render, which gives nothing for a square that shows too little.
@@ -142,6 +226,8 @@ ReplyHead DecodeService::serve(const wire::Request& request, Payload* payload) {
     case Task::Preview: return decodeTask(read.header, read.why, request, payload);
     case Task::Header:
     case Task::Render: return renderTask(read.header, read.why, request, payload);
+    case Task::Frames:
+    case Task::RenderFrames: return framesTask(read.header, read.why, request, payload);
     }
     return failed(OpenFailure::Damaged);
 }

@@ -13,10 +13,10 @@ namespace cropling {
 
 class Picture;
 
-// What follows a reply's head: the bytes of a PNG, or a decoded bitmap's own memory (a large
-// bitmap is sent from where it lies, never copied).
+// What follows a reply's head: the bytes of a PNG or of frames, or a decoded bitmap's own memory (a
+// large bitmap is sent from where it lies, never copied).
 struct Payload {
-    QByteArray png;
+    QByteArray png; // or frames
     std::shared_ptr<const Picture> picture;
     const char* data() const;
     size_t size() const;

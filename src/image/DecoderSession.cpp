@@ -1,6 +1,7 @@
 #include "DecoderSession.h"
 
 #include "image/DecoderWire.h"
+#include "image/GifEncoder.h"
 #include "image/Formats.h"
 #include "image/PipeTransfer.h"
 #include "image/Picture.h"
@@ -288,6 +289,7 @@ Outcome<std::shared_ptr<const Picture>> DecoderSession::pixels(wire::Task task, 
     if (!reply)
         return {std::nullopt, failure};
     const ReplyHead& h = reply->head;
+    frames_ = h.frames;
     ensureVipsStarted();
     try {
         // The checked head says exactly how many bytes came: the buffer becomes the bitmap as it is.
@@ -313,7 +315,9 @@ Outcome<std::shared_ptr<const Picture>> DecoderSession::open() {
     auto reply = ask(request, &failure);
     if (!reply)
         return {std::nullopt, failure.value_or(OpenFailure::Damaged)};
-    return {Picture::renderedBy(shared_from_this(), QSize(reply->head.fullWidth, reply->head.fullHeight)), std::nullopt};
+    frames_ = reply->head.frames;
+    return {Picture::renderedBy(shared_from_this(), QSize(reply->head.fullWidth, reply->head.fullHeight), frames_),
+            std::nullopt};
 }
 
 Outcome<QByteArray> DecoderSession::render(double zoom, QPointF offset, int side) {
@@ -333,6 +337,91 @@ Outcome<QByteArray> DecoderSession::render(double zoom, QPointF offset, int side
     if (!wire::isPngOfSide(png, side))
         return {std::nullopt, OpenFailure::Damaged};
     return {std::move(png), std::nullopt};
+}
+
+namespace {
+
+// The frames of a reply as images over its payload, which the last of them keeps alive.
+struct FrameBlock {
+    std::shared_ptr<void> memory;
+    std::vector<int> delays;
+    std::vector<vips::VImage> frames;
+};
+
+std::optional<FrameBlock> frameBlock(void* payload, const ReplyHead& h) {
+    FrameBlock block;
+    block.memory = std::shared_ptr<void>(payload, std::free);
+    const char* bytes = static_cast<const char*>(payload);
+    auto delays = wire::checkedDelays(bytes, h.frames);
+    if (!delays)
+        return std::nullopt;
+    block.delays = std::move(*delays);
+    const size_t frameBytes = size_t(h.width) * size_t(h.height) * 4;
+    const char* pixels = bytes + sizeof(int) * size_t(h.frames);
+    for (int i = 0; i < h.frames; ++i) {
+        block.frames.push_back(vips::VImage::new_from_memory(const_cast<char*>(pixels) + frameBytes * size_t(i), frameBytes,
+                                                              h.width, h.height, 4, VIPS_FORMAT_UCHAR)
+                                   .copy(vips::VImage::option()->set("interpretation", VIPS_INTERPRETATION_sRGB)));
+    }
+    return block;
+}
+
+} // namespace
+
+Outcome<std::shared_ptr<const Picture>> DecoderSession::frames(int side) {
+    Request request;
+    request.task = Task::Frames;
+    request.side = side;
+    std::optional<OpenFailure> failure;
+    auto reply = ask(request, &failure);
+    if (!reply)
+        return {std::nullopt, failure};
+    ensureVipsStarted();
+    try {
+        auto block = frameBlock(std::exchange(reply->payload, nullptr), reply->head);
+        if (!block)
+            return {std::nullopt, OpenFailure::Damaged};
+        const QSize full(reply->head.fullWidth, reply->head.fullHeight);
+        std::vector<std::shared_ptr<const Picture>> pictures;
+        for (const vips::VImage& frame : block->frames)
+            pictures.push_back(Picture::fromPixels(frame, full));
+        return {Picture::animated(std::move(pictures), std::move(block->delays), reply->head.loop, block->memory),
+                std::nullopt};
+    } catch (const vips::VError&) {
+        vips_error_clear();
+        return {std::nullopt, OpenFailure::TooLarge};
+    }
+}
+
+Outcome<EmojiFrames> DecoderSession::renderFrames(double zoom, QPointF offset, int side) {
+    if (side < 1 || side > wire::kMaxRenderSide)
+        return {};
+    Request request;
+    request.task = Task::RenderFrames;
+    request.side = side;
+    request.zoom = zoom;
+    request.offsetX = offset.x();
+    request.offsetY = offset.y();
+    std::optional<OpenFailure> failure;
+    auto reply = ask(request, &failure);
+    if (!reply)
+        return {std::nullopt, failure};
+    ensureVipsStarted();
+    try {
+        auto block = frameBlock(std::exchange(reply->payload, nullptr), reply->head);
+        if (!block)
+            return {std::nullopt, OpenFailure::Damaged};
+        EmojiFrames frames;
+        // The squares are few and small: copies of their own outlive the reply.
+        for (const vips::VImage& frame : block->frames)
+            frames.frames.push_back(frame.copy_memory());
+        frames.delaysMs = std::move(block->delays);
+        frames.loop = reply->head.loop;
+        return {std::move(frames), std::nullopt};
+    } catch (const vips::VError&) {
+        vips_error_clear();
+        return {std::nullopt, OpenFailure::TooLarge};
+    }
 }
 
 } // namespace cropling

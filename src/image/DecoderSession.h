@@ -23,6 +23,7 @@
 namespace cropling {
 
 class Picture;
+struct EmojiFrames;
 
 namespace wire {
 struct Request;
@@ -58,6 +59,12 @@ public:
     Outcome<std::shared_ptr<const Picture>> open();
     // The framed square as an n x n PNG, decoded from just the part of the file it shows.
     Outcome<QByteArray> render(double zoom, QPointF offset, int side);
+    // How many frames the picture has, as the last reply said: more than one for an animation.
+    int frameCount() const { return frames_; }
+    // Every frame of an animation at a working resolution (as decode()), with its timing.
+    Outcome<std::shared_ptr<const Picture>> frames(int side);
+    // The framed square of every frame, n x n, with the timing: only the squares come back.
+    Outcome<EmojiFrames> renderFrames(double zoom, QPointF offset, int side);
 
     // Kills the helper; a task waiting for it ends at once. Safe from any thread, at any time.
     void cancel();
@@ -86,6 +93,7 @@ private:
     std::atomic<bool> cancelled_ = false;
     qint64 spentMs_ = 0;
     qint64 deadlineMs_ = kDeadlineMs;
+    int frames_ = 1;
 };
 
 } // namespace cropling

@@ -2,6 +2,7 @@
 
 #include "image/VipsRuntime.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace cropling::wire {
@@ -19,12 +20,13 @@ std::optional<ReplyHead> checkedHead(const QByteArray& bytes, Task task, int sid
     if (bytes.size() != qsizetype(sizeof head))
         return std::nullopt;
     std::memcpy(&head, bytes.constData(), sizeof head);
-    if (head.magic != kReplyMagic || head.reserved != 0 || std::uint32_t(head.status) > std::uint32_t(Status::TookTooLong))
+    if (head.magic != kReplyMagic || head.reserved != 0 || std::uint32_t(head.status) > std::uint32_t(Status::TooManyFrames))
         return std::nullopt;
     if (head.status != Status::Ok)
         return head.payloadBytes == 0 && (head.status != Status::Nothing || task != Task::Decode) ? std::optional(head)
                                                                                                  : std::nullopt;
-    if (!validSize(head.fullWidth, head.fullHeight, kMaxDecodedPixels))
+    if (!validSize(head.fullWidth, head.fullHeight, kMaxDecodedPixels) || head.frames < 1 || head.frames > kMaxFrames ||
+        head.loop < 0 || head.loop > 65535)
         return std::nullopt;
     switch (task) {
     case Task::Header:
@@ -34,6 +36,15 @@ std::optional<ReplyHead> checkedHead(const QByteArray& bytes, Task task, int sid
                        head.payloadBytes <= std::uint64_t(kMaxReplyPng)
                    ? std::optional(head)
                    : std::nullopt;
+    case Task::Frames:
+    case Task::RenderFrames: {
+        const std::uint64_t frameBytes = std::uint64_t(head.width) * std::uint64_t(head.height) * 4;
+        if (!validSize(head.width, head.height, kMaxReplyPixels) || head.bands != 4 ||
+            (task == Task::RenderFrames && (head.width != side || head.height != side)) ||
+            frameBytes * std::uint64_t(head.frames) > std::uint64_t(kMaxAnimationBytes))
+            return std::nullopt;
+        return head.payloadBytes == (4 + frameBytes) * std::uint64_t(head.frames) ? std::optional(head) : std::nullopt;
+    }
     case Task::Decode:
     case Task::Preview:
         if (!validSize(head.width, head.height, kMaxReplyPixels) || (head.bands != 3 && head.bands != 4))
@@ -43,6 +54,18 @@ std::optional<ReplyHead> checkedHead(const QByteArray& bytes, Task task, int sid
                    : std::nullopt;
     }
     return std::nullopt;
+}
+
+std::optional<std::vector<int>> checkedDelays(const char* payload, int frames) {
+    std::vector<int> delays(size_t(std::max(frames, 0)));
+    std::memcpy(delays.data(), payload, delays.size() * sizeof(int));
+    for (const int delay : delays) {
+        if (delay < 0 || delay > kMaxAnimationMs)
+            return std::nullopt;
+    }
+    if (animationDuration(delays) > kMaxAnimationMs)
+        return std::nullopt;
+    return delays;
 }
 
 bool isPngOfSide(const QByteArray& png, int side) {
@@ -60,6 +83,7 @@ std::optional<OpenFailure> failureOf(Status status) {
     case Status::Damaged: return OpenFailure::Damaged;
     case Status::TooLarge: return OpenFailure::TooLarge;
     case Status::TookTooLong: return OpenFailure::TookTooLong;
+    case Status::TooManyFrames: return OpenFailure::TooManyFrames;
     case Status::Ok:
     case Status::Nothing: break;
     }
@@ -74,6 +98,7 @@ Status statusOf(OpenFailure failure) {
     case OpenFailure::Damaged: return Status::Damaged;
     case OpenFailure::TooLarge: return Status::TooLarge;
     case OpenFailure::TookTooLong: return Status::TookTooLong;
+    case OpenFailure::TooManyFrames: return Status::TooManyFrames;
     }
     return Status::Damaged;
 }

@@ -4,6 +4,7 @@
 // so everything it sends back is checked before it is used: a reply is a fixed head and exactly
 // the payload the head announces, within bounds fixed here rather than taken from the reply.
 
+#include "core/Animation.h"
 #include "core/OpenFailure.h"
 #include "image/EmojiRenderer.h"
 
@@ -12,6 +13,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <vector>
 
 namespace cropling::wire {
 
@@ -23,6 +25,8 @@ enum class Task : std::uint32_t {
     Preview = 2, // a quick reduced decode, or Nothing when the format has none
     Header = 3,  // the upright size only
     Render = 4,  // the framed square as a PNG of `side` pixels, decoded from just what it shows
+    Frames = 5,  // every frame of an animation at a working resolution, with its timing
+    RenderFrames = 6, // the framed square of every frame, `side` x `side` RGBA, with the timing
 };
 
 struct Request {
@@ -42,6 +46,7 @@ enum class Status : std::uint32_t {
     Damaged = 3,
     TooLarge = 4,
     TookTooLong = 5,
+    TooManyFrames = 6,
 };
 
 struct ReplyHead {
@@ -52,6 +57,8 @@ struct ReplyHead {
     std::int32_t width = 0; // the pixels that follow (Decode, Preview)
     std::int32_t height = 0;
     std::int32_t bands = 0;
+    std::int32_t frames = 1; // frames in the file; for Frames and RenderFrames, the frames that follow
+    std::int32_t loop = 0;   // how often an animation plays (0: for ever)
     std::int32_t reserved = 0;
     std::uint64_t payloadBytes = 0;
 };
@@ -70,12 +77,20 @@ inline constexpr int kPictureFd = 3;
 // address limit of 1 GiB, the bytes and their decode must both fit.
 inline constexpr long long kMaxPictureBytes = 512LL << 20;
 
+// Frames go as their delays (int32 milliseconds, one for each frame), then their pixels, RGBA one
+// after another: all of them within the bounds of an animation.
+inline constexpr long long kMaxReplyFrameBytes = kMaxAnimationBytes + 4LL * kMaxFrames;
+
 // The head, when it is one the program asked for and every number in it is within bounds.
 std::optional<ReplyHead> checkedHead(const QByteArray& bytes, Task task, int side);
 
 // Whether a render's payload is what the program asked for: a PNG whose header says side x side.
 // Only its head is checked; the program passes the file on and never decodes it.
 bool isPngOfSide(const QByteArray& png, int side);
+
+// The frame delays at the start of a Frames or RenderFrames payload, when each is one a file may
+// give and together they play no longer than an animation may.
+std::optional<std::vector<int>> checkedDelays(const char* payload, int frames);
 
 // The reason a failed reply gives, if it gives one.
 std::optional<OpenFailure> failureOf(Status status);

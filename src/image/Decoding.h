@@ -24,6 +24,7 @@ struct Header {
     int orientation = 1;
     bool hasProfile = false;
     std::string loader; // the libvips loader that reads it, e.g. VipsForeignLoadJpegBuffer
+    int pages = 1;      // frames of an animation, pages of a document
 };
 
 // Nothing for bytes no allowed loader reads, a file the preflight refuses, a picture above the

@@ -3,6 +3,8 @@
 #include "core/CropGeometry.h"
 #include "image/DecoderSession.h"
 #include "image/Decoding.h"
+#include "image/GifEncoder.h"
+#include "image/SquareRender.h"
 #include "image/Picture.h"
 #include "image/Resampler.h"
 #include "image/VipsBytes.h"
@@ -104,23 +106,84 @@ std::optional<QByteArray> renderEmojiPNG(const Picture* picture, double zoom, QP
     }
     if (picture->isDeferred())
         return renderDeferred(picture->encoded(), zoom, offset, outputSize, failure);
-    // The square's pixels are found at full resolution and scaled onto the decoded bitmap, so a
-    // reduced bitmap renders the same part of the picture as the full one would.
-    const QSize full = picture->fullSize();
-    const auto source = emojiSourcePixels(full.width(), full.height(), zoom, offset);
-    const auto canvas = emojiCanvasRect(full.width(), full.height(), zoom, offset, outputSize);
-    if (!source || !canvas)
-        return std::nullopt;
-    const double fx = double(picture->pixelWidth()) / full.width();
-    const double fy = double(picture->pixelHeight()) / full.height();
-    const QRectF window(source->x() * fx, source->y() * fy, source->width() * fx, source->height() * fy);
     try {
-        return encodePng(
-            onCanvas(resampleWindow(picture->pixels(), window, canvas->width(), canvas->height()), *canvas, outputSize));
+        const auto square = renderSquare(picture->pixels(), picture->fullSize(), zoom, offset, outputSize);
+        return square ? std::optional(encodePng(*square)) : std::nullopt;
     } catch (const vips::VError&) {
         vips_error_clear();
         return std::nullopt;
     }
+}
+
+std::optional<VImage> renderSquare(const VImage& pixels, QSize full, double zoom, QPointF offset, int n) {
+    // The square's pixels are found at full resolution and scaled onto the decoded bitmap, so a
+    // reduced bitmap renders the same part of the picture as the full one would.
+    const auto source = emojiSourcePixels(full.width(), full.height(), zoom, offset);
+    const auto canvas = emojiCanvasRect(full.width(), full.height(), zoom, offset, n);
+    if (!source || !canvas)
+        return std::nullopt;
+    const double fx = double(pixels.width()) / full.width();
+    const double fy = double(pixels.height()) / full.height();
+    const QRectF window(source->x() * fx, source->y() * fy, source->width() * fx, source->height() * fy);
+    VImage square = onCanvas(resampleWindow(pixels, window, canvas->width(), canvas->height()), *canvas, n);
+    return square.bands() == 3 ? square.bandjoin_const({255}) : square;
+}
+
+int squareSourceSide(QSize full, double zoom, QPointF offset, int n) {
+    const auto source = emojiSourcePixels(full.width(), full.height(), zoom, offset);
+    if (!source)
+        return 0;
+    const int shorter = std::min(full.width(), full.height());
+    const int cropShorter = std::max(1, std::min(source->width(), source->height()));
+    return int(std::ceil(double(shorter) * 3 * n / cropShorter));
+}
+
+GifOutcome renderEmojiGIF(const Picture* picture, double zoom, QPointF offset, int outputSize, long long maxBytes) {
+    GifOutcome outcome;
+    if (!picture || outputSize < 1 || outputSize > kMaxOutputSize)
+        return outcome;
+    EmojiFrames frames;
+    if (DecoderSession* session = picture->session(); session && picture->isAnimated()) {
+        auto rendered = session->renderFrames(zoom, offset, outputSize);
+        outcome.unreadable = rendered.failure;
+        if (!rendered)
+            return outcome;
+        frames = std::move(*rendered.value);
+    } else if (picture->isAnimated()) {
+        try {
+            for (int i = 0; i < picture->frameCount(); ++i) {
+                const Picture& frame = picture->frame(i);
+                auto square = renderSquare(frame.pixels(), frame.fullSize(), zoom, offset, outputSize);
+                if (!square)
+                    return outcome;
+                frames.frames.push_back(square->copy_memory());
+            }
+        } catch (const vips::VError&) {
+            vips_error_clear();
+            return outcome;
+        }
+        frames.delaysMs = picture->frameDelays();
+        frames.loop = picture->loopCount();
+    } else {
+        // A still is a GIF of one frame, rendered as its PNG is.
+        const auto png = renderEmojiPNG(picture, zoom, offset, outputSize, &outcome.unreadable);
+        if (!png)
+            return outcome;
+        try {
+            frames.frames.push_back(VImage::new_from_buffer(png->constData(), size_t(png->size()), "").copy_memory());
+        } catch (const vips::VError&) {
+            vips_error_clear();
+            return outcome;
+        }
+        frames.delaysMs.push_back(0);
+    }
+    auto gif = encodeGifWithin(frames, maxBytes);
+    if (!gif) {
+        outcome.overBudget = true;
+        return outcome;
+    }
+    outcome.gif = EmojiGif{std::move(gif->bytes), gif->frames};
+    return outcome;
 }
 
 } // namespace cropling

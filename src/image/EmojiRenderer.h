@@ -19,6 +19,22 @@ class Picture;
 std::optional<QByteArray> renderEmojiPNG(const Picture* picture, double zoom, QPointF offset, int outputSize,
                                          std::optional<OpenFailure>* failure = nullptr);
 
+// An animated emoji: a GIF of every frame's square, within a byte budget.
+struct EmojiGif {
+    QByteArray bytes;
+    int frames = 0; // kept, after any were dropped to meet the budget
+};
+struct GifOutcome {
+    std::optional<EmojiGif> gif;
+    std::optional<OpenFailure> unreadable; // the file turned out unreadable only now
+    bool overBudget = false;               // not even one frame fits in the budget
+};
+
+// The framed square of every frame of an animation (of a still: one frame) as a looping GIF of at
+// most maxBytes, n x n, timed and looped as the picture is. Nothing under the same conditions as
+// renderEmojiPNG, or when nothing fits the budget.
+GifOutcome renderEmojiGIF(const Picture* picture, double zoom, QPointF offset, int outputSize, long long maxBytes);
+
 // The largest output side the render accepts: eight times the emoji, and a render whose decode
 // and filter stay well inside the decoding helper's memory limit.
 inline constexpr int kMaxOutputSize = 1024;

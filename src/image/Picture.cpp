@@ -5,6 +5,7 @@
 
 #include <QBuffer>
 
+#include <algorithm>
 #include <mutex>
 
 #include <vips/vips8>
@@ -24,6 +25,12 @@ struct Picture::Private {
     // from its bytes, or in the helper that holds them.
     QByteArray encoded;
     std::shared_ptr<DecoderSession> session;
+    // An animation's frames after the first, which is this picture itself.
+    std::vector<std::shared_ptr<const Picture>> frames;
+    std::vector<int> delaysMs;
+    int loop = 0;
+    int frameCount = 1;
+    std::shared_ptr<void> memory;
     // Made on the first paint: a scripted save never draws.
     std::once_flag displayMade;
     std::unique_ptr<DisplayPyramid> display;
@@ -69,12 +76,40 @@ std::shared_ptr<Picture> Picture::fromPixels(const VImage& pixels, QSize fullSiz
     return picture;
 }
 
-std::shared_ptr<const Picture> Picture::renderedBy(std::shared_ptr<DecoderSession> session, QSize fullSize) {
+std::shared_ptr<const Picture> Picture::renderedBy(std::shared_ptr<DecoderSession> session, QSize fullSize, int frames) {
     auto picture = std::shared_ptr<Picture>(new Picture(std::make_unique<Private>(VImage())));
     picture->d_->fullSize = fullSize;
     picture->d_->session = std::move(session);
+    picture->d_->frameCount = std::max(frames, 1);
     return picture;
 }
+
+std::shared_ptr<const Picture> Picture::animated(std::vector<std::shared_ptr<const Picture>> frames,
+                                                 std::vector<int> delaysMs, int loop, std::shared_ptr<void> memory) {
+    if (frames.empty() || frames.size() != delaysMs.size())
+        return nullptr;
+    auto picture = std::shared_ptr<Picture>(new Picture(std::make_unique<Private>(frames.front()->pixels())));
+    picture->d_->fullSize = frames.front()->fullSize();
+    picture->d_->frameCount = int(frames.size());
+    picture->d_->delaysMs = std::move(delaysMs);
+    picture->d_->loop = loop;
+    picture->d_->memory = std::move(memory);
+    picture->d_->frames = std::move(frames);
+    return picture;
+}
+
+int Picture::frameCount() const { return d_->frameCount; }
+
+const Picture& Picture::frame(int index) const {
+    // The first frame is drawn from this picture's own pyramid, which every still use shares.
+    if (index <= 0 || index >= int(d_->frames.size()))
+        return *this;
+    return *d_->frames[size_t(index)];
+}
+
+const std::vector<int>& Picture::frameDelays() const { return d_->delaysMs; }
+
+int Picture::loopCount() const { return d_->loop; }
 
 std::shared_ptr<const Picture> Picture::decode(const QByteArray& encoded, int minShorterSide) {
     const auto header = decoding::readHeader(encoded);

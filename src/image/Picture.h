@@ -10,6 +10,7 @@
 #include <QSizeF>
 
 #include <memory>
+#include <vector>
 
 namespace vips {
 class VImage;
@@ -42,7 +43,14 @@ public:
     // reduction of a picture of `fullSize` when that is given.
     static std::shared_ptr<Picture> fromPixels(const vips::VImage& pixels, QSize fullSize = QSize());
     // A picture of the given upright size whose pixels stay with a decoding helper, which renders it.
-    static std::shared_ptr<const Picture> renderedBy(std::shared_ptr<DecoderSession> session, QSize fullSize);
+    static std::shared_ptr<const Picture> renderedBy(std::shared_ptr<DecoderSession> session, QSize fullSize,
+                                                     int frames = 1);
+    // An animation of pictures of one size (its first frame stands for it wherever one picture is
+    // used), each shown for its delay in milliseconds, played `loop` times (0: for ever). `memory`
+    // is kept alive as long as any frame: the buffer the frames' pixels lie in, when they share one.
+    static std::shared_ptr<const Picture> animated(std::vector<std::shared_ptr<const Picture>> frames,
+                                                   std::vector<int> delaysMs, int loop,
+                                                   std::shared_ptr<void> memory = nullptr);
 
     ~Picture();
     Picture(const Picture&) = delete;
@@ -61,6 +69,14 @@ public:
     bool isDeferred() const;
     const QByteArray& encoded() const;
     DecoderSession* session() const;
+
+    // An animation's frames (a still is one frame, itself), their delays and its loop count. A
+    // picture opened for one render knows how many frames it has, and has none decoded.
+    int frameCount() const;
+    bool isAnimated() const { return frameCount() > 1; }
+    const Picture& frame(int index) const;
+    const std::vector<int>& frameDelays() const;
+    int loopCount() const;
 
     // The decoded bitmap (empty for a deferred picture): 3 bands (RGB) or 4 (RGBA, unpremultiplied), unsigned 8-bit, in memory.
     const vips::VImage& pixels() const;

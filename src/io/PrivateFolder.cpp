@@ -41,12 +41,13 @@ std::optional<QByteArray> privateExportFolder() {
     return folder;
 }
 
-std::optional<QByteArray> temporaryExportPath(const QByteArray& folder, const QString& exportName) {
+std::optional<QByteArray> temporaryExportPath(const QByteArray& folder, const QString& exportName,
+                                              const QByteArray& suffix) {
     const QByteArray name = exportName.toUtf8();
     // "." and ".." are names like any other once ".png" follows them: "..png", "...png".
     if (name.contains('/') || name.contains('\0'))
         return std::nullopt;
-    return folder + '/' + name + ".png";
+    return folder + '/' + name + suffix;
 }
 
 } // namespace cropling

@@ -17,8 +17,9 @@ std::optional<QByteArray> privateExportFolder();
 // Whether a path is a directory (not a link) owned by this user that nobody else may write to.
 bool isPrivateFolder(const QByteArray& path);
 
-// The temporary file for a copy under this export name, with ".png" added; nothing for a name
-// that would leave the folder (a "/" or NUL in it).
-std::optional<QByteArray> temporaryExportPath(const QByteArray& folder, const QString& exportName);
+// The temporary file for a copy under this export name, with the suffix (".png", ".gif") added;
+// nothing for a name that would leave the folder (a "/" or NUL in it).
+std::optional<QByteArray> temporaryExportPath(const QByteArray& folder, const QString& exportName,
+                                              const QByteArray& suffix = ".png");
 
 } // namespace cropling

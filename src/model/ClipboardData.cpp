@@ -9,9 +9,9 @@
 
 namespace cropling {
 
-QMimeData* makeClipboardData(const QByteArray& png, const std::optional<QByteArray>& filePath) {
+QMimeData* makeClipboardData(const QByteArray& picture, const QString& mimeType, const std::optional<QByteArray>& filePath) {
     auto* data = new QMimeData;
-    data->setData(QStringLiteral("image/png"), png);
+    data->setData(mimeType, picture);
     if (filePath) {
         const QUrl url = urlFromLocalPath(*filePath);
         data->setUrls({url});
@@ -67,7 +67,7 @@ QMimeData* deserialiseClipboardData(const QByteArray& bytes) {
             return nullptr;
         data->setData(QString::fromUtf8(format), value);
     }
-    if (at != bytes.size() || data->data(QStringLiteral("image/png")).isEmpty())
+    if (at != bytes.size() || (data->data(QStringLiteral("image/png")).isEmpty() && data->data(QStringLiteral("image/gif")).isEmpty()))
         return nullptr;
     return data.release();
 }

@@ -11,11 +11,13 @@ class QMimeData;
 
 namespace cropling {
 
-// image/png always; text/uri-list and x-special/gnome-copied-files when a file was written.
-QMimeData* makeClipboardData(const QByteArray& png, const std::optional<QByteArray>& filePath);
+// The picture as `mimeType` (image/png or image/gif) always; text/uri-list and
+// x-special/gnome-copied-files when a file was written.
+QMimeData* makeClipboardData(const QByteArray& picture, const QString& mimeType, const std::optional<QByteArray>& filePath);
 
 // The clipboard's formats and their data as one byte string, to hand to another process, and back.
-// Reading back gives nothing unless the bytes are a whole, well-formed hand-over that holds a PNG.
+// Reading back gives nothing unless the bytes are a whole, well-formed hand-over that holds a PNG
+// or a GIF.
 QByteArray serialiseClipboardData(const QMimeData& data);
 QMimeData* deserialiseClipboardData(const QByteArray& bytes);
 

@@ -10,6 +10,7 @@
 #include "io/LocalPath.h"
 #include "io/PrivateFolder.h"
 #include "model/ClipboardData.h"
+#include "model/FramePlayback.h"
 #include "model/PasteIntake.h"
 #include "model/PictureLoader.h"
 
@@ -51,7 +52,9 @@ PictureInput openPicture(const QByteArray& path) {
 } // namespace
 
 EmojiEditor::EmojiEditor(QObject* parent)
-    : QObject(parent), emojiName_(kDefaultEmojiName), loader_(new PictureLoader(this)), undoStack_(new QUndoStack(this)) {
+    : QObject(parent), emojiName_(kDefaultEmojiName), loader_(new PictureLoader(this)),
+      playback_(new FramePlayback(this)), undoStack_(new QUndoStack(this)) {
+    connect(playback_, &FramePlayback::frameChanged, this, &EmojiEditor::frameChanged);
     // Each step may hold a picture: the history is kept to what a session of framing needs.
     undoStack_->setUndoLimit(kUndoSteps);
     connect(loader_, &PictureLoader::loaded, this, [this](const PicturePtr& picture, bool final) {
@@ -147,6 +150,7 @@ void EmojiEditor::applyPicture(const PictureState& state) {
     // Every field is written before anyone hears of it, so no view sees a new picture with the
     // old framing.
     image_ = state.image;
+    playback_->setPicture(image_);
     zoom_ = state.framing.zoom;
     offset_ = state.framing.offset;
     const bool hadMessage = statusMessage_.has_value();
@@ -168,6 +172,8 @@ void EmojiEditor::decodeForScreen(double devicePixelRatio) {
 }
 
 void EmojiEditor::setRenderOnce(bool once) { loader_->setRenderOnce(once); }
+
+void EmojiEditor::setAnimate(bool animate) { loader_->setAnimate(animate); }
 
 void EmojiEditor::setBackgroundWork(bool background) {
     backgroundWork_ = background;
@@ -220,6 +226,7 @@ void EmojiEditor::open(const Source& source, const QString& name, const QString&
 void EmojiEditor::replaceImage(PicturePtr picture) {
     // The same picture at a finer resolution: its size and so the framing stay as they are.
     image_ = std::move(picture);
+    playback_->keepPlace(image_);
     Q_EMIT imageChanged();
 }
 
@@ -351,78 +358,100 @@ void EmojiEditor::setStatusMessage(std::optional<QString> message, StatusKind ki
     Q_EMIT statusChanged();
 }
 
+const Picture* EmojiEditor::shownFrame() const { return image_ ? &image_->frame(playback_->currentFrame()) : nullptr; }
+
+void EmojiEditor::setMaxBytes(long long bytes) {
+    if (bytes == maxBytes_ || bytes < 1)
+        return;
+    maxBytes_ = bytes;
+    Q_EMIT maxBytesChanged();
+}
+
+ExportRequest EmojiEditor::exportRequest() const { return ExportRequest{exportFormat_, kEmojiSide, maxBytes_}; }
+
+ExportOutcome EmojiEditor::exportEmoji(const ExportRequest& request) const {
+    ExportOutcome outcome = cropling::exportEmoji(image_.get(), zoom_, offset_, request);
+    unreadable_ = outcome.why;
+    return outcome;
+}
+
 std::optional<QByteArray> EmojiEditor::renderEmojiPNG(int outputSize) const {
     return cropling::renderEmojiPNG(image_.get(), zoom_, offset_, outputSize, &unreadable_);
+}
+
+QString EmojiEditor::exportFailure(const ExportOutcome& outcome) const {
+    return exportFailureMessage(outcome, fileName_, maxBytes_);
 }
 
 QString EmojiEditor::renderFailure() const {
     return unreadable_ ? couldNotOpenMessage(fileName_, unreadable_) : renderFailedMessage();
 }
 
-void EmojiEditor::renderThen(std::function<void(const QByteArray&)> then) {
+void EmojiEditor::renderThen(std::function<void(const ExportedEmoji&)> then) {
     // A first look is not what the user exports: the export waits for the final picture.
     if (isFirstLook()) {
         waitingForFinal_.push_back([this, then] { renderThen(then); });
         return;
     }
     // A render that gives nothing says why on the status line, for every export alike.
-    const auto deliver = [this, then](const std::optional<QByteArray>& png) {
-        if (png)
-            then(*png);
+    const auto deliver = [this, then](const ExportOutcome& outcome) {
+        if (outcome)
+            then(*outcome.emoji);
         else
-            setStatusMessage(renderFailure(), StatusKind::Failure);
+            setStatusMessage(exportFailure(outcome), StatusKind::Failure);
     };
     if (!backgroundWork_)
-        return deliver(renderEmojiPNG(kEmojiSide));
-    auto* watcher = new QFutureWatcher<std::optional<QByteArray>>(this);
+        return deliver(exportEmoji(exportRequest()));
+    auto* watcher = new QFutureWatcher<ExportOutcome>(this);
     connect(watcher, &QFutureWatcherBase::finished, this, [this, watcher, deliver, generation = generation_] {
         watcher->deleteLater();
         if (generation == generation_)
             deliver(watcher->result());
     });
-    watcher->setFuture(QtConcurrent::run([picture = image_, zoom = zoom_, offset = offset_] {
-        return cropling::renderEmojiPNG(picture.get(), zoom, offset, kEmojiSide);
+    watcher->setFuture(QtConcurrent::run([picture = image_, zoom = zoom_, offset = offset_, request = exportRequest()] {
+        return cropling::exportEmoji(picture.get(), zoom, offset, request);
     }));
 }
 
 void EmojiEditor::save() {
-    renderThen([this](const QByteArray& png) {
-        const auto location = saveDialog_ ? saveDialog_(exportFileName(emojiName_)) : std::nullopt;
+    renderThen([this](const ExportedEmoji& emoji) {
+        const auto location = saveDialog_ ? saveDialog_(exportFileName(emojiName_, emoji.gif)) : std::nullopt;
         if (!location)
             return; // cancelled: the previous message stays
         QString error;
-        if (writeFileAtomically(*location, png, &error))
-            setStatusMessage(savedMessage(displayName(lastPathComponent(*location)), png.size()));
+        if (writeFileAtomically(*location, emoji.bytes, &error))
+            setStatusMessage(savedMessage(displayName(lastPathComponent(*location)), emoji.bytes.size(),
+                                          emoji.gif ? emoji.frames : 1));
         else
             setStatusMessage(saveFailedMessage(error), StatusKind::Failure);
     });
 }
 
 void EmojiEditor::copyToClipboard() {
-    renderThen([this](const QByteArray& png) {
-        QGuiApplication::clipboard()->setMimeData(exportData(png));
-        setStatusMessage(copiedMessage(emojiName_));
+    renderThen([this](const ExportedEmoji& emoji) {
+        QGuiApplication::clipboard()->setMimeData(exportData(emoji));
+        setStatusMessage(copiedMessage(emojiName_, emoji.gif));
     });
 }
 
-QMimeData* EmojiEditor::exportData(const QByteArray& png) const {
+QMimeData* EmojiEditor::exportData(const ExportedEmoji& emoji) const {
     // The file is offered only when it was really written, in a folder no one else can touch, under
     // a name that stays inside it; the PNG data goes out in every case.
     std::optional<QByteArray> file;
     if (const auto folder = privateExportFolder()) {
-        const auto path = temporaryExportPath(*folder, exportName(emojiName_));
-        if (path && writeFileAtomically(*path, png))
+        const auto path = temporaryExportPath(*folder, exportName(emojiName_), emoji.gif ? ".gif" : ".png");
+        if (path && writeFileAtomically(*path, emoji.bytes))
             file = path;
     }
-    return makeClipboardData(png, file);
+    return makeClipboardData(emoji.bytes, emoji.mimeType(), file);
 }
 
 QMimeData* EmojiEditor::dragData() const {
     // A first look is not what the user exports; the drag waits for the final picture.
     if (isFirstLook())
         return nullptr;
-    const auto png = renderEmojiPNG(kEmojiSide);
-    return png ? exportData(*png) : nullptr;
+    const ExportOutcome outcome = exportEmoji(exportRequest());
+    return outcome ? exportData(*outcome.emoji) : nullptr;
 }
 
 } // namespace cropling

@@ -8,6 +8,7 @@
 #include "image/DecoderSession.h"
 #include "image/Picture.h"
 #include "model/EditCommands.h"
+#include "model/EmojiExport.h"
 
 #include <QElapsedTimer>
 #include <QObject>
@@ -24,6 +25,7 @@ class QUndoStack;
 
 namespace cropling {
 
+class FramePlayback;
 class PictureLoader;
 
 class EmojiEditor : public QObject {
@@ -32,6 +34,10 @@ public:
     explicit EmojiEditor(QObject* parent = nullptr);
 
     const PicturePtr& image() const { return image_; }
+    // The frame of the picture on show now: the picture itself for a still. Views draw this.
+    const Picture* shownFrame() const;
+    // Plays an animation for every view; frameChanged() tells them to draw the next frame.
+    FramePlayback* playback() const { return playback_; }
     double zoom() const { return zoom_; }
     // The picture's centre relative to the crop square's centre, in the square's logical pixels.
     QPointF offset() const { return offset_; }
@@ -45,6 +51,8 @@ public:
     // For a run that renders once: new pictures are only opened, and the render decodes just the
     // part of the file it shows.
     void setRenderOnce(bool once);
+    // Whether animations are decoded whole (by default) or only their first frame, as a still.
+    void setAnimate(bool animate);
     // For a window: pictures are read and decoded, and exports rendered, on worker threads, so the
     // event loop never waits for them. A quick reduced decode shows first where the format has
     // one. A new picture supersedes one still being decoded. Off, everything happens at once.
@@ -104,9 +112,16 @@ public:
 
     // Export. A picture opened for one render may turn out unreadable only now; the status message
     // then says so as a failed load would.
+    ExportOutcome exportEmoji(const ExportRequest& request) const;
     std::optional<QByteArray> renderEmojiPNG(int outputSize) const;
-    // The status message for a render that gave nothing.
+    // The status message for an export that gave nothing.
+    QString exportFailure(const ExportOutcome& outcome) const;
     QString renderFailure() const;
+    // What save, copy and drag deliver: by default a GIF for an animation, a PNG for a still.
+    void setExportFormat(ExportFormat format) { exportFormat_ = format; }
+    // The largest GIF an animation is saved or copied as; the chat service's cap by default.
+    long long maxBytes() const { return maxBytes_; }
+    void setMaxBytes(long long bytes);
     void save();
     void copyToClipboard();
     // What a drag of the emoji out of the window carries: as a copy, the PNG and a file of it in
@@ -128,6 +143,8 @@ Q_SIGNALS:
     void busyChanged(bool busy);
     void nameChanged();
     void statusChanged();
+    void frameChanged();
+    void maxBytesChanged();
 
 private:
     // Where a new picture comes from (see PictureLoader::Source). Runs on a worker in the background.
@@ -138,8 +155,9 @@ private:
     void setBusy(bool busy);
     // Renders the emoji, on a worker in the background, and hands the PNG to `then` on this thread
     // unless a new picture arrived meanwhile; a render that gives nothing sets the status message.
-    void renderThen(std::function<void(const QByteArray&)> then);
-    QMimeData* exportData(const QByteArray& png) const;
+    void renderThen(std::function<void(const ExportedEmoji&)> then);
+    ExportRequest exportRequest() const;
+    QMimeData* exportData(const ExportedEmoji& emoji) const;
     bool storeZoom(double zoom);
     bool storeOffset(QPointF offset);
 
@@ -173,6 +191,9 @@ private:
     // Counts new pictures, so that an export rendered for an earlier one is dropped.
     quint64 generation_ = 0;
     PictureLoader* loader_;
+    FramePlayback* playback_;
+    ExportFormat exportFormat_ = ExportFormat::Auto;
+    long long maxBytes_ = kDefaultMaxBytes;
     QUndoStack* undoStack_;
     quint64 gesture_ = 0;
     bool gestureHeld_ = false;

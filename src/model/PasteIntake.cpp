@@ -36,10 +36,11 @@ QByteArray fileHead(const QByteArray& path) {
     return head;
 }
 
-// Image formats first by preference, then whatever other image type the source offers.
+// Image formats first by preference, then whatever other image type the source offers. A GIF comes
+// first: where one is offered beside a PNG, the PNG is usually its first frame.
 QStringList imageFormatsOf(const QMimeData* data) {
     QStringList formats;
-    for (const QString& preferred : {QStringLiteral("image/png"), QStringLiteral("image/jpeg")}) {
+    for (const QString& preferred : {QStringLiteral("image/gif"), QStringLiteral("image/png"), QStringLiteral("image/jpeg")}) {
         if (data->hasFormat(preferred))
             formats << preferred;
     }

@@ -17,6 +17,7 @@ struct Plan {
     int side = 0;
     int previewSide = 0;
     bool renderOnce = false;
+    bool animate = true;
 };
 
 // Every step of one load, handed to `emit` as it is ready; `emit` answers false when the load is
@@ -36,6 +37,7 @@ void decodeSteps(DecoderSession& session, const PictureLoader::Source& source, c
         emit(Step{opened.value.value_or(nullptr), true, opened.failure});
         return;
     }
+    bool shown = false;
     if (plan.previewSide > 0) {
         auto preview = session.preview(plan.previewSide);
         if (preview.failure) {
@@ -47,12 +49,23 @@ void decodeSteps(DecoderSession& session, const PictureLoader::Source& source, c
             (*preview.value)->prepareDisplay();
             if (!emit(Step{*preview.value, false, std::nullopt}))
                 return;
+            shown = true;
         }
     }
     auto picture = session.decode(plan.side);
     if (picture)
         (*picture.value)->prepareDisplay();
-    emit(Step{picture.value.value_or(nullptr), true, picture.failure});
+    if (!picture || !plan.animate || session.frameCount() < 2) {
+        emit(Step{picture.value.value_or(nullptr), true, picture.failure});
+        return;
+    }
+    // An animation shows its first frame while the others decode.
+    if (!shown && !emit(Step{*picture.value, false, std::nullopt}))
+        return;
+    auto animation = session.frames(plan.side);
+    if (animation)
+        (*animation.value)->prepareDisplay();
+    emit(Step{animation.value.value_or(nullptr), true, animation.failure});
 }
 
 } // namespace
@@ -72,10 +85,10 @@ void PictureLoader::load(const Source& source) {
     const quint64 generation = generation_;
     auto session = std::make_shared<DecoderSession>();
     current_ = session;
-    const Plan plan{decodeSide_, previewSide_, renderOnce_};
+    const Plan plan{decodeSide_, previewSide_, renderOnce_, animate_};
     auto shown = std::make_shared<bool>(false);
     if (!background_) {
-        decodeSteps(*session, source, Plan{plan.side, 0, plan.renderOnce}, [&](const Step& step) {
+        decodeSteps(*session, source, Plan{plan.side, 0, plan.renderOnce, plan.animate}, [&](const Step& step) {
             deliver(step, shown.get());
             return true;
         });

@@ -36,6 +36,9 @@ public:
     // Only the header is read: the render decodes what it shows.
     void setRenderOnce(bool once) { renderOnce_ = once; }
     void setBackground(bool background) { background_ = background; }
+    // Whether an animation is decoded whole (its first frame shows first); otherwise only its
+    // first frame is, as a still.
+    void setAnimate(bool animate) { animate_ = animate; }
     bool isBusy() const { return busy_; }
 
     void load(const Source& source);
@@ -66,6 +69,7 @@ private:
     int previewSide_ = 0;
     bool renderOnce_ = false;
     bool background_ = false;
+    bool animate_ = true;
     bool busy_ = false;
     // Counts loads, so that late results of an earlier one are recognised and dropped.
     quint64 generation_ = 0;

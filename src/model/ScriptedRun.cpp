@@ -51,6 +51,9 @@ ScriptedRunOutcome runScripted(EmojiEditor& editor, const ScriptedRunEnvironment
         if (x && y)
             offset = QPointF(*x, *y);
     }
+    // A batch run delivers a PNG, of an animation its first frame, so no other frame is decoded.
+    editor.setAnimate(false);
+    editor.setExportFormat(ExportFormat::Png);
     // A batch save renders once and shows nothing: the render decodes just what it needs. A copy
     // shows its window while it runs, so its picture is decoded as usual.
     if (!openFramed(editor, urlFromLocalPath(*env.open), !env.copy, zoom, offset)) {

@@ -18,6 +18,13 @@ SymbolButton::SymbolButton(const QString& resource, QSize size, const QString& n
     refreshIcon();
 }
 
+void SymbolButton::setSymbol(const QString& resource, const QString& name) {
+    resource_ = resource;
+    setToolTip(name);
+    setAccessibleName(name);
+    refreshIcon();
+}
+
 void SymbolButton::refreshIcon() {
     setIcon(QIcon(SymbolLabel::tinted(resource_, size_, theme::textColor(theme::Emphasis::High), devicePixelRatioF())));
 }

@@ -11,6 +11,8 @@ class SymbolButton : public QToolButton {
     Q_OBJECT
 public:
     SymbolButton(const QString& resource, QSize size, const QString& name, QWidget* parent = nullptr);
+    // Another symbol and the name that goes with it, for a button whose action changes (play, pause).
+    void setSymbol(const QString& resource, const QString& name);
 
 protected:
     void changeEvent(QEvent* event) override;

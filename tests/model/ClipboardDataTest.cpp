@@ -9,7 +9,7 @@
 using namespace cropling;
 
 TEST(ClipboardHandOver, RoundTripsAndRefusesAnythingElse) {
-    const std::unique_ptr<QMimeData> copied(makeClipboardData("\x89PNG fake", QByteArray("/tmp/x y.png")));
+    const std::unique_ptr<QMimeData> copied(makeClipboardData("\x89PNG fake", QStringLiteral("image/png"), QByteArray("/tmp/x y.png")));
     const QByteArray handOver = serialiseClipboardData(*copied);
     const std::unique_ptr<QMimeData> back(deserialiseClipboardData(handOver));
     ASSERT_TRUE(back);

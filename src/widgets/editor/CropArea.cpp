@@ -80,6 +80,7 @@ CropArea::CropArea(EmojiEditor* editor, QWidget* parent) : QWidget(parent), edit
     // drag, whose base belongs to the old picture.
     connect(editor_, &EmojiEditor::newPicture, this, &CropArea::endDrag);
     connect(editor_, &EmojiEditor::framingChanged, this, qOverload<>(&QWidget::update));
+    connect(editor_, &EmojiEditor::frameChanged, this, qOverload<>(&QWidget::update));
 }
 
 void CropArea::paintEvent(QPaintEvent*) {
@@ -88,7 +89,7 @@ void CropArea::paintEvent(QPaintEvent*) {
     QPainter painter(this);
     RoundedLayer::paint(painter, side, kCornerRadius, [this, side](QPainter& layer, double dpr) {
         Checkerboard::paint(layer, QSizeF(side, side));
-        if (const auto& picture = editor_->image()) {
+        if (const Picture* picture = editor_->shownFrame()) {
             PicturePainter::paint(layer, *picture, editor_->zoom(), editor_->offset(), side, dpr);
             ThirdsGrid::paint(layer, side);
         }

@@ -1,7 +1,10 @@
 #include "EditorColumn.h"
 
 #include "core/CropGeometry.h"
+#include "core/Animation.h"
+#include "core/StatusText.h"
 #include "model/EmojiEditor.h"
+#include "model/FramePlayback.h"
 #include "widgets/SymbolButton.h"
 #include "widgets/Theme.h"
 #include "widgets/TintedLabel.h"
@@ -12,6 +15,7 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
+#include <QSpinBox>
 #include <QToolButton>
 #include <QVBoxLayout>
 
@@ -48,6 +52,9 @@ EditorColumn::EditorColumn(EmojiEditor* editor, QAction* choosePhoto, QAction* p
     // Wide enough for "5.0×" in the font it has, so the slider does not jump as the zoom changes.
     readout_->setMinimumWidth(readout_->fontMetrics().horizontalAdvance(ZoomSlider::zoomText(8.8)) + 2);
     readout_->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    // An animation plays in every view at once; the button pauses it where it is.
+    play_ = new SymbolButton(QStringLiteral(":/icons/pause.svg"), symbolSize, tr("Pause"), zoomRow_);
+    zoomLayout->addWidget(play_);
     zoomLayout->addWidget(zoomOut);
     zoomLayout->addWidget(slider_, 1);
     zoomLayout->addWidget(zoomIn);
@@ -61,6 +68,31 @@ EditorColumn::EditorColumn(EmojiEditor* editor, QAction* choosePhoto, QAction* p
     hint->setFont(theme::smallFont());
     hint_ = hint;
     column->addWidget(hint_);
+
+    // What an animation is, and the size its GIF must keep to.
+    animationRow_ = new QWidget(this);
+    animationRow_->setFixedWidth(int(kCropSide));
+    auto* animationLayout = new QHBoxLayout(animationRow_);
+    animationLayout->setContentsMargins(0, 0, 0, 0);
+    animationInfo_ = new TintedLabel(QString(), theme::Emphasis::Medium, animationRow_);
+    animationInfo_->setFont(theme::smallFont());
+    maxKilobytes_ = new QSpinBox(animationRow_);
+    maxKilobytes_->setRange(1, 10240);
+    maxKilobytes_->setSuffix(tr(" KB"));
+    maxKilobytes_->setValue(int(editor_->maxBytes() / 1024));
+    maxKilobytes_->setAccessibleName(tr("Largest GIF size"));
+    maxKilobytes_->setToolTip(tr("The animated GIF is made to fit this size"));
+    auto* limitLabel = new TintedLabel(tr("Size limit"), theme::Emphasis::Medium, animationRow_);
+    limitLabel->setFont(theme::smallFont());
+    limitLabel->setBuddy(maxKilobytes_);
+    animationLayout->addWidget(animationInfo_);
+    animationLayout->addStretch(1);
+    animationLayout->addWidget(limitLabel);
+    animationLayout->addWidget(maxKilobytes_);
+    column->addWidget(animationRow_);
+    connect(maxKilobytes_, &QSpinBox::valueChanged, editor_, [this](int kilobytes) { editor_->setMaxBytes(kilobytes * 1024LL); });
+    connect(play_, &QToolButton::clicked, editor_->playback(), &FramePlayback::togglePlaying);
+    connect(editor_->playback(), &FramePlayback::playingChanged, this, &EditorColumn::showPlaying);
 
     auto* buttons = new QHBoxLayout;
     choose_ = new QPushButton(this);
@@ -99,6 +131,13 @@ EditorColumn::EditorColumn(EmojiEditor* editor, QAction* choosePhoto, QAction* p
 void EditorColumn::showPictureControls() {
     const bool hasPicture = bool(editor_->image());
     zoomRow_->setVisible(hasPicture);
+    const PicturePtr& picture = editor_->image();
+    const bool animated = picture && picture->frameDelays().size() > 1;
+    play_->setVisible(animated);
+    animationRow_->setVisible(animated);
+    if (animated)
+        animationInfo_->setText(animationText(picture->frameCount(), animationDuration(picture->frameDelays())));
+    showPlaying(editor_->playback()->isPlaying());
     hint_->setVisible(hasPicture);
     reset_->setVisible(hasPicture);
     fit_->setVisible(hasPicture);
@@ -109,6 +148,11 @@ void EditorColumn::showPictureControls() {
     const QSignalBlocker quiet(slider_);
     slider_->setZoomRange(editor_->lowestZoom(), kMaxZoom);
     showZoom();
+}
+
+void EditorColumn::showPlaying(bool playing) {
+    play_->setSymbol(playing ? QStringLiteral(":/icons/pause.svg") : QStringLiteral(":/icons/play.svg"),
+                     playing ? tr("Pause") : tr("Play"));
 }
 
 void EditorColumn::showZoom() {

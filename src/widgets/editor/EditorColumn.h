@@ -9,12 +9,14 @@
 
 class QAction;
 class QLabel;
+class QSpinBox;
 class QPushButton;
 
 namespace cropling {
 
 class CropArea;
 class EmojiEditor;
+class SymbolButton;
 class ZoomSlider;
 
 class EditorColumn : public QWidget {
@@ -31,6 +33,7 @@ public:
 private:
     void showPictureControls();
     void showZoom();
+    void showPlaying(bool playing);
 
     EmojiEditor* editor_;
     QAction* choosePhoto_;
@@ -39,6 +42,10 @@ private:
     QWidget* hint_;
     ZoomSlider* slider_;
     QLabel* readout_;
+    SymbolButton* play_;
+    QWidget* animationRow_;
+    QLabel* animationInfo_;
+    QSpinBox* maxKilobytes_;
     QPushButton* choose_;
     QPushButton* reset_;
     QPushButton* fit_;

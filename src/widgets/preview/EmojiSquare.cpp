@@ -23,6 +23,7 @@ EmojiSquare::EmojiSquare(EmojiEditor* editor, double side, QWidget* parent)
         update();
     });
     connect(editor_, &EmojiEditor::framingChanged, this, qOverload<>(&QWidget::update));
+    connect(editor_, &EmojiEditor::frameChanged, this, qOverload<>(&QWidget::update));
 }
 
 void EmojiSquare::setForeground(const QColor& foreground) {
@@ -52,7 +53,7 @@ void EmojiSquare::mouseMoveEvent(QMouseEvent* event) {
 
 void EmojiSquare::paintEvent(QPaintEvent*) {
     QPainter painter(this);
-    const auto& picture = editor_->image();
+    const Picture* picture = editor_->shownFrame();
     if (!picture) {
         painter.setRenderHint(QPainter::Antialiasing, true);
         QPainterPath rounded;
@@ -61,7 +62,7 @@ void EmojiSquare::paintEvent(QPaintEvent*) {
         painter.fillPath(rounded, theme::emphasised(base, theme::Emphasis::Faint));
         return;
     }
-    RoundedLayer::paint(painter, side_, cornerRadius(), [this, &picture](QPainter& layer, double dpr) {
+    RoundedLayer::paint(painter, side_, cornerRadius(), [this, picture](QPainter& layer, double dpr) {
         PicturePainter::paint(layer, *picture, editor_->zoom(), editor_->offset(), side_, dpr);
     });
 }

@@ -1,0 +1,26 @@
+#pragma once
+
+// What an animation may be, and how its timing reads: shared by the decoding helper, which refuses
+// what is beyond these bounds, and by the program, which checks what the helper sends back.
+
+#include <vector>
+
+namespace cropling {
+
+// An animation is refused from its header, before a frame is decoded, past either of these.
+inline constexpr int kMaxFrames = 1000;
+inline constexpr int kMaxAnimationMs = 60'000;
+// All kept frames together, at the working resolution: frames are reduced as they are decoded until
+// they fit.
+inline constexpr long long kMaxAnimationBytes = 256LL << 20;
+// The chat service's cap on one emoji, the default byte budget of an animated export.
+inline constexpr long long kDefaultMaxBytes = 131'072;
+
+// How long a frame shows, as browsers and chat clients show it: a delay of 10 ms or less, which
+// many GIFs carry to mean "as fast as possible", plays at 100 ms.
+int shownDelay(int delayMs);
+
+// The duration of an animation with these delays, each as shownDelay() reads it.
+long long animationDuration(const std::vector<int>& delaysMs);
+
+} // namespace cropling

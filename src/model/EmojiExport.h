@@ -1,0 +1,60 @@
+#pragma once
+
+// The export every delivery shares, the window's save, copy and drag, the scripted run and the
+// render command alike: the framed square rendered as a PNG, or for an animation as a GIF within
+// a byte budget, or the typed reason why there is nothing to deliver.
+
+#include "core/Animation.h"
+#include "core/CropGeometry.h"
+#include "core/OpenFailure.h"
+#include "image/Picture.h"
+
+#include <QByteArray>
+#include <QPointF>
+#include <QString>
+
+#include <optional>
+
+namespace cropling {
+
+enum class ExportFormat {
+    Auto, // a GIF for an animation, a PNG for a still
+    Png,  // the first frame of an animation
+    Gif,  // a still as a GIF of one frame
+};
+
+struct ExportRequest {
+    ExportFormat format = ExportFormat::Auto;
+    int side = kEmojiSide;
+    long long maxBytes = kDefaultMaxBytes; // for a GIF
+};
+
+struct ExportedEmoji {
+    QByteArray bytes;
+    bool gif = false;
+    int frames = 1;
+    QString mimeType() const { return gif ? QStringLiteral("image/gif") : QStringLiteral("image/png"); }
+};
+
+enum class ExportFailure {
+    ShowsNothing, // no picture, or the square shows too little of it
+    Unreadable,   // the file turned out unreadable only now; `why` says how
+    OverBudget,   // not even one frame of the GIF fits the byte budget
+};
+
+struct ExportOutcome {
+    std::optional<ExportedEmoji> emoji;
+    ExportFailure failure = ExportFailure::ShowsNothing;
+    std::optional<OpenFailure> why;
+    explicit operator bool() const { return emoji.has_value(); }
+};
+
+// Whether a request for this picture gives a GIF.
+bool exportsGif(const Picture* picture, ExportFormat format);
+
+ExportOutcome exportEmoji(const Picture* picture, double zoom, QPointF offset, const ExportRequest& request);
+
+// The status message for an export that gave nothing, for the picture shown as `fileName`.
+QString exportFailureMessage(const ExportOutcome& outcome, const QString& fileName, long long maxBytes);
+
+} // namespace cropling
