@@ -26,11 +26,13 @@ QString defaultSaveFolder() {
 }
 
 std::optional<QByteArray> askSaveLocation(QWidget* parent, const QString& suggestedFileName) {
-    QFileDialog dialog(parent, SaveDialogText::tr("Save Emoji PNG"));
+    // An animation is offered as a GIF, a still as a PNG: the suggested name says which.
+    const bool gif = suggestedFileName.endsWith(QLatin1String(".gif"));
+    QFileDialog dialog(parent, gif ? SaveDialogText::tr("Save Emoji GIF") : SaveDialogText::tr("Save Emoji PNG"));
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setFileMode(QFileDialog::AnyFile);
-    dialog.setMimeTypeFilters({QStringLiteral("image/png")});
-    dialog.setDefaultSuffix(QStringLiteral("png"));
+    dialog.setMimeTypeFilters({gif ? QStringLiteral("image/gif") : QStringLiteral("image/png")});
+    dialog.setDefaultSuffix(gif ? QStringLiteral("gif") : QStringLiteral("png"));
     // Downloads, until something is saved: then the folder saved to last, while the program runs
     // and that folder is there. Nothing is written to a settings file.
     static QString lastFolder;

@@ -78,6 +78,7 @@ void WindowActions::pasteFromClipboard() {
 void WindowActions::enableFromEditor() {
     // Without a picture there is nothing to export; a disabled action also ignores its shortcut.
     const bool hasPicture = bool(editor_->image());
+    save->setText(hasPicture && editor_->image()->isAnimated() ? tr("Save Emoji GIF…") : tr("Save Emoji PNG…"));
     save->setEnabled(hasPicture);
     copy->setEnabled(hasPicture);
     fit->setEnabled(hasPicture);

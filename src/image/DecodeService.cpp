@@ -131,9 +131,6 @@ ReplyHead decodeTask(const std::optional<decoding::Header>& header, OpenFailure 
                      Payload* payload) {
     if (!header)
         return failed(why);
-    // An animation beyond the bounds is refused as a whole, before its first frame is shown.
-    if (decoding::isAnimated(*header) && !decoding::readTiming(*header, &why))
-        return failed(why);
     if (request.task == Task::Preview && !decoding::hasCheapReduction(*header, request.side)) {
         ReplyHead nothing;
         nothing.status = Status::Nothing;
@@ -161,8 +158,6 @@ ReplyHead decodeTask(const std::optional<decoding::Header>& header, OpenFailure 
 ReplyHead renderTask(const std::optional<decoding::Header>& header, OpenFailure why, const wire::Request& request,
                      Payload* payload) {
     if (!header)
-        return failed(why);
-    if (decoding::isAnimated(*header) && !decoding::readTiming(*header, &why))
         return failed(why);
     ReplyHead head = sized(*header);
     if (request.task == Task::Header)

@@ -87,6 +87,9 @@ public:
                                      ->set("interframe_maxerror", s.interframeError)
                                      ->set("reuse", s.reusePalette)
                                      ->set("interpalette_maxerror", s.interpaletteError)
+                                     // Palettes found with less effort than the default are as
+                                     // good at 128 pixels and take a fifth of the time on busy frames.
+                                     ->set("effort", 4)
                                      ->set("strip", true))
             .toByteArray();
     }

@@ -1,5 +1,7 @@
 #include "Preflight.h"
 
+#include "core/Animation.h"
+
 #include <QBuffer>
 #include <QImage>
 #include <QImageReader>
@@ -99,16 +101,17 @@ int jpegScans(const QByteArray& jpeg) {
 }
 
 // An animated WebP is a RIFF list of chunks with one ANMF chunk a frame. Everything up to the end
-// of the first frame is kept and the RIFF size set to match: the picture is its first frame, and
-// the demuxer never walks a million frames.
-QByteArray firstWebpFrame(const QByteArray& webp) {
+// of the frame after the most an animation may have is kept and the RIFF size set to match: the
+// demuxer never walks a million frames, and a file with too many still says so.
+QByteArray boundedWebpFrames(const QByteArray& webp) {
     qsizetype at = 12;
+    int frames = 0;
     while (at + 8 <= webp.size()) {
         const qsizetype size = qsizetype(littleEndian32(webp, at + 4));
         const qsizetype total = 8 + size + (size & 1);
         if (size < 0 || total > webp.size() - at)
             return webp;
-        if (webp.mid(at, 4) == "ANMF") {
+        if (webp.mid(at, 4) == "ANMF" && ++frames > kMaxFrames) {
             QByteArray cut = webp.left(at + total);
             qToLittleEndian<quint32>(quint32(cut.size() - 8), reinterpret_cast<uchar*>(cut.data() + 4));
             return cut;
@@ -189,7 +192,7 @@ std::optional<QByteArray> sanitise(const QByteArray& encoded) {
     if (startsWith(encoded, "\xFF\xD8", 2))
         return isProgressiveJpeg(encoded) && jpegScans(encoded) > kMaxJpegScans ? std::nullopt : std::optional(encoded);
     if (startsWith(encoded, "RIFF", 4) && encoded.size() >= 12 && encoded.mid(8, 4) == "WEBP")
-        return firstWebpFrame(encoded);
+        return boundedWebpFrames(encoded);
     if (startsWith(encoded, "II*\0", 4) || startsWith(encoded, "MM\0*", 4) || startsWith(encoded, "II+\0", 4) ||
         startsWith(encoded, "MM\0+", 4))
         return firstTiffPage(encoded);

@@ -414,10 +414,20 @@ void EmojiEditor::renderThen(std::function<void(const ExportedEmoji&)> then) {
 }
 
 void EmojiEditor::save() {
-    renderThen([this](const ExportedEmoji& emoji) {
+    renderThen([this](ExportedEmoji emoji) {
         const auto location = saveDialog_ ? saveDialog_(exportFileName(emojiName_, emoji.gif)) : std::nullopt;
         if (!location)
             return; // cancelled: the previous message stays
+        // A name chosen with the other suffix gets that format: the first frame as a PNG, a still
+        // as a GIF of one frame. The square is small, so this render takes a moment only.
+        const QByteArray suffix = location->right(4).toLower();
+        if ((suffix == ".png" && emoji.gif) || (suffix == ".gif" && !emoji.gif)) {
+            const ExportOutcome other =
+                exportEmoji(ExportRequest{emoji.gif ? ExportFormat::Png : ExportFormat::Gif, kEmojiSide, maxBytes_});
+            if (!other)
+                return setStatusMessage(exportFailure(other), StatusKind::Failure);
+            emoji = *other.emoji;
+        }
         QString error;
         if (writeFileAtomically(*location, emoji.bytes, &error))
             setStatusMessage(savedMessage(displayName(lastPathComponent(*location)), emoji.bytes.size(),

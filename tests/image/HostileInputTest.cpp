@@ -1,6 +1,7 @@
 #include "HostileFiles.h"
 #include "PictureFixtures.h"
 
+#include "core/Animation.h"
 #include "image/EmojiRenderer.h"
 #include "image/Preflight.h"
 #include "image/Picture.h"
@@ -37,15 +38,15 @@ TEST(HostileInput, ExtraBandsAreDropped) {
     EXPECT_TRUE(renderEmojiPNG(Picture::open(tiffWithBands(400, 100)).get(), 1, {0, 0}, 128));
 }
 
-TEST(HostileInput, AnAnimationIsItsFirstFrameWhateverItsLength) {
+TEST(HostileInput, AStillOfAnAnimationIsItsFirstFrameWhateverItsLength) {
     const QByteArray webp = animatedWebp(100000);
     const auto picture = Picture::decode(webp);
     ASSERT_TRUE(picture);
     EXPECT_EQ(picture->fullSize(), QSize(1, 1));
-    // The decoder is handed one frame, not a hundred thousand.
+    // The decoder is handed one frame more than an animation may have, not a hundred thousand.
     const auto cut = preflight::sanitise(webp);
     ASSERT_TRUE(cut);
-    EXPECT_EQ(cut->count("ANMF"), 1);
+    EXPECT_EQ(cut->count("ANMF"), kMaxFrames + 1);
 }
 
 TEST(HostileInput, AMultiPageTiffIsItsFirstPage) {

@@ -30,7 +30,10 @@ QPushButton* buttonFor(QAction* action, QWidget* parent) {
     button->setEnabled(action->isEnabled());
     button->setToolTip(action->shortcut().toString(QKeySequence::NativeText));
     QObject::connect(button, &QPushButton::clicked, action, &QAction::trigger);
-    QObject::connect(action, &QAction::changed, button, [button, action] { button->setEnabled(action->isEnabled()); });
+    QObject::connect(action, &QAction::changed, button, [button, action] {
+        button->setEnabled(action->isEnabled());
+        button->setText(action->text());
+    });
     return button;
 }
 
@@ -58,6 +61,12 @@ QPushButton* segment(const QString& text, QWidget* parent) { return new Segment(
 QString PreviewColumn::note() {
     return tr("Saves a %1 PNG — Slack's max size for custom emoji.\nUpload it at Slack → Customize Workspace → Emoji.")
         .arg(emojiSizeText());
+}
+
+QString PreviewColumn::animationNote(long long maxBytes) {
+    return tr("Saves a %1 GIF of at most %2 KB — Slack's limit for animated emoji.\nUpload it at Slack → Customize "
+              "Workspace → Emoji.")
+        .arg(emojiSizeText(), kilobytes(maxBytes));
 }
 
 PreviewColumn::PreviewColumn(EmojiEditor* editor, QAction* save, QAction* copy, QWidget* parent)
@@ -116,6 +125,13 @@ PreviewColumn::PreviewColumn(EmojiEditor* editor, QAction* save, QAction* copy, 
     column->addWidget(status_);
 
     auto* noteLabel = new TintedLabel(note(), theme::Emphasis::Low, this);
+    // An animation is saved as a GIF within the size limit, which the note says.
+    const auto showNote = [this, noteLabel] {
+        const PicturePtr& picture = editor_->image();
+        noteLabel->setText(picture && picture->isAnimated() ? animationNote(editor_->maxBytes()) : note());
+    };
+    connect(editor_, &EmojiEditor::imageChanged, noteLabel, showNote);
+    connect(editor_, &EmojiEditor::maxBytesChanged, noteLabel, showNote);
     noteLabel->setTextFormat(Qt::PlainText);
     noteLabel->setFont(theme::smallFont());
     noteLabel->setWordWrap(true);

@@ -22,6 +22,7 @@ public:
     PreviewColumn(EmojiEditor* editor, QAction* save, QAction* copy, QWidget* parent = nullptr);
 
     static QString note();
+    static QString animationNote(long long maxBytes);
     ChatMockup* mockup() const { return mockup_; }
 
 private:
