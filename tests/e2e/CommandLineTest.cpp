@@ -155,3 +155,28 @@ TEST(CommandLine, AutoFramingWithoutItsLibrarySaysSoAndWritesNothing) {
     EXPECT_EQ(framed.exitCode, 0) << framed.err.constData();
     EXPECT_TRUE(QFile::exists(out));
 }
+
+TEST(CommandLine, AnAnimationRendersAsAGifWithinItsBudgetOrAsItsFirstFrame) {
+    const QString animation = QStringLiteral(CROPLING_FAULT_FILES "/../../fixtures/animation/restore-previous.gif");
+    const QString folder = scratchFolder() + QStringLiteral("/animated");
+    const ToolResult batch = runTool(appPath(), {QStringLiteral("render"), animation, photo(), QStringLiteral("-o"), folder + u'/'});
+    EXPECT_EQ(batch.exitCode, 0) << batch.err.constData();
+    EXPECT_EQ(QDir(folder).entryList(QDir::Files), (QStringList{QStringLiteral("command-line.png"), QStringLiteral("restore-previous.gif")}));
+    QFile gif(folder + QStringLiteral("/restore-previous.gif"));
+    ASSERT_TRUE(gif.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(gif.readAll().startsWith("GIF89a"));
+
+    const ToolResult first = runTool(appPath(), {QStringLiteral("render"), animation, QStringLiteral("-o"), QStringLiteral("-")});
+    EXPECT_EQ(decodePng(first.out).size(), QSize(128, 128));
+    const ToolResult tiny = runTool(appPath(), {QStringLiteral("render"), animation, QStringLiteral("-o"), folder + QStringLiteral("/tiny.gif"),
+                                                QStringLiteral("--max-bytes"), QStringLiteral("40")});
+    EXPECT_EQ(tiny.exitCode, 1);
+    EXPECT_EQ(tiny.err, "cropling: Couldn't fit the animation in 40 bytes\n");
+    EXPECT_FALSE(QFile::exists(folder + QStringLiteral("/tiny.gif")));
+
+    // The copy is served as a GIF, with its file, after the command has ended.
+    const ToolResult copied = runTool(appPath(), {QStringLiteral("render"), animation, QStringLiteral("--copy")}, appEnvironment(), 10000);
+    ASSERT_EQ(copied.exitCode, 0) << copied.err.constData();
+    EXPECT_TRUE(clipboard(QStringLiteral("image/gif")).startsWith("GIF89a"));
+    EXPECT_TRUE(clipboard(QStringLiteral("text/uri-list")).trimmed().endsWith(".gif"));
+}

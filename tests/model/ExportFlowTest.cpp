@@ -99,3 +99,25 @@ TEST(CopyFlow, NoPictureLeavesTheClipboardAlone) {
     EXPECT_EQ(editor.statusMessage(), QStringLiteral("Couldn't render the emoji."));
     EXPECT_EQ(QGuiApplication::clipboard()->text(), QStringLiteral("keep me"));
 }
+
+TEST(SaveFlow, AnAnimationSavesAsAGifOrAsItsFirstFrameWhenAPngIsChosen) {
+    EmojiEditor editor;
+    editor.load(urlFromLocalPath(QByteArray(CROPLING_SOURCE_DIR "/tests/fixtures/animation/restore-previous.gif")));
+    ASSERT_TRUE(editor.image() && editor.image()->frameCount() == 3);
+    QString suggested;
+    std::optional<QByteArray> answer = tempFolder() + "/party.gif";
+    editor.setSaveDialog([&](const QString& name) {
+        suggested = name;
+        return answer;
+    });
+    editor.setEmojiName(QStringLiteral("party"));
+    editor.save();
+    EXPECT_EQ(suggested, QStringLiteral("party.gif"));
+    const QByteArray gif = readFile(*answer);
+    ASSERT_TRUE(gif.startsWith("GIF89a"));
+    EXPECT_EQ(editor.statusMessage(), savedMessage(QStringLiteral("party.gif"), gif.size(), 3));
+
+    answer = tempFolder() + "/party.png";
+    editor.save();
+    EXPECT_EQ(readFile(*answer), *editor.renderEmojiPNG(128));
+}
