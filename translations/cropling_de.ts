@@ -95,7 +95,16 @@ Außerdem: cropling render DATEI... -o AUS (siehe cropling render --help).</tran
         <translation>der Ordner %1 lässt sich nicht anlegen</translation>
     </message>
     <message>
-        <source>Usage: cropling render FILE -o OUT.png [--zoom Z] [--offset X,Y | --auto] [--size N]
+        <source>--max-bytes needs a whole number of bytes above 0</source>
+        <translation>--max-bytes braucht eine ganze Zahl von Bytes über 0</translation>
+    </message>
+    <message>
+        <source>a picture&apos;s name is empty</source>
+        <translation>der Name eines Bildes ist leer</translation>
+    </message>
+    <message>
+        <source>Usage: cropling render FILE -o OUT.png|OUT.gif [--zoom Z] [--offset X,Y | --auto] [--size N]
+                                [--max-bytes B]
        cropling render FILE... -o FOLDER/
        cropling render FILE [--zoom Z] [--offset X,Y] --copy
 
@@ -105,8 +114,12 @@ zoom Z (as given), offset X,Y in pixels of the 340-pixel square (clamped), N pix
 files, or an output ending in /, each emoji goes into the folder under its name, rendered
 on all cores; the folder is made if it is missing. A picture is never written over.
 --auto frames each picture&apos;s face (or its busiest part) instead of --zoom and --offset.
+An output ending in .gif is an animated GIF of at most B bytes (131072), its quality
+lowered and then frames dropped until it fits; any other output is a PNG (of an
+animation, its first frame). In a folder, an animation is saved as NAME.gif.
 </source>
-        <translation>Aufruf: cropling render DATEI -o AUS.png [--zoom Z] [--offset X,Y | --auto] [--size N]
+        <translation>Aufruf: cropling render DATEI -o AUS.png|AUS.gif [--zoom Z] [--offset X,Y | --auto] [--size N]
+                                [--max-bytes B]
        cropling render DATEI... -o ORDNER/
        cropling render DATEI [--zoom Z] [--offset X,Y] --copy
 
@@ -117,6 +130,9 @@ Terminal). Bei mehreren Dateien oder einer Ausgabe, die auf / endet, kommt jedes
 seinem Namen in den Ordner, auf allen Kernen erstellt; ein fehlender Ordner wird angelegt.
 Ein Bild wird nie überschrieben.
 --auto rahmt statt --zoom und --offset das Gesicht jedes Bildes ein (oder seinen lebhaftesten Teil).
+Eine Ausgabe auf .gif ist ein animiertes GIF von höchstens B Bytes (131072): erst sinkt die
+Qualität, dann fallen Bilder weg, bis es passt; jede andere Ausgabe ist ein PNG (einer
+Animation ihr erstes Bild). In einem Ordner wird eine Animation als NAME.gif gesichert.
 </translation>
     </message>
 </context>
@@ -171,6 +187,10 @@ Ein Bild wird nie überschrieben.
     <message>
         <source>Save Emoji PNG</source>
         <translation>Emoji-PNG sichern</translation>
+    </message>
+    <message>
+        <source>Save Emoji GIF</source>
+        <translation>Emoji-GIF sichern</translation>
     </message>
 </context>
 <context>
@@ -246,6 +266,22 @@ Ein Bild wird nie überschrieben.
     <message>
         <source>Couldn&apos;t frame the face: %1</source>
         <translation>Das Gesicht ließ sich nicht einrahmen: %1</translation>
+    </message>
+    <message>
+        <source>Saved %1 — %2, %3 frames, %4 KB</source>
+        <translation>%1 gesichert — %2, %3 Bilder, %4 KB</translation>
+    </message>
+    <message>
+        <source>%1 frames · %2 s</source>
+        <translation>%1 Bilder · %2 s</translation>
+    </message>
+    <message>
+        <source>Couldn&apos;t fit the animation in %1 bytes</source>
+        <translation>Die Animation passt nicht in %1 Bytes</translation>
+    </message>
+    <message>
+        <source>an animation longer than %1 frames or %2 s</source>
+        <translation>eine Animation über %1 Bilder oder %2 s</translation>
     </message>
 </context>
 <context>
@@ -341,6 +377,30 @@ oder zum Auswählen klicken</translation>
         <source>Zoom In</source>
         <translation>Vergrößern</translation>
     </message>
+    <message>
+        <source>Pause</source>
+        <translation>Anhalten</translation>
+    </message>
+    <message>
+        <source> KB</source>
+        <translation> KB</translation>
+    </message>
+    <message>
+        <source>Largest GIF size</source>
+        <translation>Größte GIF-Größe</translation>
+    </message>
+    <message>
+        <source>The animated GIF is made to fit this size</source>
+        <translation>Das animierte GIF wird auf diese Größe gebracht</translation>
+    </message>
+    <message>
+        <source>Size limit</source>
+        <translation>Größengrenze</translation>
+    </message>
+    <message>
+        <source>Play</source>
+        <translation>Abspielen</translation>
+    </message>
 </context>
 <context>
     <name>cropling::EmojiSquare</name>
@@ -410,6 +470,12 @@ Hochladen unter Slack → Arbeitsbereich anpassen → Emoji.</translation>
     <message>
         <source>Emoji names use a–z, 0–9, - and _</source>
         <translation>Emoji-Namen bestehen aus a–z, 0–9, - und _</translation>
+    </message>
+    <message>
+        <source>Saves a %1 GIF of at most %2 KB — Slack&apos;s limit for animated emoji.
+Upload it at Slack → Customize Workspace → Emoji.</source>
+        <translation>Sichert ein %1-GIF von höchstens %2 KB — Slacks Grenze für animierte Emojis.
+Hochladen in Slack → Customize Workspace → Emoji.</translation>
     </message>
 </context>
 <context>
@@ -496,6 +562,10 @@ Hochladen unter Slack → Arbeitsbereich anpassen → Emoji.</translation>
     <message>
         <source>Frame the face</source>
         <translation>Das Gesicht einrahmen</translation>
+    </message>
+    <message>
+        <source>Save Emoji GIF…</source>
+        <translation>Emoji-GIF sichern …</translation>
     </message>
 </context>
 </TS>
