@@ -79,7 +79,7 @@ ReplyHead framesTask(const std::optional<decoding::Header>& header, OpenFailure 
         if (request.task == Task::Frames) {
             const QSize size = decoding::frameSize(*header, frames, request.side);
             FrameWriter writer(&payload->png, *timing, size);
-            decoding::readFrames(*header, frames, request.side, [&](const vips::VImage& frame) { writer.append(frame); });
+            decoding::readFrames(*header, frames, size, [&](const vips::VImage& frame) { writer.append(frame); });
             head.width = size.width();
             head.height = size.height();
         } else {
@@ -96,7 +96,9 @@ ReplyHead framesTask(const std::optional<decoding::Header>& header, OpenFailure 
                 return nothing;
             }
             FrameWriter writer(&payload->png, *timing, QSize(n, n));
-            decoding::readFrames(*header, frames, needed, [&](const vips::VImage& frame) {
+            // One frame at a time is held, so the bound is that of one frame, not of all of them.
+            const QSize size = decoding::frameSize(*header, 1, needed);
+            decoding::readFrames(*header, frames, size, [&](const vips::VImage& frame) {
                 const auto square = renderSquare(frame, header->upright, request.zoom, offset, n);
                 if (!square)
                     throw vips::VError("the square shows nothing");

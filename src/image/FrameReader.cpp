@@ -60,7 +60,7 @@ QSize frameSize(const Header& header, int frames, int minShorterSide) {
     return header.orientation >= 5 ? stored.transposed() : stored;
 }
 
-void readFrames(const Header& header, int frames, int minShorterSide, const std::function<void(const VImage&)>& take) {
+void readFrames(const Header& header, int frames, QSize upright, const std::function<void(const VImage&)>& take) {
     QElapsedTimer clock;
     clock.start();
     const VImage pages = allPages(
@@ -68,7 +68,6 @@ void readFrames(const Header& header, int frames, int minShorterSide, const std:
     const int width = header.stored.width(), height = header.stored.height();
     if (pages.width() != width || pages.height() != height * frames)
         throw vips::VError("the frames are not the size of the first");
-    const QSize upright = frameSize(header, frames, minShorterSide);
     const QSize target = header.orientation >= 5 ? upright.transposed() : upright;
     for (int i = 0; i < frames; ++i) {
         if (clock.elapsed() > qint64(kDecodeSeconds * 1000))

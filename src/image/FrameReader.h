@@ -32,9 +32,9 @@ std::optional<Timing> readTiming(const Header& header, OpenFailure* why);
 // size) or the frame's own, and all `frames` frames as RGBA within kMaxAnimationBytes.
 QSize frameSize(const Header& header, int frames, int minShorterSide);
 
-// Decodes the frames in order, each as upright 8-bit sRGB RGBA of frameSize(), and hands each to
-// `take` at once. Throws like a computation does, also when kDecodeSeconds have passed.
-void readFrames(const Header& header, int frames, int minShorterSide,
-                const std::function<void(const vips::VImage& frame)>& take);
+// Decodes the frames in order, each as upright 8-bit sRGB RGBA of the given upright size (one of
+// frameSize()), and hands each to `take` at once. Throws like a computation does, also when
+// kDecodeSeconds have passed.
+void readFrames(const Header& header, int frames, QSize upright, const std::function<void(const vips::VImage& frame)>& take);
 
 } // namespace cropling::decoding

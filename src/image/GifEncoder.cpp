@@ -5,6 +5,9 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
+#include <future>
+#include <utility>
 
 namespace cropling {
 
@@ -70,11 +73,24 @@ EmojiFrames keepEvery(const EmojiFrames& all, int k) {
 class Encoder {
 public:
     explicit Encoder(const EmojiFrames& frames) : side_(frames.frames.front().height()), count_(int(frames.frames.size())) {
-        std::vector<VImage> pages;
-        for (const VImage& frame : frames.frames)
-            pages.push_back(withBinaryAlpha(frame));
-        // One tall image of pages in memory: every attempt encodes the same pixels.
-        strip_ = VImage::arrayjoin(pages, VImage::option()->set("across", 1)).copy_memory();
+        // One tall image of pages in memory: every attempt encodes the same pixels. Each page is
+        // copied into place: a join of hundreds of images would look at all of them for every tile.
+        const size_t pageBytes = size_t(side_) * size_t(side_) * 4;
+        auto* memory = static_cast<char*>(g_malloc(pageBytes * frames.frames.size()));
+        try {
+            for (size_t i = 0; i < frames.frames.size(); ++i) {
+                const VImage page = withBinaryAlpha(frames.frames[i]).copy_memory();
+                if (page.width() != side_ || page.height() != side_)
+                    throw vips::VError("the frames differ in size");
+                std::memcpy(memory + pageBytes * i, vips_image_get_data(page.get_image()), pageBytes);
+            }
+        } catch (...) {
+            g_free(memory);
+            throw;
+        }
+        strip_ = VImage::new_from_memory_steal(memory, pageBytes * frames.frames.size(), side_, side_ * count_, 4,
+                                               VIPS_FORMAT_UCHAR)
+                     .copy(VImage::option()->set("interpretation", VIPS_INTERPRETATION_sRGB));
         strip_.set(VIPS_META_PAGE_HEIGHT, side_);
         strip_.set("delay", frames.delaysMs);
         strip_.set("loop", frames.loop);
@@ -101,28 +117,88 @@ private:
     int count_;
 };
 
-// The first step of the ladder whose file fits, found by halving: a later step is never larger
-// than an earlier one by more than noise, so the search costs a handful of encodes.
-std::optional<QByteArray> bestWithin(const Encoder& encoder, const std::vector<Settings>& steps, long long maxBytes,
-                                     long long* smallestSize = nullptr) {
-    QByteArray smallest = encoder.encode(steps.back());
-    if (smallestSize)
-        *smallestSize = smallest.size();
-    if (smallest.size() > maxBytes)
-        return std::nullopt;
-    int lo = 0, hi = int(steps.size()) - 1; // steps[hi] fits
-    QByteArray best = smallest;
+// Two encodes at once, one on each core: the search waits for the slower.
+std::pair<QByteArray, QByteArray> encodeBoth(const Encoder& encoder, const Settings& a, const Settings& b) {
+    auto second = std::async(std::launch::async, [&encoder, &b] { return encoder.encode(b); });
+    QByteArray first = encoder.encode(a);
+    return {std::move(first), second.get()};
+}
+
+struct Found {
+    QByteArray bytes;
+    int step = 0;
+};
+
+// The first step in lo..hi whose file fits, when steps[hi] is known to fit with `best`. A later
+// step is never larger than an earlier one by more than noise, so thirds are ruled out two probes
+// at a time.
+Found narrow(const Encoder& encoder, const std::vector<Settings>& steps, long long maxBytes, int lo, int hi, Found best) {
     while (lo < hi) {
-        const int mid = (lo + hi) / 2;
-        QByteArray bytes = encoder.encode(steps[size_t(mid)]);
-        if (bytes.size() <= maxBytes) {
-            hi = mid;
-            best = std::move(bytes);
+        if (hi - lo == 1) {
+            QByteArray bytes = encoder.encode(steps[size_t(lo)]);
+            if (bytes.size() <= maxBytes)
+                best = {std::move(bytes), lo};
+            break;
+        }
+        const int a = lo + (hi - lo) / 3, b = lo + 2 * (hi - lo) / 3;
+        auto [atA, atB] = encodeBoth(encoder, steps[size_t(a)], steps[size_t(b)]);
+        if (atA.size() <= maxBytes) {
+            hi = a;
+            best = {std::move(atA), a};
+        } else if (atB.size() <= maxBytes) {
+            lo = a + 1;
+            hi = b;
+            best = {std::move(atB), b};
         } else {
-            lo = mid + 1;
+            lo = b + 1;
         }
     }
     return best;
+}
+
+// A long animation is first searched on a run of its frames with a budget in proportion: the
+// sizes of neighbouring frames grow alike, so the step found there is where the whole one's
+// search starts, and a few encodes of the whole are enough.
+constexpr int kSampleFrames = 40;
+
+EmojiFrames middleRun(const EmojiFrames& all) {
+    EmojiFrames run;
+    const size_t from = all.frames.size() / 2 - kSampleFrames / 2;
+    run.frames.assign(all.frames.begin() + long(from), all.frames.begin() + long(from + kSampleFrames));
+    run.delaysMs.assign(all.delaysMs.begin() + long(from), all.delaysMs.begin() + long(from + kSampleFrames));
+    run.loop = all.loop;
+    return run;
+}
+
+// The best step whose file fits, or nothing when not even the smallest does; `smallestSize` says
+// how large that one was, for the frame dropping that comes next.
+std::optional<Found> bestWithin(const EmojiFrames& frames, const Encoder& encoder, const std::vector<Settings>& steps,
+                                long long maxBytes, long long* smallestSize) {
+    const int last = int(steps.size()) - 1;
+    auto [full, smallest] = encodeBoth(encoder, steps.front(), steps.back());
+    *smallestSize = smallest.size();
+    if (full.size() <= maxBytes)
+        return Found{std::move(full), 0};
+    if (smallest.size() > maxBytes)
+        return std::nullopt;
+    int lo = 1, hi = last;
+    Found best{std::move(smallest), last};
+    if (encoder.count() > 3 * kSampleFrames) {
+        const EmojiFrames run = middleRun(frames);
+        long long ignored = 0;
+        const auto guess = bestWithin(run, Encoder(run), steps, maxBytes * kSampleFrames / encoder.count(), &ignored);
+        const int g = std::clamp(guess ? guess->step : last, 2, last);
+        auto [before, at] = encodeBoth(encoder, steps[size_t(g - 1)], steps[size_t(g)]);
+        if (before.size() <= maxBytes) {
+            hi = g - 1;
+            best = {std::move(before), g - 1};
+        } else if (at.size() <= maxBytes) {
+            return Found{std::move(at), g};
+        } else {
+            lo = g + 1;
+        }
+    }
+    return narrow(encoder, steps, maxBytes, lo, hi, std::move(best));
 }
 
 } // namespace
@@ -133,18 +209,16 @@ std::optional<EncodedGif> encodeGifWithin(const EmojiFrames& frames, long long m
     const std::vector<Settings> steps = ladder();
     try {
         const Encoder all(frames);
-        QByteArray best = all.encode(steps.front());
-        if (best.size() <= maxBytes)
-            return EncodedGif{best, all.count()};
         long long smallest = 0;
-        if (auto fits = bestWithin(all, steps, maxBytes, &smallest))
-            return EncodedGif{*fits, all.count()};
+        if (auto fits = bestWithin(frames, all, steps, maxBytes, &smallest))
+            return EncodedGif{std::move(fits->bytes), all.count()};
         // Frames go last. The smallest file so far tells how far to thin out: about in proportion.
         const int count = int(frames.frames.size());
         for (int k = std::min(count, std::max(2, int(std::ceil(double(smallest) / double(maxBytes))))); k <= count;) {
-            const Encoder thinned(keepEvery(frames, k));
-            if (auto fits = bestWithin(thinned, steps, maxBytes, &smallest))
-                return EncodedGif{*fits, thinned.count()};
+            const EmojiFrames kept = keepEvery(frames, k);
+            const Encoder thinned(kept);
+            if (auto fits = bestWithin(kept, thinned, steps, maxBytes, &smallest))
+                return EncodedGif{std::move(fits->bytes), thinned.count()};
             if (k == count)
                 break;
             const double ratio = double(smallest) / double(maxBytes);
