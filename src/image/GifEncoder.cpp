@@ -27,13 +27,14 @@ struct Settings {
 std::vector<Settings> ladder() {
     std::vector<Settings> steps(1);
     Settings s;
-    for (const double error : {1.0, 2.0, 4.0, 8.0, 16.0, 32.0}) {
-        s.interframeError = error;
-        steps.push_back(s);
-    }
-    s.reusePalette = true;
-    for (const double error : {3.0, 10.0, 25.0, 60.0}) {
-        s.interpaletteError = error;
+    // Leaving small changes to the frame before comes first, but a palette shared between frames
+    // is what lets unchanged pixels go transparent at all, and a shared palette a few levels off
+    // costs less than a change of 16 left out: the two grow together, the error left out ahead.
+    const std::pair<double, double> together[] = {{1, 0}, {2, 3}, {2, 6}, {4, 10}, {4, 16}, {8, 25}, {8, 40}, {16, 60}, {32, 60}};
+    for (const auto& [interframe, interpalette] : together) {
+        s.interframeError = interframe;
+        s.reusePalette = interpalette > 0;
+        s.interpaletteError = interpalette > 0 ? interpalette : 3;
         steps.push_back(s);
     }
     for (const int depth : {7, 6, 5, 4, 3, 2}) {
@@ -70,9 +71,15 @@ EmojiFrames keepEvery(const EmojiFrames& all, int k) {
     return kept;
 }
 
+// Palettes found with less effort than the default are as good at 128 pixels and take a fifth of
+// the time on busy frames; a search that only compares sizes takes the quickest.
+constexpr int kEffort = 4;
+constexpr int kQuickEffort = 1;
+
 class Encoder {
 public:
-    explicit Encoder(const EmojiFrames& frames) : side_(frames.frames.front().height()), count_(int(frames.frames.size())) {
+    explicit Encoder(const EmojiFrames& frames, int effort = kEffort)
+        : side_(frames.frames.front().height()), count_(int(frames.frames.size())), effort_(effort) {
         // One tall image of pages in memory: every attempt encodes the same pixels. Each page is
         // copied into place: a join of hundreds of images would look at all of them for every tile.
         const size_t pageBytes = size_t(side_) * size_t(side_) * 4;
@@ -103,9 +110,7 @@ public:
                                      ->set("interframe_maxerror", s.interframeError)
                                      ->set("reuse", s.reusePalette)
                                      ->set("interpalette_maxerror", s.interpaletteError)
-                                     // Palettes found with less effort than the default are as
-                                     // good at 128 pixels and take a fifth of the time on busy frames.
-                                     ->set("effort", 4)
+                                     ->set("effort", effort_)
                                      ->set("strip", true))
             .toByteArray();
     }
@@ -115,6 +120,7 @@ private:
     VImage strip_;
     int side_;
     int count_;
+    int effort_;
 };
 
 // Two encodes at once, one on each core: the search waits for the slower.
@@ -156,18 +162,25 @@ Found narrow(const Encoder& encoder, const std::vector<Settings>& steps, long lo
     return best;
 }
 
-// A long animation is first searched on a run of its frames with a budget in proportion: the
-// sizes of neighbouring frames grow alike, so the step found there is where the whole one's
-// search starts, and a few encodes of the whole are enough.
-constexpr int kSampleFrames = 40;
+// A long animation is first searched on a sample of it: runs of frames spread over its length,
+// each run keeping what neighbouring frames share, with a budget in proportion. The step found
+// there is where the search of the whole starts, and a few encodes of the whole are enough.
+constexpr int kRuns = 2;
+constexpr int kRunFrames = 20;
+constexpr int kSampleFrames = kRuns * kRunFrames;
 
-EmojiFrames middleRun(const EmojiFrames& all) {
-    EmojiFrames run;
-    const size_t from = all.frames.size() / 2 - kSampleFrames / 2;
-    run.frames.assign(all.frames.begin() + long(from), all.frames.begin() + long(from + kSampleFrames));
-    run.delaysMs.assign(all.delaysMs.begin() + long(from), all.delaysMs.begin() + long(from + kSampleFrames));
-    run.loop = all.loop;
-    return run;
+EmojiFrames sampleRuns(const EmojiFrames& all) {
+    EmojiFrames sample;
+    const size_t count = all.frames.size();
+    for (int r = 0; r < kRuns; ++r) {
+        const size_t from = count * size_t(2 * r + 1) / (2 * kRuns) - kRunFrames / 2;
+        for (size_t i = from; i < from + kRunFrames; ++i) {
+            sample.frames.push_back(all.frames[i]);
+            sample.delaysMs.push_back(all.delaysMs[i]);
+        }
+    }
+    sample.loop = all.loop;
+    return sample;
 }
 
 // The best step whose file fits, or nothing when not even the smallest does; `smallestSize` says
@@ -175,30 +188,75 @@ EmojiFrames middleRun(const EmojiFrames& all) {
 std::optional<Found> bestWithin(const EmojiFrames& frames, const Encoder& encoder, const std::vector<Settings>& steps,
                                 long long maxBytes, long long* smallestSize) {
     const int last = int(steps.size()) - 1;
-    auto [full, smallest] = encodeBoth(encoder, steps.front(), steps.back());
-    *smallestSize = smallest.size();
-    if (full.size() <= maxBytes)
-        return Found{std::move(full), 0};
-    if (smallest.size() > maxBytes)
-        return std::nullopt;
-    int lo = 1, hi = last;
-    Found best{std::move(smallest), last};
-    if (encoder.count() > 3 * kSampleFrames) {
-        const EmojiFrames run = middleRun(frames);
-        long long ignored = 0;
-        const auto guess = bestWithin(run, Encoder(run), steps, maxBytes * kSampleFrames / encoder.count(), &ignored);
-        const int g = std::clamp(guess ? guess->step : last, 2, last);
-        auto [before, at] = encodeBoth(encoder, steps[size_t(g - 1)], steps[size_t(g)]);
-        if (before.size() <= maxBytes) {
-            hi = g - 1;
-            best = {std::move(before), g - 1};
-        } else if (at.size() <= maxBytes) {
-            return Found{std::move(at), g};
-        } else {
-            lo = g + 1;
-        }
+    const auto fits = [maxBytes](const QByteArray& bytes) { return bytes.size() <= maxBytes; };
+    if (encoder.count() < 2 * kSampleFrames) {
+        auto [full, smallest] = encodeBoth(encoder, steps.front(), steps.back());
+        *smallestSize = smallest.size();
+        if (fits(full))
+            return Found{std::move(full), 0};
+        if (!fits(smallest))
+            return std::nullopt;
+        return narrow(encoder, steps, maxBytes, 1, last, Found{std::move(smallest), last});
     }
-    return narrow(encoder, steps, maxBytes, lo, hi, std::move(best));
+    // A long animation: the search starts where its sample, with quick palettes, finds its step,
+    // and walks from there two steps at a time, toward better steps while they fit.
+    const EmojiFrames sample = sampleRuns(frames);
+    long long ignored = 0;
+    const auto guess =
+        bestWithin(sample, Encoder(sample, kQuickEffort), steps, maxBytes * kSampleFrames / encoder.count(), &ignored);
+    const int g = guess ? guess->step : last;
+    // Two neighbouring steps at a time, i the better; one when they are the same.
+    const auto probe = [&](int i, int j) {
+        return i == j ? std::pair(encoder.encode(steps[size_t(i)]), QByteArray())
+                      : encodeBoth(encoder, steps[size_t(i)], steps[size_t(j)]);
+    };
+    auto [before, at] = probe(std::max(g - 1, 0), g);
+    if (g == 0)
+        at = before;
+    if (fits(at)) {
+        // Toward better steps while they fit.
+        Found best{std::move(at), g};
+        int i = g;
+        if (g > 0 && fits(before)) {
+            best = {std::move(before), g - 1};
+            i = g - 1;
+            while (i > 0) {
+                const int better = std::max(i - 2, 0);
+                auto [x, y] = probe(better, i - 1);
+                if (better == i - 1)
+                    y = x;
+                if (fits(x)) {
+                    best = {std::move(x), better};
+                    i = better;
+                    continue;
+                }
+                if (fits(y))
+                    best = {std::move(y), i - 1};
+                break;
+            }
+        }
+        return best;
+    }
+    // Toward smaller steps until one fits, or the smallest does not.
+    for (int i = g + 1;; i += 2) {
+        if (i > last) {
+            *smallestSize = at.size();
+            return std::nullopt;
+        }
+        const int worse = std::min(i + 1, last);
+        auto [x, y] = probe(i, worse);
+        if (worse == i)
+            y = x;
+        if (fits(x))
+            return Found{std::move(x), i};
+        if (fits(y))
+            return Found{std::move(y), worse};
+        if (worse == last) {
+            *smallestSize = y.size();
+            return std::nullopt;
+        }
+        at = y;
+    }
 }
 
 } // namespace
