@@ -63,3 +63,12 @@ row "24 MP WebP, zoom 1" "$work/p24.webp" 1 "$(thumb "$work/p24.webp")"
 echo "vs ImageMagick convert (centre square, 128x128)"
 row "24 MP JPEG, zoom 1" "$work/p24.jpg" 1 \
   "convert $work/p24.jpg -gravity center -crop 4242x4242+0+0 +repage -resize 128x128 $work/convert.png"
+
+# A batch: twelve 24 MP JPEGs rendered into a folder, one file per core with single-threaded
+# helpers, against one vipsthumbnail process doing the same twelve.
+batch=()
+for i in $(seq 1 12); do cp "$work/p24.jpg" "$work/b$i.jpg"; batch+=("$work/b$i.jpg"); done
+read -r a b < <(medians batch "$app render ${batch[*]} -o $work/batch/" \
+  "vipsthumbnail ${batch[*]} -s 128x128 --smartcrop centre -o $work/t-%s.png")
+echo "batch of 12 x 24 MP JPEG into a folder"
+printf '%-26s %9s %9s %7s\n' "12 x 24 MP JPEG" "$a" "$b" "$(python3 -c "print('%.2f' % ($a/$b))")"

@@ -6,6 +6,7 @@
 #include "core/EmojiName.h"
 #include "core/NumberSyntax.h"
 #include "core/StatusText.h"
+#include "image/DecoderSession.h"
 #include "image/EmojiRenderer.h"
 #include "io/FileWriting.h"
 #include "io/LocalPath.h"
@@ -143,7 +144,10 @@ int renderMany(const QList<QByteArray>& files, const QByteArray& folder, std::op
     QList<int> indexes;
     for (int i = 0; i < files.size(); ++i)
         indexes << i;
-    // Every core takes files; the terminal shows how far the batch is.
+    // Every core takes files, and each file's helper works on one thread; the terminal shows how
+    // far the batch is.
+    if (files.size() > 1)
+        DecoderSession::setHelperThreads(1);
     QFuture<void> work = QtConcurrent::map(indexes, [&](int i) {
         const Rendered rendered = renderFile(files[i], zoom, offset, request, autoFrame);
         const QByteArray output = bases[i] + (rendered.emoji.gif ? ".gif" : ".png");

@@ -67,15 +67,24 @@ OpenFailure reasonOfDeath(int status) {
 // The helper's environment: the program's, and for a picture that no loadable module of libvips
 // reads (HEIF, AVIF and JPEG XL are modules; JPEG, PNG, WebP, GIF, TIFF and SVG are built in), a
 // libvips home without modules, so its start-up loads none of them (some 20 ms of a headless save).
+// A helper of a batch that runs one picture per core works on one thread: libvips' and the
+// resampler's.
 class HelperEnvironment {
 public:
-    explicit HelperEnvironment(bool modules) {
+    HelperEnvironment(bool modules, int threads) {
+        const auto overridden = [threads](const char* entry) {
+            return threads > 0 && (std::strncmp(entry, "VIPS_CONCURRENCY=", 17) == 0 || std::strncmp(entry, "CROPLING_THREADS=", 17) == 0);
+        };
         for (char** e = environ; *e; ++e) {
-            if (modules || std::strncmp(*e, "VIPSHOME=", 9) != 0)
+            if ((modules || std::strncmp(*e, "VIPSHOME=", 9) != 0) && !overridden(*e))
                 entries_.emplace_back(*e);
         }
         if (!modules)
             entries_.emplace_back("VIPSHOME=/nonexistent/cropling-without-modules");
+        if (threads > 0) {
+            entries_.emplace_back("VIPS_CONCURRENCY=" + QByteArray::number(threads));
+            entries_.emplace_back("CROPLING_THREADS=" + QByteArray::number(threads));
+        }
         for (QByteArray& entry : entries_)
             pointers_.push_back(entry.data());
         pointers_.push_back(nullptr);
@@ -88,6 +97,8 @@ private:
 };
 
 } // namespace
+
+std::atomic<int> DecoderSession::helperThreads_ = 0;
 
 struct DecoderSession::Reply {
     ReplyHead head;
@@ -156,7 +167,7 @@ bool DecoderSession::start(const PictureInput& input) {
         if (picture >= 0)
             posix_spawn_file_actions_adddup2(&actions, picture, wire::kPictureFd);
         const QByteArray path = helperPath();
-        const HelperEnvironment environment(needsLoadableModule(input.head(32)));
+        const HelperEnvironment environment(needsLoadableModule(input.head(32)), helperThreads_.load());
         char* argv[] = {const_cast<char*>("cropling-decoder"), nullptr};
         std::lock_guard lock(mutex_);
         pid_t pid = -1;

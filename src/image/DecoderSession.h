@@ -75,6 +75,10 @@ public:
     // the decode deadline plus a margin for the helper's start. A caller may allow less.
     static constexpr int kDeadlineMs = 10'500;
     void setDeadline(int milliseconds) { deadlineMs_ = milliseconds; }
+    // How many threads each helper started from now on works with (0: as many as there are cores).
+    // A batch that decodes one picture per core sets 1, so the process tree never runs more
+    // threads than there are cores.
+    static void setHelperThreads(int threads) { helperThreads_ = threads; }
     // Where the helper is: next to the program, in its libexec folder, or in the build tree.
     static QByteArray helperPath();
 
@@ -86,6 +90,7 @@ private:
     Outcome<std::shared_ptr<const Picture>> pixels(wire::Task task, int side);
     OpenFailure reap();
 
+    static std::atomic<int> helperThreads_;
     std::mutex mutex_;
     int pid_ = -1;
     int requestFd_ = -1;

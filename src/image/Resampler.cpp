@@ -1,9 +1,14 @@
 #include "Resampler.h"
 
+#include <QRunnable>
+#include <QSemaphore>
+#include <QThreadPool>
+
 #include <glib.h>
 
 #include <algorithm>
 #include <cmath>
+#include <memory>
 #include <thread>
 #include <vector>
 
@@ -60,20 +65,54 @@ std::vector<Taps> tapsFor(double start, double length, int outLength, int firstP
     return all;
 }
 
-// Runs body(first, last) over [0, count) in a few slices on as many threads as there are cores.
+// The threads every render of the process shares: renders running at once (a batch, or frames)
+// queue their slices here rather than each starting threads of its own.
+QThreadPool& slicePool() {
+    static QThreadPool* pool = [] {
+        auto* made = new QThreadPool;
+        made->setMaxThreadCount(std::max(1, resamplerThreads() - 1)); // the caller works too
+        made->setExpiryTimeout(-1);
+        return made;
+    }();
+    return *pool;
+}
+
+// Runs body(first, last) over [0, count) in a few slices: one on the calling thread, the others on
+// the shared pool. Slices no pool thread has started yet are taken back and run here, so a caller
+// never waits on work queued behind other renders.
 template <typename Body>
 void inSlices(int count, const Body& body) {
-    const int threads = std::clamp(int(std::thread::hardware_concurrency()), 1, 16);
-    const int slices = std::min(threads, std::max(1, count / 64));
-    std::vector<std::thread> workers;
-    for (int i = 1; i < slices; ++i)
-        workers.emplace_back([&, i] { body(count * i / slices, count * (i + 1) / slices); });
+    const int slices = std::min(resamplerThreads(), std::max(1, count / 64));
+    if (slices == 1)
+        return body(0, count);
+    QThreadPool& pool = slicePool();
+    QSemaphore done;
+    std::vector<std::unique_ptr<QRunnable>> tasks;
+    for (int i = 1; i < slices; ++i) {
+        tasks.emplace_back(QRunnable::create([&, i] {
+            body(count * i / slices, count * (i + 1) / slices);
+            done.release();
+        }));
+        tasks.back()->setAutoDelete(false);
+        pool.start(tasks.back().get());
+    }
     body(0, count / slices);
-    for (std::thread& worker : workers)
-        worker.join();
+    for (const auto& task : tasks) {
+        if (pool.tryTake(task.get()))
+            task->run();
+    }
+    done.acquire(slices - 1);
 }
 
 } // namespace
+
+int resamplerThreads() {
+    static const int threads = [] {
+        const int asked = qEnvironmentVariableIntValue("CROPLING_THREADS");
+        return std::clamp(asked > 0 ? asked : int(std::thread::hardware_concurrency()), 1, 16);
+    }();
+    return threads;
+}
 
 QRect windowPixels(const QRectF& window, QSize pictureSize) {
     const int x0 = std::clamp(int(std::floor(window.left() + 1e-9)), 0, pictureSize.width() - 1);

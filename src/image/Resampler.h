@@ -17,6 +17,10 @@ namespace cropling {
 // decodes just them. The result has the input's bands and is 8-bit.
 vips::VImage resampleWindow(const vips::VImage& picture, const QRectF& window, int outWidth, int outHeight);
 
+// The threads a resample runs on at most, the calling one included: the cores, or CROPLING_THREADS
+// when the environment sets it (a helper in a batch that runs one render per core gets 1).
+int resamplerThreads();
+
 // The pixels of a picture of the given size that a window touches: all that resampleWindow reads.
 QRect windowPixels(const QRectF& window, QSize pictureSize);
 

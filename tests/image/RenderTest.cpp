@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <thread>
 #include <tuple>
 
 using namespace cropling;
@@ -235,4 +236,20 @@ TEST(EmojiRender, AReducedDecodeAveragesTransparentEdgesWithoutTheirHiddenColour
             EXPECT_LT(p[1], 16) << x;
         }
     }
+}
+
+TEST(EmojiRender, RendersRunningAtOnceShareThePoolAndGiveTheSamePixels) {
+    // Renders from many threads at once queue their slices on one pool and take back what no pool
+    // thread has started: none waits for another's work, and each gives what it gives alone.
+    const auto picture = makePicture(makeImage(1200, 900, 4, [](int x, int y, int b) { return (x * 7 + y * 3 + b * 40) & 255; }));
+    const auto alone = renderEmojiPNG(picture.get(), 1.5, {20, -10}, 128);
+    ASSERT_TRUE(alone);
+    std::vector<std::optional<QByteArray>> together(8);
+    std::vector<std::thread> threads;
+    for (size_t i = 0; i < together.size(); ++i)
+        threads.emplace_back([&, i] { together[i] = renderEmojiPNG(picture.get(), 1.5, {20, -10}, 128); });
+    for (std::thread& thread : threads)
+        thread.join();
+    for (const auto& png : together)
+        EXPECT_EQ(png, alone);
 }
