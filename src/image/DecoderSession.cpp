@@ -370,9 +370,12 @@ std::optional<FrameBlock> frameBlock(void* payload, const ReplyHead& h) {
     const size_t frameBytes = size_t(h.width) * size_t(h.height) * 4;
     const char* pixels = bytes + sizeof(int) * size_t(h.frames);
     for (int i = 0; i < h.frames; ++i) {
-        block.frames.push_back(vips::VImage::new_from_memory(const_cast<char*>(pixels) + frameBytes * size_t(i), frameBytes,
-                                                              h.width, h.height, 4, VIPS_FORMAT_UCHAR)
-                                   .copy(vips::VImage::option()->set("interpretation", VIPS_INTERPRETATION_sRGB)));
+        vips::VImage frame = vips::VImage::new_from_memory(const_cast<char*>(pixels) + frameBytes * size_t(i), frameBytes,
+                                                           h.width, h.height, 4, VIPS_FORMAT_UCHAR);
+        // Set on the image itself: a copy with another interpretation would be a new image whose
+        // pixels are made again, in memory of its own, when drawn from.
+        frame.get_image()->Type = VIPS_INTERPRETATION_sRGB;
+        block.frames.push_back(frame);
     }
     return block;
 }
@@ -395,7 +398,7 @@ Outcome<std::shared_ptr<const Picture>> DecoderSession::frames(int side) {
         const QSize full(reply->head.fullWidth, reply->head.fullHeight);
         std::vector<std::shared_ptr<const Picture>> pictures;
         for (const vips::VImage& frame : block->frames)
-            pictures.push_back(Picture::fromPixels(frame, full));
+            pictures.push_back(Picture::fromPixels(frame, full, true));
         return {Picture::animated(std::move(pictures), std::move(block->delays), reply->head.loop, block->memory),
                 std::nullopt};
     } catch (const vips::VError&) {

@@ -20,11 +20,17 @@ QImage toQImage(const vips::VImage& rgb8) {
     return wrapped.convertToFormat(QImage::Format_ARGB32_Premultiplied);
 }
 
+// The picture's own pixels as an image, without a copy.
+QImage sharing(const vips::VImage& rgb8) {
+    return QImage(static_cast<const uchar*>(vips_image_get_data(rgb8.get_image())), rgb8.width(), rgb8.height(),
+                  rgb8.width() * rgb8.bands(), rgb8.bands() == 4 ? QImage::Format_RGBA8888 : QImage::Format_RGB888);
+}
+
 } // namespace
 
-DisplayPyramid::DisplayPyramid(const vips::VImage& picture) : fullWidth_(picture.width()) {
-    levels_.push_back(toQImage(picture));
+DisplayPyramid::DisplayPyramid(const vips::VImage& picture, bool shareTop) : fullWidth_(picture.width()) {
     const int shorter = std::min(picture.width(), picture.height());
+    levels_.push_back(shareTop && shorter <= kTopShorterSide ? sharing(picture) : toQImage(picture));
     if (shorter > kTopShorterSide) {
         // The picture is already near the working resolution, so an area average on premultiplied
         // pixels is all the top level needs.
@@ -35,7 +41,10 @@ DisplayPyramid::DisplayPyramid(const vips::VImage& picture) : fullWidth_(picture
     }
     // Exact halvings: a 2x2 average on premultiplied pixels is the right filter for these.
     while (std::min(levels_.back().width(), levels_.back().height()) >= 32) {
-        const QImage& last = levels_.back();
+        // A shared top level has straight alpha: the halvings below it are premultiplied.
+        const QImage last = levels_.back().format() == QImage::Format_ARGB32_Premultiplied
+                                ? levels_.back()
+                                : levels_.back().convertToFormat(QImage::Format_ARGB32_Premultiplied);
         levels_.push_back(last.scaled(std::max(1, last.width() / 2), std::max(1, last.height() / 2),
                                       Qt::IgnoreAspectRatio, Qt::SmoothTransformation));
     }

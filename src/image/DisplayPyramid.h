@@ -16,7 +16,11 @@ namespace cropling {
 
 class DisplayPyramid {
 public:
-    explicit DisplayPyramid(const vips::VImage& picture);
+    // With `shareTop`, a top level at the picture's own size draws straight from its pixels, which
+    // must outlive the pyramid: an animation's frames are many, and a copy of each would double
+    // what they hold. Drawing from straight alpha is slower than from premultiplied, which one
+    // frame of a few hundred pixels can afford.
+    explicit DisplayPyramid(const vips::VImage& picture, bool shareTop = false);
 
     // The smallest level that still has at least `devicePixelsPerPixel` of its pixels per
     // full-resolution pixel, or the largest level if none has that many.

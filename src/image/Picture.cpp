@@ -31,6 +31,7 @@ struct Picture::Private {
     int loop = 0;
     int frameCount = 1;
     std::shared_ptr<void> memory;
+    bool shareDisplay = false;
     // Made on the first paint: a scripted save never draws.
     std::once_flag displayMade;
     std::unique_ptr<DisplayPyramid> display;
@@ -54,10 +55,16 @@ DecoderSession* Picture::session() const { return d_->session.get(); }
 
 const QByteArray& Picture::encoded() const { return d_->encoded; }
 
-void Picture::prepareDisplay() const {
+void Picture::prepareOwnDisplay() const {
     if (isDeferred())
         return;
-    std::call_once(d_->displayMade, [this] { d_->display = std::make_unique<DisplayPyramid>(d_->pixels); });
+    std::call_once(d_->displayMade, [this] { d_->display = std::make_unique<DisplayPyramid>(d_->pixels, d_->shareDisplay); });
+}
+
+void Picture::prepareDisplay() const {
+    prepareOwnDisplay();
+    for (size_t i = 1; i < d_->frames.size(); ++i)
+        d_->frames[i]->prepareOwnDisplay();
 }
 
 const QImage& Picture::displayLevel(double devicePixelsPerPixel) const {
@@ -65,12 +72,13 @@ const QImage& Picture::displayLevel(double devicePixelsPerPixel) const {
     static const QImage nothing;
     if (isDeferred())
         return nothing;
-    prepareDisplay();
+    prepareOwnDisplay();
     return d_->display->levelFor(devicePixelsPerPixel);
 }
 
-std::shared_ptr<Picture> Picture::fromPixels(const VImage& pixels, QSize fullSize) {
+std::shared_ptr<Picture> Picture::fromPixels(const VImage& pixels, QSize fullSize, bool frame) {
     auto picture = std::shared_ptr<Picture>(new Picture(std::make_unique<Private>(pixels)));
+    picture->d_->shareDisplay = frame;
     if (fullSize.isValid())
         picture->d_->fullSize = fullSize;
     return picture;
@@ -94,6 +102,7 @@ std::shared_ptr<const Picture> Picture::animated(std::vector<std::shared_ptr<con
     picture->d_->delaysMs = std::move(delaysMs);
     picture->d_->loop = loop;
     picture->d_->memory = std::move(memory);
+    picture->d_->shareDisplay = true;
     picture->d_->frames = std::move(frames);
     return picture;
 }

@@ -41,7 +41,8 @@ public:
     static std::shared_ptr<const Picture> fromImage(const QImage& image);
     // Takes pixels that are already upright 8-bit sRGB with 3 or 4 bands, kept in memory; a
     // reduction of a picture of `fullSize` when that is given.
-    static std::shared_ptr<Picture> fromPixels(const vips::VImage& pixels, QSize fullSize = QSize());
+    // A frame of an animation (`frame`) draws from its own pixels rather than from a copy.
+    static std::shared_ptr<Picture> fromPixels(const vips::VImage& pixels, QSize fullSize = QSize(), bool frame = false);
     // A picture of the given upright size whose pixels stay with a decoding helper, which renders it.
     static std::shared_ptr<const Picture> renderedBy(std::shared_ptr<DecoderSession> session, QSize fullSize,
                                                      int frames = 1);
@@ -80,7 +81,8 @@ public:
 
     // The decoded bitmap (empty for a deferred picture): 3 bands (RGB) or 4 (RGBA, unpremultiplied), unsigned 8-bit, in memory.
     const vips::VImage& pixels() const;
-    // Makes the reductions for painting now rather than on the first paint; safe from any thread.
+    // Makes the reductions for painting now rather than on the first paint, for every frame of an
+    // animation; safe from any thread.
     void prepareDisplay() const;
     // The smallest prepared reduction that still has at least `devicePixelsPerPixel` of its pixels
     // per bitmap pixel, or the largest one: what a paint draws from at any size. A null
@@ -92,6 +94,7 @@ public:
     static std::shared_ptr<const Picture> openHeaded(const decoding::Header& header);
 
 private:
+    void prepareOwnDisplay() const;
     struct Private;
     explicit Picture(std::unique_ptr<Private> d);
     std::unique_ptr<Private> d_;
