@@ -34,7 +34,8 @@ ReplyHead sized(const decoding::Header& header) {
     ReplyHead head;
     head.fullWidth = header.upright.width();
     head.fullHeight = header.upright.height();
-    head.frames = decoding::isAnimated(header) ? header.pages : 1;
+    // Beyond the limit the count says only that: the frames themselves will be refused.
+    head.frames = decoding::isAnimated(header) ? std::min(header.pages, kMaxFrames + 1) : 1;
     return head;
 }
 
@@ -90,7 +91,8 @@ ReplyHead framesTask(const std::optional<decoding::Header>& header, OpenFailure 
                 return failed(OpenFailure::TooLarge);
             const QPointF offset(request.offsetX, request.offsetY);
             const int needed = squareSourceSide(header->upright, request.zoom, offset, n);
-            if (needed <= 0) {
+            const QSize full = header->upright;
+            if (needed <= 0 || !emojiCanvasRect(full.width(), full.height(), request.zoom, offset, n)) {
                 ReplyHead nothing;
                 nothing.status = Status::Nothing;
                 return nothing;

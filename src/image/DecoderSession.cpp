@@ -425,10 +425,10 @@ Outcome<EmojiFrames> DecoderSession::renderFrames(double zoom, QPointF offset, i
         auto block = frameBlock(std::exchange(reply->payload, nullptr), reply->head);
         if (!block)
             return {std::nullopt, OpenFailure::Damaged};
+        // The squares lie in the reply's buffer, which they keep.
         EmojiFrames frames;
-        // The squares are few and small: copies of their own outlive the reply.
-        for (const vips::VImage& frame : block->frames)
-            frames.frames.push_back(frame.copy_memory());
+        frames.memory = block->memory;
+        frames.frames = std::move(block->frames);
         frames.delaysMs = std::move(block->delays);
         frames.loop = reply->head.loop;
         return {std::move(frames), std::nullopt};

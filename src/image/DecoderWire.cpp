@@ -25,8 +25,9 @@ std::optional<ReplyHead> checkedHead(const QByteArray& bytes, Task task, int sid
     if (head.status != Status::Ok)
         return head.payloadBytes == 0 && (head.status != Status::Nothing || task != Task::Decode) ? std::optional(head)
                                                                                                  : std::nullopt;
-    if (!validSize(head.fullWidth, head.fullHeight, kMaxDecodedPixels) || head.frames < 1 || head.frames > kMaxFrames ||
-        head.loop < 0 || head.loop > 65535)
+    // A count of one more than the limit says "too many"; a GIF plays at most 65,536 times.
+    if (!validSize(head.fullWidth, head.fullHeight, kMaxDecodedPixels) || head.frames < 1 || head.frames > kMaxFrames + 1 ||
+        head.loop < 0 || head.loop > 65536)
         return std::nullopt;
     switch (task) {
     case Task::Header:
@@ -38,6 +39,8 @@ std::optional<ReplyHead> checkedHead(const QByteArray& bytes, Task task, int sid
                    : std::nullopt;
     case Task::Frames:
     case Task::RenderFrames: {
+        if (head.frames > kMaxFrames)
+            return std::nullopt;
         const std::uint64_t frameBytes = std::uint64_t(head.width) * std::uint64_t(head.height) * 4;
         if (!validSize(head.width, head.height, kMaxReplyPixels) || head.bands != 4 ||
             (task == Task::RenderFrames && (head.width != side || head.height != side)) ||

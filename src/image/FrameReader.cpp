@@ -37,7 +37,7 @@ std::optional<Timing> readTiming(const Header& header, OpenFailure* why) {
         if (pages.get_typeof("delay") != 0)
             timing.delaysMs = pages.get_array_int("delay");
         if (pages.get_typeof("loop") != 0)
-            timing.loop = std::max(0, pages.get_int("loop"));
+            timing.loop = std::clamp(pages.get_int("loop"), 0, 65536);
     } catch (const vips::VError&) {
         vips_error_clear();
         *why = OpenFailure::Damaged;
@@ -56,7 +56,8 @@ QSize frameSize(const Header& header, int frames, int minShorterSide) {
     const double w = header.stored.width(), h = header.stored.height();
     double scale = minShorterSide > 0 ? std::min(1.0, minShorterSide / std::min(w, h)) : 1.0;
     scale = std::min(scale, std::sqrt(double(kMaxAnimationBytes) / (4.0 * w * h * std::max(frames, 1))));
-    const QSize stored(std::max(1, int(std::lround(w * scale))), std::max(1, int(std::lround(h * scale))));
+    // Rounded down, so the frames together never exceed the bound.
+    const QSize stored(std::max(1, int(w * scale + 1e-6)), std::max(1, int(h * scale + 1e-6)));
     return header.orientation >= 5 ? stored.transposed() : stored;
 }
 

@@ -3,6 +3,8 @@
 #include "core/Animation.h"
 #include "image/VipsBytes.h"
 
+#include <QElapsedTimer>
+
 #include <algorithm>
 #include <cmath>
 #include <cstring>
@@ -135,11 +137,23 @@ struct Found {
     int step = 0;
 };
 
+// What a search must keep to, and how long it may refine: past the time, it takes the best file
+// that fits so far, or goes straight to the smallest setting, so no animation holds an export up
+// for long whatever its size.
+constexpr qint64 kRefineMs = 15'000;
+
+struct Limits {
+    long long maxBytes;
+    QElapsedTimer clock;
+    bool late() const { return clock.elapsed() > kRefineMs; }
+};
+
 // The first step in lo..hi whose file fits, when steps[hi] is known to fit with `best`. A later
 // step is never larger than an earlier one by more than noise, so thirds are ruled out two probes
 // at a time.
-Found narrow(const Encoder& encoder, const std::vector<Settings>& steps, long long maxBytes, int lo, int hi, Found best) {
-    while (lo < hi) {
+Found narrow(const Encoder& encoder, const std::vector<Settings>& steps, const Limits& limits, int lo, int hi, Found best) {
+    const long long maxBytes = limits.maxBytes;
+    while (lo < hi && !limits.late()) {
         if (hi - lo == 1) {
             QByteArray bytes = encoder.encode(steps[size_t(lo)]);
             if (bytes.size() <= maxBytes)
@@ -186,7 +200,8 @@ EmojiFrames sampleRuns(const EmojiFrames& all) {
 // The best step whose file fits, or nothing when not even the smallest does; `smallestSize` says
 // how large that one was, for the frame dropping that comes next.
 std::optional<Found> bestWithin(const EmojiFrames& frames, const Encoder& encoder, const std::vector<Settings>& steps,
-                                long long maxBytes, long long* smallestSize) {
+                                const Limits& limits, long long* smallestSize) {
+    const long long maxBytes = limits.maxBytes;
     const int last = int(steps.size()) - 1;
     const auto fits = [maxBytes](const QByteArray& bytes) { return bytes.size() <= maxBytes; };
     if (encoder.count() < 2 * kSampleFrames) {
@@ -196,14 +211,14 @@ std::optional<Found> bestWithin(const EmojiFrames& frames, const Encoder& encode
             return Found{std::move(full), 0};
         if (!fits(smallest))
             return std::nullopt;
-        return narrow(encoder, steps, maxBytes, 1, last, Found{std::move(smallest), last});
+        return narrow(encoder, steps, limits, 1, last, Found{std::move(smallest), last});
     }
     // A long animation: the search starts where its sample, with quick palettes, finds its step,
     // and walks from there two steps at a time, toward better steps while they fit.
     const EmojiFrames sample = sampleRuns(frames);
     long long ignored = 0;
-    const auto guess =
-        bestWithin(sample, Encoder(sample, kQuickEffort), steps, maxBytes * kSampleFrames / encoder.count(), &ignored);
+    Limits sampleLimits{maxBytes * kSampleFrames / encoder.count(), limits.clock};
+    const auto guess = bestWithin(sample, Encoder(sample, kQuickEffort), steps, sampleLimits, &ignored);
     const int g = guess ? guess->step : last;
     // Two neighbouring steps at a time, i the better; one when they are the same.
     const auto probe = [&](int i, int j) {
@@ -220,7 +235,7 @@ std::optional<Found> bestWithin(const EmojiFrames& frames, const Encoder& encode
         if (g > 0 && fits(before)) {
             best = {std::move(before), g - 1};
             i = g - 1;
-            while (i > 0) {
+            while (i > 0 && !limits.late()) {
                 const int better = std::max(i - 2, 0);
                 auto [x, y] = probe(better, i - 1);
                 if (better == i - 1)
@@ -239,6 +254,8 @@ std::optional<Found> bestWithin(const EmojiFrames& frames, const Encoder& encode
     }
     // Toward smaller steps until one fits, or the smallest does not.
     for (int i = g + 1;; i += 2) {
+        if (limits.late() && i < last)
+            i = last;
         if (i > last) {
             *smallestSize = at.size();
             return std::nullopt;
@@ -266,22 +283,46 @@ std::optional<EncodedGif> encodeGifWithin(const EmojiFrames& frames, long long m
         return std::nullopt;
     const std::vector<Settings> steps = ladder();
     try {
+        Limits limits{maxBytes, {}};
+        limits.clock.start();
         const Encoder all(frames);
         long long smallest = 0;
-        if (auto fits = bestWithin(frames, all, steps, maxBytes, &smallest))
+        if (auto fits = bestWithin(frames, all, steps, limits, &smallest))
             return EncodedGif{std::move(fits->bytes), all.count()};
-        // Frames go last. The smallest file so far tells how far to thin out: about in proportion.
+        // Frames go last, counted as frames kept (every k-th). The smallest file so far tells how
+        // many to keep, about in proportion; that may overshoot, so the count then comes back up
+        // by halving the gap to the last count that did not fit.
         const int count = int(frames.frames.size());
-        for (int k = std::min(count, std::max(2, int(std::ceil(double(smallest) / double(maxBytes))))); k <= count;) {
-            const EmojiFrames kept = keepEvery(frames, k);
-            const Encoder thinned(kept);
-            if (auto fits = bestWithin(kept, thinned, steps, maxBytes, &smallest))
-                return EncodedGif{std::move(fits->bytes), thinned.count()};
-            if (k == count)
-                break;
+        const auto keeping = [&](int wanted) { return keepEvery(frames, (count + wanted - 1) / wanted); };
+        int failing = count;
+        int keep = count;
+        std::optional<EncodedGif> found;
+        while (!found) {
             const double ratio = double(smallest) / double(maxBytes);
-            k = std::min(count, std::max(k + 1, int(std::ceil(k * ratio))));
+            keep = limits.late() ? 1 : std::clamp(int(keep / ratio), 1, keep - 1);
+            const EmojiFrames kept = keeping(keep);
+            if (auto fits = bestWithin(kept, Encoder(kept), steps, limits, &smallest))
+                found = EncodedGif{std::move(fits->bytes), int(kept.frames.size())};
+            else if (keep == 1)
+                return std::nullopt;
+            else
+                failing = keep;
         }
+        while (failing - keep > 1 && !limits.late()) {
+            const int middle = (failing + keep) / 2;
+            const EmojiFrames kept = keeping(middle);
+            if (int(kept.frames.size()) <= found->frames) { // the same frames as before
+                keep = middle;
+                continue;
+            }
+            if (auto fits = bestWithin(kept, Encoder(kept), steps, limits, &smallest)) {
+                found = EncodedGif{std::move(fits->bytes), int(kept.frames.size())};
+                keep = middle;
+            } else {
+                failing = middle;
+            }
+        }
+        return found;
     } catch (const vips::VError&) {
         vips_error_clear();
     }

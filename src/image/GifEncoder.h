@@ -6,6 +6,7 @@
 
 #include <vips/vips8>
 
+#include <memory>
 #include <optional>
 #include <vector>
 
@@ -13,6 +14,7 @@ namespace cropling {
 
 // Rendered frames of one size, RGBA, with how long each shows and how often they play.
 struct EmojiFrames {
+    std::shared_ptr<void> memory; // what the frames' pixels lie in, when they share one buffer
     std::vector<vips::VImage> frames;
     std::vector<int> delaysMs;
     int loop = 0; // 0: for ever

@@ -15,6 +15,9 @@ namespace cropling {
 using vips::VImage;
 
 struct Picture::Private {
+    // The buffer the pixels of an animation's frames lie in: first, so it goes after everything
+    // that points into it.
+    std::shared_ptr<void> memory;
     explicit Private(VImage upright) : pixels(std::move(upright)) {
         if (!pixels.is_null())
             fullSize = QSize(pixels.width(), pixels.height());
@@ -30,7 +33,6 @@ struct Picture::Private {
     std::vector<int> delaysMs;
     int loop = 0;
     int frameCount = 1;
-    std::shared_ptr<void> memory;
     bool shareDisplay = false;
     // Made on the first paint: a scripted save never draws.
     std::once_flag displayMade;

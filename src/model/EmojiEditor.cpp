@@ -55,6 +55,12 @@ EmojiEditor::EmojiEditor(QObject* parent)
     : QObject(parent), emojiName_(kDefaultEmojiName), loader_(new PictureLoader(this)),
       playback_(new FramePlayback(this)), undoStack_(new QUndoStack(this)) {
     connect(playback_, &FramePlayback::frameChanged, this, &EmojiEditor::frameChanged);
+    // An animation's GIF is made in the background once the framing rests, ready for a drag.
+    gifForDrag_.setSingleShot(true);
+    gifForDrag_.setInterval(500);
+    connect(&gifForDrag_, &QTimer::timeout, this, &EmojiEditor::prepareGifForDrag);
+    for (auto changed : {&EmojiEditor::framingChanged, &EmojiEditor::imageChanged, &EmojiEditor::maxBytesChanged})
+        connect(this, changed, &gifForDrag_, qOverload<>(&QTimer::start));
     // Each step may hold a picture: the history is kept to what a session of framing needs.
     undoStack_->setUndoLimit(kUndoSteps);
     connect(loader_, &PictureLoader::loaded, this, [this](const PicturePtr& picture, bool final) {
@@ -394,11 +400,14 @@ void EmojiEditor::renderThen(std::function<void(const ExportedEmoji&)> then) {
         return;
     }
     // A render that gives nothing says why on the status line, for every export alike.
-    const auto deliver = [this, then](const ExportOutcome& outcome) {
-        if (outcome)
+    const auto deliver = [this, then, made = madeFor()](const ExportOutcome& outcome) {
+        if (outcome) {
+            if (outcome.emoji->gif)
+                lastGif_ = {made, *outcome.emoji};
             then(*outcome.emoji);
-        else
+        } else {
             setStatusMessage(exportFailure(outcome), StatusKind::Failure);
+        }
     };
     if (!backgroundWork_)
         return deliver(exportEmoji(exportRequest()));
@@ -460,8 +469,30 @@ QMimeData* EmojiEditor::dragData() const {
     // A first look is not what the user exports; the drag waits for the final picture.
     if (isFirstLook())
         return nullptr;
+    // An animation's GIF takes seconds to fit its budget: a drag takes the one made in the
+    // background for the framing shown, and waits for it otherwise.
+    if (backgroundWork_ && image_ && image_->isAnimated())
+        return lastGif_ && lastGif_->first == madeFor() ? exportData(lastGif_->second) : nullptr;
     const ExportOutcome outcome = exportEmoji(exportRequest());
     return outcome ? exportData(*outcome.emoji) : nullptr;
+}
+
+EmojiEditor::MadeFor EmojiEditor::madeFor() const { return {generation_, zoom_, offset_, maxBytes_, image_.get()}; }
+
+void EmojiEditor::prepareGifForDrag() {
+    if (!backgroundWork_ || !image_ || image_->frameDelays().size() < 2 || isFirstLook() ||
+        (lastGif_ && lastGif_->first == madeFor()))
+        return;
+    auto* watcher = new QFutureWatcher<ExportOutcome>(this);
+    connect(watcher, &QFutureWatcherBase::finished, this, [this, watcher, made = madeFor()] {
+        watcher->deleteLater();
+        const ExportOutcome outcome = watcher->result();
+        if (outcome && made == madeFor())
+            lastGif_ = {made, *outcome.emoji};
+    });
+    watcher->setFuture(QtConcurrent::run([picture = image_, zoom = zoom_, offset = offset_, request = exportRequest()] {
+        return cropling::exportEmoji(picture.get(), zoom, offset, request);
+    }));
 }
 
 } // namespace cropling

@@ -11,6 +11,7 @@
 #include "model/EmojiExport.h"
 
 #include <QElapsedTimer>
+#include <QTimer>
 #include <QObject>
 #include <QPointF>
 #include <QString>
@@ -158,6 +159,19 @@ private:
     void renderThen(std::function<void(const ExportedEmoji&)> then);
     ExportRequest exportRequest() const;
     QMimeData* exportData(const ExportedEmoji& emoji) const;
+    // What an export was made for: the picture, its framing and the budget.
+    struct MadeFor {
+        quint64 generation;
+        double zoom;
+        QPointF offset;
+        long long maxBytes;
+        const Picture* picture;
+        bool operator==(const MadeFor&) const = default;
+    };
+    MadeFor madeFor() const;
+    void prepareGifForDrag();
+    std::optional<std::pair<MadeFor, ExportedEmoji>> lastGif_;
+    QTimer gifForDrag_;
     bool storeZoom(double zoom);
     bool storeOffset(QPointF offset);
 

@@ -2,6 +2,7 @@
 
 #include "core/Animation.h"
 #include "image/DecoderSession.h"
+#include "image/EmojiRenderer.h"
 #include "image/Decoding.h"
 #include "image/FrameReader.h"
 #include "image/GifEncoder.h"
@@ -126,4 +127,29 @@ TEST(GifBudget, AlphaBelowHalfBecomesTransparentAndTheRestOpaque) {
     ASSERT_EQ(read.bands(), 4);
     EXPECT_EQ(read.getpoint(10, 10)[3], 0);
     EXPECT_EQ(read.getpoint(100, 10)[3], 255);
+}
+
+TEST(AnimationExport, AGifRenderedInTheHelperShowsEachFramesPixels) {
+    // Opened for one render, the squares of every frame come back from the helper; the GIF made
+    // of them shows frame 1's blue square over frame 0's red, as the frames decoded in memory do.
+    auto session = std::make_shared<DecoderSession>();
+    ASSERT_TRUE(session->start(fixture("restore-previous.gif")));
+    const auto opened = session->open();
+    ASSERT_TRUE(opened);
+    const auto decoded = framesOf("restore-previous.gif");
+    ASSERT_TRUE(decoded);
+    for (const PicturePtr& picture : {*opened.value, *decoded.value}) {
+        const GifOutcome gif = renderEmojiGIF(picture.get(), 1, {0, 0}, 128, kDefaultMaxBytes);
+        ASSERT_TRUE(gif.gif);
+        const vips::VImage pages = vips::VImage::new_from_buffer(gif.gif->bytes.constData(), size_t(gif.gif->bytes.size()), "",
+                                                                 vips::VImage::option()->set("n", -1));
+        ASSERT_EQ(pages.height(), 3 * 128);
+        const auto at = [&](int frame) {
+            const auto v = pages.getpoint(64, frame * 128 + 64);
+            return std::vector<int>{int(v[0]), int(v[1]), int(v[2])};
+        };
+        EXPECT_EQ(at(0), (std::vector<int>{255, 0, 0}));
+        EXPECT_EQ(at(1), (std::vector<int>{0, 0, 255}));
+        EXPECT_EQ(at(2), (std::vector<int>{255, 0, 0}));
+    }
 }
