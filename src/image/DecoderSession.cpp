@@ -1,5 +1,6 @@
 #include "DecoderSession.h"
 
+#include "image/DecoderReply.h"
 #include "image/DecoderWire.h"
 #include "image/GifEncoder.h"
 #include "image/Formats.h"
@@ -99,14 +100,6 @@ private:
 } // namespace
 
 std::atomic<int> DecoderSession::helperThreads_ = 0;
-
-struct DecoderSession::Reply {
-    ReplyHead head;
-    void* payload = nullptr; // malloc'd; whoever takes it frees it
-    ~Reply() { std::free(payload); }
-    Reply() = default;
-    Reply(Reply&& other) noexcept : head(other.head), payload(std::exchange(other.payload, nullptr)) {}
-};
 
 DecoderSession::DecoderSession() {
     std::lock_guard lock(registryMutex);
@@ -348,94 +341,6 @@ Outcome<QByteArray> DecoderSession::render(double zoom, QPointF offset, int side
     if (!wire::isPngOfSide(png, side))
         return {std::nullopt, OpenFailure::Damaged};
     return {std::move(png), std::nullopt};
-}
-
-namespace {
-
-// The frames of a reply as images over its payload, which the last of them keeps alive.
-struct FrameBlock {
-    std::shared_ptr<void> memory;
-    std::vector<int> delays;
-    std::vector<vips::VImage> frames;
-};
-
-std::optional<FrameBlock> frameBlock(void* payload, const ReplyHead& h) {
-    FrameBlock block;
-    block.memory = std::shared_ptr<void>(payload, std::free);
-    const char* bytes = static_cast<const char*>(payload);
-    auto delays = wire::checkedDelays(bytes, h.frames);
-    if (!delays)
-        return std::nullopt;
-    block.delays = std::move(*delays);
-    const size_t frameBytes = size_t(h.width) * size_t(h.height) * 4;
-    const char* pixels = bytes + sizeof(int) * size_t(h.frames);
-    for (int i = 0; i < h.frames; ++i) {
-        vips::VImage frame = vips::VImage::new_from_memory(const_cast<char*>(pixels) + frameBytes * size_t(i), frameBytes,
-                                                           h.width, h.height, 4, VIPS_FORMAT_UCHAR);
-        // Set on the image itself: a copy with another interpretation would be a new image whose
-        // pixels are made again, in memory of its own, when drawn from.
-        frame.get_image()->Type = VIPS_INTERPRETATION_sRGB;
-        block.frames.push_back(frame);
-    }
-    return block;
-}
-
-} // namespace
-
-Outcome<std::shared_ptr<const Picture>> DecoderSession::frames(int side) {
-    Request request;
-    request.task = Task::Frames;
-    request.side = side;
-    std::optional<OpenFailure> failure;
-    auto reply = ask(request, &failure);
-    if (!reply)
-        return {std::nullopt, failure};
-    ensureVipsStarted();
-    try {
-        auto block = frameBlock(std::exchange(reply->payload, nullptr), reply->head);
-        if (!block)
-            return {std::nullopt, OpenFailure::Damaged};
-        const QSize full(reply->head.fullWidth, reply->head.fullHeight);
-        std::vector<std::shared_ptr<const Picture>> pictures;
-        for (const vips::VImage& frame : block->frames)
-            pictures.push_back(Picture::fromPixels(frame, full, true));
-        return {Picture::animated(std::move(pictures), std::move(block->delays), reply->head.loop, block->memory),
-                std::nullopt};
-    } catch (const vips::VError&) {
-        vips_error_clear();
-        return {std::nullopt, OpenFailure::TooLarge};
-    }
-}
-
-Outcome<EmojiFrames> DecoderSession::renderFrames(double zoom, QPointF offset, int side) {
-    if (side < 1 || side > wire::kMaxRenderSide)
-        return {};
-    Request request;
-    request.task = Task::RenderFrames;
-    request.side = side;
-    request.zoom = zoom;
-    request.offsetX = offset.x();
-    request.offsetY = offset.y();
-    std::optional<OpenFailure> failure;
-    auto reply = ask(request, &failure);
-    if (!reply)
-        return {std::nullopt, failure};
-    ensureVipsStarted();
-    try {
-        auto block = frameBlock(std::exchange(reply->payload, nullptr), reply->head);
-        if (!block)
-            return {std::nullopt, OpenFailure::Damaged};
-        // The squares lie in the reply's buffer, which they keep.
-        EmojiFrames frames;
-        frames.memory = block->memory;
-        frames.frames = std::move(block->frames);
-        frames.delaysMs = std::move(block->delays);
-        frames.loop = reply->head.loop;
-        return {std::move(frames), std::nullopt};
-    } catch (const vips::VError&) {
-        vips_error_clear();
-        return {std::nullopt, OpenFailure::TooLarge};
-    }
 }
 
 } // namespace cropling

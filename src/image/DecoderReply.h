@@ -1,0 +1,22 @@
+#pragma once
+
+// A reply of the decoding helper as a session holds it: the checked head and the payload it
+// announced. Shared by the files of DecoderSession only.
+
+#include "image/DecoderSession.h"
+#include "image/DecoderWire.h"
+
+#include <cstdlib>
+#include <utility>
+
+namespace cropling {
+
+struct DecoderSession::Reply {
+    wire::ReplyHead head;
+    void* payload = nullptr; // malloc'd; whoever takes it frees it
+    ~Reply() { std::free(payload); }
+    Reply() = default;
+    Reply(Reply&& other) noexcept : head(other.head), payload(std::exchange(other.payload, nullptr)) {}
+};
+
+} // namespace cropling
