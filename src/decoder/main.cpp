@@ -41,7 +41,9 @@ int readPicture(QByteArray* picture) {
         return kExitBroken;
     if (info.st_size > wire::kMaxPictureBytes)
         return kExitOutOfMemory;
-    picture->resize(qsizetype(info.st_size));
+    // One byte of room beyond the size it had: a file that has not grown is read without the
+    // buffer ever being moved, which would hold it twice for a moment.
+    picture->resize(qsizetype(info.st_size) + 1);
     qsizetype filled = 0;
     for (;;) {
         if (filled == picture->size()) {
