@@ -17,15 +17,7 @@ helper="$PWD/build/bench/animation_frames"
 measure="/usr/bin/python3 $PWD/bench/animation_bench.py"
 [ -x "$app" ] && [ -x "$helper" ] || { echo "build first: cmake --build build -j2" >&2; exit 1; }
 
-need=()
-for p in hyperfine gifsicle ffmpeg libvips-tools python3-pil python3-numpy; do
-  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || need+=("$p")
-done
-if [ ${#need[@]} -gt 0 ]; then
-  as_root() { if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi; }
-  as_root apt-get update -q >/dev/null
-  as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends "${need[@]}" >/dev/null
-fi
+bash bench/need-packages.sh hyperfine gifsicle ffmpeg libvips-tools python3-pil python3-numpy
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT

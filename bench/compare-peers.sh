@@ -11,15 +11,7 @@ app="$PWD/build/cropling"
 maker="$PWD/build/bench/make_photo"
 [ -x "$app" ] && [ -x "$maker" ] || { echo "build first: bash tools/build" >&2; exit 1; }
 
-need=()
-for p in hyperfine libvips-tools imagemagick time; do
-  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || need+=("$p")
-done
-if [ ${#need[@]} -gt 0 ]; then
-  as_root() { if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi; }
-  as_root apt-get update -q >/dev/null
-  as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends "${need[@]}" >/dev/null
-fi
+bash bench/need-packages.sh hyperfine libvips-tools imagemagick time
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT

@@ -79,7 +79,7 @@ ReplyHead framesTask(const std::optional<decoding::Header>& header, OpenFailure 
     try {
         if (request.task == Task::Frames) {
             const QSize size = decoding::frameSize(*header, frames, request.side);
-            FrameWriter writer(&payload->png, *timing, size);
+            FrameWriter writer(&payload->bytes, *timing, size);
             decoding::readFrames(*header, frames, size, [&](const vips::VImage& frame) { writer.append(frame); });
             head.width = size.width();
             head.height = size.height();
@@ -97,7 +97,7 @@ ReplyHead framesTask(const std::optional<decoding::Header>& header, OpenFailure 
                 nothing.status = Status::Nothing;
                 return nothing;
             }
-            FrameWriter writer(&payload->png, *timing, QSize(n, n));
+            FrameWriter writer(&payload->bytes, *timing, QSize(n, n));
             // One frame at a time is held, so the bound is that of one frame, not of all of them.
             const QSize size = decoding::frameSize(*header, 1, needed);
             decoding::readFrames(*header, frames, size, [&](const vips::VImage& frame) {
@@ -111,10 +111,10 @@ ReplyHead framesTask(const std::optional<decoding::Header>& header, OpenFailure 
     } catch (const vips::VError& error) {
         decoding::noteFailure(error);
         vips_error_clear();
-        payload->png.clear();
+        payload->bytes.clear();
         return failed(decoding::failureAfter(clock.elapsed()));
     }
-    head.payloadBytes = std::uint64_t(payload->png.size());
+    head.payloadBytes = std::uint64_t(payload->bytes.size());
     return head;
 }
 
@@ -180,7 +180,7 @@ ReplyHead renderTask(const std::optional<decoding::Header>& header, OpenFailure 
     }
     head.width = head.height = request.side;
     head.payloadBytes = std::uint64_t(png->size());
-    payload->png = *png;
+    payload->bytes = *png;
     return head;
 }
 
@@ -189,12 +189,12 @@ ReplyHead renderTask(const std::optional<decoding::Header>& header, OpenFailure 
 const char* Payload::data() const {
     if (picture)
         return static_cast<const char*>(vips_image_get_data(picture->pixels().get_image()));
-    return png.constData();
+    return bytes.constData();
 }
 
 size_t Payload::size() const {
     if (!picture)
-        return size_t(png.size());
+        return size_t(bytes.size());
     const vips::VImage& pixels = picture->pixels();
     return size_t(pixels.width()) * size_t(pixels.height()) * size_t(pixels.bands());
 }

@@ -16,7 +16,7 @@ class Picture;
 // What follows a reply's head: the bytes of a PNG or of frames, or a decoded bitmap's own memory (a
 // large bitmap is sent from where it lies, never copied).
 struct Payload {
-    QByteArray png; // or frames
+    QByteArray bytes; // a PNG, or frames with their delays
     std::shared_ptr<const Picture> picture;
     const char* data() const;
     size_t size() const;

@@ -6,6 +6,8 @@
 #include "image/DecoderSession.h"
 #include "image/DecoderWire.h"
 
+#include <QPointF>
+
 #include <cstdlib>
 #include <utility>
 
@@ -18,5 +20,16 @@ struct DecoderSession::Reply {
     Reply() = default;
     Reply(Reply&& other) noexcept : head(other.head), payload(std::exchange(other.payload, nullptr)) {}
 };
+
+// A request for the framed square, n x n, of the picture or of each of its frames.
+inline wire::Request squareRequest(wire::Task task, double zoom, QPointF offset, int side) {
+    wire::Request request;
+    request.task = task;
+    request.side = side;
+    request.zoom = zoom;
+    request.offsetX = offset.x();
+    request.offsetY = offset.y();
+    return request;
+}
 
 } // namespace cropling

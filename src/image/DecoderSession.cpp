@@ -327,14 +327,8 @@ Outcome<std::shared_ptr<const Picture>> DecoderSession::open() {
 Outcome<QByteArray> DecoderSession::render(double zoom, QPointF offset, int side) {
     if (side < 1 || side > wire::kMaxRenderSide)
         return {};
-    Request request;
-    request.task = Task::Render;
-    request.side = side;
-    request.zoom = zoom;
-    request.offsetX = offset.x();
-    request.offsetY = offset.y();
     std::optional<OpenFailure> failure;
-    auto reply = ask(request, &failure);
+    auto reply = ask(squareRequest(Task::Render, zoom, offset, side), &failure);
     if (!reply)
         return {std::nullopt, failure};
     QByteArray png(static_cast<const char*>(reply->payload), qsizetype(reply->head.payloadBytes));

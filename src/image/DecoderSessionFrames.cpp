@@ -50,6 +50,23 @@ std::optional<FrameBlock> frameBlock(void* payload, const ReplyHead& h) {
     return block;
 }
 
+// What a reply of frames gives, made by `make` from its frames; why there is none otherwise.
+template <typename T, typename Reply, typename Make>
+Outcome<T> fromFrames(std::optional<Reply> reply, std::optional<OpenFailure> failure, const Make& make) {
+    if (!reply)
+        return {std::nullopt, failure};
+    ensureVipsStarted();
+    try {
+        auto block = frameBlock(std::exchange(reply->payload, nullptr), reply->head);
+        if (!block)
+            return {std::nullopt, OpenFailure::Damaged};
+        return {make(std::move(*block), reply->head), std::nullopt};
+    } catch (const vips::VError&) {
+        vips_error_clear();
+        return {std::nullopt, OpenFailure::TooLarge};
+    }
+}
+
 } // namespace
 
 Outcome<std::shared_ptr<const Picture>> DecoderSession::frames(int side) {
@@ -58,54 +75,29 @@ Outcome<std::shared_ptr<const Picture>> DecoderSession::frames(int side) {
     request.side = side;
     std::optional<OpenFailure> failure;
     auto reply = ask(request, &failure);
-    if (!reply)
-        return {std::nullopt, failure};
-    ensureVipsStarted();
-    try {
-        auto block = frameBlock(std::exchange(reply->payload, nullptr), reply->head);
-        if (!block)
-            return {std::nullopt, OpenFailure::Damaged};
-        const QSize full(reply->head.fullWidth, reply->head.fullHeight);
+    return fromFrames<std::shared_ptr<const Picture>>(std::move(reply), failure, [](FrameBlock block, const ReplyHead& head) {
+        const QSize full(head.fullWidth, head.fullHeight);
         std::vector<std::shared_ptr<const Picture>> pictures;
-        for (const vips::VImage& frame : block->frames)
+        for (const vips::VImage& frame : block.frames)
             pictures.push_back(Picture::fromPixels(frame, full, true));
-        return {Picture::animated(std::move(pictures), std::move(block->delays), reply->head.loop, block->memory),
-                std::nullopt};
-    } catch (const vips::VError&) {
-        vips_error_clear();
-        return {std::nullopt, OpenFailure::TooLarge};
-    }
+        return Picture::animated(std::move(pictures), std::move(block.delays), head.loop, block.memory);
+    });
 }
 
 Outcome<EmojiFrames> DecoderSession::renderFrames(double zoom, QPointF offset, int side) {
     if (side < 1 || side > wire::kMaxRenderSide)
         return {};
-    Request request;
-    request.task = Task::RenderFrames;
-    request.side = side;
-    request.zoom = zoom;
-    request.offsetX = offset.x();
-    request.offsetY = offset.y();
     std::optional<OpenFailure> failure;
-    auto reply = ask(request, &failure);
-    if (!reply)
-        return {std::nullopt, failure};
-    ensureVipsStarted();
-    try {
-        auto block = frameBlock(std::exchange(reply->payload, nullptr), reply->head);
-        if (!block)
-            return {std::nullopt, OpenFailure::Damaged};
+    auto reply = ask(squareRequest(Task::RenderFrames, zoom, offset, side), &failure);
+    return fromFrames<EmojiFrames>(std::move(reply), failure, [](FrameBlock block, const ReplyHead& head) {
         // The squares lie in the reply's buffer, which they keep.
         EmojiFrames frames;
-        frames.memory = block->memory;
-        frames.frames = std::move(block->frames);
-        frames.delaysMs = std::move(block->delays);
-        frames.loop = reply->head.loop;
-        return {std::move(frames), std::nullopt};
-    } catch (const vips::VError&) {
-        vips_error_clear();
-        return {std::nullopt, OpenFailure::TooLarge};
-    }
+        frames.memory = std::move(block.memory);
+        frames.frames = std::move(block.frames);
+        frames.delaysMs = std::move(block.delays);
+        frames.loop = head.loop;
+        return frames;
+    });
 }
 
 } // namespace cropling

@@ -75,6 +75,9 @@ public:
     // picture opened for one render knows how many frames it has, and has none decoded.
     int frameCount() const;
     bool isAnimated() const { return frameCount() > 1; }
+    // Whether the frames of an animation are here to draw and play: not for a still, nor for an
+    // animation opened for one render.
+    bool hasFrames() const { return frameDelays().size() > 1; }
     const Picture& frame(int index) const;
     const std::vector<int>& frameDelays() const;
     int loopCount() const;

@@ -132,7 +132,7 @@ QMimeData* EmojiEditor::dragData() const {
 EmojiEditor::MadeFor EmojiEditor::madeFor() const { return {generation_, zoom_, offset_, maxBytes_, image_.get()}; }
 
 void EmojiEditor::prepareGifForDrag() {
-    if (!backgroundWork_ || !image_ || image_->frameDelays().size() < 2 || isFirstLook() ||
+    if (!backgroundWork_ || !image_ || !image_->hasFrames() || isFirstLook() ||
         (lastGif_ && lastGif_->first == madeFor()))
         return;
     auto* watcher = new QFutureWatcher<ExportOutcome>(this);

@@ -22,7 +22,7 @@ public:
     void keepPlace(const PicturePtr& picture);
     int currentFrame() const { return frame_; }
     // Only an animation whose frames are decoded plays; one opened for a single render has none.
-    bool canPlay() const { return picture_ && picture_->frameDelays().size() > 1; }
+    bool canPlay() const { return picture_ && picture_->hasFrames(); }
     bool isPlaying() const { return timer_.isActive(); }
     // Pausing keeps the frame shown; playing again after the last play starts a new one.
     void setPlaying(bool playing);

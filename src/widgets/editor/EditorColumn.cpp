@@ -132,7 +132,7 @@ void EditorColumn::showPictureControls() {
     const bool hasPicture = bool(editor_->image());
     zoomRow_->setVisible(hasPicture);
     const PicturePtr& picture = editor_->image();
-    const bool animated = picture && picture->frameDelays().size() > 1;
+    const bool animated = picture && picture->hasFrames();
     play_->setVisible(animated);
     animationRow_->setVisible(animated);
     if (animated)
