@@ -18,6 +18,12 @@ namespace cropling {
 inline constexpr double kCropSide = 340.0;
 // The side of the exported emoji, in image pixels.
 inline constexpr int kEmojiSide = 128;
+// The largest output side the render accepts: eight times the emoji, and a render whose decode
+// and filter stay well inside the decoding helper's memory limit.
+inline constexpr int kMaxOutputSize = 1024;
+// Pictures above this many decoded pixels are refused before any pixel memory is allocated.
+// 400 MP leaves room for 200 MP phone photos and stitched panoramas.
+inline constexpr long long kMaxDecodedPixels = 400'000'000LL;
 // The zoom range the user can choose; the scripted run may set any number. Below kMinZoom the
 // user reaches only the fit zoom of a picture that is not square (see fitZoom()).
 inline constexpr double kMinZoom = 1.0;

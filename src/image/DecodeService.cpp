@@ -2,6 +2,7 @@
 
 #include "core/CropGeometry.h"
 #include "image/Decoding.h"
+#include "image/EmojiRenderer.h"
 #include "image/SquareRender.h"
 #include "image/FrameReader.h"
 #include "image/Picture.h"

@@ -1,6 +1,6 @@
 #include "DecoderWire.h"
 
-#include "image/VipsRuntime.h"
+#include "core/CropGeometry.h"
 
 #include <algorithm>
 #include <cstring>

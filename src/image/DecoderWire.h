@@ -6,7 +6,7 @@
 
 #include "core/Animation.h"
 #include "core/OpenFailure.h"
-#include "image/EmojiRenderer.h"
+#include "core/CropGeometry.h"
 
 #include <QByteArray>
 #include <QSize>

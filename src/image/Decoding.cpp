@@ -1,6 +1,8 @@
 #include "Decoding.h"
 
+#include "core/Orientation.h"
 #include "image/Preflight.h"
+#include "core/CropGeometry.h"
 #include "image/VipsRuntime.h"
 
 #include <QElapsedTimer>
@@ -256,19 +258,7 @@ VImage turnUpright(const VImage& stored, int orientation) {
 }
 
 QRect storedRect(const Header& header, const QRect& upright) {
-    const Turn turn = turnFor(header.orientation);
-    // Undo the flip in the rotated frame, which has the upright size.
-    QRect r = upright;
-    if (turn.flip)
-        r.moveLeft(header.upright.width() - r.x() - r.width());
-    // Then undo the rotation: a clockwise quarter turn took stored (x, y) to (H - 1 - y, x).
-    const int w = header.stored.width(), h = header.stored.height();
-    switch (turn.angle) {
-    case VIPS_ANGLE_D90: return QRect(r.y(), h - r.x() - r.width(), r.height(), r.width());
-    case VIPS_ANGLE_D180: return QRect(w - r.x() - r.width(), h - r.y() - r.height(), r.width(), r.height());
-    case VIPS_ANGLE_D270: return QRect(w - r.y() - r.height(), r.x(), r.height(), r.width());
-    default: return r;
-    }
+    return cropling::storedRect(header.orientation, header.stored, upright);
 }
 
 } // namespace cropling::decoding

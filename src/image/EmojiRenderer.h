@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/CropGeometry.h"
 #include "core/OpenFailure.h"
 
 #include <QByteArray>
@@ -34,9 +35,5 @@ struct GifOutcome {
 // most maxBytes, n x n, timed and looped as the picture is. Nothing under the same conditions as
 // renderEmojiPNG, or when nothing fits the budget.
 GifOutcome renderEmojiGIF(const Picture* picture, double zoom, QPointF offset, int outputSize, long long maxBytes);
-
-// The largest output side the render accepts: eight times the emoji, and a render whose decode
-// and filter stay well inside the decoding helper's memory limit.
-inline constexpr int kMaxOutputSize = 1024;
 
 } // namespace cropling

@@ -7,8 +7,4 @@ namespace cropling {
 // from a download folder or the clipboard is untrusted input.
 void ensureVipsStarted();
 
-// Pictures above this many decoded pixels are refused before any pixel memory is allocated.
-// 400 MP leaves room for 200 MP phone photos and stitched panoramas.
-inline constexpr long long kMaxDecodedPixels = 400'000'000LL;
-
 } // namespace cropling

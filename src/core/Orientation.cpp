@@ -1,0 +1,100 @@
+#include "Orientation.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace cropling {
+
+namespace {
+
+struct Turn {
+    int degrees = 0;
+    bool flip = false;
+};
+
+Turn turnFor(int orientation) {
+    switch (orientation) {
+    case 2: return {0, true};
+    case 3: return {180, false};
+    case 4: return {180, true};
+    case 5: return {90, true};
+    case 6: return {90, false};
+    case 7: return {270, true};
+    case 8: return {270, false};
+    default: return {};
+    }
+}
+
+} // namespace
+
+QRect storedRect(int orientation, QSize stored, const QRect& upright) {
+    const Turn turn = turnFor(orientation);
+    const QSize uprightSize = turn.degrees % 180 ? stored.transposed() : stored;
+    // Undo the flip in the rotated frame, which has the upright size.
+    QRect r = upright;
+    if (turn.flip)
+        r.moveLeft(uprightSize.width() - r.x() - r.width());
+    // Then undo the rotation: a clockwise quarter turn took stored (x, y) to (H - 1 - y, x).
+    const int w = stored.width(), h = stored.height();
+    switch (turn.degrees) {
+    case 90: return QRect(r.y(), h - r.x() - r.width(), r.height(), r.width());
+    case 180: return QRect(w - r.x() - r.width(), h - r.y() - r.height(), r.width(), r.height());
+    case 270: return QRect(w - r.y() - r.height(), r.x(), r.height(), r.width());
+    default: return r;
+    }
+}
+
+PixelRows turnedUpright(const PixelRows& stored, int orientation) {
+    if (turnFor(orientation).degrees == 0 && !turnFor(orientation).flip)
+        return stored;
+    const QSize size(stored.width, stored.height);
+    const bool across = turnFor(orientation).degrees % 180 != 0;
+    PixelRows upright{across ? stored.height : stored.width, across ? stored.width : stored.height, stored.bands, {}};
+    upright.bytes.resize(stored.bytes.size());
+    const size_t bands = size_t(stored.bands);
+    for (int v = 0; v < upright.height; ++v) {
+        std::uint8_t* out = upright.row(v);
+        for (int u = 0; u < upright.width; ++u) {
+            const QPoint from = storedRect(orientation, size, QRect(u, v, 1, 1)).topLeft();
+            std::memcpy(out + size_t(u) * bands, stored.row(from.y()) + size_t(from.x()) * bands, bands);
+        }
+    }
+    return upright;
+}
+
+int exifOrientation(const std::uint8_t* exif, std::size_t size) {
+    if (size >= 6 && std::memcmp(exif, "Exif\0\0", 6) == 0) {
+        exif += 6;
+        size -= 6;
+    }
+    if (size < 8)
+        return 1;
+    const bool little = exif[0] == 'I' && exif[1] == 'I';
+    if (!little && !(exif[0] == 'M' && exif[1] == 'M'))
+        return 1;
+    const auto read = [&](std::size_t at, int length) -> std::uint32_t {
+        std::uint32_t value = 0;
+        for (int i = 0; i < length; ++i)
+            value |= std::uint32_t(exif[at + std::size_t(little ? i : length - 1 - i)]) << (8 * i);
+        return value;
+    };
+    if (read(2, 2) != 42)
+        return 1;
+    const std::size_t directory = read(4, 4);
+    if (directory > size - 2)
+        return 1;
+    const std::size_t entries = read(directory, 2);
+    for (std::size_t i = 0; i < entries; ++i) {
+        const std::size_t entry = directory + 2 + 12 * i;
+        if (entry > size - 12)
+            return 1;
+        // The tag is a SHORT whose value sits in the entry itself.
+        if (read(entry, 2) == 0x0112 && read(entry + 2, 2) == 3) {
+            const std::uint32_t value = read(entry + 8, 2);
+            return value >= 1 && value <= 8 ? int(value) : 1;
+        }
+    }
+    return 1;
+}
+
+} // namespace cropling
