@@ -1,101 +1,20 @@
-// The decoding helper: reads one picture from descriptor 0, shuts itself in, then answers the
-// program's tasks, read from descriptor 0 and answered on 1, until the program closes them.
+// The libvips decoding helper: any picture format the program opens, every task.
 
-#include "decoder/Sandbox.h"
+#include "decoder/HelperMain.h"
 #include "image/DecodeService.h"
-#include "image/DecoderWire.h"
-#include "image/PipeTransfer.h"
 
-#include <malloc.h>
-#include <signal.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <algorithm>
-#include <cerrno>
-#include <cstring>
-#include <new>
+#include <memory>
 
 using namespace cropling;
 
-namespace {
-
-// Exit statuses the program reads as reasons.
-constexpr int kExitBroken = 2;      // the conversation itself went wrong
-constexpr int kExitOutOfMemory = 3; // an allocation the address limit refused
-
-// The picture as handed over: its length and bytes on the request pipe, or a file of its own.
-int readPicture(QByteArray* picture) {
-    std::uint64_t length = 0;
-    if (!readExactly(0, &length, sizeof length))
-        return kExitBroken;
-    if (length != wire::kPictureOnFd) {
-        if (length > std::uint64_t(wire::kMaxPictureBytes))
-            return kExitBroken;
-        picture->resize(qsizetype(length));
-        return readExactly(0, picture->data(), size_t(length)) ? 0 : kExitBroken;
-    }
-    // A file is read to its end, which may lie past the size it had when it was opened.
-    struct stat info {};
-    if (::fstat(wire::kPictureFd, &info) != 0 || !S_ISREG(info.st_mode))
-        return kExitBroken;
-    if (info.st_size > wire::kMaxPictureBytes)
-        return kExitOutOfMemory;
-    // One byte of room beyond the size it had: a file that has not grown is read without the
-    // buffer ever being moved, which would hold it twice for a moment.
-    picture->resize(qsizetype(info.st_size) + 1);
-    qsizetype filled = 0;
-    for (;;) {
-        if (filled == picture->size()) {
-            if (picture->size() >= wire::kMaxPictureBytes)
-                return kExitOutOfMemory;
-            picture->resize(std::min<qsizetype>(picture->size() + (1 << 20), wire::kMaxPictureBytes));
-        }
-        const ssize_t n = ::read(wire::kPictureFd, picture->data() + filled, size_t(picture->size() - filled));
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n < 0)
-            return kExitBroken;
-        if (n == 0)
-            break;
-        filled += n;
-    }
-    picture->truncate(filled);
-    ::close(wire::kPictureFd);
-    return 0;
-}
-
-} // namespace
-
 int main() {
-    // Few malloc arenas: each reserves address space, which the limit counts.
-    ::mallopt(M_ARENA_MAX, 2);
-    ::signal(SIGPIPE, SIG_IGN);
-    // Nothing but the descriptors of the conversation and the picture.
-    ::close_range(wire::kPictureFd + 1, ~0U, 0);
-    std::set_new_handler([] { ::_exit(kExitOutOfMemory); });
-
-    // The limits come first: even the bytes handed over count against them.
-    if (!sandbox::limitResources())
-        return kExitBroken;
-    QByteArray picture;
-    if (const int failed = readPicture(&picture))
-        return failed;
-    ::close(wire::kPictureFd);
-    prepareFor(picture);
-    if (!sandbox::shutOff())
-        return kExitBroken;
-
-    DecodeService service(std::move(picture));
-    wire::Request request;
-    while (readExactly(0, &request, sizeof request)) {
-        if (request.magic != wire::kRequestMagic)
-            ::_exit(kExitBroken);
-        Payload payload;
-        const wire::ReplyHead head = service.serve(request, &payload);
-        if (!writeExactly(1, &head, sizeof head) || !writeExactly(1, payload.data(), payload.size()))
-            ::_exit(kExitBroken);
-    }
-    // Quick: no library's clean-up is worth waiting for.
-    ::_exit(0);
+    return runHelper(prepareFor, [](QByteArray picture) -> TaskServer {
+        auto service = std::make_shared<DecodeService>(std::move(picture));
+        auto payload = std::make_shared<Payload>();
+        return [service, payload](const wire::Request& request, std::string_view* bytes) {
+            const wire::ReplyHead head = service->serve(request, payload.get());
+            *bytes = std::string_view(payload->data(), payload->size());
+            return head;
+        };
+    });
 }

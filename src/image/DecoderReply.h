@@ -19,6 +19,11 @@ struct DecoderSession::Reply {
     ~Reply() { std::free(payload); }
     Reply() = default;
     Reply(Reply&& other) noexcept : head(other.head), payload(std::exchange(other.payload, nullptr)) {}
+    Reply& operator=(Reply&& other) noexcept {
+        head = other.head;
+        std::free(std::exchange(payload, std::exchange(other.payload, nullptr)));
+        return *this;
+    }
 };
 
 // A request for the framed square, n x n, of the picture or of each of its frames.

@@ -115,22 +115,46 @@ DecoderSession::~DecoderSession() {
     reap();
 }
 
-QByteArray DecoderSession::helperPath() {
-    if (const char* own = std::getenv("CROPLING_DECODER"))
-        return own;
+namespace {
+
+QByteArray installedHelper(const QString& name, const char* buildPath) {
     const QString program = QFileInfo(QStringLiteral("/proc/self/exe")).canonicalFilePath();
     const QString folder = QFileInfo(program).absolutePath();
-    for (const QString& candidate : {folder + QStringLiteral("/cropling-decoder"),
-                                     folder + QStringLiteral("/../libexec/cropling/cropling-decoder")}) {
+    for (const QString& candidate : {folder + QLatin1Char('/') + name, folder + QStringLiteral("/../libexec/cropling/") + name}) {
         if (QFileInfo(candidate).isExecutable())
             return QFile::encodeName(candidate);
     }
-    return CROPLING_DECODER_BUILD_PATH;
+    return buildPath;
+}
+
+} // namespace
+
+QByteArray DecoderSession::helperPath() {
+    if (const char* own = std::getenv("CROPLING_DECODER"))
+        return own;
+    return installedHelper(QStringLiteral("cropling-decoder"), CROPLING_DECODER_BUILD_PATH);
+}
+
+QByteArray DecoderSession::directHelperPath() {
+    return installedHelper(QStringLiteral("cropling-direct-decoder"), CROPLING_DIRECT_DECODER_BUILD_PATH);
 }
 
 bool DecoderSession::start(const QByteArray& encoded) { return start(PictureInput::bytes(encoded)); }
 
-bool DecoderSession::start(const PictureInput& input) {
+bool DecoderSession::start(const PictureInput& input, bool forRender) {
+    if (forRender && !std::getenv("CROPLING_DECODER") && rendersDirectly(input.head(12))) {
+        PictureInput again = input.again();
+        if (again.isValid()) {
+            declinedTo_ = std::move(again);
+            if (spawn(input, directHelperPath()))
+                return true;
+            declinedTo_.reset();
+        }
+    }
+    return spawn(input, helperPath());
+}
+
+bool DecoderSession::spawn(const PictureInput& input, const QByteArray& path) {
     const QByteArray& encoded = input.data();
     // A write to a helper that has died must fail, not end the program.
     static std::once_flag pipeSignal;
@@ -159,7 +183,6 @@ bool DecoderSession::start(const PictureInput& input) {
         // A file is read by the helper alone, from descriptor 3: its bytes never pass through here.
         if (picture >= 0)
             posix_spawn_file_actions_adddup2(&actions, picture, wire::kPictureFd);
-        const QByteArray path = helperPath();
         const HelperEnvironment environment(needsLoadableModule(input.head(32)), helperThreads_.load());
         char* argv[] = {const_cast<char*>("cropling-decoder"), nullptr};
         std::lock_guard lock(mutex_);
@@ -277,6 +300,17 @@ void DecoderSession::cancelAll() {
 std::optional<DecoderSession::Reply> DecoderSession::ask(const Request& request, std::optional<OpenFailure>* failure) {
     OpenFailure why;
     auto reply = exchange(request, &why);
+    // What the direct helper declines is asked of the libvips helper, which gets the picture anew.
+    if (reply && reply->head.status == Status::Declined && declinedTo_) {
+        const PictureInput input = std::move(*declinedTo_);
+        declinedTo_.reset();
+        reap();
+        reply = spawn(input, helperPath()) ? exchange(request, &why) : std::nullopt;
+    }
+    if (reply && reply->head.status == Status::Declined) {
+        why = OpenFailure::Damaged; // only the direct helper declines
+        reply.reset();
+    }
     if (!reply)
         *failure = why;
     else if (reply->head.status != Status::Ok)

@@ -47,9 +47,12 @@ public:
     DecoderSession(const DecoderSession&) = delete;
     DecoderSession& operator=(const DecoderSession&) = delete;
 
-    // Hands the picture to a new helper. False when no helper could be started.
+    // Hands the picture to a new helper. False when no helper could be started. For a render
+    // (`forRender`), a JPEG, PNG or WebP goes to the direct helper, which renders without libvips
+    // and starts in a few milliseconds; whatever it declines (another task, a CMYK JPEG, an
+    // animation) goes on to the libvips helper, which then reads the picture again.
     bool start(const QByteArray& encoded);
-    bool start(const PictureInput& input);
+    bool start(const PictureInput& input, bool forRender = false);
 
     // The picture at a working resolution (shorter side at least `side`; 0: full resolution).
     Outcome<std::shared_ptr<const Picture>> decode(int side);
@@ -79,11 +82,14 @@ public:
     // A batch that decodes one picture per core sets 1, so the process tree never runs more
     // threads than there are cores.
     static void setHelperThreads(int threads) { helperThreads_ = threads; }
-    // Where the helper is: next to the program, in its libexec folder, or in the build tree.
+    // Where the helpers are: next to the program, in its libexec folder, or in the build tree.
+    // CROPLING_DECODER names one helper for every picture instead.
     static QByteArray helperPath();
+    static QByteArray directHelperPath();
 
 private:
     struct Reply;
+    bool spawn(const PictureInput& input, const QByteArray& path);
     std::optional<Reply> exchange(const wire::Request& request, OpenFailure* why);
     // The reply when the helper did the task; otherwise nothing, and why when there is a reason.
     std::optional<Reply> ask(const wire::Request& request, std::optional<OpenFailure>* failure);
@@ -99,6 +105,8 @@ private:
     qint64 spentMs_ = 0;
     qint64 deadlineMs_ = kDeadlineMs;
     int frames_ = 1;
+    // While the direct helper has the picture: the picture again, for the libvips helper.
+    std::optional<PictureInput> declinedTo_;
 };
 
 } // namespace cropling

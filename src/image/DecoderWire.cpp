@@ -20,7 +20,7 @@ std::optional<ReplyHead> checkedHead(const QByteArray& bytes, Task task, int sid
     if (bytes.size() != qsizetype(sizeof head))
         return std::nullopt;
     std::memcpy(&head, bytes.constData(), sizeof head);
-    if (head.magic != kReplyMagic || head.reserved != 0 || std::uint32_t(head.status) > std::uint32_t(Status::TooManyFrames))
+    if (head.magic != kReplyMagic || head.reserved != 0 || std::uint32_t(head.status) > std::uint32_t(Status::Declined))
         return std::nullopt;
     if (head.status != Status::Ok)
         return head.payloadBytes == 0 && (head.status != Status::Nothing || task != Task::Decode) ? std::optional(head)
@@ -88,7 +88,8 @@ std::optional<OpenFailure> failureOf(Status status) {
     case Status::TookTooLong: return OpenFailure::TookTooLong;
     case Status::TooManyFrames: return OpenFailure::TooManyFrames;
     case Status::Ok:
-    case Status::Nothing: break;
+    case Status::Nothing:
+    case Status::Declined: break;
     }
     return std::nullopt;
 }

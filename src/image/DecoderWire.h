@@ -47,6 +47,7 @@ enum class Status : std::uint32_t {
     TooLarge = 4,
     TookTooLong = 5,
     TooManyFrames = 6,
+    Declined = 7, // the direct helper leaves this picture, or this task, to the libvips one
 };
 
 struct ReplyHead {

@@ -29,4 +29,9 @@ bool needsLoadableModule(const QByteArray& head) {
     return isoMedia || jxlCodestream || jxlContainer;
 }
 
+bool rendersDirectly(const QByteArray& head) {
+    return head.startsWith("\xFF\xD8") || head.startsWith("\x89PNG\r\n\x1a\n") ||
+           (head.startsWith("RIFF") && head.mid(8, 4) == "WEBP");
+}
+
 } // namespace cropling

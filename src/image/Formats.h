@@ -12,4 +12,8 @@ QStringList openableMimeTypes();
 // AVIF, which are ISO media files, and JPEG XL) rather than by a loader built into it.
 bool needsLoadableModule(const QByteArray& head);
 
+// Whether a picture with these first bytes is one the direct helper renders without libvips: a
+// JPEG, PNG or WebP (it may still leave a particular file to libvips).
+bool rendersDirectly(const QByteArray& head);
+
 } // namespace cropling

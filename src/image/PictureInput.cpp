@@ -1,5 +1,6 @@
 #include "PictureInput.h"
 
+#include <fcntl.h>
 #include <unistd.h>
 
 #include <utility>
@@ -48,6 +49,20 @@ PictureInput& PictureInput::operator=(PictureInput&& other) noexcept {
 }
 
 PictureInput::~PictureInput() { closeFd(fd_); }
+
+PictureInput PictureInput::again() const {
+    if (failure_)
+        return failed(*failure_);
+    if (fd_ < 0)
+        return bytes(bytes_);
+    int copy = ::fcntl(fd_, F_DUPFD_CLOEXEC, 0);
+    // The copy shares the offset, which the first helper moved to the end.
+    if (copy < 0 || ::lseek(copy, 0, SEEK_SET) != 0) {
+        closeFd(copy);
+        return failed(OpenFailure::NotReadable);
+    }
+    return file(copy);
+}
 
 QByteArray PictureInput::head(qsizetype bytes) const {
     if (fd_ < 0)

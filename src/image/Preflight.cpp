@@ -1,11 +1,10 @@
 #include "Preflight.h"
 
-#include "core/Animation.h"
+#include "image/ContainerWalks.h"
 
 #include <QBuffer>
 #include <QImage>
 #include <QImageReader>
-#include <QtEndian>
 
 #include <cstring>
 
@@ -15,143 +14,6 @@ namespace {
 
 bool startsWith(const QByteArray& bytes, const char* magic, qsizetype length) {
     return bytes.size() >= length && std::memcmp(bytes.constData(), magic, size_t(length)) == 0;
-}
-
-quint32 bigEndian32(const QByteArray& bytes, qsizetype at) {
-    return qFromBigEndian<quint32>(reinterpret_cast<const uchar*>(bytes.constData() + at));
-}
-
-quint32 littleEndian32(const QByteArray& bytes, qsizetype at) {
-    return qFromLittleEndian<quint32>(reinterpret_cast<const uchar*>(bytes.constData() + at));
-}
-
-constexpr qsizetype kMaxExifBytes = 1 << 20;
-
-// A PNG is a signature and then chunks of length, type, data and CRC. Text chunks are dropped:
-// compressed ones inflate to any size and libraries keep them all. Where the chunk list breaks
-// (a cut file, junk after the end) the rest is kept as it is, for the decoder to judge, and the
-// text chunks before it are still dropped.
-QByteArray withoutPngText(const QByteArray& png) {
-    QByteArray kept;
-    bool dropped = false;
-    qsizetype at = 8;
-    while (at + 12 <= png.size()) {
-        const qsizetype total = qsizetype(bigEndian32(png, at)) + 12;
-        if (total < 12 || total > png.size() - at)
-            break;
-        const QByteArray type = png.mid(at + 4, 4);
-        // An eXIf chunk holds the orientation in its first bytes; one far larger than any camera
-        // writes is dropped with the text, before a parser walks it.
-        const bool text = type == "tEXt" || type == "zTXt" || type == "iTXt" || (type == "eXIf" && total > kMaxExifBytes);
-        // The file is copied only from its first text chunk on; most PNGs have none and pass as they are.
-        if (text && !dropped) {
-            kept = png.left(at);
-            dropped = true;
-        } else if (!text && dropped) {
-            kept.append(png.constData() + at, total);
-        }
-        at += total;
-    }
-    if (!dropped)
-        return png;
-    kept.append(png.constData() + at, png.size() - at);
-    return kept;
-}
-
-// Whether a JPEG is progressive: its frame header (SOF2, SOF6, SOF10 or SOF14) comes before the
-// first scan. Only progressive files gather every scan before they draw, so only they are counted;
-// a sequential file with more scans than components is refused by the decoder itself.
-bool isProgressiveJpeg(const QByteArray& jpeg) {
-    qsizetype at = 2;
-    while (at + 4 <= jpeg.size()) {
-        // Bytes between segments are skipped, as the decoder skips them on its way to a marker.
-        if (uchar(jpeg[at]) != 0xFF) {
-            ++at;
-            continue;
-        }
-        const uchar marker = uchar(jpeg[at + 1]);
-        if (marker == 0xC2 || marker == 0xC6 || marker == 0xCA || marker == 0xCE)
-            return true;
-        if (marker == 0xDA || marker == 0xD9)
-            return false;
-        if (marker == 0xFF || (marker >= 0xD0 && marker <= 0xD7) || marker == 0x01) {
-            at += 1 + (marker != 0xFF);
-            continue;
-        }
-        at += 2 + ((qsizetype(uchar(jpeg[at + 2])) << 8) | uchar(jpeg[at + 3]));
-    }
-    return false;
-}
-
-// Scans start with the marker FF DA. Inside entropy-coded data every FF byte is followed by 00 or
-// a restart marker, so counting the pairs counts the scans exactly.
-int jpegScans(const QByteArray& jpeg) {
-    int scans = 0;
-    const char* at = jpeg.constData();
-    const char* end = at + jpeg.size();
-    // memchr jumps from one FF byte to the next, which keeps this to a few milliseconds at 100 MP.
-    while (end - at > 1) {
-        const auto* found = static_cast<const char*>(std::memchr(at, 0xFF, size_t(end - at - 1)));
-        if (!found)
-            break;
-        scans += found[1] == char(0xDA);
-        at = found + 1;
-    }
-    return scans;
-}
-
-// An animated WebP is a RIFF list of chunks with one ANMF chunk a frame. Everything up to the end
-// of the frame after the most an animation may have is kept and the RIFF size set to match: the
-// demuxer never walks a million frames, and a file with too many still says so.
-QByteArray boundedWebpFrames(const QByteArray& webp) {
-    qsizetype at = 12;
-    int frames = 0;
-    while (at + 8 <= webp.size()) {
-        const qsizetype size = qsizetype(littleEndian32(webp, at + 4));
-        const qsizetype total = 8 + size + (size & 1);
-        if (size < 0 || total > webp.size() - at)
-            return webp;
-        if (webp.mid(at, 4) == "ANMF" && ++frames > kMaxFrames) {
-            QByteArray cut = webp.left(at + total);
-            qToLittleEndian<quint32>(quint32(cut.size() - 8), reinterpret_cast<uchar*>(cut.data() + 4));
-            return cut;
-        }
-        at += total;
-    }
-    return webp;
-}
-
-// A TIFF's pages are a chain of directories. The picture is its first page, so the chain is cut
-// after it, and a file with a million pages opens as fast as a file with one. Classic TIFF keeps
-// 32-bit offsets and 12-byte entries, BigTIFF 64-bit offsets and 20-byte entries.
-QByteArray firstTiffPage(QByteArray tiff) {
-    const bool little = tiff.startsWith("II");
-    // Every read is checked against the file's end: a file may end anywhere, even in its header.
-    const auto read = [&](qsizetype at, int length) -> quint64 {
-        quint64 value = 0;
-        if (at < 0 || at > tiff.size() - length)
-            return 0;
-        for (int i = 0; i < length; ++i) {
-            const quint64 byte = uchar(tiff[at + (little ? i : length - 1 - i)]);
-            value |= byte << (8 * i);
-        }
-        return value;
-    };
-    const bool big = read(2, 2) == 43;
-    const int offsetLength = big ? 8 : 4;
-    const qsizetype first = qsizetype(read(big ? 8 : 4, offsetLength));
-    const int countLength = big ? 8 : 2;
-    if (first < 8 || first > tiff.size() - countLength)
-        return tiff;
-    // No more entries than the file could hold, so the size of the directory cannot overflow.
-    const quint64 entries = read(first, countLength);
-    if (entries > quint64(tiff.size()) / 12)
-        return tiff;
-    const qsizetype next = first + countLength + qsizetype(entries) * (big ? 20 : 12);
-    if (next > tiff.size() - offsetLength || read(next, offsetLength) == 0)
-        return tiff; // already one page: no copy of the file
-    std::memset(tiff.data() + next, 0, size_t(offsetLength));
-    return tiff;
 }
 
 // BMP, ICO and the portable anymap formats, which libvips reads only through loaders it does not
@@ -187,15 +49,15 @@ std::optional<QByteArray> sanitise(const QByteArray& encoded) {
     if (isQtOnlyFormat(encoded))
         return throughQt(encoded);
     if (startsWith(encoded, "\x89PNG\r\n\x1a\n", 8))
-        return withoutPngText(encoded);
+        return walks::withoutPngText(encoded);
     // The decoder takes any file that starts with the start-of-image marker, whatever follows it.
     if (startsWith(encoded, "\xFF\xD8", 2))
-        return isProgressiveJpeg(encoded) && jpegScans(encoded) > kMaxJpegScans ? std::nullopt : std::optional(encoded);
+        return walks::hasTooManyScans(encoded) ? std::nullopt : std::optional(encoded);
     if (startsWith(encoded, "RIFF", 4) && encoded.size() >= 12 && encoded.mid(8, 4) == "WEBP")
-        return boundedWebpFrames(encoded);
+        return walks::boundedWebpFrames(encoded);
     if (startsWith(encoded, "II*\0", 4) || startsWith(encoded, "MM\0*", 4) || startsWith(encoded, "II+\0", 4) ||
         startsWith(encoded, "MM\0+", 4))
-        return firstTiffPage(encoded);
+        return walks::firstTiffPage(encoded);
     return encoded;
 }
 

@@ -27,7 +27,7 @@ void decodeSteps(DecoderSession& session, const PictureLoader::Source& source, c
     {
         // Only until the helper has it: a file is not even read here.
         const PictureInput input = source();
-        if (!input.isValid() || !session.start(input)) {
+        if (!input.isValid() || !session.start(input, plan.renderOnce)) {
             emit(Step{nullptr, true, input.failure()});
             return;
         }

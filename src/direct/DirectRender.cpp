@@ -1,0 +1,68 @@
+#include "DirectRender.h"
+
+#include "core/CropGeometry.h"
+#include "core/Orientation.h"
+#include "direct/ColourProfile.h"
+#include "direct/PngWriter.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+
+namespace cropling::direct {
+
+namespace {
+
+// The resampled picture in its place on the n x n canvas; an opaque picture is opaque there.
+PixelRows onCanvas(const PixelRows& picture, const QRect& place, int n) {
+    PixelRows canvas{n, n, 4, std::vector<std::uint8_t>(size_t(n) * size_t(n) * 4)};
+    for (int y = 0; y < picture.height; ++y) {
+        const std::uint8_t* in = picture.row(y);
+        std::uint8_t* out = canvas.row(place.y() + y) + size_t(place.x()) * 4;
+        for (int x = 0; x < picture.width; ++x, in += picture.bands, out += 4) {
+            std::memcpy(out, in, 3);
+            out[3] = picture.bands == 4 ? in[3] : 255;
+        }
+    }
+    return canvas;
+}
+
+} // namespace
+
+QSize uprightSize(const SourceFacts& facts) {
+    return facts.orientation >= 5 ? facts.stored.transposed() : facts.stored;
+}
+
+std::optional<QByteArray> renderSquarePng(SourceDecoder& decoder, bool convertProfile, double zoom, QPointF offset,
+                                          int n, std::optional<OpenFailure>* failure) {
+    failure->reset();
+    const SourceFacts& facts = decoder.facts();
+    const QSize upright = uprightSize(facts);
+    const auto source = emojiSourcePixels(upright.width(), upright.height(), zoom, offset);
+    const auto canvas = emojiCanvasRect(upright.width(), upright.height(), zoom, offset, n);
+    if (n < 1 || n > kMaxOutputSize || !source || !canvas)
+        return std::nullopt;
+    // The square is resampled in stored orientation, so its sides swap with the picture's.
+    const QSize storedCanvas = facts.orientation >= 5 ? canvas->size().transposed() : canvas->size();
+    const QRect stored = storedRect(facts.orientation, facts.stored, *source);
+    const int cropShorter = std::min(stored.width(), stored.height());
+    const int storedShorter = std::min(facts.stored.width(), facts.stored.height());
+    const int needed = int(std::ceil(double(storedShorter) * 3 * n / cropShorter));
+    Refusal why;
+    auto part = decoder.decodePart(stored, needed, &why);
+    if (!part) {
+        *failure = why.failure.value_or(OpenFailure::Damaged);
+        return std::nullopt;
+    }
+    if (convertProfile)
+        convertToSrgb(facts.iccProfile, &part->pixels);
+    const PixelRows square =
+        resampleWindow(part->pixels.view(), part->at, part->window, storedCanvas.width(), storedCanvas.height());
+    auto png = writePng(onCanvas(turnedUpright(square, facts.orientation), *canvas, n));
+    if (!png)
+        *failure = OpenFailure::TooLarge;
+    return png;
+}
+
+} // namespace cropling::direct

@@ -1,0 +1,63 @@
+#include "DirectService.h"
+
+#include "direct/ColourProfile.h"
+#include "direct/DirectRender.h"
+#include "direct/SourceDecoder.h"
+
+namespace cropling::direct {
+
+using wire::ReplyHead;
+using wire::Status;
+using wire::Task;
+
+namespace {
+
+ReplyHead withStatus(Status status) {
+    ReplyHead head;
+    head.status = status;
+    return head;
+}
+
+} // namespace
+
+DirectService::DirectService(QByteArray encoded) : encoded_(std::move(encoded)) {}
+
+DirectService::~DirectService() = default;
+
+ReplyHead DirectService::serve(const wire::Request& request, QByteArray* payload) {
+    payload->clear();
+    if (!opened_) {
+        opened_ = true;
+        Refusal why;
+        decoder_ = openSource(encoded_, &why);
+        failure_ = why.failure;
+        if (decoder_ && !decoder_->facts().iccProfile.isEmpty()) {
+            const ProfileUse use = profileUse(decoder_->facts().iccProfile);
+            convertProfile_ = use == ProfileUse::Convert;
+            if (use == ProfileUse::Decline)
+                decoder_.reset();
+        }
+    }
+    if (!decoder_)
+        return withStatus(failure_ ? wire::statusOf(*failure_) : Status::Declined);
+    if (request.task != Task::Header && request.task != Task::Render)
+        return withStatus(Status::Declined);
+
+    ReplyHead head;
+    const QSize upright = uprightSize(decoder_->facts());
+    head.fullWidth = upright.width();
+    head.fullHeight = upright.height();
+    if (request.task == Task::Header)
+        return head;
+    std::optional<OpenFailure> failure;
+    const auto png = renderSquarePng(*decoder_, convertProfile_, request.zoom, QPointF(request.offsetX, request.offsetY),
+                                     request.side, &failure);
+    if (!png)
+        return failure ? withStatus(wire::statusOf(*failure)) : withStatus(Status::Nothing);
+    head.width = head.height = request.side;
+    head.payloadBytes = std::uint64_t(png->size());
+    *payload = *png;
+    return head;
+}
+
+} // namespace cropling::direct

@@ -1,0 +1,167 @@
+#include "direct/SourceDecoder.h"
+
+#include "core/CropGeometry.h"
+#include "core/Orientation.h"
+
+#include <spng.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+
+namespace cropling::direct {
+
+namespace {
+
+// Chunks before the pixels are kept by the decoder; none may be larger, nor all of them together.
+constexpr size_t kMaxChunkBytes = 16u << 20;
+constexpr size_t kMaxChunkCacheBytes = 64u << 20;
+
+OpenFailure failureOf(int error) { return error == SPNG_EMEM ? OpenFailure::TooLarge : OpenFailure::Damaged; }
+
+class PngDecoder final : public SourceDecoder {
+public:
+    explicit PngDecoder(const QByteArray& encoded) : encoded_(encoded), context_(spng_ctx_new(0)) {}
+    ~PngDecoder() override { spng_ctx_free(context_); }
+
+    bool readHeader(Refusal* why) {
+        why->failure = OpenFailure::Damaged;
+        if (!context_)
+            return false;
+        // A damaged checksum is read past, as other viewers do; a cut file is not.
+        spng_set_crc_action(context_, SPNG_CRC_USE, SPNG_CRC_USE);
+        spng_set_chunk_limits(context_, kMaxChunkBytes, kMaxChunkCacheBytes);
+        spng_set_png_buffer(context_, encoded_.constData(), size_t(encoded_.size()));
+        spng_ihdr header{};
+        if (spng_get_ihdr(context_, &header) != 0 || header.width < 1 || header.height < 1)
+            return false;
+        facts_.stored = QSize(int(std::min<std::uint32_t>(header.width, INT32_MAX)),
+                              int(std::min<std::uint32_t>(header.height, INT32_MAX)));
+        if ((long long)header.width * header.height > kMaxDecodedPixels) {
+            why->failure = OpenFailure::TooLarge;
+            return false;
+        }
+        spng_iccp profile{};
+        const bool hasProfile = spng_get_iccp(context_, &profile) == 0;
+        // Interlaced rows arrive in seven passes, which a decode row by row cannot reduce as they
+        // come: libvips takes such a file, and any picture whose profile is not an RGB one.
+        if (header.interlace_method != SPNG_INTERLACE_NONE ||
+            (hasProfile && (header.color_type == SPNG_COLOR_TYPE_GRAYSCALE || header.color_type == SPNG_COLOR_TYPE_GRAYSCALE_ALPHA))) {
+            why->failure.reset();
+            return false;
+        }
+        if (hasProfile)
+            facts_.iccProfile = QByteArray(profile.profile, qsizetype(profile.profile_len));
+        spng_exif exif{};
+        if (spng_get_exif(context_, &exif) == 0)
+            facts_.orientation = exifOrientation(reinterpret_cast<const std::uint8_t*>(exif.data), exif.length);
+        spng_trns transparency{};
+        facts_.alpha = header.color_type == SPNG_COLOR_TYPE_TRUECOLOR_ALPHA ||
+                       header.color_type == SPNG_COLOR_TYPE_GRAYSCALE_ALPHA || spng_get_trns(context_, &transparency) == 0;
+        why->failure.reset();
+        return true;
+    }
+
+    // The rows arrive from the top: each is reduced as it comes by a box of whole pixels (in float,
+    // on premultiplied alpha) to twice the side the render needs, only the columns of the part
+    // are kept, and decoding stops after the last row of the part.
+    std::optional<DecodedPart> decodePart(const QRect& stored, int shorterSide, Refusal* why) override {
+        // A second render starts a decoder of its own: one that has decoded rows cannot go back.
+        if (used_) {
+            spng_ctx_free(context_);
+            context_ = spng_ctx_new(0);
+            if (!readHeader(why))
+                return std::nullopt;
+        }
+        used_ = true;
+        const int w = facts_.stored.width(), h = facts_.stored.height();
+        const int shorter = std::min(w, h);
+        const int factor = shorterSide > 0 ? std::max(1, shorter / (2 * shorterSide)) : 1;
+        const QSize reduced(w / factor, h / factor);
+        const double fx = double(reduced.width()) / w, fy = double(reduced.height()) / h;
+        DecodedPart part;
+        part.window = QRectF(stored.x() * fx, stored.y() * fy, stored.width() * fx, stored.height() * fy);
+        const QRect pixels = windowPixels(part.window, reduced);
+        part.at = pixels.topLeft();
+        const int bands = facts_.alpha ? 4 : 3;
+        part.pixels = PixelRows{pixels.width(), pixels.height(), bands,
+                                std::vector<std::uint8_t>(size_t(pixels.width()) * size_t(pixels.height()) * size_t(bands))};
+
+        const int format = facts_.alpha ? SPNG_FMT_RGBA8 : SPNG_FMT_RGB8;
+        int error = spng_decode_image(context_, nullptr, 0, format, SPNG_DECODE_PROGRESSIVE | (facts_.alpha ? SPNG_DECODE_TRNS : 0));
+        if (error != 0) {
+            why->failure = failureOf(error);
+            return std::nullopt;
+        }
+        std::vector<std::uint8_t> row(size_t(w) * size_t(bands));
+        const int firstRow = pixels.y() * factor;
+        const int endRow = (pixels.y() + pixels.height()) * factor;
+        const size_t firstByte = size_t(pixels.x()) * size_t(factor) * size_t(bands);
+        std::vector<float> sums(size_t(pixels.width()) * size_t(bands));
+        for (int y = 0; y < endRow; ++y) {
+            error = spng_decode_row(context_, row.data(), row.size());
+            if (error != 0 && !(error == SPNG_EOI && y == h - 1)) {
+                why->failure = failureOf(error);
+                return std::nullopt;
+            }
+            if (y < firstRow)
+                continue;
+            const std::uint8_t* in = row.data() + firstByte;
+            if (factor == 1) {
+                std::memcpy(part.pixels.row(y - firstRow), in, sums.size());
+                continue;
+            }
+            addRow(in, factor, bands, &sums);
+            if ((y - firstRow + 1) % factor == 0) {
+                finishRow(sums, factor, bands, part.pixels.row((y - firstRow) / factor));
+                std::fill(sums.begin(), sums.end(), 0.0f);
+            }
+        }
+        return part;
+    }
+
+private:
+    static void addRow(const std::uint8_t* in, int factor, int bands, std::vector<float>* sums) {
+        const size_t b = size_t(bands);
+        for (size_t x = 0; x < sums->size() / b; ++x) {
+            float* sum = sums->data() + x * b;
+            for (int i = 0; i < factor; ++i, in += b) {
+                const float a = bands == 4 ? in[3] / 255.0f : 1.0f;
+                for (size_t c = 0; c < 3; ++c)
+                    sum[c] += in[c] * a;
+                if (bands == 4)
+                    sum[3] += in[3];
+            }
+        }
+    }
+
+    static void finishRow(const std::vector<float>& sums, int factor, int bands, std::uint8_t* out) {
+        const float area = float(factor) * float(factor);
+        const size_t b = size_t(bands);
+        for (size_t i = 0; i < sums.size(); i += b) {
+            float unpremultiply = 1.0f;
+            if (bands == 4) {
+                const float a = sums[i + 3] / area;
+                unpremultiply = a == 0 ? 0.0f : 255.0f / a;
+                out[i + 3] = std::uint8_t(std::clamp(std::nearbyint(a), 0.0f, 255.0f));
+            }
+            for (size_t c = 0; c < 3; ++c)
+                out[i + c] = std::uint8_t(std::clamp(std::nearbyint(sums[i + c] / area * unpremultiply), 0.0f, 255.0f));
+        }
+    }
+
+    QByteArray encoded_;
+    spng_ctx* context_;
+    bool used_ = false;
+};
+
+} // namespace
+
+std::unique_ptr<SourceDecoder> openPng(const QByteArray& encoded, Refusal* why) {
+    auto decoder = std::make_unique<PngDecoder>(encoded);
+    if (!decoder->readHeader(why))
+        return nullptr;
+    return decoder;
+}
+
+} // namespace cropling::direct

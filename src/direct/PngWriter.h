@@ -1,0 +1,17 @@
+#pragma once
+
+// Writes RGBA pixels as a PNG with zlib: each row filtered by whichever of the five filters leaves
+// the smallest sum of differences (the usual heuristic), then deflated.
+// No metadata is written.
+
+#include "core/Resample.h"
+
+#include <QByteArray>
+
+#include <optional>
+
+namespace cropling::direct {
+
+std::optional<QByteArray> writePng(const PixelRows& rgba);
+
+} // namespace cropling::direct

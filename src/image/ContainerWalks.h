@@ -1,0 +1,19 @@
+#pragma once
+
+// Walks over the containers of picture files that decode nothing: each bounds what a decoder will
+// be asked to do with a file (see Preflight.h). Plain Qt Core, so every decoding helper runs them.
+
+#include <QByteArray>
+
+namespace cropling::preflight::walks {
+
+// A PNG without its text chunks (and without an eXIf chunk far larger than any camera writes).
+QByteArray withoutPngText(const QByteArray& png);
+// Whether a progressive JPEG has more scans than kMaxJpegScans.
+bool hasTooManyScans(const QByteArray& jpeg);
+// An animated WebP cut after the frame past the most an animation may have.
+QByteArray boundedWebpFrames(const QByteArray& webp);
+// A TIFF cut after its first page.
+QByteArray firstTiffPage(QByteArray tiff);
+
+} // namespace cropling::preflight::walks
