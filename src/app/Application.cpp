@@ -4,7 +4,7 @@
 #include "app/CommandLine.h"
 #include "app/MainWindow.h"
 #include "app/Translations.h"
-#include "image/VipsRuntime.h"
+#include "image/VipsLayer.h"
 #include "io/LocalPath.h"
 #include "image/DecoderSession.h"
 #include "model/EmojiEditor.h"
@@ -99,7 +99,9 @@ int Application::run(int argc, char** argv) {
     QObject::connect(&app, &QCoreApplication::aboutToQuit, &keepClipboardAfterQuit);
     // Quitting ends at once: no worker waits on a helper still decoding.
     QObject::connect(&app, &QCoreApplication::aboutToQuit, &DecoderSession::cancelAll);
-    ensureVipsStarted();
+    // The window decodes and draws in this process: the libvips part is loaded now, not on the
+    // first picture.
+    VipsLayer::get();
 
     Application cropling;
     MainWindow* first = cropling.newWindow();

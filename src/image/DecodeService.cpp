@@ -2,7 +2,7 @@
 
 #include "core/CropGeometry.h"
 #include "image/Decoding.h"
-#include "image/EmojiRenderer.h"
+#include "image/VipsRender.h"
 #include "image/SquareRender.h"
 #include "image/FrameReader.h"
 #include "image/Picture.h"
@@ -170,8 +170,10 @@ ReplyHead renderTask(const std::optional<decoding::Header>& header, OpenFailure 
     // Any zoom and offset go to the render, which gives nothing for a square that shows too little.
     const auto picture = Picture::openHeaded(*header);
     std::optional<OpenFailure> failure;
-    const auto png =
-        renderEmojiPNG(picture.get(), request.zoom, QPointF(request.offsetX, request.offsetY), request.side, &failure);
+    const bool sized = request.side >= 1 && request.side <= kMaxOutputSize;
+    const auto png = picture && sized ? renderPicturePng(*picture, request.zoom, QPointF(request.offsetX, request.offsetY),
+                                                         request.side, &failure)
+                                      : std::nullopt;
     if (!png) {
         if (failure)
             return failed(*failure);

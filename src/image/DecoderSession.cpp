@@ -2,17 +2,15 @@
 
 #include "image/DecoderReply.h"
 #include "image/DecoderWire.h"
-#include "image/GifEncoder.h"
 #include "image/Formats.h"
 #include "image/PipeTransfer.h"
 #include "image/Picture.h"
-#include "image/VipsRuntime.h"
+#include "image/VipsLayer.h"
 
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 
-#include <vips/vips8>
 
 #include <fcntl.h>
 #include <signal.h>
@@ -328,18 +326,15 @@ Outcome<std::shared_ptr<const Picture>> DecoderSession::pixels(wire::Task task, 
         return {std::nullopt, failure};
     const ReplyHead& h = reply->head;
     frames_ = h.frames;
-    ensureVipsStarted();
-    try {
-        // The checked head says exactly how many bytes came: the buffer becomes the bitmap as it is.
-        const vips::VImage bitmap = vips::VImage::new_from_memory_steal(
-            std::exchange(reply->payload, nullptr), size_t(h.payloadBytes), h.width, h.height, h.bands, VIPS_FORMAT_UCHAR);
-        return {Picture::fromPixels(bitmap.copy(vips::VImage::option()->set("interpretation", VIPS_INTERPRETATION_sRGB)),
-                                    QSize(h.fullWidth, h.fullHeight)),
-                std::nullopt};
-    } catch (const vips::VError&) {
-        vips_error_clear();
+    const VipsLayer* layer = VipsLayer::get();
+    if (!layer)
+        return {std::nullopt, OpenFailure::Damaged};
+    // The checked head says exactly how many bytes came: the buffer becomes the bitmap as it is.
+    auto picture = layer->fromPixels(std::exchange(reply->payload, nullptr), QSize(h.width, h.height), h.bands,
+                                     QSize(h.fullWidth, h.fullHeight));
+    if (!picture)
         return {std::nullopt, OpenFailure::TooLarge};
-    }
+    return {std::move(picture), std::nullopt};
 }
 
 Outcome<std::shared_ptr<const Picture>> DecoderSession::decode(int side) { return pixels(Task::Decode, side); }

@@ -23,7 +23,7 @@
 namespace cropling {
 
 class Picture;
-struct EmojiFrames;
+struct RgbaFrames;
 
 namespace wire {
 struct Request;
@@ -67,7 +67,7 @@ public:
     // Every frame of an animation at a working resolution (as decode()), with its timing.
     Outcome<std::shared_ptr<const Picture>> frames(int side);
     // The framed square of every frame, n x n, with the timing: only the squares come back.
-    Outcome<EmojiFrames> renderFrames(double zoom, QPointF offset, int side);
+    Outcome<RgbaFrames> renderFrames(double zoom, QPointF offset, int side);
 
     // Kills the helper; a task waiting for it ends at once. Safe from any thread, at any time.
     void cancel();

@@ -1,96 +1,10 @@
 #include "EmojiRenderer.h"
 
-#include "core/CropGeometry.h"
 #include "image/DecoderSession.h"
-#include "image/Decoding.h"
-#include "image/GifEncoder.h"
-#include "image/SquareRender.h"
 #include "image/Picture.h"
-#include "image/Resampler.h"
-#include "image/VipsBytes.h"
-
-#include <QElapsedTimer>
-
-#include <vips/vips8>
-
-#include <algorithm>
-#include <cmath>
+#include "image/VipsLayer.h"
 
 namespace cropling {
-
-using vips::VImage;
-
-namespace {
-
-// The resampled square as an RGBA PNG; an opaque source is opaque everywhere. zlib's default level:
-// the strongest costs tens of milliseconds on smooth pictures for files some ten per cent smaller.
-QByteArray encodePng(VImage canvas) {
-    if (canvas.bands() == 3)
-        canvas = canvas.bandjoin_const({255});
-    canvas = canvas.copy(VImage::option()->set("interpretation", VIPS_INTERPRETATION_sRGB));
-    return VipsBytes::encode(canvas, ".png", VImage::option()->set("strip", true)->set("compression", 6))
-        .toByteArray();
-}
-
-// The resampled picture on the n x n canvas: as it is when it fills it, otherwise in its place with
-// a transparent margin around it.
-VImage onCanvas(VImage picture, const QRect& canvas, int n) {
-    if (canvas == QRect(0, 0, n, n))
-        return picture;
-    if (picture.bands() == 3)
-        picture = picture.bandjoin_const({255});
-    return picture.embed(canvas.x(), canvas.y(), n, n, VImage::option()->set("extend", VIPS_EXTEND_BLACK));
-}
-
-// The render of a picture opened for one render. The part the square shows is found in upright
-// coordinates and mapped into the stored orientation; only that part is decoded, at the largest
-// reduction that still leaves the Lanczos filter three source pixels per emoji pixel. The square
-// result is turned upright at the end, which gives the same pixels as turning first, since the
-// filter treats both axes alike.
-std::optional<QByteArray> renderDeferred(const QByteArray& encoded, double zoom, QPointF offset, int outputSize,
-                                         std::optional<OpenFailure>* failure) {
-    QElapsedTimer clock;
-    clock.start();
-    OpenFailure why;
-    const auto header = decoding::readHeader(encoded, true, &why); // kept by Picture::open after its preflight
-    if (!header) {
-        *failure = why;
-        return std::nullopt;
-    }
-    const auto upright = emojiSourcePixels(header->upright.width(), header->upright.height(), zoom, offset);
-    const auto canvas = emojiCanvasRect(header->upright.width(), header->upright.height(), zoom, offset, outputSize);
-    if (!upright || !canvas)
-        return std::nullopt;
-    // The square is resampled in stored orientation, so its sides swap with the picture's.
-    const QSize storedCanvas = header->orientation >= 5 ? canvas->size().transposed() : canvas->size();
-    const QRect stored = decoding::storedRect(*header, *upright);
-    const int cropShorter = std::min(stored.width(), stored.height());
-    const int storedShorter = std::min(header->stored.width(), header->stored.height());
-    const int needed = int(std::ceil(double(storedShorter) * 3 * outputSize / cropShorter));
-    for (const bool useProfile : {true, false}) {
-        if (!useProfile && !header->hasProfile)
-            break;
-        try {
-            const VImage reduced = decoding::loadReduced(*header, needed);
-            const double fx = double(reduced.width()) / header->stored.width();
-            const double fy = double(reduced.height()) / header->stored.height();
-            const QRectF window(stored.x() * fx, stored.y() * fy, stored.width() * fx, stored.height() * fy);
-            // Only the rows and columns the filter reads are decoded, within the decode deadline.
-            const QRect part = windowPixels(window, QSize(reduced.width(), reduced.height()));
-            const VImage cut = decoding::cropInOrder(decoding::toSrgb8(reduced, useProfile), part);
-            const VImage square =
-                resampleWindow(cut, window.translated(-part.topLeft()), storedCanvas.width(), storedCanvas.height());
-            return encodePng(onCanvas(decoding::turnUpright(square, header->orientation), *canvas, outputSize));
-        } catch (const vips::VError& error) {
-            decoding::noteFailure(error);
-            vips_error_clear();
-        }
-    }
-    *failure = decoding::failureAfter(clock.elapsed());
-    return std::nullopt;
-}
-
-} // namespace
 
 std::optional<QByteArray> renderEmojiPNG(const Picture* picture, double zoom, QPointF offset, int outputSize,
                                          std::optional<OpenFailure>* failure) {
@@ -100,85 +14,37 @@ std::optional<QByteArray> renderEmojiPNG(const Picture* picture, double zoom, QP
     failure->reset();
     if (!picture || outputSize < 1 || outputSize > kMaxOutputSize)
         return std::nullopt;
+    // A picture a helper holds is rendered there: this process needs nothing of libvips for it.
     if (DecoderSession* session = picture->session()) {
         auto rendered = session->render(zoom, offset, outputSize);
         *failure = rendered.failure;
         return std::move(rendered.value);
     }
-    if (picture->isDeferred())
-        return renderDeferred(picture->encoded(), zoom, offset, outputSize, failure);
-    try {
-        const auto square = renderSquare(picture->pixels(), picture->fullSize(), zoom, offset, outputSize);
-        return square ? std::optional(encodePng(*square)) : std::nullopt;
-    } catch (const vips::VError&) {
-        vips_error_clear();
-        return std::nullopt;
-    }
-}
-
-std::optional<VImage> renderSquare(const VImage& pixels, QSize full, double zoom, QPointF offset, int n) {
-    // The square's pixels are found at full resolution and scaled onto the decoded bitmap, so a
-    // reduced bitmap renders the same part of the picture as the full one would.
-    const auto source = emojiSourcePixels(full.width(), full.height(), zoom, offset);
-    const auto canvas = emojiCanvasRect(full.width(), full.height(), zoom, offset, n);
-    if (!source || !canvas)
-        return std::nullopt;
-    const double fx = double(pixels.width()) / full.width();
-    const double fy = double(pixels.height()) / full.height();
-    const QRectF window(source->x() * fx, source->y() * fy, source->width() * fx, source->height() * fy);
-    VImage square = onCanvas(resampleWindow(pixels, window, canvas->width(), canvas->height()), *canvas, n);
-    return square.bands() == 3 ? square.bandjoin_const({255}) : square;
-}
-
-int squareSourceSide(QSize full, double zoom, QPointF offset, int n) {
-    const auto source = emojiSourcePixels(full.width(), full.height(), zoom, offset);
-    if (!source)
-        return 0;
-    const int shorter = std::min(full.width(), full.height());
-    const int cropShorter = std::max(1, std::min(source->width(), source->height()));
-    return int(std::ceil(double(shorter) * 3 * n / cropShorter));
+    const VipsLayer* layer = VipsLayer::get();
+    return layer ? layer->renderPng(*picture, zoom, offset, outputSize, failure) : std::nullopt;
 }
 
 GifOutcome renderEmojiGIF(const Picture* picture, double zoom, QPointF offset, int outputSize, long long maxBytes) {
     GifOutcome outcome;
-    if (!picture || outputSize < 1 || outputSize > kMaxOutputSize)
+    const VipsLayer* layer = VipsLayer::get();
+    if (!picture || !layer || outputSize < 1 || outputSize > kMaxOutputSize)
         return outcome;
-    EmojiFrames frames;
+    std::optional<RgbaFrames> frames;
     if (DecoderSession* session = picture->session(); session && picture->isAnimated()) {
         auto rendered = session->renderFrames(zoom, offset, outputSize);
         outcome.unreadable = rendered.failure;
-        if (!rendered)
-            return outcome;
-        frames = std::move(*rendered.value);
+        frames = std::move(rendered.value);
     } else if (picture->isAnimated()) {
-        try {
-            for (int i = 0; i < picture->frameCount(); ++i) {
-                const Picture& frame = picture->frame(i);
-                auto square = renderSquare(frame.pixels(), frame.fullSize(), zoom, offset, outputSize);
-                if (!square)
-                    return outcome;
-                frames.frames.push_back(square->copy_memory());
-            }
-        } catch (const vips::VError&) {
-            vips_error_clear();
-            return outcome;
-        }
-        frames.delaysMs = picture->frameDelays();
-        frames.loop = picture->loopCount();
+        frames = layer->renderFrames(*picture, zoom, offset, outputSize);
     } else {
         // A still is a GIF of one frame, rendered as its PNG is.
         const auto png = renderEmojiPNG(picture, zoom, offset, outputSize, &outcome.unreadable);
-        if (!png)
-            return outcome;
-        try {
-            frames.frames.push_back(VImage::new_from_buffer(png->constData(), size_t(png->size()), "").copy_memory());
-        } catch (const vips::VError&) {
-            vips_error_clear();
-            return outcome;
-        }
-        frames.delaysMs.push_back(0);
+        if (png)
+            frames = layer->frameOfPng(*png);
     }
-    auto gif = encodeGifWithin(frames, maxBytes);
+    if (!frames)
+        return outcome;
+    auto gif = layer->encodeGif(*frames, maxBytes);
     if (!gif) {
         outcome.overBudget = true;
         return outcome;

@@ -87,7 +87,7 @@ AutoFraming framingFor(const HeadBox& head, double pictureWidth, double pictureH
     return framing;
 }
 
-AutoFramingOutcome autoFrame(const Picture& picture) {
+AutoFramingOutcome autoFrameHere(const Picture& picture) {
     if (picture.isDeferred() || picture.pixelWidth() < 1)
         return {std::nullopt, FaceText::tr("no picture to frame")};
     const Module& finder = module();

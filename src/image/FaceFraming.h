@@ -26,7 +26,9 @@ struct AutoFramingOutcome {
 };
 
 // Safe from any thread; takes tens of milliseconds, so callers on the GUI thread use a worker.
+// Loads the libvips part of this layer, whose own work autoFrameHere() is.
 AutoFramingOutcome autoFrame(const Picture& picture);
+AutoFramingOutcome autoFrameHere(const Picture& picture);
 
 // The head around a face, as people frame a portrait: 1.6 times the face, more room above it than
 // below. In picture pixels, origin top-left.

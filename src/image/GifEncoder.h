@@ -2,6 +2,8 @@
 
 // Animated GIF within a byte budget. Used inside this layer only.
 
+#include "image/VipsLayer.h"
+
 #include <QByteArray>
 
 #include <vips/vips8>
@@ -18,11 +20,6 @@ struct EmojiFrames {
     std::vector<vips::VImage> frames;
     std::vector<int> delaysMs;
     int loop = 0; // 0: for ever
-};
-
-struct EncodedGif {
-    QByteArray bytes;
-    int frames = 0; // kept after any were dropped
 };
 
 // The best-looking GIF of the frames that takes at most maxBytes. Pixels under half opacity become

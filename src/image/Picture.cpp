@@ -14,83 +14,81 @@ namespace cropling {
 
 using vips::VImage;
 
-struct Picture::Private {
+namespace {
+
+// A picture whose pixels are here, in libvips, or whose bytes are, for one render.
+class VipsPicture final : public Picture {
+public:
+    explicit VipsPicture(VImage upright) : pixels_(std::move(upright)) {
+        if (!pixels_.is_null())
+            fullSize_ = QSize(pixels_.width(), pixels_.height());
+    }
+
+    int pixelWidth() const override { return pixels_.is_null() ? 0 : pixels_.width(); }
+    int pixelHeight() const override { return pixels_.is_null() ? 0 : pixels_.height(); }
+    QSize fullSize() const override { return fullSize_; }
+    bool isDeferred() const override { return !encoded_.isEmpty(); }
+    const QByteArray& encoded() const override { return encoded_; }
+    DecoderSession* session() const override { return nullptr; }
+    int frameCount() const override { return frameCount_; }
+    const Picture& frame(int index) const override {
+        // The first frame is drawn from this picture's own pyramid, which every still use shares.
+        if (index <= 0 || index >= int(frames_.size()))
+            return *this;
+        return *frames_[size_t(index)];
+    }
+    const std::vector<int>& frameDelays() const override { return delaysMs_; }
+    int loopCount() const override { return loop_; }
+    const VImage& pixels() const override { return pixels_; }
+
+    void prepareDisplay() const override {
+        prepareOwnDisplay();
+        for (size_t i = 1; i < frames_.size(); ++i)
+            static_cast<const VipsPicture&>(*frames_[i]).prepareOwnDisplay();
+    }
+
+    const QImage& displayLevel(double devicePixelsPerPixel) const override {
+        // A picture opened for one render has no pixels to show.
+        static const QImage nothing;
+        if (isDeferred())
+            return nothing;
+        prepareOwnDisplay();
+        return display_->levelFor(devicePixelsPerPixel);
+    }
+
     // The buffer the pixels of an animation's frames lie in: first, so it goes after everything
     // that points into it.
-    std::shared_ptr<void> memory;
-    explicit Private(VImage upright) : pixels(std::move(upright)) {
-        if (!pixels.is_null())
-            fullSize = QSize(pixels.width(), pixels.height());
-    }
-    VImage pixels;
-    QSize fullSize;
-    // Kept only by a picture opened for one render, whose pixels are decoded by that render: here
-    // from its bytes, or in the helper that holds them.
-    QByteArray encoded;
-    std::shared_ptr<DecoderSession> session;
+    std::shared_ptr<void> memory_;
+    VImage pixels_;
+    QSize fullSize_;
+    // Kept only by a picture opened for one render, whose pixels are decoded by that render.
+    QByteArray encoded_;
     // An animation's frames after the first, which is this picture itself.
-    std::vector<std::shared_ptr<const Picture>> frames;
-    std::vector<int> delaysMs;
-    int loop = 0;
-    int frameCount = 1;
-    bool shareDisplay = false;
+    std::vector<std::shared_ptr<const Picture>> frames_;
+    std::vector<int> delaysMs_;
+    int loop_ = 0;
+    int frameCount_ = 1;
+    bool shareDisplay_ = false;
+
+private:
+    void prepareOwnDisplay() const {
+        if (isDeferred())
+            return;
+        std::call_once(displayMade_, [this] { display_ = std::make_unique<DisplayPyramid>(pixels_, shareDisplay_); });
+    }
+
     // Made on the first paint: a scripted save never draws.
-    std::once_flag displayMade;
-    std::unique_ptr<DisplayPyramid> display;
+    mutable std::once_flag displayMade_;
+    mutable std::unique_ptr<DisplayPyramid> display_;
 };
 
-Picture::Picture(std::unique_ptr<Private> d) : d_(std::move(d)) {}
-
-Picture::~Picture() = default;
-
-int Picture::pixelWidth() const { return d_->pixels.is_null() ? 0 : d_->pixels.width(); }
-
-int Picture::pixelHeight() const { return d_->pixels.is_null() ? 0 : d_->pixels.height(); }
-
-const VImage& Picture::pixels() const { return d_->pixels; }
-
-QSize Picture::fullSize() const { return d_->fullSize; }
-
-bool Picture::isDeferred() const { return !d_->encoded.isEmpty() || d_->session; }
-
-DecoderSession* Picture::session() const { return d_->session.get(); }
-
-const QByteArray& Picture::encoded() const { return d_->encoded; }
-
-void Picture::prepareOwnDisplay() const {
-    if (isDeferred())
-        return;
-    std::call_once(d_->displayMade, [this] { d_->display = std::make_unique<DisplayPyramid>(d_->pixels, d_->shareDisplay); });
-}
-
-void Picture::prepareDisplay() const {
-    prepareOwnDisplay();
-    for (size_t i = 1; i < d_->frames.size(); ++i)
-        d_->frames[i]->prepareOwnDisplay();
-}
-
-const QImage& Picture::displayLevel(double devicePixelsPerPixel) const {
-    // A picture opened for one render has no pixels to show.
-    static const QImage nothing;
-    if (isDeferred())
-        return nothing;
-    prepareOwnDisplay();
-    return d_->display->levelFor(devicePixelsPerPixel);
-}
+} // namespace
 
 std::shared_ptr<Picture> Picture::fromPixels(const VImage& pixels, QSize fullSize, bool frame) {
-    auto picture = std::shared_ptr<Picture>(new Picture(std::make_unique<Private>(pixels)));
-    picture->d_->shareDisplay = frame;
+    auto picture = std::make_shared<VipsPicture>(pixels);
+    picture->shareDisplay_ = frame;
     if (fullSize.isValid())
-        picture->d_->fullSize = fullSize;
-    return picture;
-}
-
-std::shared_ptr<const Picture> Picture::renderedBy(std::shared_ptr<DecoderSession> session, QSize fullSize, int frames) {
-    auto picture = std::shared_ptr<Picture>(new Picture(std::make_unique<Private>(VImage())));
-    picture->d_->fullSize = fullSize;
-    picture->d_->session = std::move(session);
-    picture->d_->frameCount = std::max(frames, 1);
+        picture->fullSize_ = fullSize;
     return picture;
 }
 
@@ -98,29 +96,16 @@ std::shared_ptr<const Picture> Picture::animated(std::vector<std::shared_ptr<con
                                                  std::vector<int> delaysMs, int loop, std::shared_ptr<void> memory) {
     if (frames.empty() || frames.size() != delaysMs.size())
         return nullptr;
-    auto picture = std::shared_ptr<Picture>(new Picture(std::make_unique<Private>(frames.front()->pixels())));
-    picture->d_->fullSize = frames.front()->fullSize();
-    picture->d_->frameCount = int(frames.size());
-    picture->d_->delaysMs = std::move(delaysMs);
-    picture->d_->loop = loop;
-    picture->d_->memory = std::move(memory);
-    picture->d_->shareDisplay = true;
-    picture->d_->frames = std::move(frames);
+    auto picture = std::make_shared<VipsPicture>(frames.front()->pixels());
+    picture->fullSize_ = frames.front()->fullSize();
+    picture->frameCount_ = int(frames.size());
+    picture->delaysMs_ = std::move(delaysMs);
+    picture->loop_ = loop;
+    picture->memory_ = std::move(memory);
+    picture->shareDisplay_ = true;
+    picture->frames_ = std::move(frames);
     return picture;
 }
-
-int Picture::frameCount() const { return d_->frameCount; }
-
-const Picture& Picture::frame(int index) const {
-    // The first frame is drawn from this picture's own pyramid, which every still use shares.
-    if (index <= 0 || index >= int(d_->frames.size()))
-        return *this;
-    return *d_->frames[size_t(index)];
-}
-
-const std::vector<int>& Picture::frameDelays() const { return d_->delaysMs; }
-
-int Picture::loopCount() const { return d_->loop; }
 
 std::shared_ptr<const Picture> Picture::decode(const QByteArray& encoded, int minShorterSide) {
     const auto header = decoding::readHeader(encoded);
@@ -139,9 +124,7 @@ std::shared_ptr<const Picture> Picture::decodeHeaded(const decoding::Header& hea
             if (header.orientation > 1)
                 stored = decoding::withDeadline(stored).copy_memory();
             const VImage upright = decoding::turnUpright(stored, header.orientation);
-            auto picture = fromPixels(decoding::withDeadline(decoding::toSrgb8(upright, useProfile)).copy_memory());
-            picture->d_->fullSize = header.upright;
-            return picture;
+            return fromPixels(decoding::withDeadline(decoding::toSrgb8(upright, useProfile)).copy_memory(), header.upright);
         } catch (const vips::VError& error) {
             decoding::noteFailure(error);
             vips_error_clear();
@@ -163,9 +146,9 @@ std::shared_ptr<const Picture> Picture::open(const QByteArray& encoded) {
 }
 
 std::shared_ptr<const Picture> Picture::openHeaded(const decoding::Header& header) {
-    auto picture = std::shared_ptr<Picture>(new Picture(std::make_unique<Private>(VImage())));
-    picture->d_->fullSize = header.upright;
-    picture->d_->encoded = header.encoded;
+    auto picture = std::make_shared<VipsPicture>(VImage());
+    picture->fullSize_ = header.upright;
+    picture->encoded_ = header.encoded;
     return picture;
 }
 

@@ -2,7 +2,9 @@
 
 // A decoded picture: upright, sRGB, 8 bits per channel, kept whole in memory so that a render never
 // depends on the file it came from. Immutable once made, so views and operations share it freely.
-// The pixels live in libvips; nothing outside this layer needs its headers.
+// The pixels live in libvips, in the part of this layer that is loaded on first use (VipsLayer.h):
+// nothing outside it needs its headers, and a picture that a helper renders needs none of it.
+// The factories that decode are that part's own; the program reaches them through VipsLayer.
 
 #include <QByteArray>
 #include <QImage>
@@ -26,6 +28,10 @@ class DecoderSession;
 
 class Picture {
 public:
+    virtual ~Picture() = default;
+    Picture(const Picture&) = delete;
+    Picture& operator=(const Picture&) = delete;
+
     // Decodes encoded bytes in any format the loaders read, chosen by content, not by file name, at
     // the working resolution of its use: the bitmap's shorter side is at least minShorterSide (or
     // the picture's own, when that is smaller); 0 asks for full resolution. Gives nothing for bytes
@@ -53,54 +59,47 @@ public:
                                                    std::vector<int> delaysMs, int loop,
                                                    std::shared_ptr<void> memory = nullptr);
 
-    ~Picture();
-    Picture(const Picture&) = delete;
-    Picture& operator=(const Picture&) = delete;
-
     // The size of the decoded bitmap, which may be a reduction of the picture.
-    int pixelWidth() const;
-    int pixelHeight() const;
+    virtual int pixelWidth() const = 0;
+    virtual int pixelHeight() const = 0;
     // The picture's own upright size, whatever resolution it was decoded at.
-    QSize fullSize() const;
+    virtual QSize fullSize() const = 0;
     // The size the on-screen geometry works with: one logical pixel per upright picture pixel.
     QSizeF nominalSize() const { return QSizeF(fullSize()); }
 
     // Whether this picture was opened for one render and holds no pixels: its encoded bytes, or the
     // helper that has them.
-    bool isDeferred() const;
-    const QByteArray& encoded() const;
-    DecoderSession* session() const;
+    virtual bool isDeferred() const = 0;
+    virtual const QByteArray& encoded() const = 0;
+    virtual DecoderSession* session() const = 0;
 
     // An animation's frames (a still is one frame, itself), their delays and its loop count. A
     // picture opened for one render knows how many frames it has, and has none decoded.
-    int frameCount() const;
+    virtual int frameCount() const = 0;
     bool isAnimated() const { return frameCount() > 1; }
     // Whether the frames of an animation are here to draw and play: not for a still, nor for an
     // animation opened for one render.
     bool hasFrames() const { return frameDelays().size() > 1; }
-    const Picture& frame(int index) const;
-    const std::vector<int>& frameDelays() const;
-    int loopCount() const;
+    virtual const Picture& frame(int index) const = 0;
+    virtual const std::vector<int>& frameDelays() const = 0;
+    virtual int loopCount() const = 0;
 
     // The decoded bitmap (empty for a deferred picture): 3 bands (RGB) or 4 (RGBA, unpremultiplied), unsigned 8-bit, in memory.
-    const vips::VImage& pixels() const;
+    virtual const vips::VImage& pixels() const = 0;
     // Makes the reductions for painting now rather than on the first paint, for every frame of an
     // animation; safe from any thread.
-    void prepareDisplay() const;
+    virtual void prepareDisplay() const = 0;
     // The smallest prepared reduction that still has at least `devicePixelsPerPixel` of its pixels
     // per bitmap pixel, or the largest one: what a paint draws from at any size. A null
     // image for a picture opened for one render.
-    const QImage& displayLevel(double devicePixelsPerPixel) const;
+    virtual const QImage& displayLevel(double devicePixelsPerPixel) const = 0;
 
     // The decode, and the opening for one render, of a file whose header has been read.
     static std::shared_ptr<const Picture> decodeHeaded(const decoding::Header& header, int minShorterSide);
     static std::shared_ptr<const Picture> openHeaded(const decoding::Header& header);
 
-private:
-    void prepareOwnDisplay() const;
-    struct Private;
-    explicit Picture(std::unique_ptr<Private> d);
-    std::unique_ptr<Private> d_;
+protected:
+    Picture() = default;
 };
 
 using PicturePtr = std::shared_ptr<const Picture>;

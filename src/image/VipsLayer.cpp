@@ -1,0 +1,52 @@
+#include "VipsLayer.h"
+
+#include <QFile>
+#include <QFileInfo>
+
+#include <dlfcn.h>
+
+#include <cstdio>
+
+// Defined when the layer is linked into the program; otherwise it is looked up in the module.
+extern "C" const cropling::VipsLayer* cropling_vips_layer() __attribute__((weak));
+
+namespace cropling {
+
+QByteArray VipsLayer::modulePath() {
+    if (const QByteArray own = qgetenv("CROPLING_VIPS_LAYER"); !own.isEmpty())
+        return own;
+    const QString folder = QFileInfo(QFileInfo(QStringLiteral("/proc/self/exe")).canonicalFilePath()).absolutePath();
+    for (const QString& candidate : {folder + QStringLiteral("/libcropling-vips.so"),
+                                     folder + QStringLiteral("/../lib/cropling/libcropling-vips.so")}) {
+        if (QFileInfo::exists(candidate))
+            return QFile::encodeName(candidate);
+    }
+    return CROPLING_VIPS_LAYER_BUILD_PATH;
+}
+
+const VipsLayer* VipsLayer::get() {
+    static const VipsLayer* const layer = []() -> const VipsLayer* {
+        if (cropling_vips_layer)
+            return cropling_vips_layer();
+        const QByteArray path = modulePath();
+        // Its own symbols stay its own: the module carries the code it shares with the program.
+        void* module = ::dlopen(path.constData(), RTLD_NOW | RTLD_LOCAL);
+        using Entry = const VipsLayer* (*)();
+        const auto entry = module ? reinterpret_cast<Entry>(::dlsym(module, "cropling_vips_layer")) : nullptr;
+        if (!entry) {
+            std::fprintf(stderr, "cropling: cannot load %s: %s\n", path.constData(), ::dlerror());
+            return nullptr;
+        }
+        return entry();
+    }();
+    return layer;
+}
+
+AutoFramingOutcome autoFrame(const Picture& picture) {
+    const VipsLayer* layer = VipsLayer::get();
+    if (!layer)
+        return {std::nullopt, QStringLiteral("no libvips layer (%1)").arg(QString::fromLocal8Bit(VipsLayer::modulePath()))};
+    return layer->autoFrame(picture);
+}
+
+} // namespace cropling

@@ -1,0 +1,72 @@
+#pragma once
+
+// The part of this layer that needs libvips, built as a module of its own (libcropling-vips.so)
+// and loaded on first use: decoding in this process, drawing, the renders of pictures held here,
+// GIF encoding and face framing. A headless render of a JPEG, PNG or WebP never loads it, so the
+// program starts without libvips and its hundred libraries. Programs that link it in (the libvips
+// helper, the tests) use it directly.
+
+#include "core/OpenFailure.h"
+#include "image/FaceFraming.h"
+
+#include <QByteArray>
+#include <QPointF>
+#include <QSize>
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <vector>
+
+namespace vips {
+class VImage;
+}
+
+namespace cropling {
+
+class Picture;
+
+// Frames of one size, RGBA one after another, lying in memory they keep, with how long each shows
+// and how often they play (0: for ever).
+struct RgbaFrames {
+    std::shared_ptr<void> memory;
+    std::vector<const std::uint8_t*> frames;
+    QSize size;
+    std::vector<int> delaysMs;
+    int loop = 0;
+};
+
+struct EncodedGif {
+    QByteArray bytes;
+    int frames = 0; // kept after any were dropped
+};
+
+class VipsLayer {
+public:
+    // The layer, loaded and started on first use, from any thread; nothing (said once on stderr)
+    // when it cannot be loaded.
+    static const VipsLayer* get();
+    // Where the module is: next to the program, in its lib folder, or in the build tree.
+    static QByteArray modulePath();
+
+    virtual ~VipsLayer() = default;
+    // A picture of a decoded bitmap, upright 8-bit sRGB with 3 or 4 bands: `pixels` (from malloc)
+    // is taken. A reduction of a picture of `fullSize`.
+    virtual std::shared_ptr<const Picture> fromPixels(void* pixels, QSize size, int bands, QSize fullSize) const = 0;
+    // An animation of the frames, drawn from where they lie.
+    virtual std::shared_ptr<const Picture> animated(const RgbaFrames& frames, QSize fullSize) const = 0;
+    // The framed square of a picture held here (or opened from its bytes) as an n x n PNG, or of
+    // each of its frames; nothing without a failure when the square shows too little.
+    virtual std::optional<QByteArray> renderPng(const Picture& picture, double zoom, QPointF offset, int n,
+                                                std::optional<OpenFailure>* failure) const = 0;
+    virtual std::optional<RgbaFrames> renderFrames(const Picture& picture, double zoom, QPointF offset, int n) const = 0;
+    // A rendered PNG as one frame.
+    virtual std::optional<RgbaFrames> frameOfPng(const QByteArray& png) const = 0;
+    // The best-looking GIF of the frames within maxBytes (see GifEncoder.h).
+    virtual std::optional<EncodedGif> encodeGif(const RgbaFrames& frames, long long maxBytes) const = 0;
+    virtual AutoFramingOutcome autoFrame(const Picture& picture) const = 0;
+    // The pixels of a picture that holds none.
+    virtual const vips::VImage& emptyPixels() const = 0;
+};
+
+} // namespace cropling
