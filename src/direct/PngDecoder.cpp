@@ -56,8 +56,12 @@ public:
         if (spng_get_exif(context_, &exif) == 0)
             facts_.orientation = exifOrientation(reinterpret_cast<const std::uint8_t*>(exif.data), exif.length);
         spng_trns transparency{};
+        const bool transparent = spng_get_trns(context_, &transparency) == 0;
         facts_.alpha = header.color_type == SPNG_COLOR_TYPE_TRUECOLOR_ALPHA ||
-                       header.color_type == SPNG_COLOR_TYPE_GRAYSCALE_ALPHA || spng_get_trns(context_, &transparency) == 0;
+                       header.color_type == SPNG_COLOR_TYPE_GRAYSCALE_ALPHA || transparent;
+        // 8-bit RGB and RGBA rows come as they are stored, with no conversion pass.
+        stored8_ = header.bit_depth == 8 && ((header.color_type == SPNG_COLOR_TYPE_TRUECOLOR && !transparent) ||
+                                             header.color_type == SPNG_COLOR_TYPE_TRUECOLOR_ALPHA);
         why->failure.reset();
         return true;
     }
@@ -87,7 +91,7 @@ public:
         part.pixels = PixelRows{pixels.width(), pixels.height(), bands,
                                 std::vector<std::uint8_t>(size_t(pixels.width()) * size_t(pixels.height()) * size_t(bands))};
 
-        const int format = facts_.alpha ? SPNG_FMT_RGBA8 : SPNG_FMT_RGB8;
+        const int format = stored8_ ? SPNG_FMT_PNG : facts_.alpha ? SPNG_FMT_RGBA8 : SPNG_FMT_RGB8;
         int error = spng_decode_image(context_, nullptr, 0, format, SPNG_DECODE_PROGRESSIVE | (facts_.alpha ? SPNG_DECODE_TRNS : 0));
         if (error != 0) {
             why->failure = failureOf(error);
@@ -153,6 +157,7 @@ private:
     QByteArray encoded_;
     spng_ctx* context_;
     bool used_ = false;
+    bool stored8_ = false;
 };
 
 } // namespace

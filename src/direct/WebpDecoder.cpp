@@ -62,6 +62,8 @@ public:
             config.options.scaled_width = scaled.width();
             config.options.scaled_height = scaled.height();
         }
+        // Filtering runs on a thread of its own beside the decode, unless the batch gave this helper one.
+        config.options.use_threads = resamplerThreads() > 1;
         const int bands = facts_.alpha ? 4 : 3;
         config.output.colorspace = facts_.alpha ? MODE_RGBA : MODE_RGB;
         const VP8StatusCode status = WebPDecode(bytes(), size_t(encoded_.size()), &config);

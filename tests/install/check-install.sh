@@ -19,6 +19,16 @@ for size in 16 32 48 64 128 256 512; do
 done
 grep -q '^Exec=cropling %U$' "$prefix/share/applications/$id.desktop"
 "$prefix/bin/cropling" --version | grep -q '^cropling '
+# The installed program finds its helpers and its libvips module: a JPEG goes to the direct helper,
+# an animation's GIF is encoded by the module.
+convert -size 300x200 gradient:red-blue "$prefix/photo.jpg"
+convert -size 40x40 -delay 10 xc:red xc:blue -loop 0 "$prefix/blink.gif"
+"$prefix/bin/cropling" render "$prefix/photo.jpg" -o "$prefix/photo.png"
+"$prefix/bin/cropling" render "$prefix/blink.gif" -o "$prefix/blink-emoji.gif"
+test "$(identify -format '%w %h\n' "$prefix/photo.png")" = "128 128"
+test "$(identify -format '%n\n' "$prefix/blink-emoji.gif" | head -1)" = 2
+test -x "$prefix/libexec/cropling/cropling-direct-decoder"
+test -f "$prefix/lib/cropling/libcropling-vips.so"
 
 (cd "$build" && cpack -G DEB >/dev/null)
 deb=$(ls "$build"/cropling_*.deb)
