@@ -125,16 +125,32 @@ public:
     }
 
 private:
+    // Opaque pixels are summed as whole numbers, exactly and quickly; others premultiplied in float.
     static void addRow(const std::uint8_t* in, int factor, int bands, std::vector<float>* sums) {
         const size_t b = size_t(bands);
-        for (size_t x = 0; x < sums->size() / b; ++x) {
+        const size_t width = sums->size() / b;
+        if (bands == 3) {
+            for (size_t x = 0; x < width; ++x) {
+                std::uint32_t r = 0, g = 0, bl = 0;
+                for (int i = 0; i < factor; ++i, in += 3) {
+                    r += in[0];
+                    g += in[1];
+                    bl += in[2];
+                }
+                float* sum = sums->data() + x * 3;
+                sum[0] += float(r);
+                sum[1] += float(g);
+                sum[2] += float(bl);
+            }
+            return;
+        }
+        for (size_t x = 0; x < width; ++x) {
             float* sum = sums->data() + x * b;
             for (int i = 0; i < factor; ++i, in += b) {
-                const float a = bands == 4 ? in[3] / 255.0f : 1.0f;
+                const float a = in[3] / 255.0f;
                 for (size_t c = 0; c < 3; ++c)
                     sum[c] += in[c] * a;
-                if (bands == 4)
-                    sum[3] += in[3];
+                sum[3] += in[3];
             }
         }
     }
