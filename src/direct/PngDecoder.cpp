@@ -37,6 +37,14 @@ public:
             return false;
         facts_.stored = QSize(int(std::min<std::uint32_t>(header.width, INT32_MAX)),
                               int(std::min<std::uint32_t>(header.height, INT32_MAX)));
+        // Every chunk before the pixels is read now, as other decoders read them with the header:
+        // a file that ends or breaks before its pixels is damaged, whatever size it claims.
+        spng_trns transparency{};
+        const int chunks = spng_get_trns(context_, &transparency);
+        if (chunks != 0 && chunks != SPNG_ECHUNKAVAIL) {
+            why->failure = failureOf(chunks);
+            return false;
+        }
         if ((long long)header.width * header.height > kMaxDecodedPixels) {
             why->failure = OpenFailure::TooLarge;
             return false;
@@ -55,8 +63,7 @@ public:
         spng_exif exif{};
         if (spng_get_exif(context_, &exif) == 0)
             facts_.orientation = exifOrientation(reinterpret_cast<const std::uint8_t*>(exif.data), exif.length);
-        spng_trns transparency{};
-        const bool transparent = spng_get_trns(context_, &transparency) == 0;
+        const bool transparent = chunks == 0;
         facts_.alpha = header.color_type == SPNG_COLOR_TYPE_TRUECOLOR_ALPHA ||
                        header.color_type == SPNG_COLOR_TYPE_GRAYSCALE_ALPHA || transparent;
         // 8-bit RGB and RGBA rows come as they are stored, with no conversion pass.

@@ -69,6 +69,9 @@ public:
     // The framed square of every frame, n x n, with the timing: only the squares come back.
     Outcome<RgbaFrames> renderFrames(double zoom, QPointF offset, int side);
 
+    // Whether the direct helper holds the picture (it has declined nothing so far).
+    bool heldByDirectHelper() const { return declinedTo_.has_value(); }
+
     // Kills the helper; a task waiting for it ends at once. Safe from any thread, at any time.
     void cancel();
     // Cancels every session of the process: nothing outlives quitting.

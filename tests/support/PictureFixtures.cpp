@@ -5,6 +5,8 @@
 
 #include <QTemporaryDir>
 
+#include <cmath>
+
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
@@ -44,6 +46,24 @@ Rgba decodePng(const QByteArray& png) {
     const VipsBytes pixels = VipsBytes::pixelsOf(image);
     out.data.assign(pixels.data(), pixels.data() + pixels.size());
     return out;
+}
+
+double psnr(const QByteArray& a, const QByteArray& b) {
+    const Rgba x = decodePng(a), y = decodePng(b);
+    double squares = 0;
+    for (size_t i = 0; i < x.data.size(); ++i) {
+        const double d = double(x.data[i]) - double(y.data[i]);
+        squares += d * d;
+    }
+    const double mse = squares / double(x.data.size());
+    return mse == 0 ? 99 : 10 * std::log10(255.0 * 255.0 / mse);
+}
+
+VImage cameraLike(int width, int height) {
+    const VImage xy = VImage::xyz(width, height);
+    const VImage base = (xy[0] * (255.0 / width)).bandjoin(xy[1] * (255.0 / height)).bandjoin((xy[0] + xy[1]) * (127.0 / width));
+    const VImage noise = VImage::gaussnoise(width, height, VImage::option()->set("sigma", 4.0));
+    return (base + noise).cast(VIPS_FORMAT_UCHAR).copy(VImage::option()->set("interpretation", VIPS_INTERPRETATION_sRGB));
 }
 
 QByteArray readFile(const QByteArray& path) {

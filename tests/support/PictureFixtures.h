@@ -32,6 +32,10 @@ struct Rgba {
     int at(int x, int y, int band) const { return data[size_t((y * width + x) * bands + band)]; }
 };
 Rgba decodePng(const QByteArray& png);
+// Peak signal to noise of two renders of one size, over every channel, in decibels.
+double psnr(const QByteArray& a, const QByteArray& b);
+// A camera-like photo: smooth gradients under fine noise, as a sensor gives.
+vips::VImage cameraLike(int width, int height);
 
 // The whole file, or nothing when it cannot be read.
 QByteArray readFile(const QByteArray& path);

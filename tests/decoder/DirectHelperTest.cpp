@@ -1,0 +1,141 @@
+// The direct helper against the libvips helper: on every kind of file it keeps it renders what the
+// libvips helper renders, what it does not keep reaches the libvips helper, and a damaged or
+// oversized file fails in both for the same reason.
+
+#include "PictureFixtures.h"
+
+#include "image/DecoderSession.h"
+
+#include <QtEndian>
+
+#include <gtest/gtest.h>
+
+#include <zlib.h>
+
+using namespace cropling;
+using namespace cropling::test;
+using vips::VImage;
+
+namespace {
+
+struct Rendered {
+    std::optional<QByteArray> png;
+    std::optional<OpenFailure> failure;
+    bool direct = false; // the direct helper kept the file to the end
+};
+
+// A headless render of the file (`forRender`: as a save asks, which a JPEG, PNG or WebP sends to
+// the direct helper), or as the window's session asks, which only the libvips helper serves.
+Rendered renderThrough(const QByteArray& file, bool forRender, double zoom = 1.0, QPointF offset = {}) {
+    auto session = std::make_shared<DecoderSession>();
+    if (!session->start(PictureInput::bytes(file), forRender))
+        return {};
+    auto opened = session->open();
+    if (!opened)
+        return {std::nullopt, opened.failure, session->heldByDirectHelper()};
+    auto png = session->render(zoom, offset, 128);
+    return {png.value, png.failure, session->heldByDirectHelper()};
+}
+
+VImage withAlpha(const VImage& rgb) {
+    return rgb.bandjoin(makeImage(rgb.width(), rgb.height(), 1, [&](int x, int y, int) { return (x + y) % 256 < 40 ? 0 : 200; }));
+}
+
+// A PNG whose header says width x height, with pixel data far too short for it.
+QByteArray pngClaiming(quint32 width, quint32 height) {
+    QByteArray ihdr("IHDR");
+    ihdr.append(8, '\0');
+    qToBigEndian(width, ihdr.data() + 4);
+    qToBigEndian(height, ihdr.data() + 8);
+    ihdr.append("\x08\x02\x00\x00\x00", 5);
+    QByteArray png("\x89PNG\r\n\x1a\n", 8);
+    QByteArray length(4, '\0');
+    qToBigEndian(quint32(13), length.data());
+    QByteArray crc(4, '\0');
+    qToBigEndian(quint32(crc32(0, reinterpret_cast<const Bytef*>(ihdr.constData()), uInt(ihdr.size()))), crc.data());
+    return png + length + ihdr + crc;
+}
+
+} // namespace
+
+TEST(DirectHelper, RendersEveryKindOfFileItKeepsAsTheLibvipsHelperDoes) {
+    const VImage photo = cameraLike(1200, 900);
+    VImage turned = photo.copy();
+    turned.set("orientation", 6);
+    const VImage grey = photo.extract_band(1).copy(VImage::option()->set("interpretation", VIPS_INTERPRETATION_B_W));
+    const VImage wideGamut = photo.icc_transform("p3", VImage::option()->set("input_profile", "srgb"));
+    const VImage deep = (photo.cast(VIPS_FORMAT_USHORT) * 257).cast(VIPS_FORMAT_USHORT)
+                            .copy(VImage::option()->set("interpretation", VIPS_INTERPRETATION_RGB16));
+    const struct {
+        const char* what;
+        QByteArray file;
+    } files[] = {
+        {"JPEG, orientation 6", encode(turned, ".jpg", VImage::option()->set("Q", 92))},
+        {"JPEG, grey", encode(grey, ".jpg")},
+        {"JPEG, wide-gamut profile", encode(wideGamut, ".jpg", VImage::option()->set("Q", 95))},
+        {"PNG, alpha", encode(withAlpha(photo), ".png")},
+        {"PNG, palette", encode(photo, ".png", VImage::option()->set("palette", true))},
+        {"PNG, 16 bits", encode(deep, ".png")},
+        {"PNG, grey", encode(grey, ".png")},
+        {"WebP, lossy", encode(photo, ".webp", VImage::option()->set("Q", 90))},
+        {"WebP, lossless with alpha", encode(withAlpha(photo), ".webp", VImage::option()->set("lossless", true))},
+    };
+    for (const auto& [what, file] : files) {
+        for (const auto& [zoom, offset] : {std::pair{1.0, QPointF()}, std::pair{2.5, QPointF(50, -30)}}) {
+            const Rendered direct = renderThrough(file, true, zoom, offset);
+            const Rendered libvips = renderThrough(file, false, zoom, offset);
+            ASSERT_TRUE(direct.png && libvips.png) << what;
+            EXPECT_TRUE(direct.direct) << what;
+            EXPECT_GE(psnr(*direct.png, *libvips.png), 45.0) << what << ", zoom " << zoom;
+        }
+    }
+}
+
+TEST(DirectHelper, LeavesWhatItDoesNotKeepToTheLibvipsHelper) {
+    const VImage photo = cameraLike(600, 400);
+    VImage frames = photo.copy();
+    frames = frames.join(photo.invert(), VIPS_DIRECTION_VERTICAL).copy();
+    frames.set("page-height", 400);
+    const struct {
+        const char* what;
+        QByteArray file;
+    } files[] = {
+        {"CMYK JPEG", encode(photo.colourspace(VIPS_INTERPRETATION_CMYK), ".jpg")},
+        {"interlaced PNG", encode(photo, ".png", VImage::option()->set("interlace", true))},
+        {"animated WebP", encode(frames, ".webp")},
+    };
+    for (const auto& [what, file] : files) {
+        const Rendered declined = renderThrough(file, true);
+        const Rendered libvips = renderThrough(file, false);
+        ASSERT_TRUE(declined.png && libvips.png) << what;
+        EXPECT_FALSE(declined.direct) << what;
+        EXPECT_EQ(*declined.png, *libvips.png) << what;
+    }
+}
+
+TEST(DirectHelper, RefusesDamagedAndOversizedFilesForTheLibvipsHelpersReasons) {
+    const VImage photo = cameraLike(900, 600);
+    const QByteArray jpeg = encode(photo, ".jpg");
+    const QByteArray png = encode(photo, ".png");
+    const QByteArray webp = encode(photo, ".webp");
+    const struct {
+        const char* what;
+        QByteArray file;
+    } files[] = {
+        {"JPEG cut halfway", jpeg.left(jpeg.size() / 2)},
+        {"JPEG with a broken tail", jpeg.left(jpeg.size() - 200) + QByteArray(200, '\x5a')},
+        {"JPEG of one junk byte", QByteArray("\xFF\xD8\xFF\x01", 4)},
+        {"PNG cut halfway", png.left(png.size() / 2)},
+        {"PNG of 30000 x 30000", pngClaiming(30000, 30000)},
+        {"PNG of 1 x 10000, no pixels", pngClaiming(1, 10000)},
+        {"WebP cut halfway", webp.left(webp.size() / 2)},
+        {"WebP header alone", webp.left(30)},
+    };
+    for (const auto& [what, file] : files) {
+        const Rendered direct = renderThrough(file, true);
+        const Rendered libvips = renderThrough(file, false);
+        EXPECT_FALSE(direct.png) << what;
+        EXPECT_FALSE(libvips.png) << what;
+        EXPECT_EQ(direct.failure, libvips.failure) << what;
+    }
+}
