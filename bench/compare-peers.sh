@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
-# Times a scripted save against vipsthumbnail doing the same centred square, and ImageMagick's
-# convert, as whole processes: hyperfine runs them alternately and reports medians; /usr/bin/time
+# Times a scripted save against vipsthumbnail doing the same centred square, djpeg decoding the
+# whole file at 1/8 and ImageMagick's convert, as whole processes: hyperfine runs them alternately and reports medians; /usr/bin/time
 # reports peak memory. Prints each figure beside the peers' and the ratio, since absolute times
-# drift on shared machines. Installs what it needs (hyperfine, libvips-tools, imagemagick, time).
+# drift on shared machines. Installs what it needs (hyperfine, libvips-tools, imagemagick,
+# time, libjpeg-turbo-progs).
 #
 #   bash bench/compare-peers.sh            (after tools/build)
 set -euo pipefail
@@ -11,7 +12,7 @@ app="$PWD/build/cropling"
 maker="$PWD/build/bench/make_photo"
 [ -x "$app" ] && [ -x "$maker" ] || { echo "build first: bash tools/build" >&2; exit 1; }
 
-bash bench/need-packages.sh hyperfine libvips-tools imagemagick time
+bash bench/need-packages.sh hyperfine libvips-tools imagemagick time libjpeg-turbo-progs
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
@@ -52,6 +53,8 @@ row "100 MP JPEG, zoom 3" "$work/p100.jpg" 3 "$(thumb "$work/p100.jpg")"
 row "24 MP PNG, zoom 1" "$work/p24.png" 1 "$(thumb "$work/p24.png")"
 row "24 MP WebP, zoom 1" "$work/p24.webp" 1 "$(thumb "$work/p24.webp")"
 [ -n "$heic" ] && row "24 MP HEIC, zoom 1" "$heic" 1 "$(thumb "$heic")"
+echo "vs djpeg -scale 1/8 (the whole file entropy-decoded at its smallest scale, nothing written)"
+row "24 MP JPEG, zoom 1" "$work/p24.jpg" 1 "djpeg -scale 1/8 -outfile /dev/null $work/p24.jpg"
 echo "vs ImageMagick convert (centre square, 128x128)"
 row "24 MP JPEG, zoom 1" "$work/p24.jpg" 1 \
   "convert $work/p24.jpg -gravity center -crop 4242x4242+0+0 +repage -resize 128x128 $work/convert.png"

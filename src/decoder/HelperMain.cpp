@@ -48,7 +48,9 @@ int readPicture(QByteArray* picture) {
                 return kExitOutOfMemory;
             picture->resize(std::min<qsizetype>(picture->size() + (1 << 20), wire::kMaxPictureBytes));
         }
-        const ssize_t n = ::read(wire::kPictureFd, picture->data() + filled, size_t(picture->size() - filled));
+        // From the file's start, whatever its offset: the descriptor may be shared with a helper
+        // that read it before this one.
+        const ssize_t n = ::pread(wire::kPictureFd, picture->data() + filled, size_t(picture->size() - filled), off_t(filled));
         if (n < 0 && errno == EINTR)
             continue;
         if (n < 0)

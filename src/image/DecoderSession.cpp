@@ -298,22 +298,24 @@ void DecoderSession::cancelAll() {
 std::optional<DecoderSession::Reply> DecoderSession::ask(const Request& request, std::optional<OpenFailure>* failure) {
     OpenFailure why;
     auto reply = exchange(request, &why);
+    Status status = reply ? reply->head.status : Status::Damaged;
     // What the direct helper declines is asked of the libvips helper, which gets the picture anew.
-    if (reply && reply->head.status == Status::Declined && declinedTo_) {
+    if (reply && status == Status::Declined && declinedTo_) {
         const PictureInput input = std::move(*declinedTo_);
         declinedTo_.reset();
         reap();
-        reply = spawn(input, helperPath()) ? exchange(request, &why) : std::nullopt;
-    }
-    if (reply && reply->head.status == Status::Declined) {
-        why = OpenFailure::Damaged; // only the direct helper declines
         reply.reset();
+        if (spawn(input, helperPath()))
+            reply = exchange(request, &why);
+        status = reply ? reply->head.status : Status::Damaged;
     }
     if (!reply)
         *failure = why;
-    else if (reply->head.status != Status::Ok)
-        *failure = wire::failureOf(reply->head.status);
-    return reply && reply->head.status == Status::Ok ? std::move(reply) : std::nullopt;
+    else if (status == Status::Declined)
+        *failure = OpenFailure::Damaged; // only the direct helper declines
+    else if (status != Status::Ok)
+        *failure = wire::failureOf(status);
+    return reply && status == Status::Ok ? std::move(reply) : std::nullopt;
 }
 
 Outcome<std::shared_ptr<const Picture>> DecoderSession::pixels(wire::Task task, int side) {

@@ -55,13 +55,9 @@ PictureInput PictureInput::again() const {
         return failed(*failure_);
     if (fd_ < 0)
         return bytes(bytes_);
-    int copy = ::fcntl(fd_, F_DUPFD_CLOEXEC, 0);
-    // The copy shares the offset, which the first helper moved to the end.
-    if (copy < 0 || ::lseek(copy, 0, SEEK_SET) != 0) {
-        closeFd(copy);
-        return failed(OpenFailure::NotReadable);
-    }
-    return file(copy);
+    // The copy shares the file's offset with the original; helpers read from the start whatever it is.
+    const int copy = ::fcntl(fd_, F_DUPFD_CLOEXEC, 0);
+    return copy >= 0 ? file(copy) : failed(OpenFailure::NotReadable);
 }
 
 QByteArray PictureInput::head(qsizetype bytes) const {

@@ -24,8 +24,7 @@ public:
     const QByteArray& data() const { return bytes_; }
     std::optional<OpenFailure> failure() const { return failure_; }
     bool isValid() const { return fd_ >= 0 || !bytes_.isEmpty(); }
-    // Another input of the same picture, for another helper: the file at its start again, or the
-    // same bytes.
+    // Another input of the same picture, for another helper: the same file, or the same bytes.
     PictureInput again() const;
     // The first bytes, which say the format: read from the file without moving its offset.
     QByteArray head(qsizetype bytes) const;

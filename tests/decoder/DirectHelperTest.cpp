@@ -12,6 +12,8 @@
 
 #include <zlib.h>
 
+#include <fcntl.h>
+
 using namespace cropling;
 using namespace cropling::test;
 using vips::VImage;
@@ -26,9 +28,11 @@ struct Rendered {
 
 // A headless render of the file (`forRender`: as a save asks, which a JPEG, PNG or WebP sends to
 // the direct helper), or as the window's session asks, which only the libvips helper serves.
+// The file is handed over as a saved picture is, open on a descriptor that both helpers share.
 Rendered renderThrough(const QByteArray& file, bool forRender, double zoom = 1.0, QPointF offset = {}) {
     auto session = std::make_shared<DecoderSession>();
-    if (!session->start(PictureInput::bytes(file), forRender))
+    const int fd = ::open(writeTempFile("picture", file).constData(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0 || !session->start(PictureInput::file(fd), forRender))
         return {};
     auto opened = session->open();
     if (!opened)
@@ -71,6 +75,7 @@ TEST(DirectHelper, RendersEveryKindOfFileItKeepsAsTheLibvipsHelperDoes) {
         QByteArray file;
     } files[] = {
         {"JPEG, orientation 6", encode(turned, ".jpg", VImage::option()->set("Q", 92))},
+        {"JPEG, progressive, chroma halved", encode(photo, ".jpg", VImage::option()->set("interlace", true)->set("Q", 75))},
         {"JPEG, grey", encode(grey, ".jpg")},
         {"JPEG, wide-gamut profile", encode(wideGamut, ".jpg", VImage::option()->set("Q", 95))},
         {"PNG, alpha", encode(withAlpha(photo), ".png")},
