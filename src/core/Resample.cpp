@@ -100,6 +100,27 @@ void inSlices(int count, const Body& body) {
     done.acquire(slices - 1);
 }
 
+// One row along its length: as float, premultiplied by its alpha, then through the taps. The band
+// count is fixed at compile time, so the inner loops unroll.
+template <size_t Bands>
+void filterRow(const std::uint8_t* in, const std::vector<Taps>& across, std::vector<float>* line, float* out) {
+    for (size_t i = 0; i < line->size(); i += Bands) {
+        const float a = Bands == 4 ? in[i + 3] / 255.0f : 1.0f;
+        for (size_t b = 0; b < Bands; ++b)
+            (*line)[i + b] = b == 3 ? float(in[i + b]) : in[i + b] * a;
+    }
+    for (size_t o = 0; o < across.size(); ++o) {
+        const Taps& taps = across[o];
+        float acc[Bands] = {};
+        for (size_t t = 0; t < taps.index.size(); ++t) {
+            const float* p = line->data() + size_t(taps.index[t]) * Bands;
+            for (size_t b = 0; b < Bands; ++b)
+                acc[b] += taps.weight[t] * p[b];
+        }
+        std::copy(acc, acc + Bands, out + o * Bands);
+    }
+}
+
 std::uint8_t toByte(float value) { return std::uint8_t(std::clamp(std::nearbyint(value), 0.0f, 255.0f)); }
 
 } // namespace
@@ -133,24 +154,11 @@ PixelRows resampleWindow(const PixelView& pixels, QPoint at, const QRectF& windo
     inSlices(h, [&](int first, int last) {
         std::vector<float> line(size_t(w) * stride);
         for (int y = first; y < last; ++y) {
-            // One row as float, premultiplied by its alpha.
-            const std::uint8_t* in = pixels.row(y);
-            for (size_t i = 0; i < line.size(); i += stride) {
-                const float a = alpha ? in[i + 3] / 255.0f : 1.0f;
-                for (size_t b = 0; b < stride; ++b)
-                    line[i + b] = b == 3 ? float(in[i + b]) : in[i + b] * a;
-            }
             float* out = rows.data() + size_t(y) * size_t(outWidth) * stride;
-            for (int o = 0; o < outWidth; ++o) {
-                const Taps& taps = across[size_t(o)];
-                float acc[4] = {0, 0, 0, 0};
-                for (size_t t = 0; t < taps.index.size(); ++t) {
-                    const float* p = line.data() + size_t(taps.index[t]) * stride;
-                    for (size_t b = 0; b < stride; ++b)
-                        acc[b] += taps.weight[t] * p[b];
-                }
-                std::copy(acc, acc + stride, out + size_t(o) * stride);
-            }
+            if (alpha)
+                filterRow<4>(pixels.row(y), across, &line, out);
+            else
+                filterRow<3>(pixels.row(y), across, &line, out);
         }
     });
 
