@@ -88,9 +88,12 @@ int exifOrientation(const std::uint8_t* exif, std::size_t size) {
         const std::size_t entry = directory + 2 + 12 * i;
         if (entry > size - 12)
             return 1;
-        // The tag is a SHORT whose value sits in the entry itself.
-        if (read(entry, 2) == 0x0112 && read(entry + 2, 2) == 3) {
-            const std::uint32_t value = read(entry + 8, 2);
+        // The tag is one SHORT (or, from some writers, one LONG) whose value sits in the entry.
+        if (read(entry, 2) == 0x0112) {
+            const std::uint32_t type = read(entry + 2, 2);
+            if ((type != 3 && type != 4) || read(entry + 4, 4) != 1)
+                return 1;
+            const std::uint32_t value = read(entry + 8, type == 3 ? 2 : 4);
             return value >= 1 && value <= 8 ? int(value) : 1;
         }
     }

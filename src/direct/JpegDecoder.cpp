@@ -48,21 +48,17 @@ public:
     }
     ~JpegDecoder() override { jpeg_destroy_decompress(&info_); }
 
+    // A header libjpeg cannot read is left to libvips, whose judgement of such files the program
+    // keeps; so are CMYK and YCCK (print files, with Adobe's inverted ink).
     bool readHeader(Refusal* why) {
-        if (setjmp(error_.jump)) {
-            why->failure = error_.outOfMemory ? OpenFailure::TooLarge : OpenFailure::Damaged;
+        why->failure.reset();
+        if (setjmp(error_.jump))
             return false;
-        }
-        if (!begin() || info_.image_width < 1 || info_.image_height < 1) {
-            why->failure = OpenFailure::Damaged;
+        if (!begin() || info_.image_width < 1 || info_.image_height < 1)
             return false;
-        }
-        // CMYK and YCCK (print files, with Adobe's inverted ink) are left to libvips.
         if (info_.jpeg_color_space != JCS_GRAYSCALE && info_.jpeg_color_space != JCS_YCbCr &&
-            info_.jpeg_color_space != JCS_RGB) {
-            why->failure.reset();
+            info_.jpeg_color_space != JCS_RGB)
             return false;
-        }
         facts_.stored = QSize(int(info_.image_width), int(info_.image_height));
         if ((long long)info_.image_width * info_.image_height > kMaxDecodedPixels) {
             why->failure = OpenFailure::TooLarge;

@@ -2,6 +2,7 @@
 
 #include "core/CropGeometry.h"
 #include "core/Orientation.h"
+#include "image/ContainerWalks.h"
 
 #include <spng.h>
 
@@ -24,12 +25,19 @@ public:
     explicit PngDecoder(const QByteArray& encoded) : encoded_(encoded), context_(spng_ctx_new(0)) {}
     ~PngDecoder() override { spng_ctx_free(context_); }
 
+    // A header libspng objects to (a broken chunk, a checksum that does not match, a chunk above
+    // the limits) is left to libvips, whose judgement of such files the program keeps.
     bool readHeader(Refusal* why) {
-        why->failure = OpenFailure::Damaged;
+        why->failure.reset();
         if (!context_)
             return false;
-        // A damaged checksum is read past, as other viewers do; a cut file is not.
-        spng_set_crc_action(context_, SPNG_CRC_USE, SPNG_CRC_USE);
+        if (!preflight::walks::hasWholeChunks(encoded_)) {
+            why->failure = OpenFailure::Damaged;
+            return false;
+        }
+        // Checked above, the critical chunks' checksums are not checked again; an ancillary chunk
+        // that fails its own is dropped, as other decoders drop it.
+        spng_set_crc_action(context_, SPNG_CRC_USE, SPNG_CRC_DISCARD);
         spng_set_chunk_limits(context_, kMaxChunkBytes, kMaxChunkCacheBytes);
         spng_set_png_buffer(context_, encoded_.constData(), size_t(encoded_.size()));
         spng_ihdr header{};
@@ -37,14 +45,11 @@ public:
             return false;
         facts_.stored = QSize(int(std::min<std::uint32_t>(header.width, INT32_MAX)),
                               int(std::min<std::uint32_t>(header.height, INT32_MAX)));
-        // Every chunk before the pixels is read now, as other decoders read them with the header:
-        // a file that ends or breaks before its pixels is damaged, whatever size it claims.
+        // Every chunk before the pixels is read now, as other decoders read them with the header.
         spng_trns transparency{};
         const int chunks = spng_get_trns(context_, &transparency);
-        if (chunks != 0 && chunks != SPNG_ECHUNKAVAIL) {
-            why->failure = failureOf(chunks);
+        if (chunks != 0 && chunks != SPNG_ECHUNKAVAIL)
             return false;
-        }
         if ((long long)header.width * header.height > kMaxDecodedPixels) {
             why->failure = OpenFailure::TooLarge;
             return false;
@@ -74,8 +79,8 @@ public:
     }
 
     // The rows arrive from the top: each is reduced as it comes by a box of whole pixels (in float,
-    // on premultiplied alpha) to twice the side the render needs, only the columns of the part
-    // are kept, and decoding stops after the last row of the part.
+    // on premultiplied alpha) to twice the side the render needs, and only the columns of the part
+    // are kept.
     std::optional<DecodedPart> decodePart(const QRect& stored, int shorterSide, Refusal* why) override {
         // A second render starts a decoder of its own: one that has decoded rows cannot go back.
         if (used_) {
@@ -109,13 +114,15 @@ public:
         const int endRow = (pixels.y() + pixels.height()) * factor;
         const size_t firstByte = size_t(pixels.x()) * size_t(factor) * size_t(bands);
         std::vector<float> sums(size_t(pixels.width()) * size_t(bands));
-        for (int y = 0; y < endRow; ++y) {
+        // Every row is inflated, those after the part too: only the end of the compressed stream
+        // carries the checksum that tells damaged data from pixels.
+        for (int y = 0; y < h; ++y) {
             error = spng_decode_row(context_, row.data(), row.size());
             if (error != 0 && !(error == SPNG_EOI && y == h - 1)) {
                 why->failure = failureOf(error);
                 return std::nullopt;
             }
-            if (y < firstRow)
+            if (y < firstRow || y >= endRow)
                 continue;
             const std::uint8_t* in = row.data() + firstByte;
             if (factor == 1) {
@@ -127,6 +134,10 @@ public:
                 finishRow(sums, factor, bands, part.pixels.row((y - firstRow) / factor));
                 std::fill(sums.begin(), sums.end(), 0.0f);
             }
+        }
+        if ((error = spng_decode_chunks(context_)) != 0) {
+            why->failure = failureOf(error);
+            return std::nullopt;
         }
         return part;
     }

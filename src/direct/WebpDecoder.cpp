@@ -19,21 +19,17 @@ class WebpDecoder final : public SourceDecoder {
 public:
     explicit WebpDecoder(const QByteArray& encoded) : encoded_(encoded) {}
 
+    // A header libwebp cannot read is left to libvips, whose judgement of such files the program
+    // keeps; so is an animation, whose frames libvips composes.
     bool readHeader(Refusal* why) {
-        why->failure = OpenFailure::Damaged;
+        why->failure.reset();
         WebPBitstreamFeatures features{};
         if (WebPGetFeatures(bytes(), size_t(encoded_.size()), &features) != VP8_STATUS_OK || features.width < 1 ||
-            features.height < 1)
+            features.height < 1 || features.has_animation)
             return false;
-        // An animation is left to libvips, which composes its frames.
-        if (features.has_animation) {
-            why->failure.reset();
-            return false;
-        }
         facts_.stored = QSize(features.width, features.height);
         facts_.alpha = features.has_alpha;
-        readChunks();
-        why->failure.reset();
+        readExtendedChunks();
         return true;
     }
 
@@ -89,18 +85,28 @@ public:
 private:
     const std::uint8_t* bytes() const { return reinterpret_cast<const std::uint8_t*>(encoded_.constData()); }
 
-    // The extended format's chunks after the RIFF header: the profile and the EXIF block.
-    void readChunks() {
+    // The extended format's header says what its chunks hold, as libvips reads them: alpha only
+    // when its flag is set, the profile and the EXIF block only when theirs are, the first of each.
+    void readExtendedChunks() {
+        constexpr quint8 kProfileFlag = 0x20, kAlphaFlag = 0x10, kExifFlag = 0x08;
+        if (encoded_.size() < 30 || encoded_.mid(12, 4) != "VP8X")
+            return;
+        const quint8 flags = bytes()[20];
+        facts_.alpha = flags & kAlphaFlag;
+        bool profileRead = !(flags & kProfileFlag), exifRead = !(flags & kExifFlag);
         qsizetype at = 12;
-        while (at + 8 <= encoded_.size()) {
+        while (at + 8 <= encoded_.size() && !(profileRead && exifRead)) {
             const qsizetype size = qsizetype(qFromLittleEndian<quint32>(bytes() + at + 4));
             if (size > encoded_.size() - at - 8)
                 return;
             const QByteArray type = encoded_.mid(at, 4);
-            if (type == "ICCP")
+            if (type == "ICCP" && !profileRead) {
                 facts_.iccProfile = encoded_.mid(at + 8, size);
-            else if (type == "EXIF")
+                profileRead = true;
+            } else if (type == "EXIF" && !exifRead) {
                 facts_.orientation = exifOrientation(bytes() + at + 8, size_t(size));
+                exifRead = true;
+            }
             at += 8 + size + (size & 1);
         }
     }

@@ -9,6 +9,10 @@ namespace cropling::preflight::walks {
 
 // A PNG without its text chunks (and without an eXIf chunk far larger than any camera writes).
 QByteArray withoutPngText(const QByteArray& png);
+// Whether a PNG's chunk list runs whole to its end chunk and every critical chunk (the header, the
+// palette, the pixels) matches its checksum. Decoders find such damage only when they read that
+// far, and a decode that has its rows before then would show rows of a damaged chunk.
+bool hasWholeChunks(const QByteArray& png);
 // Whether a progressive JPEG has more scans than kMaxJpegScans.
 bool hasTooManyScans(const QByteArray& jpeg);
 // An animated WebP cut after the frame past the most an animation may have.

@@ -115,8 +115,9 @@ std::optional<Header> readHeader(const QByteArray& encoded, bool preflighted, Op
     } else if (auto safe = preflight::sanitise(encoded)) {
         header.encoded = std::move(*safe);
     } else {
-        // Qt's reader refuses what it cannot read; the walk refuses what would cost too much.
-        *why = preflight::needsQtReader(encoded) ? OpenFailure::Damaged : OpenFailure::TooLarge;
+        // Qt's reader refuses what it cannot read, the walk over a PNG a damaged one; the other
+        // walks refuse what would cost too much.
+        *why = preflight::needsQtReader(encoded) || encoded.startsWith("\x89PNG") ? OpenFailure::Damaged : OpenFailure::TooLarge;
         return std::nullopt;
     }
     header.loader = loaderOf(header.encoded);

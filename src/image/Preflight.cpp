@@ -49,7 +49,7 @@ std::optional<QByteArray> sanitise(const QByteArray& encoded) {
     if (isQtOnlyFormat(encoded))
         return throughQt(encoded);
     if (startsWith(encoded, "\x89PNG\r\n\x1a\n", 8))
-        return walks::withoutPngText(encoded);
+        return walks::hasWholeChunks(encoded) ? std::optional(walks::withoutPngText(encoded)) : std::nullopt;
     // The decoder takes any file that starts with the start-of-image marker, whatever follows it.
     if (startsWith(encoded, "\xFF\xD8", 2))
         return walks::hasTooManyScans(encoded) ? std::nullopt : std::optional(encoded);
