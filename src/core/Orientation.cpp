@@ -86,7 +86,7 @@ int exifOrientation(const std::uint8_t* exif, std::size_t size) {
     const std::size_t entries = read(directory, 2);
     for (std::size_t i = 0; i < entries; ++i) {
         const std::size_t entry = directory + 2 + 12 * i;
-        if (entry > size - 12)
+        if (entry + 12 > size)
             return 1;
         // The tag is one SHORT (or, from some writers, one LONG) whose value sits in the entry.
         if (read(entry, 2) == 0x0112) {

@@ -60,6 +60,12 @@ QByteArray pngClaiming(quint32 width, quint32 height) {
     return png + length + ihdr + crc;
 }
 
+// The file with one bit flipped at `at`.
+QByteArray flipped(QByteArray file, qsizetype at) {
+    file[at] = char(file[at] ^ 0x10);
+    return file;
+}
+
 } // namespace
 
 TEST(DirectHelper, RendersEveryKindOfFileItKeepsAsTheLibvipsHelperDoes) {
@@ -133,6 +139,7 @@ TEST(DirectHelper, RefusesDamagedAndOversizedFilesForTheLibvipsHelpersReasons) {
         {"PNG cut halfway", png.left(png.size() / 2)},
         {"PNG of 30000 x 30000", pngClaiming(30000, 30000)},
         {"PNG of 1 x 10000, no pixels", pngClaiming(1, 10000)},
+        {"PNG with a damaged pixel chunk", flipped(png, png.size() / 2)},
         {"WebP cut halfway", webp.left(webp.size() / 2)},
         {"WebP header alone", webp.left(30)},
     };
