@@ -88,12 +88,21 @@ int exifOrientation(const std::uint8_t* exif, std::size_t size) {
         const std::size_t entry = directory + 2 + 12 * i;
         if (entry + 12 > size)
             return 1;
-        // The tag is one SHORT (or, from some writers, one LONG) whose value sits in the entry.
+        // The tag is a SHORT (or, from some writers, a LONG); of several values the first counts.
+        // Values that fit in four bytes sit in the entry, others where it points.
         if (read(entry, 2) == 0x0112) {
             const std::uint32_t type = read(entry + 2, 2);
-            if ((type != 3 && type != 4) || read(entry + 4, 4) != 1)
+            const std::uint64_t count = read(entry + 4, 4);
+            if ((type != 3 && type != 4) || count < 1)
                 return 1;
-            const std::uint32_t value = read(entry + 8, type == 3 ? 2 : 4);
+            const int length = type == 3 ? 2 : 4;
+            std::size_t at = entry + 8;
+            if (count * std::uint64_t(length) > 4) {
+                at = read(entry + 8, 4);
+                if (at > size || count * std::uint64_t(length) > size - at)
+                    return 1;
+            }
+            const std::uint32_t value = read(at, length);
             return value >= 1 && value <= 8 ? int(value) : 1;
         }
     }

@@ -27,10 +27,12 @@ int orientationOf(const std::vector<std::uint8_t>& exif) { return exifOrientatio
 
 } // namespace
 
-TEST(ExifOrientation, ReadsOneShortOrLongAndNothingElse) {
+TEST(ExifOrientation, ReadsTheFirstShortOrLongAndNothingElse) {
     EXPECT_EQ(orientationOf(exifWith(3, 1, 6)), 6);
     EXPECT_EQ(orientationOf(exifWith(4, 1, 8)), 8);
-    // A count other than one, another type, or a value outside 1 to 8 says nothing.
+    EXPECT_EQ(orientationOf(exifWith(3, 2, 0x00030006)), 6);
+    // Values that cannot be where the entry points, another type, or a value outside 1 to 8 say
+    // nothing.
     EXPECT_EQ(orientationOf(exifWith(3, 0x40000000, 6)), 1);
     EXPECT_EQ(orientationOf(exifWith(7, 1, 6)), 1);
     EXPECT_EQ(orientationOf(exifWith(3, 1, 9)), 1);
