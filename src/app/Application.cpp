@@ -100,8 +100,9 @@ int Application::run(int argc, char** argv) {
     // Quitting ends at once: no worker waits on a helper still decoding.
     QObject::connect(&app, &QCoreApplication::aboutToQuit, &DecoderSession::cancelAll);
     // The window decodes and draws in this process: the libvips part is loaded now, not on the
-    // first picture.
-    VipsLayer::get();
+    // first picture. Without it no picture could be shown, which the loader has said on stderr.
+    if (!VipsLayer::get())
+        return 1;
 
     Application cropling;
     MainWindow* first = cropling.newWindow();

@@ -1,18 +1,14 @@
 #include "Orientation.h"
 
+#include "core/CropGeometry.h"
+
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 
 namespace cropling {
 
-namespace {
-
-struct Turn {
-    int degrees = 0;
-    bool flip = false;
-};
-
-Turn turnFor(int orientation) {
+UprightTurn uprightTurn(int orientation) {
     switch (orientation) {
     case 2: return {0, true};
     case 3: return {180, false};
@@ -25,10 +21,8 @@ Turn turnFor(int orientation) {
     }
 }
 
-} // namespace
-
 QRect storedRect(int orientation, QSize stored, const QRect& upright) {
-    const Turn turn = turnFor(orientation);
+    const UprightTurn turn = uprightTurn(orientation);
     const QSize uprightSize = turn.degrees % 180 ? stored.transposed() : stored;
     // Undo the flip in the rotated frame, which has the upright size.
     QRect r = upright;
@@ -44,11 +38,27 @@ QRect storedRect(int orientation, QSize stored, const QRect& upright) {
     }
 }
 
+std::optional<StoredSquare> storedSquare(QSize stored, int orientation, double zoom, QPointF offset, int n) {
+    const QSize upright = uprightTurn(orientation).degrees % 180 ? stored.transposed() : stored;
+    const auto source = emojiSourcePixels(upright.width(), upright.height(), zoom, offset);
+    const auto canvas = emojiCanvasRect(upright.width(), upright.height(), zoom, offset, n);
+    if (!source || !canvas)
+        return std::nullopt;
+    StoredSquare square;
+    square.canvas = *canvas;
+    square.storedCanvas = uprightTurn(orientation).degrees % 180 ? canvas->size().transposed() : canvas->size();
+    square.stored = storedRect(orientation, stored, *source);
+    const int cropShorter = std::min(square.stored.width(), square.stored.height());
+    const int storedShorter = std::min(stored.width(), stored.height());
+    square.shorterSide = int(std::ceil(double(storedShorter) * 3 * n / cropShorter));
+    return square;
+}
+
 PixelRows turnedUpright(const PixelRows& stored, int orientation) {
-    if (turnFor(orientation).degrees == 0 && !turnFor(orientation).flip)
+    if (uprightTurn(orientation).degrees == 0 && !uprightTurn(orientation).flip)
         return stored;
     const QSize size(stored.width, stored.height);
-    const bool across = turnFor(orientation).degrees % 180 != 0;
+    const bool across = uprightTurn(orientation).degrees % 180 != 0;
     PixelRows upright{across ? stored.height : stored.width, across ? stored.width : stored.height, stored.bands, {}};
     upright.bytes.resize(stored.bytes.size());
     const size_t bands = size_t(stored.bands);

@@ -8,13 +8,37 @@
 #include <QRect>
 #include <QSize>
 
+#include <QPointF>
+
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 
 namespace cropling {
 
+// The clockwise rotation (0, 90, 180 or 270 degrees) and then the flip that an orientation asks for.
+struct UprightTurn {
+    int degrees = 0;
+    bool flip = false;
+};
+UprightTurn uprightTurn(int orientation);
+
 // The rectangle of the stored picture that shows as the given rectangle of the upright one.
 QRect storedRect(int orientation, QSize stored, const QRect& upright);
+
+// Where the n x n emoji of a picture stored in some orientation comes from, when it is decoded from
+// the file for that one render: the canvas rectangle the picture fills, that rectangle's size in
+// stored orientation (the square is resampled before it is turned upright, which gives the same
+// pixels, since the filter treats both axes alike), the stored rectangle the square shows, and the
+// shorter side the stored picture is decoded at to leave the filter three source pixels per emoji
+// pixel. Nothing when the square shows too little of the picture.
+struct StoredSquare {
+    QRect canvas;
+    QSize storedCanvas;
+    QRect stored;
+    int shorterSide = 0;
+};
+std::optional<StoredSquare> storedSquare(QSize stored, int orientation, double zoom, QPointF offset, int n);
 
 // Pixels in stored orientation, turned upright.
 PixelRows turnedUpright(const PixelRows& stored, int orientation);

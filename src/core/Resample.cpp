@@ -180,8 +180,10 @@ PixelRows resampleWindow(const PixelView& pixels, QPoint at, const QRectF& windo
         for (size_t i = 0; i < rowLength; i += stride) {
             float factor = 1.0f;
             if (alpha) {
-                const float a = std::clamp(out[i + 3], 0.0f, 255.0f);
-                factor = a == 0 ? 0.0f : 255.0f / a;
+                // Divided by the alpha the filter gave, overshoot and all, so an opaque edge keeps
+                // its colour; only the stored alpha is clipped.
+                const float a = out[i + 3];
+                factor = a > 0 ? 255.0f / a : 0.0f;
                 target[i + 3] = toByte(a);
             }
             for (size_t b = 0; b < std::min<size_t>(stride, 3); ++b)

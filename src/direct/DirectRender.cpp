@@ -38,28 +38,20 @@ std::optional<QByteArray> renderSquarePng(SourceDecoder& decoder, bool convertPr
                                           int n, std::optional<OpenFailure>* failure) {
     failure->reset();
     const SourceFacts& facts = decoder.facts();
-    const QSize upright = uprightSize(facts);
-    const auto source = emojiSourcePixels(upright.width(), upright.height(), zoom, offset);
-    const auto canvas = emojiCanvasRect(upright.width(), upright.height(), zoom, offset, n);
-    if (n < 1 || n > kMaxOutputSize || !source || !canvas)
+    const auto square = storedSquare(facts.stored, facts.orientation, zoom, offset, n);
+    if (n < 1 || n > kMaxOutputSize || !square)
         return std::nullopt;
-    // The square is resampled in stored orientation, so its sides swap with the picture's.
-    const QSize storedCanvas = facts.orientation >= 5 ? canvas->size().transposed() : canvas->size();
-    const QRect stored = storedRect(facts.orientation, facts.stored, *source);
-    const int cropShorter = std::min(stored.width(), stored.height());
-    const int storedShorter = std::min(facts.stored.width(), facts.stored.height());
-    const int needed = int(std::ceil(double(storedShorter) * 3 * n / cropShorter));
     Refusal why;
-    auto part = decoder.decodePart(stored, needed, &why);
+    auto part = decoder.decodePart(square->stored, square->shorterSide, &why);
     if (!part) {
         *failure = why.failure.value_or(OpenFailure::Damaged);
         return std::nullopt;
     }
     if (convertProfile)
         convertToSrgb(facts.iccProfile, &part->pixels);
-    const PixelRows square =
-        resampleWindow(part->pixels.view(), part->at, part->window, storedCanvas.width(), storedCanvas.height());
-    auto png = writePng(onCanvas(turnedUpright(square, facts.orientation), *canvas, n));
+    const PixelRows resampled = resampleWindow(part->pixels.view(), part->at, part->window,
+                                               square->storedCanvas.width(), square->storedCanvas.height());
+    auto png = writePng(onCanvas(turnedUpright(resampled, facts.orientation), square->canvas, n));
     if (!png)
         *failure = OpenFailure::TooLarge;
     return png;

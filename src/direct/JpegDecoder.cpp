@@ -21,8 +21,12 @@ struct ErrorJump {
     jpeg_error_mgr manager;
     std::jmp_buf jump;
     bool outOfMemory = false;
-    bool cutShort = false;
+    bool damaged = false;
+    int warnings = 0;
 };
+
+// A file that draws more warnings than this is damaged throughout, as libvips judges it.
+constexpr int kMaxWarnings = 100;
 
 [[noreturn]] void onError(j_common_ptr info) {
     auto* error = reinterpret_cast<ErrorJump*>(info->err);
@@ -30,12 +34,15 @@ struct ErrorJump {
     std::longjmp(error->jump, 1);
 }
 
-// Warnings about damage inside the data are passed over, as other viewers do; the end of the file
-// before the end of the picture is not: the picture would have a grey lower half.
+// A few warnings about damage inside the data are passed over, as other viewers do; the end of the
+// file before the end of the picture is not (the picture would have a grey lower half), nor damage
+// everywhere.
 void onMessage(j_common_ptr info, int level) {
     auto* error = reinterpret_cast<ErrorJump*>(info->err);
-    if (level < 0 && info->err->msg_code == JWRN_JPEG_EOF)
-        error->cutShort = true;
+    if (level >= 0)
+        return;
+    if (info->err->msg_code == JWRN_JPEG_EOF || ++error->warnings > kMaxWarnings)
+        error->damaged = true;
 }
 
 class JpegDecoder final : public SourceDecoder {
@@ -132,7 +139,7 @@ public:
         const size_t skip = (size_t(pixels.x()) - left) * 3;
         for (int y = 0; y < pixels.height(); ++y) {
             JSAMPROW row = line.data();
-            if (jpeg_read_scanlines(&info_, &row, 1) != 1 || error_.cutShort) {
+            if (jpeg_read_scanlines(&info_, &row, 1) != 1 || error_.damaged) {
                 why->failure = OpenFailure::Damaged;
                 jpeg_abort_decompress(&info_);
                 return std::nullopt;
@@ -147,7 +154,8 @@ private:
     // The source set to the file's first byte and its header read, with the markers of its EXIF
     // block and colour profile kept.
     bool begin() {
-        error_.cutShort = false;
+        error_.damaged = false;
+        error_.warnings = 0;
         jpeg_mem_src(&info_, reinterpret_cast<const unsigned char*>(encoded_.constData()), (unsigned long)encoded_.size());
         jpeg_save_markers(&info_, JPEG_APP0 + 1, 0xFFFF);
         jpeg_save_markers(&info_, JPEG_APP0 + 2, 0xFFFF);

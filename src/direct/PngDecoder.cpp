@@ -57,9 +57,11 @@ public:
         spng_iccp profile{};
         const bool hasProfile = spng_get_iccp(context_, &profile) == 0;
         // Interlaced rows arrive in seven passes, which a decode row by row cannot reduce as they
-        // come: libvips takes such a file, and any picture whose profile is not an RGB one.
+        // come: libvips takes such a file, a grey picture with a profile, and a 16-bit one with a
+        // profile, which it converts before cutting it to 8 bits.
         if (header.interlace_method != SPNG_INTERLACE_NONE ||
-            (hasProfile && (header.color_type == SPNG_COLOR_TYPE_GRAYSCALE || header.color_type == SPNG_COLOR_TYPE_GRAYSCALE_ALPHA))) {
+            (hasProfile && (header.bit_depth == 16 || header.color_type == SPNG_COLOR_TYPE_GRAYSCALE ||
+                            header.color_type == SPNG_COLOR_TYPE_GRAYSCALE_ALPHA))) {
             why->failure.reset();
             return false;
         }

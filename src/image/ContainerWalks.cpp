@@ -113,7 +113,8 @@ bool hasWholeChunks(const QByteArray& png) {
             return true;
         at += length + 12;
     }
-    return false;
+    // Without its end chunk, a file whose last chunk is whole is read as libpng reads it.
+    return at == png.size();
 }
 
 bool hasTooManyScans(const QByteArray& jpeg) { return isProgressiveJpeg(jpeg) && jpegScans(jpeg) > kMaxJpegScans; }

@@ -9,8 +9,8 @@ namespace cropling::preflight::walks {
 
 // A PNG without its text chunks (and without an eXIf chunk far larger than any camera writes).
 QByteArray withoutPngText(const QByteArray& png);
-// Whether a PNG's chunk list runs whole to its end chunk and every critical chunk (the header, the
-// palette, the pixels) matches its checksum. Decoders find such damage only when they read that
+// Whether a PNG's chunk list runs whole to its end chunk (or to the file's end) and every critical
+// chunk (the header, the palette, the pixels) matches its checksum. Decoders find such damage only when they read that
 // far, and a decode that has its rows before then would show rows of a damaged chunk.
 bool hasWholeChunks(const QByteArray& png);
 // Whether a progressive JPEG has more scans than kMaxJpegScans.

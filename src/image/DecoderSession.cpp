@@ -4,12 +4,11 @@
 #include "image/DecoderWire.h"
 #include "image/Formats.h"
 #include "image/PipeTransfer.h"
+#include "image/ProgramFiles.h"
 #include "image/Picture.h"
 #include "image/VipsLayer.h"
 
 #include <QElapsedTimer>
-#include <QFile>
-#include <QFileInfo>
 
 
 #include <fcntl.h>
@@ -113,28 +112,14 @@ DecoderSession::~DecoderSession() {
     reap();
 }
 
-namespace {
-
-QByteArray installedHelper(const QString& name, const char* buildPath) {
-    const QString program = QFileInfo(QStringLiteral("/proc/self/exe")).canonicalFilePath();
-    const QString folder = QFileInfo(program).absolutePath();
-    for (const QString& candidate : {folder + QLatin1Char('/') + name, folder + QStringLiteral("/../libexec/cropling/") + name}) {
-        if (QFileInfo(candidate).isExecutable())
-            return QFile::encodeName(candidate);
-    }
-    return buildPath;
-}
-
-} // namespace
-
 QByteArray DecoderSession::helperPath() {
     if (const char* own = std::getenv("CROPLING_DECODER"))
         return own;
-    return installedHelper(QStringLiteral("cropling-decoder"), CROPLING_DECODER_BUILD_PATH);
+    return programFile(QStringLiteral("cropling-decoder"), "libexec/cropling", CROPLING_DECODER_BUILD_PATH);
 }
 
 QByteArray DecoderSession::directHelperPath() {
-    return installedHelper(QStringLiteral("cropling-direct-decoder"), CROPLING_DIRECT_DECODER_BUILD_PATH);
+    return programFile(QStringLiteral("cropling-direct-decoder"), "libexec/cropling", CROPLING_DIRECT_DECODER_BUILD_PATH);
 }
 
 bool DecoderSession::start(const QByteArray& encoded) { return start(PictureInput::bytes(encoded)); }

@@ -1,8 +1,8 @@
 #include "Decoding.h"
 
+#include "core/CropGeometry.h"
 #include "core/Orientation.h"
 #include "image/Preflight.h"
-#include "core/CropGeometry.h"
 #include "image/VipsRuntime.h"
 
 #include <QElapsedTimer>
@@ -30,25 +30,6 @@ VImage boxShrink(const VImage& img, int factor) {
     return work.round(VIPS_OPERATION_ROUND_RINT)
         .cast(img.format())
         .copy(VImage::option()->set("interpretation", img.interpretation()));
-}
-
-// libvips turns a picture upright by a rotation, then a horizontal flip.
-struct Turn {
-    VipsAngle angle = VIPS_ANGLE_D0;
-    bool flip = false;
-};
-
-Turn turnFor(int orientation) {
-    switch (orientation) {
-    case 2: return {VIPS_ANGLE_D0, true};
-    case 3: return {VIPS_ANGLE_D180, false};
-    case 4: return {VIPS_ANGLE_D180, true};
-    case 5: return {VIPS_ANGLE_D90, true};
-    case 6: return {VIPS_ANGLE_D90, false};
-    case 7: return {VIPS_ANGLE_D270, true};
-    case 8: return {VIPS_ANGLE_D270, false};
-    default: return {};
-    }
 }
 
 std::string loaderOf(const QByteArray& encoded) {
@@ -253,13 +234,11 @@ VImage cropInOrder(const VImage& image, const QRect& part) {
 }
 
 VImage turnUpright(const VImage& stored, int orientation) {
-    const Turn turn = turnFor(orientation);
-    VImage img = turn.angle == VIPS_ANGLE_D0 ? stored : stored.rot(turn.angle);
+    const UprightTurn turn = uprightTurn(orientation);
+    const VipsAngle angle = turn.degrees == 90 ? VIPS_ANGLE_D90 : turn.degrees == 180 ? VIPS_ANGLE_D180
+                          : turn.degrees == 270 ? VIPS_ANGLE_D270 : VIPS_ANGLE_D0;
+    VImage img = angle == VIPS_ANGLE_D0 ? stored : stored.rot(angle);
     return turn.flip ? img.flip(VIPS_DIRECTION_HORIZONTAL) : img;
-}
-
-QRect storedRect(const Header& header, const QRect& upright) {
-    return cropling::storedRect(header.orientation, header.stored, upright);
 }
 
 } // namespace cropling::decoding

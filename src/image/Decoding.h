@@ -76,7 +76,4 @@ vips::VImage turnUpright(const vips::VImage& stored, int orientation);
 // the rows above it once. Throws like a computation does, also when kDecodeSeconds pass.
 vips::VImage cropInOrder(const vips::VImage& image, const QRect& part);
 
-// The rectangle of the stored picture that shows as the given rectangle of the upright one.
-QRect storedRect(const Header& header, const QRect& upright);
-
 } // namespace cropling::decoding

@@ -2,10 +2,11 @@
 
 #include "core/CropGeometry.h"
 #include "image/Picture.h"
+#include "image/ProgramFiles.h"
 #include "image/VipsRuntime.h"
 
 #include <QCoreApplication>
-#include <QFileInfo>
+#include <QFile>
 #include <QLibrary>
 
 #include <vips/vips8>
@@ -61,13 +62,7 @@ const Module& module() {
 QString faceFinderPath() {
     if (const QByteArray own = qgetenv("CROPLING_FACES"); !own.isEmpty())
         return QString::fromLocal8Bit(own);
-    const QString folder = QFileInfo(QFileInfo(QStringLiteral("/proc/self/exe")).canonicalFilePath()).absolutePath();
-    for (const QString& candidate : {folder + QStringLiteral("/libcropling-faces.so"),
-                                     folder + QStringLiteral("/../lib/cropling/libcropling-faces.so")}) {
-        if (QFileInfo::exists(candidate))
-            return candidate;
-    }
-    return QStringLiteral(CROPLING_FACES_BUILD_PATH);
+    return QFile::decodeName(programFile(QStringLiteral("libcropling-faces.so"), "lib/cropling", CROPLING_FACES_BUILD_PATH));
 }
 
 HeadBox headAround(double x, double y, double width, double height) {

@@ -1,7 +1,7 @@
 #include "VipsLayer.h"
 
-#include <QFile>
-#include <QFileInfo>
+#include "image/ProgramFiles.h"
+
 
 #include <dlfcn.h>
 
@@ -15,13 +15,7 @@ namespace cropling {
 QByteArray VipsLayer::modulePath() {
     if (const QByteArray own = qgetenv("CROPLING_VIPS_LAYER"); !own.isEmpty())
         return own;
-    const QString folder = QFileInfo(QFileInfo(QStringLiteral("/proc/self/exe")).canonicalFilePath()).absolutePath();
-    for (const QString& candidate : {folder + QStringLiteral("/libcropling-vips.so"),
-                                     folder + QStringLiteral("/../lib/cropling/libcropling-vips.so")}) {
-        if (QFileInfo::exists(candidate))
-            return QFile::encodeName(candidate);
-    }
-    return CROPLING_VIPS_LAYER_BUILD_PATH;
+    return programFile(QStringLiteral("libcropling-vips.so"), "lib/cropling", CROPLING_VIPS_LAYER_BUILD_PATH);
 }
 
 const VipsLayer* VipsLayer::get() {

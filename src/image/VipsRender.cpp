@@ -1,6 +1,7 @@
 #include "VipsRender.h"
 
 #include "core/CropGeometry.h"
+#include "core/Orientation.h"
 #include "image/Decoding.h"
 #include "image/GifEncoder.h"
 #include "image/SquareRender.h"
@@ -58,16 +59,12 @@ std::optional<QByteArray> renderDeferred(const QByteArray& encoded, double zoom,
         *failure = why;
         return std::nullopt;
     }
-    const auto upright = emojiSourcePixels(header->upright.width(), header->upright.height(), zoom, offset);
-    const auto canvas = emojiCanvasRect(header->upright.width(), header->upright.height(), zoom, offset, outputSize);
-    if (!upright || !canvas)
+    const auto square = storedSquare(header->stored, header->orientation, zoom, offset, outputSize);
+    if (!square)
         return std::nullopt;
-    // The square is resampled in stored orientation, so its sides swap with the picture's.
-    const QSize storedCanvas = header->orientation >= 5 ? canvas->size().transposed() : canvas->size();
-    const QRect stored = decoding::storedRect(*header, *upright);
-    const int cropShorter = std::min(stored.width(), stored.height());
-    const int storedShorter = std::min(header->stored.width(), header->stored.height());
-    const int needed = int(std::ceil(double(storedShorter) * 3 * outputSize / cropShorter));
+    const QRect& stored = square->stored;
+    const QSize& storedCanvas = square->storedCanvas;
+    const int needed = square->shorterSide;
     for (const bool useProfile : {true, false}) {
         if (!useProfile && !header->hasProfile)
             break;
@@ -79,9 +76,9 @@ std::optional<QByteArray> renderDeferred(const QByteArray& encoded, double zoom,
             // Only the rows and columns the filter reads are decoded, within the decode deadline.
             const QRect part = windowPixels(window, QSize(reduced.width(), reduced.height()));
             const VImage cut = decoding::cropInOrder(decoding::toSrgb8(reduced, useProfile), part);
-            const VImage square =
+            const VImage resampled =
                 resampleWindow(cut, window.translated(-part.topLeft()), storedCanvas.width(), storedCanvas.height());
-            return encodePng(onCanvas(decoding::turnUpright(square, header->orientation), *canvas, outputSize));
+            return encodePng(onCanvas(decoding::turnUpright(resampled, header->orientation), square->canvas, outputSize));
         } catch (const vips::VError& error) {
             decoding::noteFailure(error);
             vips_error_clear();

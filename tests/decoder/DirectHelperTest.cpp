@@ -66,6 +66,17 @@ QByteArray flipped(QByteArray file, qsizetype at) {
     return file;
 }
 
+// A JPEG whose every restart marker carries the wrong number: damage throughout, each marker a
+// warning that the decoder reads past.
+QByteArray withWrongRestarts(const VImage& picture) {
+    QByteArray jpeg = encode(picture, ".jpg", VImage::option()->set("restart_interval", 1));
+    for (qsizetype at = jpeg.indexOf("\xFF\xDA"); at >= 0 && at + 1 < jpeg.size(); ++at) {
+        if (uchar(jpeg[at]) == 0xFF && uchar(jpeg[at + 1]) >= 0xD0 && uchar(jpeg[at + 1]) <= 0xD7)
+            jpeg[at + 1] = char(0xD0 + (uchar(jpeg[at + 1]) - 0xD0 + 3) % 8);
+    }
+    return jpeg;
+}
+
 } // namespace
 
 TEST(DirectHelper, RendersEveryKindOfFileItKeepsAsTheLibvipsHelperDoes) {
@@ -136,6 +147,7 @@ TEST(DirectHelper, RefusesDamagedAndOversizedFilesForTheLibvipsHelpersReasons) {
         {"JPEG cut halfway", jpeg.left(jpeg.size() / 2)},
         {"JPEG with a broken tail", jpeg.left(jpeg.size() - 200) + QByteArray(200, '\x5a')},
         {"JPEG of one junk byte", QByteArray("\xFF\xD8\xFF\x01", 4)},
+        {"JPEG whose restart markers are all wrong", withWrongRestarts(photo)},
         {"PNG cut halfway", png.left(png.size() / 2)},
         {"PNG of 30000 x 30000", pngClaiming(30000, 30000)},
         {"PNG of 1 x 10000, no pixels", pngClaiming(1, 10000)},
