@@ -1,17 +1,26 @@
 #pragma once
 
 // A reply of the decoding helper as a session holds it: the checked head and the payload it
-// announced. Shared by the files of DecoderSession only.
+// announced, and what else the files of DecoderSession share.
 
 #include "image/DecoderSession.h"
 #include "image/DecoderWire.h"
 
 #include <QPointF>
 
+#include <unistd.h>
+
 #include <cstdlib>
 #include <utility>
 
 namespace cropling {
+
+// Closes a descriptor that may be open, and marks it closed.
+inline void closeDescriptor(int& fd) {
+    if (fd >= 0)
+        ::close(fd);
+    fd = -1;
+}
 
 struct DecoderSession::Reply {
     wire::ReplyHead head;
