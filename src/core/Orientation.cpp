@@ -21,13 +21,16 @@ UprightTurn uprightTurn(int orientation) {
     }
 }
 
+QSize uprightSize(QSize stored, int orientation) {
+    return uprightTurn(orientation).degrees % 180 ? stored.transposed() : stored;
+}
+
 QRect storedRect(int orientation, QSize stored, const QRect& upright) {
     const UprightTurn turn = uprightTurn(orientation);
-    const QSize uprightSize = turn.degrees % 180 ? stored.transposed() : stored;
     // Undo the flip in the rotated frame, which has the upright size.
     QRect r = upright;
     if (turn.flip)
-        r.moveLeft(uprightSize.width() - r.x() - r.width());
+        r.moveLeft(uprightSize(stored, orientation).width() - r.x() - r.width());
     // Then undo the rotation: a clockwise quarter turn took stored (x, y) to (H - 1 - y, x).
     const int w = stored.width(), h = stored.height();
     switch (turn.degrees) {
@@ -39,14 +42,15 @@ QRect storedRect(int orientation, QSize stored, const QRect& upright) {
 }
 
 std::optional<StoredSquare> storedSquare(QSize stored, int orientation, double zoom, QPointF offset, int n) {
-    const QSize upright = uprightTurn(orientation).degrees % 180 ? stored.transposed() : stored;
+    const QSize upright = uprightSize(stored, orientation);
     const auto source = emojiSourcePixels(upright.width(), upright.height(), zoom, offset);
     const auto canvas = emojiCanvasRect(upright.width(), upright.height(), zoom, offset, n);
     if (!source || !canvas)
         return std::nullopt;
     StoredSquare square;
     square.canvas = *canvas;
-    square.storedCanvas = uprightTurn(orientation).degrees % 180 ? canvas->size().transposed() : canvas->size();
+    // A quarter turn swaps the canvas's sides whichever way it goes.
+    square.storedCanvas = uprightSize(canvas->size(), orientation);
     square.stored = storedRect(orientation, stored, *source);
     const int cropShorter = std::min(square.stored.width(), square.stored.height());
     const int storedShorter = std::min(stored.width(), stored.height());

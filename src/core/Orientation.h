@@ -22,6 +22,8 @@ struct UprightTurn {
     bool flip = false;
 };
 UprightTurn uprightTurn(int orientation);
+// The size a picture stored at `stored` shows at.
+QSize uprightSize(QSize stored, int orientation);
 
 // The rectangle of the stored picture that shows as the given rectangle of the upright one.
 QRect storedRect(int orientation, QSize stored, const QRect& upright);

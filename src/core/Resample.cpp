@@ -133,6 +133,12 @@ int resamplerThreads() {
     return threads;
 }
 
+QRectF scaledRect(const QRect& rect, QSize full, QSize reduced) {
+    const double fx = double(reduced.width()) / full.width();
+    const double fy = double(reduced.height()) / full.height();
+    return QRectF(rect.x() * fx, rect.y() * fy, rect.width() * fx, rect.height() * fy);
+}
+
 QRect windowPixels(const QRectF& window, QSize pictureSize) {
     const int x0 = std::clamp(int(std::floor(window.left() + 1e-9)), 0, pictureSize.width() - 1);
     const int y0 = std::clamp(int(std::floor(window.top() + 1e-9)), 0, pictureSize.height() - 1);

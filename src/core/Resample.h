@@ -34,6 +34,10 @@ struct PixelRows {
     PixelView view() const { return {bytes.data(), width, height, bands}; }
 };
 
+// A rectangle of a picture of size `full`, in the pixels of a reduction of it to `reduced`: where
+// its window lies in a picture decoded smaller.
+QRectF scaledRect(const QRect& rect, QSize full, QSize reduced);
+
 // The pixels of a picture of the given size that a window touches: all that resampleWindow reads.
 QRect windowPixels(const QRectF& window, QSize pictureSize);
 

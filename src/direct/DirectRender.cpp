@@ -5,9 +5,6 @@
 #include "direct/ColourProfile.h"
 #include "direct/PngWriter.h"
 
-#include <algorithm>
-#include <cmath>
-#include <cstdlib>
 #include <cstring>
 
 namespace cropling::direct {
@@ -29,10 +26,6 @@ PixelRows onCanvas(const PixelRows& picture, const QRect& place, int n) {
 }
 
 } // namespace
-
-QSize uprightSize(const SourceFacts& facts) {
-    return facts.orientation >= 5 ? facts.stored.transposed() : facts.stored;
-}
 
 std::optional<QByteArray> renderSquarePng(SourceDecoder& decoder, bool convertProfile, double zoom, QPointF offset,
                                           int n, std::optional<OpenFailure>* failure) {

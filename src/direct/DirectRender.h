@@ -19,7 +19,4 @@ namespace cropling::direct {
 std::optional<QByteArray> renderSquarePng(SourceDecoder& decoder, bool convertProfile, double zoom, QPointF offset,
                                           int n, std::optional<OpenFailure>* failure);
 
-// The picture's upright size.
-QSize uprightSize(const SourceFacts& facts);
-
 } // namespace cropling::direct

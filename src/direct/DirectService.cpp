@@ -1,5 +1,6 @@
 #include "DirectService.h"
 
+#include "core/Orientation.h"
 #include "direct/ColourProfile.h"
 #include "direct/DirectRender.h"
 #include "direct/SourceDecoder.h"
@@ -44,7 +45,7 @@ ReplyHead DirectService::serve(const wire::Request& request, QByteArray* payload
         return withStatus(Status::Declined);
 
     ReplyHead head;
-    const QSize upright = uprightSize(decoder_->facts());
+    const QSize upright = uprightSize(decoder_->facts().stored, decoder_->facts().orientation);
     head.fullWidth = upright.width();
     head.fullHeight = upright.height();
     if (request.task == Task::Header)

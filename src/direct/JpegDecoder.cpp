@@ -119,9 +119,7 @@ public:
         }
         jpeg_calc_output_dimensions(&info_);
         const QSize reduced(int(info_.output_width), int(info_.output_height));
-        const double fx = double(reduced.width()) / facts_.stored.width();
-        const double fy = double(reduced.height()) / facts_.stored.height();
-        part.window = QRectF(stored.x() * fx, stored.y() * fy, stored.width() * fx, stored.height() * fy);
+        part.window = scaledRect(stored, facts_.stored, reduced);
         const QRect pixels = windowPixels(part.window, reduced);
         part.at = pixels.topLeft();
         part.pixels = PixelRows{pixels.width(), pixels.height(), 3, std::vector<std::uint8_t>(size_t(pixels.width()) * size_t(pixels.height()) * 3)};
@@ -173,10 +171,7 @@ private:
 } // namespace
 
 std::unique_ptr<SourceDecoder> openJpeg(const QByteArray& encoded, Refusal* why) {
-    auto decoder = std::make_unique<JpegDecoder>(encoded);
-    if (!decoder->readHeader(why))
-        return nullptr;
-    return decoder;
+    return withHeaderRead<JpegDecoder>(encoded, why);
 }
 
 } // namespace cropling::direct

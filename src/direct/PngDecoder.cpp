@@ -22,8 +22,11 @@ OpenFailure failureOf(int error) { return error == SPNG_EMEM ? OpenFailure::TooL
 
 class PngDecoder final : public SourceDecoder {
 public:
-    explicit PngDecoder(const QByteArray& encoded) : encoded_(encoded), context_(spng_ctx_new(0)) {}
-    ~PngDecoder() override { spng_ctx_free(context_); }
+    explicit PngDecoder(const QByteArray& encoded) : encoded_(encoded) { newContext(); }
+    ~PngDecoder() override {
+        if (context_)
+            spng_ctx_free(context_);
+    }
 
     // A header libspng objects to (a broken chunk, a checksum that does not match, a chunk above
     // the limits) is left to libvips, whose judgement of such files the program keeps.
@@ -35,11 +38,6 @@ public:
             why->failure = OpenFailure::Damaged;
             return false;
         }
-        // Checked above, the critical chunks' checksums are not checked again; an ancillary chunk
-        // that fails its own is dropped, as other decoders drop it.
-        spng_set_crc_action(context_, SPNG_CRC_USE, SPNG_CRC_DISCARD);
-        spng_set_chunk_limits(context_, kMaxChunkBytes, kMaxChunkCacheBytes);
-        spng_set_png_buffer(context_, encoded_.constData(), size_t(encoded_.size()));
         spng_ihdr header{};
         if (spng_get_ihdr(context_, &header) != 0 || header.width < 1 || header.height < 1)
             return false;
@@ -85,20 +83,17 @@ public:
     // are kept.
     std::optional<DecodedPart> decodePart(const QRect& stored, int shorterSide, Refusal* why) override {
         // A second render starts a decoder of its own: one that has decoded rows cannot go back.
-        if (used_) {
-            spng_ctx_free(context_);
-            context_ = spng_ctx_new(0);
-            if (!readHeader(why))
-                return std::nullopt;
+        if (used_ && !newContext()) {
+            why->failure = OpenFailure::TooLarge;
+            return std::nullopt;
         }
         used_ = true;
         const int w = facts_.stored.width(), h = facts_.stored.height();
         const int shorter = std::min(w, h);
         const int factor = shorterSide > 0 ? std::max(1, shorter / (2 * shorterSide)) : 1;
         const QSize reduced(w / factor, h / factor);
-        const double fx = double(reduced.width()) / w, fy = double(reduced.height()) / h;
         DecodedPart part;
-        part.window = QRectF(stored.x() * fx, stored.y() * fy, stored.width() * fx, stored.height() * fy);
+        part.window = scaledRect(stored, facts_.stored, reduced);
         const QRect pixels = windowPixels(part.window, reduced);
         part.at = pixels.topLeft();
         const int bands = facts_.alpha ? 4 : 3;
@@ -145,6 +140,21 @@ public:
     }
 
 private:
+    // A decoder at the file's start. The critical chunks' checksums are checked before any decode
+    // (hasWholeChunks), so not again; an ancillary chunk that fails its own is dropped, as other
+    // decoders drop it.
+    bool newContext() {
+        if (context_)
+            spng_ctx_free(context_);
+        context_ = spng_ctx_new(0);
+        if (!context_)
+            return false;
+        spng_set_crc_action(context_, SPNG_CRC_USE, SPNG_CRC_DISCARD);
+        spng_set_chunk_limits(context_, kMaxChunkBytes, kMaxChunkCacheBytes);
+        spng_set_png_buffer(context_, encoded_.constData(), size_t(encoded_.size()));
+        return true;
+    }
+
     // Opaque pixels are summed as whole numbers, exactly and quickly; others premultiplied in float.
     static void addRow(const std::uint8_t* in, int factor, int bands, std::vector<float>* sums) {
         const size_t b = size_t(bands);
@@ -191,7 +201,7 @@ private:
     }
 
     QByteArray encoded_;
-    spng_ctx* context_;
+    spng_ctx* context_ = nullptr;
     bool used_ = false;
     bool stored8_ = false;
 };
@@ -199,10 +209,7 @@ private:
 } // namespace
 
 std::unique_ptr<SourceDecoder> openPng(const QByteArray& encoded, Refusal* why) {
-    auto decoder = std::make_unique<PngDecoder>(encoded);
-    if (!decoder->readHeader(why))
-        return nullptr;
-    return decoder;
+    return withHeaderRead<PngDecoder>(encoded, why);
 }
 
 } // namespace cropling::direct

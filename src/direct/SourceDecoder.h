@@ -54,6 +54,15 @@ protected:
 // The decoder for these bytes, its header read; nothing, and why, when there is none.
 std::unique_ptr<SourceDecoder> openSource(const QByteArray& encoded, Refusal* why);
 
+// A decoder of type D over the bytes, once it has read their header.
+template <typename D>
+std::unique_ptr<SourceDecoder> withHeaderRead(const QByteArray& encoded, Refusal* why) {
+    auto decoder = std::make_unique<D>(encoded);
+    if (!decoder->readHeader(why))
+        return nullptr;
+    return decoder;
+}
+
 std::unique_ptr<SourceDecoder> openJpeg(const QByteArray& encoded, Refusal* why);
 std::unique_ptr<SourceDecoder> openPng(const QByteArray& encoded, Refusal* why);
 std::unique_ptr<SourceDecoder> openWebp(const QByteArray& encoded, Refusal* why);

@@ -117,10 +117,7 @@ private:
 } // namespace
 
 std::unique_ptr<SourceDecoder> openWebp(const QByteArray& encoded, Refusal* why) {
-    auto decoder = std::make_unique<WebpDecoder>(encoded);
-    if (!decoder->readHeader(why))
-        return nullptr;
-    return decoder;
+    return withHeaderRead<WebpDecoder>(encoded, why);
 }
 
 } // namespace cropling::direct

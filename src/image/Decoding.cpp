@@ -124,7 +124,7 @@ std::optional<Header> readHeader(const QByteArray& encoded, bool preflighted, Op
     header.stored = QSize(image.width(), image.height());
     if (image.get_typeof(VIPS_META_ORIENTATION) != 0)
         header.orientation = std::clamp(image.get_int(VIPS_META_ORIENTATION), 1, 8);
-    header.upright = header.orientation >= 5 ? header.stored.transposed() : header.stored;
+    header.upright = uprightSize(header.stored, header.orientation);
     header.hasProfile = image.get_typeof(VIPS_META_ICC_NAME) != 0;
     if (image.get_typeof(VIPS_META_N_PAGES) != 0)
         header.pages = std::max(1, image.get_int(VIPS_META_N_PAGES));

@@ -70,9 +70,7 @@ std::optional<QByteArray> renderDeferred(const QByteArray& encoded, double zoom,
             break;
         try {
             const VImage reduced = decoding::loadReduced(*header, needed);
-            const double fx = double(reduced.width()) / header->stored.width();
-            const double fy = double(reduced.height()) / header->stored.height();
-            const QRectF window(stored.x() * fx, stored.y() * fy, stored.width() * fx, stored.height() * fy);
+            const QRectF window = scaledRect(stored, header->stored, QSize(reduced.width(), reduced.height()));
             // Only the rows and columns the filter reads are decoded, within the decode deadline.
             const QRect part = windowPixels(window, QSize(reduced.width(), reduced.height()));
             const VImage cut = decoding::cropInOrder(decoding::toSrgb8(reduced, useProfile), part);
@@ -160,9 +158,7 @@ std::optional<VImage> renderSquare(const VImage& pixels, QSize full, double zoom
     const auto canvas = emojiCanvasRect(full.width(), full.height(), zoom, offset, n);
     if (!source || !canvas)
         return std::nullopt;
-    const double fx = double(pixels.width()) / full.width();
-    const double fy = double(pixels.height()) / full.height();
-    const QRectF window(source->x() * fx, source->y() * fy, source->width() * fx, source->height() * fy);
+    const QRectF window = scaledRect(*source, full, QSize(pixels.width(), pixels.height()));
     VImage square = onCanvas(resampleWindow(pixels, window, canvas->width(), canvas->height()), *canvas, n);
     return square.bands() == 3 ? square.bandjoin_const({255}) : square;
 }
