@@ -34,12 +34,6 @@ void setCommandLineIdentity() {
     QCoreApplication::setApplicationVersion(QStringLiteral(CROPLING_VERSION));
 }
 
-QUrl pictureUrl(const QByteArray& argument) {
-    if (argument.startsWith("file:"))
-        return QUrl::fromEncoded(argument);
-    return urlFromLocalPath(argument);
-}
-
 bool isRenderCommand(int argc, char** argv) { return argc >= 2 && std::strcmp(argv[1], "render") == 0; }
 
 Launch parseLaunch(int argc, char** argv) {
@@ -86,7 +80,7 @@ Launch parseLaunch(int argc, char** argv) {
         }
     }
     for (const QByteArray& picture : pictures) {
-        const QUrl url = pictureUrl(picture);
+        const QUrl url = urlFromArgument(picture);
         struct stat info {};
         if (url.isLocalFile() && ::stat(localPathBytes(url).constData(), &info) != 0)
             std::fprintf(stderr, "cropling: %s: %s\n", picture.constData(), std::strerror(errno));

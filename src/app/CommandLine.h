@@ -26,10 +26,9 @@ bool isRenderCommand(int argc, char** argv);
 // Returns the exit status. (RenderCommand.cpp)
 int runRenderCommand(int argc, char** argv);
 
-// Shared by both: a bad argument's one line on stderr, giving exit status 2; a picture argument as
-// a URL (a file:// URL as given, a path as its bytes); the name and version Qt reports.
+// Shared by both: a bad argument's one line on stderr, giving exit status 2; the name and version
+// Qt reports.
 int badArguments(const QString& reason);
-QUrl pictureUrl(const QByteArray& argument);
 void setCommandLineIdentity();
 
 } // namespace cropling

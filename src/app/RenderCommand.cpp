@@ -2,6 +2,7 @@
 
 #include "app/ClipboardKeeper.h"
 #include "app/Translations.h"
+#include "core/ChatTarget.h"
 #include "core/CropGeometry.h"
 #include "core/EmojiName.h"
 #include "core/NumberSyntax.h"
@@ -61,17 +62,21 @@ Rendered renderFile(const QByteArray& path, std::optional<double> zoom, std::opt
     EmojiEditor editor;
     // A PNG of an animation is its first frame: the others are never decoded for it.
     editor.setAnimate(request.format != ExportFormat::Png);
-    editor.setMaxBytes(request.maxBytes);
+    editor.setMaxBytes(request.limits.maxBytes);
+    editor.setMaxFrames(request.limits.maxFrames);
+    const QUrl url = urlFromArgument(path);
+    // Every line names the picture as it was given: two files of one name in a batch stay apart.
+    const QString shownAs = displayName(path);
     if (autoFrame) {
         // The face is looked for on the picture decoded as a window would; the emoji is rendered
         // from that decode, which has the resolution of every zoom.
         editor.decodeForScreen(1.0);
-        if (!openFramed(editor, pictureUrl(path), false, std::nullopt, std::nullopt))
+        if (!openFramed(editor, url, shownAs, false, std::nullopt, std::nullopt))
             return {{}, editor.statusMessage().value_or(QString())};
         editor.autoFrame();
         if (editor.statusKind() == EmojiEditor::StatusKind::Failure)
             return {{}, editor.statusMessage().value_or(QString())};
-    } else if (!openFramed(editor, pictureUrl(path), true, zoom, offset)) {
+    } else if (!openFramed(editor, url, shownAs, true, zoom, offset)) {
         return {{}, editor.statusMessage().value_or(QString())};
     }
     const ExportOutcome outcome = editor.exportEmoji(request);
@@ -88,7 +93,7 @@ QList<QByteArray> outputNames(const QList<QByteArray>& files, const QByteArray& 
     QSet<QString> taken;
     QHash<QString, int> next;
     for (const QByteArray& file : files) {
-        const QString base = deriveEmojiName(lastPathComponent(localPathBytes(pictureUrl(file))));
+        const QString base = deriveEmojiName(lastPathComponent(localPathBytes(urlFromArgument(file))));
         QString name = base;
         if (taken.contains(name)) {
             int& n = next[base];
@@ -112,7 +117,7 @@ std::optional<FileId> idOf(const struct stat& info) { return FileId{info.st_dev,
 // literal path it will be written to.
 std::optional<FileId> pictureId(const QByteArray& picture) {
     struct stat info {};
-    const QByteArray local = localPathBytes(pictureUrl(picture));
+    const QByteArray local = localPathBytes(urlFromArgument(picture));
     return ::stat(local.constData(), &info) == 0 ? idOf(info) : std::nullopt;
 }
 
@@ -183,15 +188,16 @@ int renderMany(const QList<QByteArray>& files, const QByteArray& folder, std::op
 }
 
 int copyOne(int argc, char** argv, const QByteArray& file, std::optional<double> zoom, std::optional<QPointF> offset,
-            long long maxBytes) {
+            const GifLimits& limits) {
     if (qEnvironmentVariableIsEmpty("DISPLAY"))
         return badArguments(CommandLineText::tr("--copy needs an X11 display (DISPLAY is unset)"));
     qputenv("QT_QPA_PLATFORM", "xcb");
     QGuiApplication app(argc, argv);
     installTranslations(app);
     EmojiEditor editor;
-    editor.setMaxBytes(maxBytes);
-    if (!openFramed(editor, pictureUrl(file), true, zoom, offset)) {
+    editor.setMaxBytes(limits.maxBytes);
+    editor.setMaxFrames(limits.maxFrames);
+    if (!openFramed(editor, urlFromArgument(file), displayName(file), true, zoom, offset)) {
         reportFailure(editor.statusMessage().value_or(QString()));
         return 1;
     }
@@ -218,7 +224,8 @@ int runRenderCommand(int argc, char** argv) {
     bool copy = false;
     bool autoFrame = false;
     bool help = false;
-    long long maxBytes = kDefaultMaxBytes;
+    ChatTarget service = defaultChatTarget();
+    std::optional<long long> maxBytes;
     // Read by hand, so that file names keep their bytes and the parser's app is not needed.
     const auto value = [&](int& i, QByteArray* out) {
         if (i + 1 >= argc)
@@ -254,6 +261,11 @@ int runRenderCommand(int argc, char** argv) {
             if (!n || *n < 1 || *n > 1e12 || *n != std::floor(*n))
                 return badArguments(CommandLineText::tr("--max-bytes needs a whole number of bytes above 0"));
             maxBytes = (long long)*n;
+        } else if (argument == "--target") {
+            const auto named = value(i, &text) ? chatTargetNamed(QString::fromLocal8Bit(text)) : std::nullopt;
+            if (!named)
+                return badArguments(CommandLineText::tr("--target needs one of: %1").arg(chatTargetIds()));
+            service = *named;
         } else if (argument == "--copy") {
             copy = true;
         } else if (argument == "--auto") {
@@ -275,7 +287,7 @@ int runRenderCommand(int argc, char** argv) {
     if (help) {
         std::fputs(qPrintable(CommandLineText::tr(
                        "Usage: cropling render FILE -o OUT.png|OUT.gif [--zoom Z] [--offset X,Y | --auto] [--size N]\n"
-                       "                                [--max-bytes B]\n"
+                       "                                [--target T] [--max-bytes B]\n"
                        "       cropling render FILE... -o FOLDER/\n"
                        "       cropling render FILE [--zoom Z] [--offset X,Y] --copy\n\n"
                        "Renders emoji without a window, exactly as the scripted save does: the square centred,\n"
@@ -284,19 +296,22 @@ int runRenderCommand(int argc, char** argv) {
                        "files, or an output ending in /, each emoji goes into the folder under its name, rendered\n"
                        "on all cores; the folder is made if it is missing. A picture is never written over.\n"
                        "--auto frames each picture's face (or its busiest part) instead of --zoom and --offset.\n"
-                       "An output ending in .gif is an animated GIF of at most B bytes (131072), its quality\n"
-                       "lowered and then frames dropped until it fits; any other output is a PNG (of an\n"
-                       "animation, its first frame). In a folder, an animation is saved as NAME.gif.\n")
-                                 .arg(kMaxOutputSize)),
+                       "An output ending in .gif is an animated GIF within the caps of the chat service T\n"
+                       "(%2; the first is the default): its frames, colours and detail weighed against each\n"
+                       "other until it fits. --max-bytes B sets another byte cap. Any other output is a PNG\n"
+                       "(of an animation, its first frame). In a folder, an animation is saved as NAME.gif.\n")
+                                 .arg(kMaxOutputSize)
+                                 .arg(chatTargetIds())),
                    stdout);
         return 0;
     }
     if (files.isEmpty())
         return badArguments(CommandLineText::tr("render needs a picture"));
+    const GifLimits limits{maxBytes.value_or(service.maxBytes), service.maxFrames};
     if (copy) {
         if (files.size() != 1)
             return badArguments(CommandLineText::tr("--copy takes one picture"));
-        return copyOne(argc, argv, files.first(), zoom, offset, maxBytes);
+        return copyOne(argc, argv, files.first(), zoom, offset, limits);
     }
     QCoreApplication app(argc, argv);
     installTranslations(app);
@@ -320,7 +335,7 @@ int runRenderCommand(int argc, char** argv) {
             reportFailure(saveFailedMessage(CommandLineText::tr("can't make the folder %1").arg(QString::fromLocal8Bit(output))));
             return 1;
         }
-        return renderMany(files, output, zoom, offset, ExportRequest{ExportFormat::Auto, size, maxBytes}, autoFrame);
+        return renderMany(files, output, zoom, offset, ExportRequest{ExportFormat::Auto, size, limits}, autoFrame);
     }
     // Standard output counts too: "-o - 1<>photo.jpg" would write into the picture.
     struct stat written {};
@@ -333,7 +348,7 @@ int runRenderCommand(int argc, char** argv) {
         return 1;
     }
     const Rendered rendered =
-        renderFile(files.first(), zoom, offset, ExportRequest{formatFor(output), size, maxBytes}, autoFrame);
+        renderFile(files.first(), zoom, offset, ExportRequest{formatFor(output), size, limits}, autoFrame);
     if (!rendered.failure.isEmpty()) {
         reportFailure(rendered.failure);
         return 1;

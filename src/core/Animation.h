@@ -13,8 +13,6 @@ inline constexpr int kMaxAnimationMs = 60'000;
 // All kept frames together, at the working resolution: frames are reduced as they are decoded until
 // they fit.
 inline constexpr long long kMaxAnimationBytes = 256LL << 20;
-// The chat service's cap on one emoji, the default byte budget of an animated export.
-inline constexpr long long kDefaultMaxBytes = 131'072;
 
 // How long a frame shows, as browsers and chat clients show it: a delay of 10 ms or less, which
 // many GIFs carry to mean "as fast as possible", plays at 100 ms.

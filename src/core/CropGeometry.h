@@ -29,6 +29,14 @@ inline constexpr long long kMaxDecodedPixels = 400'000'000LL;
 inline constexpr double kMinZoom = 1.0;
 inline constexpr double kMaxZoom = 5.0;
 
+// How the square frames a picture: the zoom, and the picture's centre relative to the square's
+// centre in the square's logical pixels.
+struct Framing {
+    double zoom = 1.0;
+    QPointF offset;
+    bool operator==(const Framing&) const = default;
+};
+
 // A picture of a given size seen through the crop square at a given zoom. The size is the nominal
 // size for the on-screen geometry and the pixel size for the render; only its aspect ratio matters
 // for where things land, which is why both agree.

@@ -35,14 +35,29 @@ QString kilobytes(long long bytes) {
 }
 
 // The multi-argument arg() fills every marker in one pass, so a "%2" inside a file name stays as typed.
-QString savedMessage(const QString& fileName, long long bytes, int frames) {
-    if (frames > 1)
-        return StatusText::tr("Saved %1 — %2, %3 frames, %4 KB").arg(fileName, emojiSizeText(), QString::number(frames), kilobytes(bytes));
+QString savedMessage(const QString& fileName, long long bytes, int frames, int sourceFrames) {
+    if (frames > 1 || sourceFrames > 1)
+        return StatusText::tr("Saved %1 — %2, %3, %4 KB").arg(fileName, emojiSizeText(), framesText(frames, sourceFrames), kilobytes(bytes));
     return StatusText::tr("Saved %1 — %2, %3 KB").arg(fileName, emojiSizeText(), kilobytes(bytes));
 }
 
-QString copiedMessage(const QString& emojiName, bool gif) {
+QString copiedMessage(const QString& emojiName, bool gif, long long bytes, int frames, int sourceFrames) {
+    if (gif)
+        return StatusText::tr("Copied %1 to clipboard — %2, %3, %4 KB")
+            .arg(exportFileName(emojiName, gif), emojiSizeText(), framesText(frames, sourceFrames), kilobytes(bytes));
     return StatusText::tr("Copied %1 to clipboard — %2").arg(exportFileName(emojiName, gif), emojiSizeText());
+}
+
+QString framesText(int frames, int sourceFrames) {
+    if (sourceFrames > frames)
+        return StatusText::tr("%1 of %2 frames").arg(frames).arg(sourceFrames);
+    return frames == 1 ? StatusText::tr("1 frame") : StatusText::tr("%1 frames").arg(frames);
+}
+
+QString exportProgressText(bool gif, double fraction) {
+    if (!gif)
+        return StatusText::tr("Making the PNG…");
+    return StatusText::tr("Making the GIF… %1 %").arg(int(fraction * 100));
 }
 
 QString animationText(int frames, long long durationMs) {

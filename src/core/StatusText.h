@@ -19,9 +19,15 @@ QString emojiSizeText();
 // "%.0f" of bytes / 1024: the nearest whole number, an exact half going to the even neighbour.
 QString kilobytes(long long bytes);
 
-// "Saved party.gif — 128×128, 48 frames, 121 KB": the frames are said for an animation.
-QString savedMessage(const QString& fileName, long long bytes, int frames = 1);
-QString copiedMessage(const QString& emojiName, bool gif = false);
+// "Saved party.gif — 128×128, 48 frames, 121 KB": the frames are said for an animation, and how
+// many the picture had when some were dropped to fit ("50 of 125 frames").
+QString savedMessage(const QString& fileName, long long bytes, int frames = 1, int sourceFrames = 1);
+// "Copied party.png to clipboard — 128×128"; of a GIF, its frames and size as a save says them.
+QString copiedMessage(const QString& emojiName, bool gif = false, long long bytes = 0, int frames = 1, int sourceFrames = 1);
+// "48 frames", or "50 of 125 frames" when frames were dropped.
+QString framesText(int frames, int sourceFrames);
+// While an export runs: "Making the GIF… 40 %".
+QString exportProgressText(bool gif, double fraction);
 // "48 frames · 2.4 s"
 QString animationText(int frames, long long durationMs);
 // An animation that not even one frame of fits in the budget.

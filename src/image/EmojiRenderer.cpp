@@ -24,7 +24,8 @@ std::optional<QByteArray> renderEmojiPNG(const Picture* picture, double zoom, QP
     return layer ? layer->renderPng(*picture, zoom, offset, outputSize, failure) : std::nullopt;
 }
 
-GifOutcome renderEmojiGIF(const Picture* picture, double zoom, QPointF offset, int outputSize, long long maxBytes) {
+GifOutcome renderEmojiGIF(const Picture* picture, double zoom, QPointF offset, int outputSize, const GifLimits& limits,
+                          Progress* progress) {
     GifOutcome outcome;
     const VipsLayer* layer = VipsLayer::get();
     if (!picture || !layer || outputSize < 1 || outputSize > kMaxOutputSize)
@@ -44,12 +45,13 @@ GifOutcome renderEmojiGIF(const Picture* picture, double zoom, QPointF offset, i
     }
     if (!frames)
         return outcome;
-    auto gif = layer->encodeGif(*frames, maxBytes);
+    auto gif = layer->encodeGif(*frames, limits, progress);
     if (!gif) {
-        outcome.overBudget = true;
+        outcome.cancelled = progress && progress->cancelled();
+        outcome.overBudget = !outcome.cancelled;
         return outcome;
     }
-    outcome.gif = EmojiGif{std::move(gif->bytes), gif->frames};
+    outcome.gif = EmojiGif{std::move(gif->bytes), gif->frames, int(frames->frames.size())};
     return outcome;
 }
 

@@ -2,6 +2,8 @@
 
 #include "core/CropGeometry.h"
 #include "core/OpenFailure.h"
+#include "core/Progress.h"
+#include "image/VipsLayer.h"
 
 #include <QByteArray>
 #include <QPointF>
@@ -23,17 +25,20 @@ std::optional<QByteArray> renderEmojiPNG(const Picture* picture, double zoom, QP
 // An animated emoji: a GIF of every frame's square, within a byte budget.
 struct EmojiGif {
     QByteArray bytes;
-    int frames = 0; // kept, after any were dropped to meet the budget
+    int frames = 0;       // kept, after any were dropped to meet the limits
+    int sourceFrames = 0; // the picture's
 };
 struct GifOutcome {
     std::optional<EmojiGif> gif;
     std::optional<OpenFailure> unreadable; // the file turned out unreadable only now
     bool overBudget = false;               // not even one frame fits in the budget
+    bool cancelled = false;
 };
 
-// The framed square of every frame of an animation (of a still: one frame) as a looping GIF of at
-// most maxBytes, n x n, timed and looped as the picture is. Nothing under the same conditions as
-// renderEmojiPNG, or when nothing fits the budget.
-GifOutcome renderEmojiGIF(const Picture* picture, double zoom, QPointF offset, int outputSize, long long maxBytes);
+// The framed square of every frame of an animation (of a still: one frame) as a looping GIF within
+// the limits, n x n, timed and looped as the picture is. Nothing under the same conditions as
+// renderEmojiPNG, when nothing fits the limits, or when `progress` was cancelled.
+GifOutcome renderEmojiGIF(const Picture* picture, double zoom, QPointF offset, int outputSize, const GifLimits& limits,
+                          Progress* progress = nullptr);
 
 } // namespace cropling

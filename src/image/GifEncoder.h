@@ -1,7 +1,8 @@
 #pragma once
 
-// Animated GIF within a byte budget. Used inside this layer only.
+// Animated GIF within a chat service's caps. Used inside this layer only.
 
+#include "core/Progress.h"
 #include "image/VipsLayer.h"
 
 #include <QByteArray>
@@ -22,12 +23,16 @@ struct EmojiFrames {
     int loop = 0; // 0: for ever
 };
 
-// The best-looking GIF of the frames that takes at most maxBytes. Pixels under half opacity become
-// GIF's transparent colour, the rest opaque. When the full-quality file is larger, losses are
-// taken in order of what they cost the eye: changes below a growing error are left to the frame
-// before (transparent pixels cost almost nothing), palettes are shared between frames, fewer
-// colours, less dithering, and last, frames are dropped, each kept frame showing for the dropped
-// ones after it, so the animation lasts as long as before. Nothing when not even one frame fits.
-std::optional<EncodedGif> encodeGifWithin(const EmojiFrames& frames, long long maxBytes);
+// The frames spread evenly over `count` of them (all when there are no more), each kept frame
+// showing for the ones it stands for, so the animation lasts as long as before. `firsts`, when
+// asked, gets the index of the first frame each kept one stands for.
+EmojiFrames keepEvenly(const EmojiFrames& all, int count, std::vector<int>* firsts = nullptr);
+
+// The best-looking GIF of the frames within the limits: at most maxBytes, and at most maxFrames
+// frames (0: any number). Pixels under half opacity become GIF's transparent colour, the rest
+// opaque. Fewer frames, fewer colours, less dithering and changes left to the frame before are
+// weighed against each other by how the result looks at its size against every frame it stands
+// for. Nothing when not even one frame fits, or when `progress` was cancelled.
+std::optional<EncodedGif> encodeGifWithin(const EmojiFrames& frames, const GifLimits& limits, Progress* progress = nullptr);
 
 } // namespace cropling

@@ -7,6 +7,7 @@
 // helper, the tests) use it directly.
 
 #include "core/OpenFailure.h"
+#include "core/Progress.h"
 #include "image/FaceFraming.h"
 
 #include <QByteArray>
@@ -41,6 +42,12 @@ struct EncodedGif {
     int frames = 0; // kept after any were dropped
 };
 
+// What an animated emoji may be: at most maxBytes, and at most maxFrames frames (0: any number).
+struct GifLimits {
+    long long maxBytes = 0;
+    int maxFrames = 0;
+};
+
 class VipsLayer {
 public:
     // The layer, loaded and started on first use, from any thread; nothing (said once on stderr)
@@ -62,8 +69,10 @@ public:
     virtual std::optional<RgbaFrames> renderFrames(const Picture& picture, double zoom, QPointF offset, int n) const = 0;
     // A rendered PNG as one frame.
     virtual std::optional<RgbaFrames> frameOfPng(const QByteArray& png) const = 0;
-    // The best-looking GIF of the frames within maxBytes (see GifEncoder.h).
-    virtual std::optional<EncodedGif> encodeGif(const RgbaFrames& frames, long long maxBytes) const = 0;
+    // The best-looking GIF of the frames within the limits (see GifEncoder.h); nothing when none
+    // fits or the progress was cancelled.
+    virtual std::optional<EncodedGif> encodeGif(const RgbaFrames& frames, const GifLimits& limits,
+                                                Progress* progress) const = 0;
     virtual AutoFramingOutcome autoFrame(const Picture& picture) const = 0;
     // The pixels of a picture that holds none.
     virtual const vips::VImage& emptyPixels() const = 0;

@@ -61,7 +61,7 @@ public:
 
     std::optional<RgbaFrames> frameOfPng(const QByteArray& png) const override { return cropling::frameOfPng(png); }
 
-    std::optional<EncodedGif> encodeGif(const RgbaFrames& frames, long long maxBytes) const override {
+    std::optional<EncodedGif> encodeGif(const RgbaFrames& frames, const GifLimits& limits, Progress* progress) const override {
         EmojiFrames images;
         images.memory = frames.memory;
         images.delaysMs = frames.delaysMs;
@@ -73,7 +73,7 @@ public:
             vips_error_clear();
             return std::nullopt;
         }
-        return encodeGifWithin(images, maxBytes);
+        return encodeGifWithin(images, limits, progress);
     }
 
     AutoFramingOutcome autoFrame(const Picture& picture) const override { return autoFrameHere(picture); }

@@ -44,4 +44,10 @@ QByteArray lastPathComponent(const QByteArray& path) {
 
 QString displayName(const QByteArray& fileName) { return QString::fromUtf8(fileName); }
 
+QUrl urlFromArgument(const QByteArray& argument) {
+    if (argument.startsWith("file://"))
+        return QUrl::fromEncoded(argument);
+    return urlFromLocalPath(argument);
+}
+
 } // namespace cropling

@@ -16,6 +16,10 @@ QByteArray localPathBytes(const QUrl& url);
 // nothing else is expanded.
 QUrl urlFromLocalPath(const QByteArray& path);
 
+// A picture named on the command line or in the environment: a file:// URL as given, anything
+// else a path taken as its bytes ("file:x.jpg" is a file of that name).
+QUrl urlFromArgument(const QByteArray& argument);
+
 // The last component of a path ("/a/b/c.png" -> "c.png"; trailing slashes are ignored).
 QByteArray lastPathComponent(const QByteArray& path);
 

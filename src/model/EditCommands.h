@@ -5,6 +5,7 @@
 // what is already there. Steps of one gesture (a drag, a run of wheel notches, slider moves,
 // typing) merge into one.
 
+#include "core/CropGeometry.h"
 #include "image/Picture.h"
 
 #include <QPointF>
@@ -15,11 +16,6 @@
 namespace cropling {
 
 class EmojiEditor;
-
-struct Framing {
-    double zoom = 1.0;
-    QPointF offset;
-};
 
 // Everything a new picture replaces.
 struct PictureState {

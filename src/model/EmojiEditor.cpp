@@ -52,6 +52,9 @@ EmojiEditor::EmojiEditor(QObject* parent)
       playback_(new FramePlayback(this)), undoStack_(new QUndoStack(this)) {
     connect(playback_, &FramePlayback::frameChanged, this, &EmojiEditor::frameChanged);
     // An animation's GIF is made in the background once the framing rests, ready for a drag.
+    // An export that takes a moment says how far it is; a quick one never shows it.
+    progressShown_.setInterval(200);
+    connect(&progressShown_, &QTimer::timeout, this, &EmojiEditor::showExportProgress);
     gifForDrag_.setSingleShot(true);
     gifForDrag_.setInterval(500);
     connect(&gifForDrag_, &QTimer::timeout, this, &EmojiEditor::prepareGifForDrag);
@@ -184,10 +187,10 @@ void EmojiEditor::setBackgroundWork(bool background) {
 
 bool EmojiEditor::isBusy() const { return loader_->isBusy(); }
 
-void EmojiEditor::load(const QUrl& url) {
+void EmojiEditor::load(const QUrl& url, const QString& shownAs) {
     const QByteArray path = localPathBytes(url);
     const QByteArray fileName = path.isEmpty() ? url.fileName(QUrl::FullyEncoded).toUtf8() : lastPathComponent(path);
-    const QString shown = displayName(fileName);
+    const QString shown = shownAs.isEmpty() ? displayName(fileName) : shownAs;
     open([path] { return openPicture(path); }, deriveEmojiName(fileName), shown, couldNotOpenMessage(shown), url);
 }
 

@@ -4,7 +4,9 @@
 // every operation on them. Each property has its own notify signal, so a view repaints only for
 // what it shows; a write is visible at once to the next read.
 
+#include "core/ChatTarget.h"
 #include "core/OpenFailure.h"
+#include "core/Progress.h"
 #include "image/DecoderSession.h"
 #include "image/Picture.h"
 #include "model/EditCommands.h"
@@ -18,6 +20,7 @@
 #include <QUrl>
 
 #include <functional>
+#include <memory>
 #include <optional>
 #include <vector>
 
@@ -77,7 +80,8 @@ public:
     const QString& fileName() const { return fileName_; }
     // Where the picture came from: a local file's location, or empty for pasted data.
     const QUrl& pictureUrl() const { return url_; }
-    void load(const QUrl& url);
+    // `shownAs` names the file in messages; by default its name without the folder.
+    void load(const QUrl& url, const QString& shownAs = QString());
     void pasteFromClipboard();
     void pasteFrom(const QMimeData* clipboard);
     // Accepts a drop that carries a file location and loads the first one once control returns to
@@ -120,11 +124,20 @@ public:
     QString renderFailure() const;
     // What save, copy and drag deliver: by default a GIF for an animation, a PNG for a still.
     void setExportFormat(ExportFormat format) { exportFormat_ = format; }
-    // The largest GIF an animation is saved or copied as; the chat service's cap by default.
-    long long maxBytes() const { return maxBytes_; }
+    // The largest GIF an animation is saved or copied as, and its most frames (0: any number);
+    // the chat service's caps by default.
+    long long maxBytes() const { return limits_.maxBytes; }
     void setMaxBytes(long long bytes);
+    int maxFrames() const { return limits_.maxFrames; }
+    void setMaxFrames(int frames);
+    // Save asks for a location and writes the emoji there; an animation's GIF is made while the
+    // dialog is open. Copy puts it on the clipboard. One export runs at a time: while one does,
+    // both are ignored, and the status line says how far it is.
     void save();
     void copyToClipboard();
+    bool isExporting() const { return exportProgress_ != nullptr; }
+    // Stops the export that runs; nothing is delivered and the previous message comes back.
+    void cancelExport();
     // What a drag of the emoji out of the window carries: as a copy, the PNG and a file of it in
     // the private folder. Nothing when there is nothing to render.
     QMimeData* dragData() const;
@@ -146,6 +159,7 @@ Q_SIGNALS:
     void statusChanged();
     void frameChanged();
     void maxBytesChanged();
+    void exportingChanged(bool exporting);
 
 private:
     // Where a new picture comes from (see PictureLoader::Source). Runs on a worker in the background.
@@ -156,7 +170,18 @@ private:
     void setBusy(bool busy);
     // Renders the emoji, on a worker in the background, and hands the PNG to `then` on this thread
     // unless a new picture arrived meanwhile; a render that gives nothing sets the status message.
-    void renderThen(std::function<void(const ExportedEmoji&)> then);
+    // False, and nothing happens, while another export runs.
+    bool renderThen(std::function<void(const ExportedEmoji&)> then);
+    void runExport(const std::shared_ptr<Progress>& progress, std::function<void(const ExportedEmoji&)> then);
+    void writeSaved(const QByteArray& location, ExportedEmoji emoji);
+    void setExporting(std::shared_ptr<Progress> progress);
+    void showExportProgress();
+    std::shared_ptr<Progress> exportProgress_;
+    QTimer progressShown_;
+    struct Status {
+        std::optional<QString> message;
+        StatusKind kind = StatusKind::Note;
+    } beforeExport_;
     ExportRequest exportRequest() const;
     QMimeData* exportData(const ExportedEmoji& emoji) const;
     // What an export was made for: the picture, its framing and the budget.
@@ -165,6 +190,7 @@ private:
         double zoom;
         QPointF offset;
         long long maxBytes;
+        int maxFrames;
         const Picture* picture;
         bool operator==(const MadeFor&) const = default;
     };
@@ -207,7 +233,7 @@ private:
     PictureLoader* loader_;
     FramePlayback* playback_;
     ExportFormat exportFormat_ = ExportFormat::Auto;
-    long long maxBytes_ = kDefaultMaxBytes;
+    GifLimits limits_{defaultChatTarget().maxBytes, defaultChatTarget().maxFrames};
     QUndoStack* undoStack_;
     quint64 gesture_ = 0;
     bool gestureHeld_ = false;

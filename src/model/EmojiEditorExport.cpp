@@ -1,5 +1,5 @@
 // The editor's exports: save, copy and drag, each through the one export job, on a worker when
-// the editor works in the background.
+// the editor works in the background, one at a time, with its progress on the status line.
 
 #include "EmojiEditor.h"
 
@@ -19,16 +19,18 @@
 namespace cropling {
 
 void EmojiEditor::setMaxBytes(long long bytes) {
-    if (bytes == maxBytes_ || bytes < 1)
+    if (bytes == limits_.maxBytes || bytes < 1)
         return;
-    maxBytes_ = bytes;
+    limits_.maxBytes = bytes;
     Q_EMIT maxBytesChanged();
 }
 
-ExportRequest EmojiEditor::exportRequest() const { return ExportRequest{exportFormat_, kEmojiSide, maxBytes_}; }
+void EmojiEditor::setMaxFrames(int frames) { limits_.maxFrames = std::max(frames, 0); }
+
+ExportRequest EmojiEditor::exportRequest() const { return ExportRequest{exportFormat_, kEmojiSide, limits_}; }
 
 ExportOutcome EmojiEditor::exportEmoji(const ExportRequest& request) const {
-    ExportOutcome outcome = cropling::exportEmoji(image_.get(), zoom_, offset_, request);
+    ExportOutcome outcome = cropling::exportEmoji(image_.get(), Framing{zoom_, offset_}, request);
     unreadable_ = outcome.why;
     return outcome;
 }
@@ -38,21 +40,65 @@ std::optional<QByteArray> EmojiEditor::renderEmojiPNG(int outputSize) const {
 }
 
 QString EmojiEditor::exportFailure(const ExportOutcome& outcome) const {
-    return exportFailureMessage(outcome, fileName_, maxBytes_);
+    return exportFailureMessage(outcome, fileName_, limits_.maxBytes);
 }
 
 QString EmojiEditor::renderFailure() const {
     return unreadable_ ? couldNotOpenMessage(fileName_, unreadable_) : renderFailedMessage();
 }
 
-void EmojiEditor::renderThen(std::function<void(const ExportedEmoji&)> then) {
+void EmojiEditor::setExporting(std::shared_ptr<Progress> progress) {
+    const bool was = isExporting();
+    exportProgress_ = std::move(progress);
+    if (exportProgress_) {
+        beforeExport_ = {statusMessage_, statusKind_};
+        progressShown_.start();
+    } else {
+        progressShown_.stop();
+    }
+    if (was != isExporting())
+        Q_EMIT exportingChanged(isExporting());
+}
+
+void EmojiEditor::showExportProgress() {
+    if (exportProgress_)
+        setStatusMessage(exportProgressText(exportsGif(image_.get(), exportFormat_), exportProgress_->fraction()));
+}
+
+void EmojiEditor::cancelExport() {
+    if (!exportProgress_)
+        return;
+    exportProgress_->cancel();
+    setExporting(nullptr);
+    setStatusMessage(beforeExport_.message, beforeExport_.kind);
+}
+
+bool EmojiEditor::renderThen(std::function<void(const ExportedEmoji&)> then) {
+    // One export at a time: a second Save or Copy while one runs is ignored, not queued.
+    if (isExporting())
+        return false;
+    const auto progress = std::make_shared<Progress>();
+    if (backgroundWork_)
+        setExporting(progress);
+    runExport(progress, std::move(then));
+    return true;
+}
+
+void EmojiEditor::runExport(const std::shared_ptr<Progress>& progress, std::function<void(const ExportedEmoji&)> then) {
     // A first look is not what the user exports: the export waits for the final picture.
     if (isFirstLook()) {
-        waitingForFinal_.push_back([this, then] { renderThen(then); });
+        waitingForFinal_.push_back([this, progress, then] {
+            if (progress == exportProgress_)
+                runExport(progress, then);
+        });
         return;
     }
     // A render that gives nothing says why on the status line, for every export alike.
-    const auto deliver = [this, then, made = madeFor()](const ExportOutcome& outcome) {
+    const auto deliver = [this, then, progress, made = madeFor()](const ExportOutcome& outcome) {
+        if (progress == exportProgress_)
+            setExporting(nullptr);
+        if (outcome.failure == ExportFailure::Cancelled)
+            return;
         if (outcome) {
             if (outcome.emoji->gif)
                 lastGif_ = {made, *outcome.emoji};
@@ -61,47 +107,86 @@ void EmojiEditor::renderThen(std::function<void(const ExportedEmoji&)> then) {
             setStatusMessage(exportFailure(outcome), StatusKind::Failure);
         }
     };
+    // The GIF made in the background for the framing shown is the one an export would make.
+    if (lastGif_ && lastGif_->first == madeFor() && exportsGif(image_.get(), exportFormat_)) {
+        ExportOutcome outcome;
+        outcome.emoji = lastGif_->second;
+        return deliver(outcome);
+    }
     if (!backgroundWork_)
         return deliver(exportEmoji(exportRequest()));
     auto* watcher = new QFutureWatcher<ExportOutcome>(this);
-    connect(watcher, &QFutureWatcherBase::finished, this, [this, watcher, deliver, generation = generation_] {
+    connect(watcher, &QFutureWatcherBase::finished, this, [this, watcher, deliver, progress, generation = generation_] {
         watcher->deleteLater();
         if (generation == generation_)
             deliver(watcher->result());
+        else if (progress == exportProgress_)
+            setExporting(nullptr);
     });
-    watcher->setFuture(QtConcurrent::run([picture = image_, zoom = zoom_, offset = offset_, request = exportRequest()] {
-        return cropling::exportEmoji(picture.get(), zoom, offset, request);
+    watcher->setFuture(QtConcurrent::run([picture = image_, framing = Framing{zoom_, offset_}, request = exportRequest(), progress] {
+        return cropling::exportEmoji(picture.get(), framing, request, progress.get());
     }));
 }
 
 void EmojiEditor::save() {
-    renderThen([this](ExportedEmoji emoji) {
-        const auto location = saveDialog_ ? saveDialog_(exportFileName(emojiName_, emoji.gif)) : std::nullopt;
-        if (!location)
-            return; // cancelled: the previous message stays
-        // A name chosen with the other suffix gets that format: the first frame as a PNG, a still
-        // as a GIF of one frame. The square is small, so this render takes a moment only.
-        const QByteArray suffix = location->right(4).toLower();
-        if ((suffix == ".png" && emoji.gif) || (suffix == ".gif" && !emoji.gif)) {
-            const ExportOutcome other =
-                exportEmoji(ExportRequest{emoji.gif ? ExportFormat::Png : ExportFormat::Gif, kEmojiSide, maxBytes_});
-            if (!other)
-                return setStatusMessage(exportFailure(other), StatusKind::Failure);
-            emoji = *other.emoji;
-        }
-        QString error;
-        if (writeFileAtomically(*location, emoji.bytes, &error))
-            setStatusMessage(savedMessage(displayName(lastPathComponent(*location)), emoji.bytes.size(),
-                                          emoji.gif ? emoji.frames : 1));
+    if (isExporting())
+        return;
+    const bool gif = exportsGif(image_.get(), exportFormat_);
+    if (!gif || !backgroundWork_) {
+        // A still renders in a moment: rendered first, as every export checks it has something.
+        renderThen([this](const ExportedEmoji& emoji) {
+            if (const auto location = saveDialog_ ? saveDialog_(exportFileName(emojiName_, emoji.gif)) : std::nullopt)
+                writeSaved(*location, emoji);
+        });
+        return;
+    }
+    // An animation's GIF takes seconds to fit: the dialog opens at once and the GIF is made while
+    // it is open; whichever ends last writes the file.
+    struct Meeting {
+        std::optional<QByteArray> location;
+        std::optional<ExportedEmoji> emoji;
+    };
+    const auto meeting = std::make_shared<Meeting>();
+    renderThen([this, meeting](const ExportedEmoji& emoji) {
+        if (meeting->location)
+            writeSaved(*meeting->location, emoji);
         else
-            setStatusMessage(saveFailedMessage(error), StatusKind::Failure);
+            meeting->emoji = emoji;
     });
+    const auto location = saveDialog_ ? saveDialog_(exportFileName(emojiName_, true)) : std::nullopt;
+    if (!location)
+        return cancelExport(); // the previous message stays
+    if (meeting->emoji)
+        writeSaved(*location, *meeting->emoji);
+    else if (isExporting())
+        meeting->location = location;
+    // Otherwise the export failed while the dialog was open, and the status line says why.
+}
+
+void EmojiEditor::writeSaved(const QByteArray& location, ExportedEmoji emoji) {
+    // A name chosen with the other suffix gets that format: the first frame as a PNG, a still as a
+    // GIF of one frame. The square is small, so this render takes a moment only.
+    const QByteArray suffix = location.right(4).toLower();
+    if ((suffix == ".png" && emoji.gif) || (suffix == ".gif" && !emoji.gif)) {
+        ExportRequest other = exportRequest();
+        other.format = emoji.gif ? ExportFormat::Png : ExportFormat::Gif;
+        const ExportOutcome outcome = exportEmoji(other);
+        if (!outcome)
+            return setStatusMessage(exportFailure(outcome), StatusKind::Failure);
+        emoji = *outcome.emoji;
+    }
+    QString error;
+    if (writeFileAtomically(location, emoji.bytes, &error))
+        setStatusMessage(savedMessage(displayName(lastPathComponent(location)), emoji.bytes.size(), emoji.frames,
+                                      emoji.sourceFrames));
+    else
+        setStatusMessage(saveFailedMessage(error), StatusKind::Failure);
 }
 
 void EmojiEditor::copyToClipboard() {
     renderThen([this](const ExportedEmoji& emoji) {
         QGuiApplication::clipboard()->setMimeData(exportData(emoji));
-        setStatusMessage(copiedMessage(emojiName_, emoji.gif));
+        setStatusMessage(copiedMessage(emojiName_, emoji.gif, emoji.bytes.size(), emoji.frames, emoji.sourceFrames));
     });
 }
 
@@ -129,7 +214,9 @@ QMimeData* EmojiEditor::dragData() const {
     return outcome ? exportData(*outcome.emoji) : nullptr;
 }
 
-EmojiEditor::MadeFor EmojiEditor::madeFor() const { return {generation_, zoom_, offset_, maxBytes_, image_.get()}; }
+EmojiEditor::MadeFor EmojiEditor::madeFor() const {
+    return {generation_, zoom_, offset_, limits_.maxBytes, limits_.maxFrames, image_.get()};
+}
 
 void EmojiEditor::prepareGifForDrag() {
     if (!backgroundWork_ || !image_ || !image_->hasFrames() || isFirstLook() ||
@@ -142,8 +229,8 @@ void EmojiEditor::prepareGifForDrag() {
         if (outcome && made == madeFor())
             lastGif_ = {made, *outcome.emoji};
     });
-    watcher->setFuture(QtConcurrent::run([picture = image_, zoom = zoom_, offset = offset_, request = exportRequest()] {
-        return cropling::exportEmoji(picture.get(), zoom, offset, request);
+    watcher->setFuture(QtConcurrent::run([picture = image_, framing = Framing{zoom_, offset_}, request = exportRequest()] {
+        return cropling::exportEmoji(picture.get(), framing, request);
     }));
 }
 

@@ -9,22 +9,30 @@ bool exportsGif(const Picture* picture, ExportFormat format) {
     return format == ExportFormat::Gif || (format == ExportFormat::Auto && picture && picture->isAnimated());
 }
 
-ExportOutcome exportEmoji(const Picture* picture, double zoom, QPointF offset, const ExportRequest& request) {
+ExportOutcome exportEmoji(const Picture* picture, const Framing& framing, const ExportRequest& request, Progress* progress) {
     ExportOutcome outcome;
+    if (progress && progress->cancelled()) {
+        outcome.failure = ExportFailure::Cancelled;
+        return outcome;
+    }
     if (!exportsGif(picture, request.format)) {
-        auto png = renderEmojiPNG(picture, zoom, offset, request.side, &outcome.why);
+        auto png = renderEmojiPNG(picture, framing.zoom, framing.offset, request.side, &outcome.why);
         if (png)
-            outcome.emoji = ExportedEmoji{std::move(*png), false, 1};
+            outcome.emoji = ExportedEmoji{std::move(*png), false, 1, 1};
     } else {
-        GifOutcome gif = renderEmojiGIF(picture, zoom, offset, request.side, request.maxBytes);
+        GifOutcome gif = renderEmojiGIF(picture, framing.zoom, framing.offset, request.side, request.limits, progress);
         outcome.why = gif.unreadable;
         if (gif.gif)
-            outcome.emoji = ExportedEmoji{std::move(gif.gif->bytes), true, gif.gif->frames};
+            outcome.emoji = ExportedEmoji{std::move(gif.gif->bytes), true, gif.gif->frames, gif.gif->sourceFrames};
+        else if (gif.cancelled)
+            outcome.failure = ExportFailure::Cancelled;
         else if (gif.overBudget)
             outcome.failure = ExportFailure::OverBudget;
     }
     if (!outcome.emoji && outcome.why)
         outcome.failure = ExportFailure::Unreadable;
+    if (progress && outcome.emoji)
+        progress->report(1);
     return outcome;
 }
 
@@ -32,6 +40,7 @@ QString exportFailureMessage(const ExportOutcome& outcome, const QString& fileNa
     switch (outcome.failure) {
     case ExportFailure::Unreadable: return couldNotOpenMessage(fileName, outcome.why);
     case ExportFailure::OverBudget: return overBudgetMessage(maxBytes);
+    case ExportFailure::Cancelled:
     case ExportFailure::ShowsNothing: break;
     }
     return renderFailedMessage();

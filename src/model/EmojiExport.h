@@ -2,15 +2,17 @@
 
 // The export every delivery shares, the window's save, copy and drag, the scripted run and the
 // render command alike: the framed square rendered as a PNG, or for an animation as a GIF within
-// a byte budget, or the typed reason why there is nothing to deliver.
+// the chat service's caps, or the typed reason why there is nothing to deliver. It runs on any
+// thread; a Progress follows it and can cancel it.
 
-#include "core/Animation.h"
+#include "core/ChatTarget.h"
 #include "core/CropGeometry.h"
 #include "core/OpenFailure.h"
+#include "core/Progress.h"
 #include "image/Picture.h"
+#include "image/VipsLayer.h"
 
 #include <QByteArray>
-#include <QPointF>
 #include <QString>
 
 #include <optional>
@@ -26,13 +28,14 @@ enum class ExportFormat {
 struct ExportRequest {
     ExportFormat format = ExportFormat::Auto;
     int side = kEmojiSide;
-    long long maxBytes = kDefaultMaxBytes; // for a GIF
+    GifLimits limits{defaultChatTarget().maxBytes, defaultChatTarget().maxFrames}; // for a GIF
 };
 
 struct ExportedEmoji {
     QByteArray bytes;
     bool gif = false;
-    int frames = 1;
+    int frames = 1;       // in the file
+    int sourceFrames = 1; // in the picture: more than `frames` when some were dropped to fit
     QString mimeType() const { return gif ? QStringLiteral("image/gif") : QStringLiteral("image/png"); }
 };
 
@@ -40,6 +43,7 @@ enum class ExportFailure {
     ShowsNothing, // no picture, or the square shows too little of it
     Unreadable,   // the file turned out unreadable only now; `why` says how
     OverBudget,   // not even one frame of the GIF fits the byte budget
+    Cancelled,    // no longer wanted; nothing was made
 };
 
 struct ExportOutcome {
@@ -52,7 +56,8 @@ struct ExportOutcome {
 // Whether a request for this picture gives a GIF.
 bool exportsGif(const Picture* picture, ExportFormat format);
 
-ExportOutcome exportEmoji(const Picture* picture, double zoom, QPointF offset, const ExportRequest& request);
+ExportOutcome exportEmoji(const Picture* picture, const Framing& framing, const ExportRequest& request,
+                          Progress* progress = nullptr);
 
 // The status message for an export that gave nothing, for the picture shown as `fileName`.
 QString exportFailureMessage(const ExportOutcome& outcome, const QString& fileName, long long maxBytes);

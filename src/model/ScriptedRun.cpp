@@ -56,7 +56,7 @@ ScriptedRunOutcome runScripted(EmojiEditor& editor, const ScriptedRunEnvironment
     editor.setExportFormat(ExportFormat::Png);
     // A batch save renders once and shows nothing: the render decodes just what it needs. A copy
     // shows its window while it runs, so its picture is decoded as usual.
-    if (!openFramed(editor, urlFromLocalPath(*env.open), !env.copy, zoom, offset)) {
+    if (!openFramed(editor, urlFromLocalPath(*env.open), displayName(*env.open), !env.copy, zoom, offset)) {
         outcome.failure = reasonFrom(editor, noPictureMessage());
         return outcome;
     }
@@ -64,8 +64,8 @@ ScriptedRunOutcome runScripted(EmojiEditor& editor, const ScriptedRunEnvironment
 
     if (env.copy) {
         editor.copyToClipboard();
-        outcome.copied = editor.statusMessage() == copiedMessage(editor.emojiName());
-        // A copy that fails always says why on the status line.
+        // A copy that fails always says why on the status line, as a failure.
+        outcome.copied = editor.statusKind() == EmojiEditor::StatusKind::Note && editor.statusMessage();
         if (!outcome.copied)
             outcome.failure = reasonFrom(editor, editor.renderFailure());
         return outcome;
@@ -82,12 +82,12 @@ ScriptedRunOutcome runScripted(EmojiEditor& editor, const ScriptedRunEnvironment
     return outcome;
 }
 
-bool openFramed(EmojiEditor& editor, const QUrl& picture, bool renderOnce, std::optional<double> zoom,
-                std::optional<QPointF> offset) {
+bool openFramed(EmojiEditor& editor, const QUrl& picture, const QString& shownAs, bool renderOnce,
+                std::optional<double> zoom, std::optional<QPointF> offset) {
     editor.setRenderOnce(renderOnce);
     // Each step needs the one before it done.
     editor.setBackgroundWork(false);
-    editor.load(picture);
+    editor.load(picture, shownAs);
     if (!editor.image())
         return false;
     // The zoom is taken as given: no slider range, and no re-clamp of the offset here.

@@ -40,8 +40,9 @@ ScriptedRunOutcome runScripted(EmojiEditor& editor, const ScriptedRunEnvironment
 // The steps every run without a user shares, the scripted run and the render command alike: the
 // picture opened at once (only its header, when `renderOnce`), then the zoom taken as given and
 // the offset clamped. False, with the reason on the status line, when the picture did not open.
-bool openFramed(EmojiEditor& editor, const QUrl& picture, bool renderOnce, std::optional<double> zoom,
-                std::optional<QPointF> offset);
+// Messages name the picture `shownAs`: as it was given, a path or a URL as typed.
+bool openFramed(EmojiEditor& editor, const QUrl& picture, const QString& shownAs, bool renderOnce,
+                std::optional<double> zoom, std::optional<QPointF> offset);
 
 // Why a run delivered nothing, as one line for stderr with control characters escaped; empty when
 // it delivered.

@@ -6,10 +6,18 @@
 #include "image/Decoding.h"
 #include "image/FrameReader.h"
 #include "image/GifEncoder.h"
+#include "image/GifTables.h"
 #include "image/Picture.h"
+#include "image/VipsRuntime.h"
+
+#include <QProcess>
+#include <QTemporaryFile>
 
 #include <gtest/gtest.h>
 
+#include <array>
+#include <cmath>
+#include <future>
 #include <numeric>
 #include <random>
 
@@ -98,30 +106,145 @@ TEST(AnimationIntake, KeptFramesFitTheMemoryBoundWhateverTheirCountAndSize) {
     }
 }
 
+// The GIF as a viewer decodes it: its pages one under another, RGBA.
+vips::VImage decoded(const QByteArray& gif) {
+    ensureVipsStarted();
+    vips::VImage pages =
+        vips::VImage::new_from_buffer(gif.constData(), size_t(gif.size()), "", vips::VImage::option()->set("n", -1));
+    return pages.bands() == 3 ? pages.bandjoin_const({255.0}) : pages;
+}
+
+// One pixel of every frame as a browser shows it, RGBA: ImageMagick composes the frames as
+// browsers do, a frame disposed to the background leaving transparency (libvips' and Qt's
+// readers show the background colour there).
+std::vector<std::array<int, 4>> shownPixel(const QByteArray& gif, int x, int y) {
+    QTemporaryFile file;
+    EXPECT_TRUE(file.open());
+    file.write(gif);
+    file.flush();
+    const QString at = QStringLiteral("p{%1,%2}").arg(x).arg(y);
+    QString format;
+    for (const char* channel : {"r", "g", "b", "a"})
+        format += QStringLiteral("%[fx:round(255*%1.%2)] ").arg(at, QLatin1String(channel));
+    QProcess convert;
+    convert.start(QStringLiteral("convert"), {file.fileName(), QStringLiteral("-coalesce"), QStringLiteral("-format"),
+                                             format + QStringLiteral("\n"), QStringLiteral("info:")});
+    EXPECT_TRUE(convert.waitForFinished(20'000));
+    std::vector<std::array<int, 4>> frames;
+    for (const QByteArray& line : convert.readAllStandardOutput().split('\n')) {
+        const QList<QByteArray> v = line.simplified().split(' ');
+        if (v.size() == 4)
+            frames.push_back({v[0].toInt(), v[1].toInt(), v[2].toInt(), v[3].toInt()});
+    }
+    return frames;
+}
+
 TEST(GifBudget, AHardAnimationFitsByDroppingFramesAndKeepsItsDurationAndLoop) {
     // Long enough that the search starts from a sample of the frames.
     const EmojiFrames noise = noiseFrames(90);
     const long long budget = 40'000;
-    const auto gif = encodeGifWithin(noise, budget);
+    const auto gif = encodeGifWithin(noise, {budget, 0});
     ASSERT_TRUE(gif);
     EXPECT_LE(gif->bytes.size(), budget);
     EXPECT_LT(gif->frames, 90);
-    const vips::VImage read =
-        vips::VImage::new_from_buffer(gif->bytes.constData(), size_t(gif->bytes.size()), "", vips::VImage::option()->set("n", -1));
+    const vips::VImage read = decoded(gif->bytes);
     const std::vector<int> delays = read.get_array_int("delay");
     EXPECT_EQ(int(delays.size()), gif->frames);
     EXPECT_EQ(std::accumulate(delays.begin(), delays.end(), 0LL), animationDuration(noise.delaysMs));
     EXPECT_EQ(read.get_int("loop"), 2);
 
     // A budget not even one frame fits gives nothing rather than a larger file.
-    EXPECT_FALSE(encodeGifWithin(noise, 200));
+    EXPECT_FALSE(encodeGifWithin(noise, {200, 0}));
+}
+
+TEST(GifBudget, TheFrameCapHoldsWhateverTheBudgetAndTheLengthStays) {
+    // 125 small frames fit the bytes many times over; the cap alone makes them fewer.
+    EmojiFrames many;
+    for (int i = 0; i < 125; ++i) {
+        many.frames.push_back(makeImage(128, 128, 4, [i](int x, int, int b) { return b == 3 ? 255 : (x + i * 3) & 255; }));
+        many.delaysMs.push_back(i % 5 == 0 ? 0 : 30); // a zero delay shows as 100 ms
+    }
+    for (const int cap : {50, 1}) {
+        const auto gif = encodeGifWithin(many, {10'000'000, cap});
+        ASSERT_TRUE(gif) << cap;
+        const vips::VImage read = decoded(gif->bytes);
+        const std::vector<int> delays = read.get_array_int("delay");
+        EXPECT_EQ(read.height() / 128, gif->frames) << cap;
+        EXPECT_LE(gif->frames, cap);
+        EXPECT_EQ(std::accumulate(delays.begin(), delays.end(), 0LL), animationDuration(many.delaysMs)) << cap;
+    }
+    // Evenly: kept frames stand for runs of frames that differ in length by one at most.
+    std::vector<int> firsts;
+    keepEvenly(many, 50, &firsts);
+    for (size_t j = 1; j < firsts.size(); ++j)
+        EXPECT_TRUE(firsts[j] - firsts[j - 1] == 2 || firsts[j] - firsts[j - 1] == 3) << j;
+}
+
+TEST(GifBudget, ATransparentIndexPastItsColourTableGetsATableThatHoldsIt) {
+    // One pixel of index 4, the frame's transparent index, in a table of 4 colours: what the GIF
+    // writer makes of a full palette of few colours. Readers differ on it; libvips shows black.
+    const QByteArray header = QByteArray("GIF89a\x01\x00\x01\x00\x81\x00\x00", 13);
+    const QByteArray colours = QByteArray("\xff\x00\x00\x00\xff\x00\x00\x00\xff\xff\xff\xff", 12);
+    const QByteArray control = QByteArray("\x21\xf9\x04\x01\x00\x00\x04\x00", 8);
+    // 4-bit codes, low bits first: clear (8), 4, end (9).
+    const QByteArray image = QByteArray("\x2c\x00\x00\x00\x00\x01\x00\x01\x00\x00\x03\x02\x48\x09\x00\x3b", 16);
+    const QByteArray gif = header + colours + control + image;
+    const QByteArray repaired = withTransparentIndexesInTables(gif);
+    ASSERT_EQ(repaired.size(), gif.size() + 12);
+    EXPECT_EQ(repaired[10] & 7, 2); // 8 entries
+    const vips::VImage read = decoded(repaired);
+    EXPECT_EQ(read.getpoint(0, 0)[3], 0);
+    // Every other byte as it was: a cut file or one without the fault is left alone.
+    EXPECT_EQ(repaired.left(10), gif.left(10));
+    EXPECT_EQ(repaired.mid(13 + 24), gif.mid(13 + 12));
+    EXPECT_EQ(withTransparentIndexesInTables(repaired), repaired);
+    EXPECT_EQ(withTransparentIndexesInTables(gif.left(30)), gif.left(30));
+}
+
+TEST(GifBudget, CornersThatTurnTransparentStayTransparentUnderATightBudget) {
+    // A photo-like square turning: its corners are opaque in the first frame and transparent
+    // later, while the budget forces palettes shared between frames.
+    std::mt19937 random(5);
+    EmojiFrames frames;
+    for (int i = 0; i < 12; ++i) {
+        const double a = i * 0.12;
+        frames.frames.push_back(makeImage(128, 128, 4, [&](int x, int y, int b) {
+            const double u = x - 63.5, v = y - 63.5;
+            const bool inside = std::abs(std::cos(a) * u + std::sin(a) * v) < 64 && std::abs(-std::sin(a) * u + std::cos(a) * v) < 64;
+            return b == 3 ? (inside ? 255 : 0) : int(random() & 127) + 60 * b;
+        }));
+        frames.delaysMs.push_back(80);
+    }
+    const auto gif = encodeGifWithin(frames, {60'000, 0});
+    ASSERT_TRUE(gif);
+    const auto shown = shownPixel(gif->bytes, 1, 1);
+    ASSERT_GE(shown.size(), 2u);
+    EXPECT_EQ(shown[0][3], 255);
+    for (size_t page = 1; page < shown.size(); ++page)
+        EXPECT_EQ(shown[page][3], 0) << page;
+}
+
+TEST(GifBudget, ACancelledSearchStopsAndGivesNothing) {
+    const EmojiFrames noise = noiseFrames(60);
+    Progress cancelled;
+    cancelled.cancel();
+    EXPECT_FALSE(encodeGifWithin(noise, {40'000, 0}, &cancelled));
+    EXPECT_LT(cancelled.fraction(), 1);
+
+    // Cancelled from another thread while it searches: it stops at its next encode.
+    Progress progress;
+    auto search = std::async(std::launch::async, [&] { return encodeGifWithin(noise, {40'000, 0}, &progress); });
+    while (progress.fraction() == 0 && search.wait_for(std::chrono::milliseconds(5)) != std::future_status::ready) {
+    }
+    progress.cancel();
+    EXPECT_FALSE(search.get());
 }
 
 TEST(GifBudget, AlphaBelowHalfBecomesTransparentAndTheRestOpaque) {
     EmojiFrames frames;
     frames.frames.push_back(makeImage(128, 128, 4, [](int x, int, int b) { return b < 3 ? 200 : (x < 64 ? 100 : 200); }));
     frames.delaysMs.push_back(0);
-    const auto gif = encodeGifWithin(frames, kDefaultMaxBytes);
+    const auto gif = encodeGifWithin(frames, {131'072, 50});
     ASSERT_TRUE(gif);
     const vips::VImage read = vips::VImage::new_from_buffer(gif->bytes.constData(), size_t(gif->bytes.size()), "");
     ASSERT_EQ(read.bands(), 4);
@@ -139,7 +262,7 @@ TEST(AnimationExport, AGifRenderedInTheHelperShowsEachFramesPixels) {
     const auto decoded = framesOf("restore-previous.gif");
     ASSERT_TRUE(decoded);
     for (const PicturePtr& picture : {*opened.value, *decoded.value}) {
-        const GifOutcome gif = renderEmojiGIF(picture.get(), 1, {0, 0}, 128, kDefaultMaxBytes);
+        const GifOutcome gif = renderEmojiGIF(picture.get(), 1, {0, 0}, 128, {131'072, 50});
         ASSERT_TRUE(gif.gif);
         const vips::VImage pages = vips::VImage::new_from_buffer(gif.gif->bytes.constData(), size_t(gif.gif->bytes.size()), "",
                                                                  vips::VImage::option()->set("n", -1));
