@@ -103,8 +103,12 @@ Außerdem: cropling render DATEI... -o AUS (siehe cropling render --help).</tran
         <translation>der Name eines Bildes ist leer</translation>
     </message>
     <message>
+        <source>--target needs one of: %1</source>
+        <translation>--target braucht eines von: %1</translation>
+    </message>
+    <message>
         <source>Usage: cropling render FILE -o OUT.png|OUT.gif [--zoom Z] [--offset X,Y | --auto] [--size N]
-                                [--max-bytes B]
+                                [--target T] [--max-bytes B]
        cropling render FILE... -o FOLDER/
        cropling render FILE [--zoom Z] [--offset X,Y] --copy
 
@@ -114,12 +118,13 @@ zoom Z (as given), offset X,Y in pixels of the 340-pixel square (clamped), N pix
 files, or an output ending in /, each emoji goes into the folder under its name, rendered
 on all cores; the folder is made if it is missing. A picture is never written over.
 --auto frames each picture&apos;s face (or its busiest part) instead of --zoom and --offset.
-An output ending in .gif is an animated GIF of at most B bytes (131072), its quality
-lowered and then frames dropped until it fits; any other output is a PNG (of an
-animation, its first frame). In a folder, an animation is saved as NAME.gif.
+An output ending in .gif is an animated GIF within the caps of the chat service T
+(%2; the first is the default): its frames, colours and detail weighed against each
+other until it fits. --max-bytes B sets another byte cap. Any other output is a PNG
+(of an animation, its first frame). In a folder, an animation is saved as NAME.gif.
 </source>
         <translation>Aufruf: cropling render DATEI -o AUS.png|AUS.gif [--zoom Z] [--offset X,Y | --auto] [--size N]
-                                [--max-bytes B]
+                                [--target T] [--max-bytes B]
        cropling render DATEI... -o ORDNER/
        cropling render DATEI [--zoom Z] [--offset X,Y] --copy
 
@@ -130,9 +135,10 @@ Terminal). Bei mehreren Dateien oder einer Ausgabe, die auf / endet, kommt jedes
 seinem Namen in den Ordner, auf allen Kernen erstellt; ein fehlender Ordner wird angelegt.
 Ein Bild wird nie überschrieben.
 --auto rahmt statt --zoom und --offset das Gesicht jedes Bildes ein (oder seinen lebhaftesten Teil).
-Eine Ausgabe auf .gif ist ein animiertes GIF von höchstens B Bytes (131072): erst sinkt die
-Qualität, dann fallen Bilder weg, bis es passt; jede andere Ausgabe ist ein PNG (einer
-Animation ihr erstes Bild). In einem Ordner wird eine Animation als NAME.gif gesichert.
+Eine Ausgabe auf .gif ist ein animiertes GIF in den Grenzen des Chatdienstes T
+(%2; der erste gilt ohne Angabe): Bilder, Farben und Details werden gegeneinander abgewogen,
+bis es passt. --max-bytes B setzt eine andere Bytegrenze. Jede andere Ausgabe ist ein PNG
+(einer Animation ihr erstes Bild). In einem Ordner wird eine Animation als NAME.gif gesichert.
 </translation>
     </message>
 </context>
@@ -268,10 +274,6 @@ Animation ihr erstes Bild). In einem Ordner wird eine Animation als NAME.gif ges
         <translation>Das Gesicht ließ sich nicht einrahmen: %1</translation>
     </message>
     <message>
-        <source>Saved %1 — %2, %3 frames, %4 KB</source>
-        <translation>%1 gesichert — %2, %3 Bilder, %4 KB</translation>
-    </message>
-    <message>
         <source>%1 frames · %2 s</source>
         <translation>%1 Bilder · %2 s</translation>
     </message>
@@ -282,6 +284,34 @@ Animation ihr erstes Bild). In einem Ordner wird eine Animation als NAME.gif ges
     <message>
         <source>an animation longer than %1 frames or %2 s</source>
         <translation>eine Animation über %1 Bilder oder %2 s</translation>
+    </message>
+    <message>
+        <source>Saved %1 — %2, %3, %4 KB</source>
+        <translation>%1 gesichert — %2, %3, %4 KB</translation>
+    </message>
+    <message>
+        <source>Copied %1 to clipboard — %2, %3, %4 KB</source>
+        <translation>%1 in die Zwischenablage kopiert — %2, %3, %4 KB</translation>
+    </message>
+    <message>
+        <source>%1 of %2 frames</source>
+        <translation>%1 von %2 Bildern</translation>
+    </message>
+    <message>
+        <source>1 frame</source>
+        <translation>1 Bild</translation>
+    </message>
+    <message>
+        <source>%1 frames</source>
+        <translation>%1 Bilder</translation>
+    </message>
+    <message>
+        <source>Making the PNG…</source>
+        <translation>Das PNG wird erstellt…</translation>
+    </message>
+    <message>
+        <source>Making the GIF… %1 %</source>
+        <translation>Das GIF wird erstellt… %1 %</translation>
     </message>
 </context>
 <context>
@@ -345,6 +375,10 @@ oder zum Auswählen klicken</translation>
     <message>
         <source>Opening the picture</source>
         <translation>Das Bild wird geöffnet</translation>
+    </message>
+    <message>
+        <source>Making the emoji</source>
+        <translation>Das Emoji wird erstellt</translation>
     </message>
 </context>
 <context>
@@ -472,9 +506,15 @@ Hochladen unter Slack → Arbeitsbereich anpassen → Emoji.</translation>
         <translation>Emoji-Namen bestehen aus a–z, 0–9, - und _</translation>
     </message>
     <message>
-        <source>Saves a %1 GIF of at most %2 KB — Slack&apos;s limit for animated emoji.
+        <source>Saves a %1 GIF of at most %2 KB and %3 frames — Slack&apos;s limit for animated emoji.
 Upload it at Slack → Customize Workspace → Emoji.</source>
-        <translation>Sichert ein %1-GIF von höchstens %2 KB — Slacks Grenze für animierte Emojis.
+        <translation>Sichert ein %1-GIF von höchstens %2 KB und %3 Bildern — Slacks Grenze für animierte Emojis.
+Hochladen in Slack → Customize Workspace → Emoji.</translation>
+    </message>
+    <message>
+        <source>Saves a %1 GIF of at most %2 KB and %3 frames — your limit.
+Upload it at Slack → Customize Workspace → Emoji.</source>
+        <translation>Sichert ein %1-GIF von höchstens %2 KB und %3 Bildern — Ihre Grenze.
 Hochladen in Slack → Customize Workspace → Emoji.</translation>
     </message>
 </context>

@@ -1,6 +1,7 @@
 #include "PictureFixtures.h"
 
 #include "core/StatusText.h"
+#include "image/GifEncoder.h"
 #include "io/LocalPath.h"
 #include "model/EmojiEditor.h"
 
@@ -8,6 +9,7 @@
 #include <QFile>
 #include <QGuiApplication>
 #include <QMimeData>
+#include <QTest>
 
 #include <gtest/gtest.h>
 
@@ -120,4 +122,51 @@ TEST(SaveFlow, AnAnimationSavesAsAGifOrAsItsFirstFrameWhenAPngIsChosen) {
     answer = tempFolder() + "/party.png";
     editor.save();
     EXPECT_EQ(readFile(*answer), *editor.renderEmojiPNG(128));
+}
+
+TEST(SaveFlow, AnAnimationsDialogOpensAtOnceAndOneExportRunsAtATime) {
+    // 120 frames, more than the chat service takes: the GIF takes a moment and keeps at most 50.
+    EmojiFrames frames;
+    for (int i = 0; i < 120; ++i) {
+        frames.frames.push_back(makeImage(96, 96, 4, [i](int x, int y, int b) { return b == 3 ? 255 : (x * 3 + y + i * 7 + b * 60) & 255; }));
+        frames.delaysMs.push_back(40);
+    }
+    const auto source = encodeGifWithin(frames, {100'000'000, 0});
+    ASSERT_TRUE(source);
+    EmojiEditor editor;
+    editor.setBackgroundWork(true);
+    editor.load(urlFromLocalPath(writeTempFile("long.gif", source->bytes)));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return editor.image() && !editor.isBusy() && !editor.isFirstLook(); }, 10'000));
+    ASSERT_EQ(editor.image()->frameCount(), 120);
+    editor.setEmojiName(QStringLiteral("long"));
+
+    // Cancelled while the GIF is still being made: nothing is written, the message stays.
+    int dialogs = 0;
+    bool exportingWhileAsked = false;
+    std::optional<QByteArray> answer;
+    editor.setSaveDialog([&](const QString&) {
+        ++dialogs;
+        exportingWhileAsked = editor.isExporting();
+        editor.save(); // a second Save while the first runs is ignored
+        editor.copyToClipboard();
+        return answer;
+    });
+    editor.setStatusMessage(QStringLiteral("before"));
+    editor.save();
+    EXPECT_EQ(dialogs, 1);
+    EXPECT_TRUE(exportingWhileAsked);
+    EXPECT_FALSE(editor.isExporting());
+    EXPECT_EQ(editor.statusMessage(), QStringLiteral("before"));
+
+    // Confirmed: the file is written once the GIF is ready, and the message says what was kept.
+    answer = tempFolder() + "/long.gif";
+    editor.save();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !editor.isExporting(); }, 60'000));
+    const QByteArray gif = readFile(*answer);
+    ASSERT_TRUE(gif.startsWith("GIF89a"));
+    const vips::VImage read = vips::VImage::new_from_buffer(gif.constData(), size_t(gif.size()), "", vips::VImage::option()->set("n", -1));
+    const int kept = read.height() / 128;
+    EXPECT_LE(kept, 50);
+    EXPECT_EQ(editor.statusMessage(), savedMessage(QStringLiteral("long.gif"), gif.size(), kept, 120));
+    EXPECT_EQ(dialogs, 2);
 }

@@ -62,14 +62,20 @@ CropArea::CropArea(EmojiEditor* editor, QWidget* parent) : QWidget(parent), edit
     busyDelay_.setSingleShot(true);
     busyDelay_.setInterval(150);
     connect(&busyDelay_, &QTimer::timeout, busy_, &QWidget::show);
-    connect(editor_, &EmojiEditor::busyChanged, this, [this](bool busy) {
-        if (busy) {
-            busyDelay_.start();
+    // Opening a picture and making the emoji both show the bar, each under its own name.
+    const auto showBusy = [this] {
+        const bool exporting = editor_->isExporting();
+        busy_->setAccessibleName(exporting ? tr("Making the emoji") : tr("Opening the picture"));
+        if (editor_->isBusy() || exporting) {
+            if (!busy_->isVisible())
+                busyDelay_.start();
         } else {
             busyDelay_.stop();
             busy_->hide();
         }
-    });
+    };
+    connect(editor_, &EmojiEditor::busyChanged, this, showBusy);
+    connect(editor_, &EmojiEditor::exportingChanged, this, showBusy);
     connect(editor_, &EmojiEditor::imageChanged, this, [this] {
         placeholder_->setVisible(!editor_->image());
         showCursor();

@@ -6,6 +6,7 @@
 #include "widgets/TintedLabel.h"
 
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QLineEdit>
 #include <QPainter>
 #include <QPainterPath>
@@ -30,9 +31,21 @@ NameRow::NameRow(EmojiEditor* editor, QWidget* parent) : QWidget(parent), editor
     row->addWidget(new TintedLabel(QStringLiteral(":"), theme::Emphasis::Medium, this));
     setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
 
+    field_->installEventFilter(this);
     connect(field_, &QLineEdit::textEdited, this, &NameRow::takeEdit);
     connect(editor_, &EmojiEditor::nameChanged, this, &NameRow::showName);
     showName();
+}
+
+bool NameRow::eventFilter(QObject* watched, QEvent* event) {
+    // A line edit takes Ctrl+C for itself even with nothing selected, where it copies nothing: then
+    // the window's Copy, the emoji, gets it, as the menu promises. A selection is copied as text.
+    if (watched == field_ && event->type() == QEvent::ShortcutOverride &&
+        static_cast<QKeyEvent*>(event)->matches(QKeySequence::Copy) && !field_->hasSelectedText()) {
+        event->ignore();
+        return true;
+    }
+    return QWidget::eventFilter(watched, event);
 }
 
 void NameRow::takeEdit(const QString& typed) {

@@ -1,5 +1,7 @@
 #include "PreviewColumn.h"
 
+#include "core/ChatTarget.h"
+
 #include "core/StatusText.h"
 #include "model/EmojiEditor.h"
 #include "widgets/Divider.h"
@@ -63,10 +65,16 @@ QString PreviewColumn::note() {
         .arg(emojiSizeText());
 }
 
-QString PreviewColumn::animationNote(long long maxBytes) {
-    return tr("Saves a %1 GIF of at most %2 KB — Slack's limit for animated emoji.\nUpload it at Slack → Customize "
+QString PreviewColumn::animationNote(long long maxBytes, int maxFrames) {
+    // The service is named only for its own caps: a limit the user set is theirs.
+    const ChatTarget& slack = defaultChatTarget();
+    if (maxBytes == slack.maxBytes && maxFrames == slack.maxFrames)
+        return tr("Saves a %1 GIF of at most %2 KB and %3 frames — Slack's limit for animated emoji.\nUpload it at "
+                  "Slack → Customize Workspace → Emoji.")
+            .arg(emojiSizeText(), kilobytes(maxBytes), QString::number(maxFrames));
+    return tr("Saves a %1 GIF of at most %2 KB and %3 frames — your limit.\nUpload it at Slack → Customize "
               "Workspace → Emoji.")
-        .arg(emojiSizeText(), kilobytes(maxBytes));
+        .arg(emojiSizeText(), kilobytes(maxBytes), QString::number(maxFrames));
 }
 
 PreviewColumn::PreviewColumn(EmojiEditor* editor, QAction* save, QAction* copy, QWidget* parent)
@@ -128,7 +136,7 @@ PreviewColumn::PreviewColumn(EmojiEditor* editor, QAction* save, QAction* copy, 
     // An animation is saved as a GIF within the size limit, which the note says.
     const auto showNote = [this, noteLabel] {
         const PicturePtr& picture = editor_->image();
-        noteLabel->setText(picture && picture->isAnimated() ? animationNote(editor_->maxBytes()) : note());
+        noteLabel->setText(picture && picture->isAnimated() ? animationNote(editor_->maxBytes(), editor_->maxFrames()) : note());
     };
     connect(editor_, &EmojiEditor::imageChanged, noteLabel, showNote);
     connect(editor_, &EmojiEditor::maxBytesChanged, noteLabel, showNote);

@@ -22,7 +22,7 @@ public:
     PreviewColumn(EmojiEditor* editor, QAction* save, QAction* copy, QWidget* parent = nullptr);
 
     static QString note();
-    static QString animationNote(long long maxBytes);
+    static QString animationNote(long long maxBytes, int maxFrames);
     ChatMockup* mockup() const { return mockup_; }
 
 private:
