@@ -37,11 +37,15 @@ TEST(CommandLine, HelpVersionAndBadArgumentsAnswerWithoutAWindow) {
                                    QStringList{QStringLiteral("render"), photo(), QStringLiteral("-o"), QStringLiteral("a.png"),
                                                QStringLiteral("-o"), QStringLiteral("b.png")},
                                    QStringList{QStringLiteral("render"), photo(), photo(), QStringLiteral("-o"), QStringLiteral("one.png")},
-                                   QStringList{QStringLiteral("render"), photo()}}) {
+                                   QStringList{QStringLiteral("render"), photo()},
+                                   QStringList{QStringLiteral("render"), photo(), QStringLiteral("--target"), QStringLiteral("myspace"),
+                                               QStringLiteral("-o"), QStringLiteral("-")}}) {
         const ToolResult run = runTool(appPath(), bad, noDisplay);
         EXPECT_EQ(run.exitCode, 2) << bad.join(u' ').toStdString();
         EXPECT_EQ(lines(run.err).count('\n'), 0) << run.err.constData();
         EXPECT_TRUE(run.err.startsWith("cropling: ")) << run.err.constData();
+        if (bad.contains(QStringLiteral("--target")))
+            EXPECT_TRUE(run.err.contains("slack, discord")) << run.err.constData();
     }
 }
 
@@ -75,10 +79,14 @@ TEST(CommandLine, ABatchWritesEachEmojiUnderItsNameAndFailsOnlyTheBadFile) {
     ASSERT_TRUE(text.open(QIODevice::WriteOnly));
     text.write("no picture here");
     text.close();
-    const ToolResult run = runTool(appPath(), {QStringLiteral("render"), photo(), bad, second, QStringLiteral("-o"), folder + u'/'});
+    // Two failures of one file name: each line names the picture as it was given.
+    const QString missing = scratchFolder() + QStringLiteral("/nope/notes.txt");
+    const ToolResult run =
+        runTool(appPath(), {QStringLiteral("render"), photo(), bad, second, missing, QStringLiteral("-o"), folder + u'/'});
     EXPECT_EQ(run.exitCode, 1);
-    EXPECT_TRUE(run.err.contains("cropling: Couldn't open notes.txt: not a picture Cropling can open\n")) << run.err.constData();
-    EXPECT_TRUE(run.err.endsWith("cropling: 2 written, 1 failed\n")) << run.err.constData();
+    EXPECT_TRUE(run.err.contains("cropling: Couldn't open " + bad.toUtf8() + ": not a picture Cropling can open\n")) << run.err.constData();
+    EXPECT_TRUE(run.err.contains("cropling: Couldn't open " + missing.toUtf8() + ": no such file\n")) << run.err.constData();
+    EXPECT_TRUE(run.err.endsWith("cropling: 2 written, 2 failed\n")) << run.err.constData();
     EXPECT_EQ(QDir(folder).entryList(QDir::Files), (QStringList{QStringLiteral("command-line.png"), QStringLiteral("second-shot.png")}));
 }
 

@@ -7,7 +7,9 @@
 #include "widgets/preview/NameRow.h"
 #include "widgets/preview/PreviewColumn.h"
 
+#include <QClipboard>
 #include <QLabel>
+#include <QMimeData>
 #include <QLineEdit>
 #include <QPainter>
 #include <QTest>
@@ -247,4 +249,25 @@ TEST(HiDpi, PictureIsDrawnOnceAtDevicePixels) {
     // The rounded corner is cut at device resolution: transparent at the very corner.
     EXPECT_EQ(device.pixelColor(0, 0).alpha(), 0);
     EXPECT_EQ(device.pixelColor(32, 1).alpha(), 255);
+}
+
+TEST(PreviewColumn, CtrlCInTheNameFieldCopiesTheEmojiUnlessTextIsSelected) {
+    Preview p;
+    p.editor().setImage(makePicture(makeImage(64, 64, 3, [](int x, int, int) { return x * 4; })), QStringLiteral("wave"));
+    QLineEdit* field = p.window->findChild<NameRow*>()->field();
+    field->setFocus();
+    field->deselect();
+    QApplication::clipboard()->clear();
+    QTest::keyClick(field, Qt::Key_C, Qt::ControlModifier);
+    ASSERT_TRUE(QTest::qWaitFor(
+        [] {
+            const QMimeData* data = QApplication::clipboard()->mimeData();
+            return data && data->hasFormat(QStringLiteral("image/png"));
+        },
+        10000));
+
+    // With text selected the field copies its text, as a text field does.
+    field->setSelection(0, 2);
+    QTest::keyClick(field, Qt::Key_C, Qt::ControlModifier);
+    EXPECT_EQ(QApplication::clipboard()->text(), QStringLiteral("wa"));
 }
