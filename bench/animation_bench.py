@@ -5,6 +5,7 @@
   animation_bench.py row NAME TOOL SRC OUT SECONDS PEAK_MB [SETTING]   one table row
   animation_bench.py peak CMD...               peak memory of CMD and its children, in MB
   animation_bench.py gifsicle|ffmpeg SRC BUDGET WORK   the peer's best fit, as a table row
+                                               (at most MAX_FRAMES frames, 50 by default)
 
 Quality is the mean PSNR, over every source frame, of the output frame a viewer shows at that
 frame's time against the frame's centred square resized to 128 with Lanczos from full resolution;
@@ -114,6 +115,32 @@ def make_screen(path, rng, frames=500):
     save_gif(path, out, 50)
 
 
+def make_turn(path, frames=60):
+    # A real photograph (scikit-image's coffee cup) turning a quarter about its centre: its
+    # corners are opaque in the first frame and transparent after, the case palettes shared
+    # between frames get wrong.
+    from skimage import data
+    photo = Image.fromarray(data.coffee()).crop((100, 0, 500, 400))
+    out = []
+    for i in range(frames):
+        turned = photo.convert('RGBA').rotate(90 * i / frames, resample=Image.BICUBIC)
+        alpha = turned.getchannel('A').point(lambda a: 255 if a >= 128 else 0)
+        rgb = turned.convert('RGB').quantize(255)
+        rgb.info['transparency'] = 255
+        frame = rgb.copy()
+        frame.paste(255, mask=alpha.point(lambda a: 255 - a))
+        out.append(frame)
+    save_gif(path, out, 50, transparency=255, disposal=2)
+
+
+def make_photo_pan(path, frames=120, step=2):
+    # A real photograph (scikit-image's astronaut) panned across, 25 frames a second.
+    from skimage import data
+    photo = np.asarray(Image.fromarray(data.astronaut()).resize((512 + step * frames, 512), Image.LANCZOS))
+    out = [Image.fromarray(photo[96:416, i * step:i * step + 320]).quantize(256) for i in range(frames)]
+    save_gif(path, out, 40)
+
+
 def strip(mode, path, cache=None):
     """(frames, delays in ms) of an animation through the helper; cached for the sources."""
     png = cache or path + '.strip.png'
@@ -128,9 +155,29 @@ def strip(mode, path, cache=None):
     return frames, [d if d >= 20 else 100 for d in map(int, delays.split())]
 
 
+def shown(path):
+    """(frames, delays in ms) of a GIF as browsers show it: ImageMagick composes the frames with
+    each one's disposal, a frame disposed to the background leaving transparency (the GIF reader
+    under libvips shows the background colour there instead); flattened on the same grey."""
+    import glob, tempfile
+    with tempfile.TemporaryDirectory() as work:
+        subprocess.run(['convert', path, '-coalesce', f'PNG32:{work}/f-%05d.png'], check=True, capture_output=True)
+        frames = []
+        for name in sorted(glob.glob(f'{work}/f-*.png')):
+            rgba = np.asarray(Image.open(name).convert('RGBA'), dtype=np.float64)
+            alpha = rgba[..., 3:4] / 255
+            frames.append(rgba[..., :3] * alpha + 128 * (1 - alpha))
+    im = Image.open(path)
+    delays = []
+    for i in range(getattr(im, 'n_frames', 1)):
+        im.seek(i)
+        delays.append(int(im.info.get('duration', 100)))
+    return np.stack(frames), [d if d >= 20 else 100 for d in delays]
+
+
 def mean_psnr(src, out):
     ref, ref_delays = strip('reference', src, src + '.ref.png')
-    got, got_delays = strip('decode', out)
+    got, got_delays = shown(out)
     starts, total = np.cumsum([0] + got_delays[:-1]), 0
     values = []
     for frame, delay in zip(ref, ref_delays):
@@ -188,11 +235,16 @@ def search(src, budget, trials):
     return setting, spent, max(peak_mb(cmd) for cmd in cmds), out
 
 
-def gifsicle_trials(src, work):
+def capped_steps(steps, count, cap):
+    """The frame steps whose frame count is within the chat service's cap."""
+    return [step for step in steps if -(-count // step) <= cap] or [-(-count // cap)]
+
+
+def gifsicle_trials(src, work, count, cap):
     # libvips resizes and writes the GIF (frames dropped evenly if nothing else fits), gifsicle
     # then reduces colours and trades exactness for size: the smallest loss that fits, per palette.
     def run(timed, attempt):
-        for step in (1, 2, 3, 4, 6, 8):
+        for step in capped_steps((1, 2, 3, 4, 6, 8, 12, 16), count, cap):
             base = f'{work}/vips-{step}.gif'
             resize = [HELPER, 'resize', src, base, str(step)]
             timed(resize)
@@ -217,11 +269,11 @@ def gifsicle_trials(src, work):
     return run
 
 
-def ffmpeg_trials(src, work, fps):
-    # Every frame, then fewer, each with three ditherings and the most colours that fit.
+def ffmpeg_trials(src, work, fps, count, cap):
+    # Every frame the cap allows, then fewer, each with three ditherings and the most colours that fit.
     def run(timed, attempt):
         first_fit, full = None, False
-        for step in (1, 2, 3, 4, 6, 8, 12, 16):
+        for step in capped_steps((1, 2, 3, 4, 6, 8, 12, 16, 24), count, cap):
             for dither in ('sierra2_4a', 'bayer:bayer_scale=2', 'none'):
                 for colors in (256, 128, 64, 32, 16):
                     out = f'{work}/ff-{step}-{dither[:5]}-{colors}.gif'
@@ -247,14 +299,19 @@ if __name__ == '__main__':
         make_pan(f'{args[0]}/pan.gif', rng)
         make_cartoon(f'{args[0]}/cartoon.gif')
         make_screen(f'{args[0]}/screen.gif', rng)
+        make_turn(f'{args[0]}/turn.gif')
+        make_photo_pan(f'{args[0]}/photo-pan.gif')
     elif what == 'row':
         row(*args)
     elif what == 'peak':
         print(f'{peak_mb(args):.0f}')
     elif what in ('gifsicle', 'ffmpeg'):
         src, budget, work = args[0], int(args[1]), args[2]
+        cap = int(os.environ.get('MAX_FRAMES', '50'))
         delays = strip('reference', src, src + '.ref.png')[1]
-        trials = gifsicle_trials(src, work) if what == 'gifsicle' else ffmpeg_trials(src, work, 1000 / delays[0])
+        count = len(delays)
+        trials = (gifsicle_trials(src, work, count, cap) if what == 'gifsicle'
+                  else ffmpeg_trials(src, work, 1000 / delays[0], count, cap))
         found = search(src, budget, trials)
         name = os.path.basename(src)[:-4]
         if found is None:

@@ -98,7 +98,7 @@ TEST(ScriptedProcess, FailuresExitOneWithOneLineAndNoFile) {
 
     const ScriptRun notPicture = scripted({{"CROPLING_OPEN", "/etc/hostname"}, {"CROPLING_TEST_SAVE", ""}});
     EXPECT_EQ(notPicture.result.exitCode, 1);
-    EXPECT_EQ(notPicture.result.err, QByteArray("cropling: Couldn't open hostname: not a picture Cropling can open\n"));
+    EXPECT_EQ(notPicture.result.err, QByteArray("cropling: Couldn't open /etc/hostname: not a picture Cropling can open\n"));
     EXPECT_TRUE(notPicture.png.isEmpty());
 }
 
