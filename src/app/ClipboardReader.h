@@ -27,7 +27,6 @@ public:
 
     // Starts a read; a read already running is left to finish, and this call does nothing.
     void read();
-    bool isReading() const { return reading_; }
 
     // The data a paste looks at, in the formats it looks for, fetched within this time.
     static constexpr int kDeadlineMs = 3000;

@@ -1,4 +1,4 @@
-#include "FaceFinder.h"
+#include "core/FaceFinderAbi.h"
 
 #include <opencv2/imgproc.hpp>
 #include <opencv2/objdetect.hpp>

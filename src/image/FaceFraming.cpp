@@ -1,6 +1,7 @@
 #include "FaceFraming.h"
 
 #include "core/CropGeometry.h"
+#include "core/FaceFinderAbi.h"
 #include "image/Picture.h"
 #include "image/ProgramFiles.h"
 #include "image/VipsRuntime.h"
@@ -27,11 +28,8 @@ struct FaceText {
     Q_DECLARE_TR_FUNCTIONS(FaceFraming)
 };
 
-// Must match the module's own declaration (src/faces/FaceFinder.h).
-struct Face {
-    int x, y, width, height;
-};
-using FindFaces = int (*)(const unsigned char*, int, int, int, Face*, int, char*, int);
+using Face = CroplingFace;
+using FindFaces = CroplingFindFaces;
 
 // Faces are looked for on a copy of this many pixels on its longer side: a face worth framing (a
 // tenth of the shorter side or more) keeps 30 pixels or more there, and the search costs the same

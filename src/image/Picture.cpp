@@ -3,7 +3,6 @@
 #include "image/DisplayPyramid.h"
 #include "image/Decoding.h"
 
-#include <QBuffer>
 
 #include <algorithm>
 #include <mutex>
@@ -150,17 +149,6 @@ std::shared_ptr<const Picture> Picture::openHeaded(const decoding::Header& heade
     picture->fullSize_ = header.upright;
     picture->encoded_ = header.encoded;
     return picture;
-}
-
-std::shared_ptr<const Picture> Picture::fromImage(const QImage& image) {
-    if (image.isNull())
-        return nullptr;
-    QByteArray png;
-    QBuffer buffer(&png);
-    buffer.open(QIODevice::WriteOnly);
-    if (!image.save(&buffer, "PNG"))
-        return nullptr;
-    return decode(png);
 }
 
 } // namespace cropling

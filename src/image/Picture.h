@@ -1,10 +1,11 @@
 #pragma once
 
-// A decoded picture: upright, sRGB, 8 bits per channel, kept whole in memory so that a render never
-// depends on the file it came from. Immutable once made, so views and operations share it freely.
-// The pixels live in libvips, in the part of this layer that is loaded on first use (VipsLayer.h):
-// nothing outside it needs its headers, and a picture that a helper renders needs none of it.
-// The factories that decode are that part's own; the program reaches them through VipsLayer.
+// A picture as the editor and the renders see it: upright, sRGB, 8 bits per channel, immutable once
+// made, so views and operations share it freely. Either a decoding helper holds it and renders it
+// (renderedBy), or its pixels live in memory in libvips, in the part of this layer that is loaded
+// on first use (VipsLayer.h): nothing outside that part needs its headers, and a picture that a
+// helper renders needs none of it. The factories that decode are that part's own; the program
+// reaches them through VipsLayer.
 
 #include <QByteArray>
 #include <QImage>
@@ -43,8 +44,6 @@ public:
     // Reads only the header, for a picture that is rendered once: the render decodes just the part
     // it shows, at just the resolution it needs. Nothing under the same conditions as decode().
     static std::shared_ptr<const Picture> open(const QByteArray& encoded);
-    // Takes a picture that exists only as pixels (image data from the clipboard).
-    static std::shared_ptr<const Picture> fromImage(const QImage& image);
     // Takes pixels that are already upright 8-bit sRGB with 3 or 4 bands, kept in memory; a
     // reduction of a picture of `fullSize` when that is given.
     // A frame of an animation (`frame`) draws from its own pixels rather than from a copy.

@@ -15,9 +15,4 @@ namespace cropling {
 // decoded picture decodes just them. The result has the input's bands and is 8-bit.
 vips::VImage resampleWindow(const vips::VImage& picture, const QRectF& window, int outWidth, int outHeight);
 
-// The whole picture.
-inline vips::VImage resampleTo(const vips::VImage& picture, int outWidth, int outHeight) {
-    return resampleWindow(picture, QRectF(0, 0, picture.width(), picture.height()), outWidth, outHeight);
-}
-
 } // namespace cropling

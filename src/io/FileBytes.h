@@ -6,13 +6,10 @@
 
 namespace cropling {
 
-// Reads a whole regular file (after following links). Folders, FIFOs, devices, sockets, link loops
-// and missing files give nothing at once; nothing here can block on a reader that never ends.
-std::optional<QByteArray> readRegularFile(const QByteArray& path);
-
-// Opens a regular file (after following links) for reading, refusing what readRegularFile refuses
-// without blocking: the descriptor (the caller closes it), or -1 with the reason in `error` as an
-// errno value (EINVAL for what is not a regular file, EFBIG for a file above the limit).
+// Opens a regular file (after following links) for reading, without blocking: folders, FIFOs,
+// devices, sockets, link loops and missing files are refused at once. The descriptor (the caller
+// closes it), or -1 with the reason in `error` as an errno value (EINVAL for what is not a regular
+// file, EFBIG for a file above the limit).
 int openRegularFile(const QByteArray& path, int* error);
 
 // Files above this size are not pictures this program can use; refused before reading.

@@ -7,13 +7,6 @@
 
 namespace cropling {
 
-// Writes into an unnamed file in the target's folder that gets a name only once all of it is on
-// disk, then renames it over the target, so a failed or killed write (disk full, no permission,
-// missing folder, a signal) leaves any existing file untouched and no partial PNG. A replaced file keeps its permissions and, where the process may, its owner; a link
-// is followed to the file it names. What is not a regular file (a FIFO, a terminal, /dev/stdout)
-// is written in place, never replaced, and so is a writable file in a folder that takes no new
-// files (the new size reserved first, so a full disk leaves it as it was). The path is bytes and may be relative to the working directory. On failure returns false
-// and, when asked, says why in words a person can read.
 // Writes all of the data to a descriptor, through short writes and interruptions; false on an error.
 [[nodiscard]] bool writeAll(int fd, const QByteArray& data);
 
@@ -22,6 +15,14 @@ namespace cropling {
 // then anything at the target but a regular file or a link is refused.
 enum class AtTarget { FollowLinks, ReplaceAnyLink };
 
+// Writes into an unnamed file in the target's folder that gets a name only once all of it is on
+// disk, then renames it over the target, so a failed or killed write (disk full, no permission,
+// missing folder, a signal) leaves any existing file untouched and no partial file. A replaced
+// file keeps its permissions and, where the process may, its owner. What is not a regular file (a
+// FIFO, a terminal, /dev/stdout) is written in place, never replaced, and so is a writable file
+// in a folder that takes no new files (the new size reserved first, so a full disk leaves it as it
+// was). The path is bytes and may be relative to the working directory. On failure returns false
+// and, when asked, says why in words a person can read.
 [[nodiscard]] bool writeFileAtomically(const QByteArray& path, const QByteArray& data, QString* error = nullptr,
                                        AtTarget target = AtTarget::FollowLinks);
 

@@ -1,7 +1,8 @@
 #pragma once
 
-// The face-finding module, loaded by the program on the first use of auto-framing so that nothing
-// else pays for OpenCV. Plain C across the boundary: the program and the module share no types.
+// What the face-finding module offers: it is loaded by the program on the first use of
+// auto-framing so that nothing else pays for OpenCV. Plain C across the boundary, declared once
+// here for the module that defines it and the program that calls it.
 
 #ifdef __cplusplus
 extern "C" {
@@ -18,6 +19,7 @@ struct CroplingFace {
 // (at most `most`), or -1 with the reason in `error` when its detectors could not be loaded.
 int cropling_find_faces(const unsigned char* grey, int width, int height, int stride, struct CroplingFace* faces,
                         int most, char* error, int errorSize);
+typedef int (*CroplingFindFaces)(const unsigned char*, int, int, int, struct CroplingFace*, int, char*, int);
 
 #ifdef __cplusplus
 }
