@@ -155,7 +155,7 @@ def strip(mode, path, cache=None):
     return frames, [d if d >= 20 else 100 for d in map(int, delays.split())]
 
 
-def shown(path):
+def as_browsers_show(path):
     """(frames, delays in ms) of a GIF as browsers show it: ImageMagick composes the frames with
     each one's disposal, a frame disposed to the background leaving transparency (the GIF reader
     under libvips shows the background colour there instead); flattened on the same grey."""
@@ -177,7 +177,7 @@ def shown(path):
 
 def mean_psnr(src, out):
     ref, ref_delays = strip('reference', src, src + '.ref.png')
-    got, got_delays = shown(out)
+    got, got_delays = as_browsers_show(out)
     starts, total = np.cumsum([0] + got_delays[:-1]), 0
     values = []
     for frame, delay in zip(ref, ref_delays):
