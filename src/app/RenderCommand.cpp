@@ -11,7 +11,8 @@
 #include "image/EmojiRenderer.h"
 #include "io/FileWriting.h"
 #include "io/LocalPath.h"
-#include "model/EmojiEditor.h"
+#include "model/ClipboardData.h"
+#include "model/ExportJob.h"
 #include "model/ScriptedRun.h"
 
 #include <QClipboard>
@@ -56,33 +57,14 @@ ExportFormat formatFor(const QByteArray& output) {
 }
 
 // One file rendered exactly as a scripted save renders it: only its header read on open, the zoom
-// taken as given, the offset clamped, just the part shown decoded.
-Rendered renderFile(const QByteArray& path, std::optional<double> zoom, std::optional<QPointF> offset,
-                    const ExportRequest& request, bool autoFrame) {
-    EmojiEditor editor;
-    // A PNG of an animation is its first frame: the others are never decoded for it.
-    editor.setAnimate(request.format != ExportFormat::Png);
-    editor.setMaxBytes(request.limits.maxBytes);
-    editor.setMaxFrames(request.limits.maxFrames);
-    const QUrl url = urlFromArgument(path);
-    // Every line names the picture as it was given: two files of one name in a batch stay apart.
-    const QString shownAs = displayName(path);
-    if (autoFrame) {
-        // The face is looked for on the picture decoded as a window would; the emoji is rendered
-        // from that decode, which has the resolution of every zoom.
-        editor.decodeForScreen(1.0);
-        if (!openFramed(editor, url, shownAs, false, std::nullopt, std::nullopt))
-            return {{}, editor.statusMessage().value_or(QString())};
-        editor.autoFrame();
-        if (editor.statusKind() == EmojiEditor::StatusKind::Failure)
-            return {{}, editor.statusMessage().value_or(QString())};
-    } else if (!openFramed(editor, url, shownAs, true, zoom, offset)) {
-        return {{}, editor.statusMessage().value_or(QString())};
-    }
-    const ExportOutcome outcome = editor.exportEmoji(request);
+// taken as given, the offset clamped, just the part shown decoded. With auto-framing the face is
+// looked for on the picture decoded as a window would, and the emoji rendered from that decode.
+// Every line names the picture as it was given: two files of one name in a batch stay apart.
+Rendered renderFile(const QByteArray& path, const FramingRequest& framing, const ExportRequest& request) {
+    const ExportOutcome outcome = ExportJob(urlFromArgument(path), framing, request, displayName(path)).run();
     if (outcome)
         return {*outcome.emoji, {}};
-    return {{}, editor.exportFailure(outcome)};
+    return {{}, describe(outcome)};
 }
 
 // Output names by the name rule, without their suffix (".png" or ".gif", known once the picture is
@@ -141,8 +123,8 @@ std::optional<QString> overwritesInput(const QByteArray& output, const std::opti
     return std::nullopt;
 }
 
-int renderMany(const QList<QByteArray>& files, const QByteArray& folder, std::optional<double> zoom,
-               std::optional<QPointF> offset, const ExportRequest& request, bool autoFrame) {
+int renderMany(const QList<QByteArray>& files, const QByteArray& folder, const FramingRequest& framing,
+               const ExportRequest& request) {
     const QList<QByteArray> bases = outputNames(files, folder);
     QList<QString> failures(files.size());
     std::atomic<int> finished = 0;
@@ -154,7 +136,7 @@ int renderMany(const QList<QByteArray>& files, const QByteArray& folder, std::op
     if (files.size() > 1)
         DecoderSession::setHelperThreads(1);
     QFuture<void> work = QtConcurrent::map(indexes, [&](int i) {
-        const Rendered rendered = renderFile(files[i], zoom, offset, request, autoFrame);
+        const Rendered rendered = renderFile(files[i], framing, request);
         const QByteArray output = bases[i] + (rendered.emoji.gif ? ".gif" : ".png");
         QString error;
         // A name in the folder is written only as a new regular file: never through a link, and
@@ -187,26 +169,23 @@ int renderMany(const QList<QByteArray>& files, const QByteArray& folder, std::op
     return failed ? 1 : 0;
 }
 
-int copyOne(int argc, char** argv, const QByteArray& file, std::optional<double> zoom, std::optional<QPointF> offset,
-            const GifLimits& limits) {
+int copyOne(int argc, char** argv, const QByteArray& file, const FramingRequest& framing, const GifLimits& limits) {
     if (qEnvironmentVariableIsEmpty("DISPLAY"))
         return badArguments(CommandLineText::tr("--copy needs an X11 display (DISPLAY is unset)"));
     qputenv("QT_QPA_PLATFORM", "xcb");
     QGuiApplication app(argc, argv);
     installTranslations(app);
-    EmojiEditor editor;
-    editor.setMaxBytes(limits.maxBytes);
-    editor.setMaxFrames(limits.maxFrames);
-    if (!openFramed(editor, urlFromArgument(file), displayName(file), true, zoom, offset)) {
-        reportFailure(editor.statusMessage().value_or(QString()));
+    const QUrl url = urlFromArgument(file);
+    const ExportOutcome outcome = ExportJob(url, framing, ExportRequest{ExportFormat::Auto, kEmojiSide, limits}, displayName(file)).run();
+    if (!outcome) {
+        reportFailure(describe(outcome));
         return 1;
     }
-    editor.copyToClipboard();
-    if (editor.statusKind() == EmojiEditor::StatusKind::Failure) {
-        reportFailure(editor.statusMessage().value_or(renderFailedMessage()));
-        return 1;
-    }
-    if (const auto error = handOverClipboard(*QGuiApplication::clipboard()->mimeData())) {
+    const ExportedEmoji& emoji = *outcome.emoji;
+    const QString name = deriveEmojiName(lastPathComponent(localPathBytes(url)));
+    const std::unique_ptr<QMimeData> data(
+        makeClipboardData(emoji.bytes, emoji.mimeType(), writeTemporaryExport(emoji.bytes, name, emoji.gif)));
+    if (const auto error = handOverClipboard(*data)) {
         reportFailure(*error);
         return 1;
     }
@@ -308,10 +287,11 @@ int runRenderCommand(int argc, char** argv) {
     if (files.isEmpty())
         return badArguments(CommandLineText::tr("render needs a picture"));
     const GifLimits limits{maxBytes.value_or(service.maxBytes), service.maxFrames};
+    const FramingRequest framing{zoom, offset, autoFrame};
     if (copy) {
         if (files.size() != 1)
             return badArguments(CommandLineText::tr("--copy takes one picture"));
-        return copyOne(argc, argv, files.first(), zoom, offset, limits);
+        return copyOne(argc, argv, files.first(), FramingRequest{zoom, offset, false}, limits);
     }
     QCoreApplication app(argc, argv);
     installTranslations(app);
@@ -335,7 +315,7 @@ int runRenderCommand(int argc, char** argv) {
             reportFailure(saveFailedMessage(CommandLineText::tr("can't make the folder %1").arg(QString::fromLocal8Bit(output))));
             return 1;
         }
-        return renderMany(files, output, zoom, offset, ExportRequest{ExportFormat::Auto, size, limits}, autoFrame);
+        return renderMany(files, output, framing, ExportRequest{ExportFormat::Auto, size, limits});
     }
     // Standard output counts too: "-o - 1<>photo.jpg" would write into the picture.
     struct stat written {};
@@ -347,8 +327,7 @@ int runRenderCommand(int argc, char** argv) {
         reportFailure(*refused);
         return 1;
     }
-    const Rendered rendered =
-        renderFile(files.first(), zoom, offset, ExportRequest{formatFor(output), size, limits}, autoFrame);
+    const Rendered rendered = renderFile(files.first(), framing, ExportRequest{formatFor(output), size, limits});
     if (!rendered.failure.isEmpty()) {
         reportFailure(rendered.failure);
         return 1;

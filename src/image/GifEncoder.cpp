@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 
 namespace cropling {
 
@@ -21,7 +22,9 @@ EmojiFrames keepEvenly(const EmojiFrames& all, int count, std::vector<int>* firs
         int delay = 0;
         for (int i = from; i < to; ++i)
             delay += shownDelay(all.delaysMs[size_t(i)]);
-        kept.frames.push_back(all.frames[size_t(from)]);
+        // The run's middle frame stands for it: no shown frame is more than half a run away from
+        // the one it replaces, where the first would lag the motion by a whole run.
+        kept.frames.push_back(all.frames[size_t(from + (to - from - 1) / 2)]);
         kept.delaysMs.push_back(count == total ? all.delaysMs[size_t(from)] : delay);
         if (firsts)
             firsts->push_back(from);
@@ -92,20 +95,41 @@ double qualityOf(const QByteArray& gif, const std::vector<int>& firsts, const Re
     return sum / double(reference.indexes.size());
 }
 
-// Each further frame count tried keeps about this share of the one before.
-constexpr double kFewerFrames = 0.7;
+// The next frame count to try below `count`: every k-th frame for the smallest k that keeps fewer,
+// so kept frames stand for runs of one length and motion stays even; at most `atMost`.
+int fewerFrames(int total, int count, int atMost) {
+    for (int k = 2; k <= total; ++k) {
+        const int kept = (total + k - 1) / k;
+        if (kept < count && kept <= atMost)
+            return kept;
+    }
+    return 1;
+}
+
 // A count whose best GIF looks this much worse than the best so far ends the search: quality
 // rises with the frames kept and then falls, as colours and detail go instead.
 constexpr double kWorseDb = 0.5;
-// Frame counts tried, at most; the first takes every frame the caps allow.
+// Frame counts tried once one fits, at most; the first takes every frame the caps allow.
 constexpr int kCounts = 5;
+
+struct Candidate {
+    QByteArray bytes;
+    int step = 0;
+    double quality = 0;
+};
 
 } // namespace
 
 std::optional<EncodedGif> encodeGifWithin(const EmojiFrames& frames, const GifLimits& caps, Progress* progress) {
     if (frames.frames.empty() || frames.frames.size() != frames.delaysMs.size() || caps.maxBytes < 1)
         return std::nullopt;
-    const std::vector<GifSettings> steps = gifLadder();
+    // Dithering hides banding in smooth gradients but adds noise that fine texture and flat
+    // colours are better without, and costs bytes; which losses come first suits some pictures
+    // and not others. Which ladder wins is judged once, on the first frame count that fits, and
+    // kept.
+    const std::vector<GifSettings> ladders[] = {gifLadder(1.0, GifLosses::ChangesFirst), gifLadder(0.0, GifLosses::ChangesFirst),
+                                                gifLadder(0.0, GifLosses::ColoursFirst)};
+    std::vector<const std::vector<GifSettings>*> ladderTried = {&ladders[0], &ladders[1], &ladders[2]};
     try {
         GifSearchLimits limits{caps.maxBytes, {}, progress};
         limits.clock.start();
@@ -115,36 +139,50 @@ std::optional<EncodedGif> encodeGifWithin(const EmojiFrames& frames, const GifLi
         double bestQuality = -1;
         int likelyFits = -1;
         int count = caps.maxFrames > 0 ? std::min(total, caps.maxFrames) : total;
-        for (int tried = 0; tried < kCounts * 4 && count >= 1; ++tried) {
+        for (int counts = 0; count >= 1; ++counts) {
             // Once one count fits, the search has kCounts slices of the progress bar; before, it
             // halves what is left with every count that does not.
-            limits.share = best ? 1.0 / kCounts : (1 - limits.from) / 2;
+            limits.share = (best ? 1.0 / kCounts : (1 - limits.from) / 2) / double(ladderTried.size());
             std::vector<int> firsts;
             const EmojiFrames kept = keepEvenly(frames, count, &firsts);
+            const GifStrip strip(kept, 4);
             long long smallest = 0;
-            const auto found = bestSettingsWithin(kept, GifStrip(kept, 4), steps, limits, &smallest, likelyFits);
-            limits.from = std::min(limits.from + limits.share, 1.0);
-            limits.reached(0);
-            int next = std::min(count - 1, int(count * kFewerFrames));
-            if (found) {
+            std::optional<Candidate> here;
+            const std::vector<GifSettings>* winner = nullptr;
+            for (const std::vector<GifSettings>* steps : ladderTried) {
+                const auto found = bestSettingsWithin(kept, strip, *steps, limits, &smallest, likelyFits);
+                limits.from = std::min(limits.from + limits.share, 1.0);
+                limits.reached(0);
+                if (!found)
+                    continue;
                 const double quality = qualityOf(found->bytes, firsts, reference);
-                if (quality > bestQuality) {
-                    bestQuality = quality;
-                    best = EncodedGif{found->bytes, count};
+                if (qEnvironmentVariableIsSet("DBG_GIF"))
+                    fprintf(stderr, "count %d ladder %zu step %d q %.2f bytes %lld t %lld\n", count, steps->size(), found->step, quality, (long long)found->bytes.size(), (long long)limits.clock.elapsed());
+                if (!here || quality > here->quality) {
+                    here = Candidate{found->bytes, found->step, quality};
+                    winner = steps;
+                }
+            }
+            int next = fewerFrames(total, count, count - 1);
+            if (here) {
+                ladderTried = {winner};
+                if (here->quality > bestQuality) {
+                    bestQuality = here->quality;
+                    best = EncodedGif{here->bytes, count};
                 }
                 // Every frame at the best settings cannot be beaten; past the peak, fewer frames
                 // only lose more.
-                if (found->step == 0 || quality < bestQuality - kWorseDb || limits.late())
+                if (here->step == 0 || here->quality < bestQuality - kWorseDb || limits.late())
                     break;
-                likelyFits = found->step;
+                likelyFits = here->step;
             } else if (!best) {
                 if (count == 1)
                     break;
                 // Nothing fits: the smallest file says about how many frames would.
                 const double ratio = double(smallest) / double(caps.maxBytes);
-                next = limits.late() ? 1 : std::clamp(int(count / ratio), 1, next);
+                next = limits.late() ? 1 : fewerFrames(total, count, std::max(1, int(count / ratio)));
             }
-            if (best && (tried + 1 >= kCounts || limits.late()))
+            if (best && (counts + 1 >= kCounts || limits.late()))
                 break;
             count = next;
         }

@@ -23,9 +23,9 @@ struct EmojiFrames {
     int loop = 0; // 0: for ever
 };
 
-// The frames spread evenly over `count` of them (all when there are no more), each kept frame
-// showing for the ones it stands for, so the animation lasts as long as before. `firsts`, when
-// asked, gets the index of the first frame each kept one stands for.
+// The frames spread evenly over `count` of them (all when there are no more): each kept frame is
+// the middle one of the run it stands for and shows as long as the whole run, so the animation
+// lasts as long as before. `firsts`, when asked, gets the index where each run starts.
 EmojiFrames keepEvenly(const EmojiFrames& all, int count, std::vector<int>* firsts = nullptr);
 
 // The best-looking GIF of the frames within the limits: at most maxBytes, and at most maxFrames

@@ -23,7 +23,10 @@ struct GifSettings {
     double dither = 1.0;
 };
 
-std::vector<GifSettings> gifLadder();
+// The steps from the best GIF to the smallest, all at the given dithering (less of it at the end),
+// larger changes left to the frame before ahead of fewer colours, or the other way round.
+enum class GifLosses { ChangesFirst, ColoursFirst };
+std::vector<GifSettings> gifLadder(double dither, GifLosses order);
 
 // Thrown from a search whose progress was cancelled; nothing it made is kept.
 struct GifCancelled {};

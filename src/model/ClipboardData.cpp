@@ -1,6 +1,9 @@
 #include "ClipboardData.h"
 
+#include "core/StatusText.h"
+#include "io/FileWriting.h"
 #include "io/LocalPath.h"
+#include "io/PrivateFolder.h"
 
 #include <QMimeData>
 #include <QtEndian>
@@ -8,6 +11,18 @@
 #include <memory>
 
 namespace cropling {
+
+std::optional<QByteArray> writeTemporaryExport(const QByteArray& picture, const QString& emojiName, bool gif) {
+    // The file is offered only when it was really written, in a folder no one else can touch, under
+    // a name that stays inside it.
+    const auto folder = privateExportFolder();
+    if (!folder)
+        return std::nullopt;
+    const auto path = temporaryExportPath(*folder, exportName(emojiName), gif ? ".gif" : ".png");
+    if (!path || !writeFileAtomically(*path, picture))
+        return std::nullopt;
+    return path;
+}
 
 QMimeData* makeClipboardData(const QByteArray& picture, const QString& mimeType, const std::optional<QByteArray>& filePath) {
     auto* data = new QMimeData;

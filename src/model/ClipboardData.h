@@ -4,12 +4,18 @@
 // managers and other applications expect it.
 
 #include <QByteArray>
+#include <QString>
 
 #include <optional>
 
 class QMimeData;
 
 namespace cropling {
+
+// Writes the exported picture as the private folder's file for `emojiName`, for the clipboard to
+// offer: its path, or nothing when it could not be written there (the copy then carries the data
+// alone).
+std::optional<QByteArray> writeTemporaryExport(const QByteArray& picture, const QString& emojiName, bool gif);
 
 // The picture as `mimeType` (image/png or image/gif) always; text/uri-list and
 // x-special/gnome-copied-files when a file was written.

@@ -27,26 +27,6 @@
 
 namespace cropling {
 
-namespace {
-
-// The file for the decoding helper to read, or why it cannot be opened.
-PictureInput openPicture(const QByteArray& path) {
-    int error = 0;
-    const int fd = openRegularFile(path, &error);
-    if (fd >= 0)
-        return PictureInput::file(fd);
-    switch (error) {
-    case ENOENT:
-    case ENOTDIR: return PictureInput::failed(OpenFailure::NotFound);
-    case EACCES:
-    case EPERM: return PictureInput::failed(OpenFailure::NotReadable);
-    case EFBIG: return PictureInput::failed(OpenFailure::TooLarge);
-    default: return PictureInput::failed(OpenFailure::NotPicture);
-    }
-}
-
-} // namespace
-
 EmojiEditor::EmojiEditor(QObject* parent)
     : QObject(parent), emojiName_(kDefaultEmojiName), loader_(new PictureLoader(this)),
       playback_(new FramePlayback(this)), undoStack_(new QUndoStack(this)) {
@@ -176,8 +156,6 @@ void EmojiEditor::decodeForScreen(double devicePixelRatio) {
     loader_->setSides(workingShorterSide(devicePixelRatio), int(std::ceil(kCropSide * std::max(1.0, devicePixelRatio))));
 }
 
-void EmojiEditor::setRenderOnce(bool once) { loader_->setRenderOnce(once); }
-
 void EmojiEditor::setAnimate(bool animate) { loader_->setAnimate(animate); }
 
 void EmojiEditor::setBackgroundWork(bool background) {
@@ -191,7 +169,7 @@ void EmojiEditor::load(const QUrl& url, const QString& shownAs) {
     const QByteArray path = localPathBytes(url);
     const QByteArray fileName = path.isEmpty() ? url.fileName(QUrl::FullyEncoded).toUtf8() : lastPathComponent(path);
     const QString shown = shownAs.isEmpty() ? displayName(fileName) : shownAs;
-    open([path] { return openPicture(path); }, deriveEmojiName(fileName), shown, couldNotOpenMessage(shown), url);
+    open([path] { return openPictureFile(path); }, deriveEmojiName(fileName), shown, couldNotOpenMessage(shown), url);
 }
 
 void EmojiEditor::pasteFromClipboard() { pasteFrom(QGuiApplication::clipboard()->mimeData()); }

@@ -11,6 +11,7 @@
 #include "image/Picture.h"
 #include "model/EditCommands.h"
 #include "model/EmojiExport.h"
+#include "model/ExportJob.h"
 
 #include <QElapsedTimer>
 #include <QTimer>
@@ -52,9 +53,6 @@ public:
     // workingShorterSide()), with a first look sized for the crop square; until this is called,
     // at full resolution.
     void decodeForScreen(double devicePixelRatio);
-    // For a run that renders once: new pictures are only opened, and the render decodes just the
-    // part of the file it shows.
-    void setRenderOnce(bool once);
     // Whether animations are decoded whole (by default) or only their first frame, as a still.
     void setAnimate(bool animate);
     // For a window: pictures are read and decoded, and exports rendered, on worker threads, so the
@@ -118,9 +116,9 @@ public:
     // Export. A picture opened for one render may turn out unreadable only now; the status message
     // then says so as a failed load would.
     ExportOutcome exportEmoji(const ExportRequest& request) const;
+    // The export of the picture as shown, to run on any thread.
+    ExportJob exportJob(const ExportRequest& request) const;
     std::optional<QByteArray> renderEmojiPNG(int outputSize) const;
-    // The status message for an export that gave nothing.
-    QString exportFailure(const ExportOutcome& outcome) const;
     QString renderFailure() const;
     // What save, copy and drag deliver: by default a GIF for an animation, a PNG for a still.
     void setExportFormat(ExportFormat format) { exportFormat_ = format; }

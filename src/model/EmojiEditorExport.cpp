@@ -8,7 +8,6 @@
 #include "image/EmojiRenderer.h"
 #include "io/FileWriting.h"
 #include "io/LocalPath.h"
-#include "io/PrivateFolder.h"
 #include "model/ClipboardData.h"
 
 #include <QClipboard>
@@ -29,18 +28,18 @@ void EmojiEditor::setMaxFrames(int frames) { limits_.maxFrames = std::max(frames
 
 ExportRequest EmojiEditor::exportRequest() const { return ExportRequest{exportFormat_, kEmojiSide, limits_}; }
 
+ExportJob EmojiEditor::exportJob(const ExportRequest& request) const {
+    return ExportJob(image_, Framing{zoom_, offset_}, request, fileName_);
+}
+
 ExportOutcome EmojiEditor::exportEmoji(const ExportRequest& request) const {
-    ExportOutcome outcome = cropling::exportEmoji(image_.get(), Framing{zoom_, offset_}, request);
+    ExportOutcome outcome = exportJob(request).run();
     unreadable_ = outcome.why;
     return outcome;
 }
 
 std::optional<QByteArray> EmojiEditor::renderEmojiPNG(int outputSize) const {
     return cropling::renderEmojiPNG(image_.get(), zoom_, offset_, outputSize, &unreadable_);
-}
-
-QString EmojiEditor::exportFailure(const ExportOutcome& outcome) const {
-    return exportFailureMessage(outcome, fileName_, limits_.maxBytes);
 }
 
 QString EmojiEditor::renderFailure() const {
@@ -104,7 +103,7 @@ void EmojiEditor::runExport(const std::shared_ptr<Progress>& progress, std::func
                 lastGif_ = {made, *outcome.emoji};
             then(*outcome.emoji);
         } else {
-            setStatusMessage(exportFailure(outcome), StatusKind::Failure);
+            setStatusMessage(describe(outcome), StatusKind::Failure);
         }
     };
     // The GIF made in the background for the framing shown is the one an export would make.
@@ -123,9 +122,7 @@ void EmojiEditor::runExport(const std::shared_ptr<Progress>& progress, std::func
         else if (progress == exportProgress_)
             setExporting(nullptr);
     });
-    watcher->setFuture(QtConcurrent::run([picture = image_, framing = Framing{zoom_, offset_}, request = exportRequest(), progress] {
-        return cropling::exportEmoji(picture.get(), framing, request, progress.get());
-    }));
+    watcher->setFuture(QtConcurrent::run([job = exportJob(exportRequest()), progress] { return job.run(progress.get()); }));
 }
 
 void EmojiEditor::save() {
@@ -172,7 +169,7 @@ void EmojiEditor::writeSaved(const QByteArray& location, ExportedEmoji emoji) {
         other.format = emoji.gif ? ExportFormat::Png : ExportFormat::Gif;
         const ExportOutcome outcome = exportEmoji(other);
         if (!outcome)
-            return setStatusMessage(exportFailure(outcome), StatusKind::Failure);
+            return setStatusMessage(describe(outcome), StatusKind::Failure);
         emoji = *outcome.emoji;
     }
     QString error;
@@ -191,15 +188,7 @@ void EmojiEditor::copyToClipboard() {
 }
 
 QMimeData* EmojiEditor::exportData(const ExportedEmoji& emoji) const {
-    // The file is offered only when it was really written, in a folder no one else can touch, under
-    // a name that stays inside it; the PNG data goes out in every case.
-    std::optional<QByteArray> file;
-    if (const auto folder = privateExportFolder()) {
-        const auto path = temporaryExportPath(*folder, exportName(emojiName_), emoji.gif ? ".gif" : ".png");
-        if (path && writeFileAtomically(*path, emoji.bytes))
-            file = path;
-    }
-    return makeClipboardData(emoji.bytes, emoji.mimeType(), file);
+    return makeClipboardData(emoji.bytes, emoji.mimeType(), writeTemporaryExport(emoji.bytes, emojiName_, emoji.gif));
 }
 
 QMimeData* EmojiEditor::dragData() const {
@@ -229,9 +218,7 @@ void EmojiEditor::prepareGifForDrag() {
         if (outcome && made == madeFor())
             lastGif_ = {made, *outcome.emoji};
     });
-    watcher->setFuture(QtConcurrent::run([picture = image_, framing = Framing{zoom_, offset_}, request = exportRequest()] {
-        return cropling::exportEmoji(picture.get(), framing, request);
-    }));
+    watcher->setFuture(QtConcurrent::run([job = exportJob(exportRequest())] { return job.run(); }));
 }
 
 } // namespace cropling

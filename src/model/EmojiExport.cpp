@@ -36,11 +36,13 @@ ExportOutcome exportEmoji(const Picture* picture, const Framing& framing, const 
     return outcome;
 }
 
-QString exportFailureMessage(const ExportOutcome& outcome, const QString& fileName, long long maxBytes) {
+QString describe(const ExportOutcome& outcome) {
     switch (outcome.failure) {
-    case ExportFailure::Unreadable: return couldNotOpenMessage(fileName, outcome.why);
-    case ExportFailure::OverBudget: return overBudgetMessage(maxBytes);
-    case ExportFailure::Cancelled:
+    case ExportFailure::NotOpened:
+    case ExportFailure::Unreadable: return couldNotOpenMessage(outcome.input, outcome.why);
+    case ExportFailure::NotFramed: return autoFrameFailedMessage(outcome.detail);
+    case ExportFailure::OverBudget: return overBudgetMessage(outcome.maxBytes);
+    case ExportFailure::Cancelled: return QString();
     case ExportFailure::ShowsNothing: break;
     }
     return renderFailedMessage();

@@ -40,16 +40,22 @@ struct ExportedEmoji {
 };
 
 enum class ExportFailure {
+    NotOpened,    // the file did not open; `why` says why, when known
+    NotFramed,    // auto-framing found no framing; `detail` says why
     ShowsNothing, // no picture, or the square shows too little of it
     Unreadable,   // the file turned out unreadable only now; `why` says how
     OverBudget,   // not even one frame of the GIF fits the byte budget
     Cancelled,    // no longer wanted; nothing was made
 };
 
+// The emoji, or the one reason there is none, with what a message about it needs.
 struct ExportOutcome {
     std::optional<ExportedEmoji> emoji;
     ExportFailure failure = ExportFailure::ShowsNothing;
     std::optional<OpenFailure> why;
+    QString detail;
+    QString input;          // the picture as given, or as the window names it
+    long long maxBytes = 0; // the budget a GIF did not fit
     explicit operator bool() const { return emoji.has_value(); }
 };
 
@@ -59,7 +65,7 @@ bool exportsGif(const Picture* picture, ExportFormat format);
 ExportOutcome exportEmoji(const Picture* picture, const Framing& framing, const ExportRequest& request,
                           Progress* progress = nullptr);
 
-// The status message for an export that gave nothing, for the picture shown as `fileName`.
-QString exportFailureMessage(const ExportOutcome& outcome, const QString& fileName, long long maxBytes);
+// Why an export gave nothing, as the status line and stderr say it; empty for a cancelled one.
+QString describe(const ExportOutcome& outcome);
 
 } // namespace cropling

@@ -1,10 +1,12 @@
 #include "PictureLoader.h"
 
 #include "image/DecoderSession.h"
+#include "io/FileBytes.h"
 
 #include <QFutureWatcher>
 #include <QtConcurrent/QtConcurrentRun>
 
+#include <cerrno>
 #include <memory>
 
 namespace cropling {
@@ -16,7 +18,6 @@ using Step = PictureLoader::Step;
 struct Plan {
     int side = 0;
     int previewSide = 0;
-    bool renderOnce = false;
     bool animate = true;
 };
 
@@ -27,15 +28,10 @@ void decodeSteps(DecoderSession& session, const PictureLoader::Source& source, c
     {
         // Only until the helper has it: a file is not even read here.
         const PictureInput input = source();
-        if (!input.isValid() || !session.start(input, plan.renderOnce)) {
+        if (!input.isValid() || !session.start(input)) {
             emit(Step{nullptr, true, input.failure()});
             return;
         }
-    }
-    if (plan.renderOnce) {
-        auto opened = session.open();
-        emit(Step{opened.value.value_or(nullptr), true, opened.failure});
-        return;
     }
     bool shown = false;
     if (plan.previewSide > 0) {
@@ -70,6 +66,21 @@ void decodeSteps(DecoderSession& session, const PictureLoader::Source& source, c
 
 } // namespace
 
+PictureInput openPictureFile(const QByteArray& path) {
+    int error = 0;
+    const int fd = openRegularFile(path, &error);
+    if (fd >= 0)
+        return PictureInput::file(fd);
+    switch (error) {
+    case ENOENT:
+    case ENOTDIR: return PictureInput::failed(OpenFailure::NotFound);
+    case EACCES:
+    case EPERM: return PictureInput::failed(OpenFailure::NotReadable);
+    case EFBIG: return PictureInput::failed(OpenFailure::TooLarge);
+    default: return PictureInput::failed(OpenFailure::NotPicture);
+    }
+}
+
 PictureLoader::~PictureLoader() { cancel(); }
 
 void PictureLoader::cancel() {
@@ -85,10 +96,10 @@ void PictureLoader::load(const Source& source) {
     const quint64 generation = generation_;
     auto session = std::make_shared<DecoderSession>();
     current_ = session;
-    const Plan plan{decodeSide_, previewSide_, renderOnce_, animate_};
+    const Plan plan{decodeSide_, previewSide_, animate_};
     auto shown = std::make_shared<bool>(false);
     if (!background_) {
-        decodeSteps(*session, source, Plan{plan.side, 0, plan.renderOnce, plan.animate}, [&](const Step& step) {
+        decodeSteps(*session, source, Plan{plan.side, 0, plan.animate}, [&](const Step& step) {
             deliver(step, shown.get());
             return true;
         });

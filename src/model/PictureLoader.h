@@ -18,6 +18,9 @@
 
 namespace cropling {
 
+// A local file for the decoding helper to read, opened here without blocking, or why it cannot be.
+PictureInput openPictureFile(const QByteArray& path);
+
 class PictureLoader : public QObject {
     Q_OBJECT
 public:
@@ -33,8 +36,6 @@ public:
         decodeSide_ = decode;
         previewSide_ = preview;
     }
-    // Only the header is read: the render decodes what it shows.
-    void setRenderOnce(bool once) { renderOnce_ = once; }
     void setBackground(bool background) { background_ = background; }
     // Whether an animation is decoded whole (its first frame shows first); otherwise only its
     // first frame is, as a still.
@@ -67,7 +68,6 @@ private:
 
     int decodeSide_ = 0;
     int previewSide_ = 0;
-    bool renderOnce_ = false;
     bool background_ = false;
     bool animate_ = true;
     bool busy_ = false;

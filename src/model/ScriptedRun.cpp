@@ -6,6 +6,7 @@
 #include "io/FileWriting.h"
 #include "io/LocalPath.h"
 #include "model/EmojiEditor.h"
+#include "model/ExportJob.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -24,6 +25,24 @@ std::optional<QByteArray> variable(const char* name) {
 // Why a run delivered nothing: the editor's own message when there is one.
 QString reasonFrom(const EmojiEditor& editor, const QString& fallback) {
     return editor.statusMessage().value_or(fallback);
+}
+
+// The picture opened in the editor at once, then the zoom taken as given and the offset clamped.
+// False, with the reason on the status line, when the picture did not open; messages name it
+// `shownAs`, as it was given.
+bool openFramed(EmojiEditor& editor, const QUrl& picture, const QString& shownAs, std::optional<double> zoom,
+                std::optional<QPointF> offset) {
+    // Each step needs the one before it done.
+    editor.setBackgroundWork(false);
+    editor.load(picture, shownAs);
+    if (!editor.image())
+        return false;
+    // The zoom is taken as given: no slider range, and no re-clamp of the offset here.
+    if (zoom)
+        editor.setZoomUnclamped(*zoom);
+    if (offset)
+        editor.setOffset(*offset);
+    return true;
 }
 
 } // namespace
@@ -51,18 +70,18 @@ ScriptedRunOutcome runScripted(EmojiEditor& editor, const ScriptedRunEnvironment
         if (x && y)
             offset = QPointF(*x, *y);
     }
-    // A batch run delivers a PNG, of an animation its first frame, so no other frame is decoded.
-    editor.setAnimate(false);
-    editor.setExportFormat(ExportFormat::Png);
-    // A batch save renders once and shows nothing: the render decodes just what it needs. A copy
-    // shows its window while it runs, so its picture is decoded as usual.
-    if (!openFramed(editor, urlFromLocalPath(*env.open), displayName(*env.open), !env.copy, zoom, offset)) {
-        outcome.failure = reasonFrom(editor, noPictureMessage());
-        return outcome;
-    }
-    const QByteArray outputPath = *env.save;
-
+    const QUrl picture = urlFromLocalPath(*env.open);
+    const QString shownAs = displayName(*env.open);
     if (env.copy) {
+        // A copy shows its window while it runs, so its picture is decoded as usual, and goes
+        // through the editor as the window's Copy does. It delivers a PNG, of an animation its
+        // first frame, so no other frame is decoded.
+        editor.setAnimate(false);
+        editor.setExportFormat(ExportFormat::Png);
+        if (!openFramed(editor, picture, shownAs, zoom, offset)) {
+            outcome.failure = reasonFrom(editor, noPictureMessage());
+            return outcome;
+        }
         editor.copyToClipboard();
         // A copy that fails always says why on the status line, as a failure.
         outcome.copied = editor.statusKind() == EmojiEditor::StatusKind::Note && editor.statusMessage();
@@ -71,31 +90,18 @@ ScriptedRunOutcome runScripted(EmojiEditor& editor, const ScriptedRunEnvironment
         return outcome;
     }
 
-    const auto png = editor.renderEmojiPNG(kEmojiSide);
-    if (!png) {
-        outcome.failure = editor.renderFailure();
+    // A save renders once and shows nothing: only the picture's header is read, and the render
+    // decodes just the part it shows.
+    const ExportOutcome exported =
+        ExportJob(picture, FramingRequest{zoom, offset, false}, ExportRequest{ExportFormat::Png}, shownAs).run();
+    if (!exported) {
+        outcome.failure = describe(exported);
         return outcome;
     }
     QString error;
-    if (!writeFileAtomically(outputPath, *png, &error))
+    if (!writeFileAtomically(*env.save, exported.emoji->bytes, &error))
         outcome.failure = saveFailedMessage(error);
     return outcome;
-}
-
-bool openFramed(EmojiEditor& editor, const QUrl& picture, const QString& shownAs, bool renderOnce,
-                std::optional<double> zoom, std::optional<QPointF> offset) {
-    editor.setRenderOnce(renderOnce);
-    // Each step needs the one before it done.
-    editor.setBackgroundWork(false);
-    editor.load(picture, shownAs);
-    if (!editor.image())
-        return false;
-    // The zoom is taken as given: no slider range, and no re-clamp of the offset here.
-    if (zoom)
-        editor.setZoomUnclamped(*zoom);
-    if (offset)
-        editor.setOffset(*offset);
-    return true;
 }
 
 QByteArray failureLine(const ScriptedRunOutcome& outcome) {

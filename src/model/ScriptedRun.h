@@ -37,13 +37,6 @@ struct ScriptedRunOutcome {
 
 ScriptedRunOutcome runScripted(EmojiEditor& editor, const ScriptedRunEnvironment& environment);
 
-// The steps every run without a user shares, the scripted run and the render command alike: the
-// picture opened at once (only its header, when `renderOnce`), then the zoom taken as given and
-// the offset clamped. False, with the reason on the status line, when the picture did not open.
-// Messages name the picture `shownAs`: as it was given, a path or a URL as typed.
-bool openFramed(EmojiEditor& editor, const QUrl& picture, const QString& shownAs, bool renderOnce,
-                std::optional<double> zoom, std::optional<QPointF> offset);
-
 // Why a run delivered nothing, as one line for stderr with control characters escaped; empty when
 // it delivered.
 QByteArray failureLine(const ScriptedRunOutcome& outcome);
