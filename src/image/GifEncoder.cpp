@@ -5,7 +5,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstdio>
 
 namespace cropling {
 
@@ -124,12 +123,10 @@ std::optional<EncodedGif> encodeGifWithin(const EmojiFrames& frames, const GifLi
     if (frames.frames.empty() || frames.frames.size() != frames.delaysMs.size() || caps.maxBytes < 1)
         return std::nullopt;
     // Dithering hides banding in smooth gradients but adds noise that fine texture and flat
-    // colours are better without, and costs bytes; which losses come first suits some pictures
-    // and not others. Which ladder wins is judged once, on the first frame count that fits, and
-    // kept.
-    const std::vector<GifSettings> ladders[] = {gifLadder(1.0, GifLosses::ChangesFirst), gifLadder(0.0, GifLosses::ChangesFirst),
-                                                gifLadder(0.0, GifLosses::ColoursFirst)};
-    std::vector<const std::vector<GifSettings>*> ladderTried = {&ladders[0], &ladders[1], &ladders[2]};
+    // colours are better without, and costs bytes: which wins is judged once, on the first frame
+    // count that fits, and kept.
+    const std::vector<GifSettings> ladders[] = {gifLadder(0.0), gifLadder(1.0)};
+    std::vector<const std::vector<GifSettings>*> ladderTried = {&ladders[0], &ladders[1]};
     try {
         GifSearchLimits limits{caps.maxBytes, {}, progress};
         limits.clock.start();
@@ -156,8 +153,6 @@ std::optional<EncodedGif> encodeGifWithin(const EmojiFrames& frames, const GifLi
                 if (!found)
                     continue;
                 const double quality = qualityOf(found->bytes, firsts, reference);
-                if (qEnvironmentVariableIsSet("DBG_GIF"))
-                    fprintf(stderr, "count %d ladder %zu step %d q %.2f bytes %lld t %lld\n", count, steps->size(), found->step, quality, (long long)found->bytes.size(), (long long)limits.clock.elapsed());
                 if (!here || quality > here->quality) {
                     here = Candidate{found->bytes, found->step, quality};
                     winner = steps;

@@ -23,10 +23,8 @@ struct GifSettings {
     double dither = 1.0;
 };
 
-// The steps from the best GIF to the smallest, all at the given dithering (less of it at the end),
-// larger changes left to the frame before ahead of fewer colours, or the other way round.
-enum class GifLosses { ChangesFirst, ColoursFirst };
-std::vector<GifSettings> gifLadder(double dither, GifLosses order);
+// The steps from the best GIF to the smallest, all at the given dithering (less of it at the end).
+std::vector<GifSettings> gifLadder(double dither);
 
 // Thrown from a search whose progress was cancelled; nothing it made is kept.
 struct GifCancelled {};
