@@ -52,14 +52,14 @@ void exportFromWindow(benchmark::State& state) {
     const auto picture = Picture::decode(photoJpeg(int(state.range(0))), workingShorterSide(kScreenRatio));
     const double zoom = double(state.range(1));
     for (auto _ : state)
-        benchmark::DoNotOptimize(renderEmojiPNG(picture.get(), zoom, {0, 0}, kEmojiSide));
+        benchmark::DoNotOptimize(renderEmojiPNG(picture.get(), {zoom, {0, 0}}, kEmojiSide));
 }
 
 void scriptedRender(benchmark::State& state) {
     const double zoom = double(state.range(1));
     for (auto _ : state) {
         const auto picture = Picture::open(photoJpeg(int(state.range(0))));
-        benchmark::DoNotOptimize(renderEmojiPNG(picture.get(), zoom, {0, 0}, kEmojiSide));
+        benchmark::DoNotOptimize(renderEmojiPNG(picture.get(), {zoom, {0, 0}}, kEmojiSide));
     }
 }
 

@@ -24,7 +24,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         return 0;
     if (picture->fullSize().width() < 1 || picture->fullSize().height() < 1)
         __builtin_trap();
-    if (const auto png = cropling::renderEmojiPNG(picture.get(), zoom, offset, cropling::kEmojiSide)) {
+    if (const auto png = cropling::renderEmojiPNG(picture.get(), {zoom, offset}, cropling::kEmojiSide)) {
         if (png->size() < 8 || std::memcmp(png->constData(), "\x89PNG", 4) != 0)
             __builtin_trap();
     }

@@ -91,7 +91,8 @@ ReplyHead framesTask(const std::optional<decoding::Header>& header, OpenFailure 
             if ((long long)n * n * 4 * frames > kMaxAnimationBytes)
                 return failed(OpenFailure::TooLarge);
             const QPointF offset(request.offsetX, request.offsetY);
-            const int needed = squareSourceSide(header->upright, request.zoom, offset, n);
+            const Framing framing{request.zoom, offset};
+            const int needed = squareSourceSide(header->upright, framing, n);
             const QSize full = header->upright;
             if (needed <= 0 || !emojiCanvasRect(full.width(), full.height(), request.zoom, offset, n)) {
                 ReplyHead nothing;
@@ -102,7 +103,7 @@ ReplyHead framesTask(const std::optional<decoding::Header>& header, OpenFailure 
             // One frame at a time is held, so the bound is that of one frame, not of all of them.
             const QSize size = decoding::frameSize(*header, 1, needed);
             decoding::readFrames(*header, frames, size, [&](const vips::VImage& frame) {
-                const auto square = renderSquare(frame, header->upright, request.zoom, offset, n);
+                const auto square = renderSquare(frame, header->upright, framing, n);
                 if (!square)
                     throw vips::VError("the square shows nothing");
                 writer.append(square->copy_memory());
@@ -171,7 +172,7 @@ ReplyHead renderTask(const std::optional<decoding::Header>& header, OpenFailure 
     const auto picture = Picture::openHeaded(*header);
     std::optional<OpenFailure> failure;
     const bool sized = request.side >= 1 && request.side <= kMaxOutputSize;
-    const auto png = picture && sized ? renderPicturePng(*picture, request.zoom, QPointF(request.offsetX, request.offsetY),
+    const auto png = picture && sized ? renderPicturePng(*picture, Framing{request.zoom, QPointF(request.offsetX, request.offsetY)},
                                                          request.side, &failure)
                                       : std::nullopt;
     if (!png) {

@@ -6,6 +6,7 @@
 #include "image/DecoderSession.h"
 #include "image/DecoderWire.h"
 
+#include "core/CropGeometry.h"
 #include <QPointF>
 
 #include <unistd.h>
@@ -36,13 +37,13 @@ struct DecoderSession::Reply {
 };
 
 // A request for the framed square, n x n, of the picture or of each of its frames.
-inline wire::Request squareRequest(wire::Task task, double zoom, QPointF offset, int side) {
+inline wire::Request squareRequest(wire::Task task, const Framing& framing, int side) {
     wire::Request request;
     request.task = task;
     request.side = side;
-    request.zoom = zoom;
-    request.offsetX = offset.x();
-    request.offsetY = offset.y();
+    request.zoom = framing.zoom;
+    request.offsetX = framing.offset.x();
+    request.offsetY = framing.offset.y();
     return request;
 }
 

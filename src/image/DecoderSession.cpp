@@ -206,11 +206,11 @@ Outcome<std::shared_ptr<const Picture>> DecoderSession::open() {
             std::nullopt};
 }
 
-Outcome<QByteArray> DecoderSession::render(double zoom, QPointF offset, int side) {
+Outcome<QByteArray> DecoderSession::render(const Framing& framing, int side) {
     if (side < 1 || side > wire::kMaxRenderSide)
         return {};
     std::optional<OpenFailure> failure;
-    auto reply = ask(squareRequest(Task::Render, zoom, offset, side), &failure);
+    auto reply = ask(squareRequest(Task::Render, framing, side), &failure);
     if (!reply)
         return {std::nullopt, failure};
     QByteArray png(static_cast<const char*>(reply->payload), qsizetype(reply->head.payloadBytes));

@@ -7,6 +7,7 @@
 // thread, or when the session ends. A decoder that crashes, aborts or runs out of memory costs
 // this one picture and nothing else.
 
+#include "core/CropGeometry.h"
 #include "core/OpenFailure.h"
 #include "image/PictureInput.h"
 
@@ -61,13 +62,13 @@ public:
     // A picture that holds no pixels, rendered through this session: only its header is read now.
     Outcome<std::shared_ptr<const Picture>> open();
     // The framed square as an n x n PNG, decoded from just the part of the file it shows.
-    Outcome<QByteArray> render(double zoom, QPointF offset, int side);
+    Outcome<QByteArray> render(const Framing& framing, int side);
     // How many frames the picture has, as the last reply said: more than one for an animation.
     int frameCount() const { return frames_; }
     // Every frame of an animation at a working resolution (as decode()), with its timing.
     Outcome<std::shared_ptr<const Picture>> frames(int side);
     // The framed square of every frame, n x n, with the timing: only the squares come back.
-    Outcome<RgbaFrames> renderFrames(double zoom, QPointF offset, int side);
+    Outcome<RgbaFrames> renderFrames(const Framing& framing, int side);
 
     // Whether the direct helper holds the picture (it has declined nothing so far).
     bool heldByDirectHelper() const { return declinedTo_.has_value(); }

@@ -6,7 +6,7 @@
 
 namespace cropling {
 
-std::optional<QByteArray> renderEmojiPNG(const Picture* picture, double zoom, QPointF offset, int outputSize,
+std::optional<QByteArray> renderEmojiPNG(const Picture* picture, const Framing& framing, int outputSize,
                                          std::optional<OpenFailure>* failure) {
     std::optional<OpenFailure> ignored;
     if (!failure)
@@ -16,15 +16,15 @@ std::optional<QByteArray> renderEmojiPNG(const Picture* picture, double zoom, QP
         return std::nullopt;
     // A picture a helper holds is rendered there: this process needs nothing of libvips for it.
     if (DecoderSession* session = picture->session()) {
-        auto rendered = session->render(zoom, offset, outputSize);
+        auto rendered = session->render(framing, outputSize);
         *failure = rendered.failure;
         return std::move(rendered.value);
     }
     const VipsLayer* layer = VipsLayer::get();
-    return layer ? layer->renderPng(*picture, zoom, offset, outputSize, failure) : std::nullopt;
+    return layer ? layer->renderPng(*picture, framing, outputSize, failure) : std::nullopt;
 }
 
-GifOutcome renderEmojiGIF(const Picture* picture, double zoom, QPointF offset, int outputSize, const GifLimits& limits,
+GifOutcome renderEmojiGIF(const Picture* picture, const Framing& framing, int outputSize, const GifLimits& limits,
                           Progress* progress) {
     GifOutcome outcome;
     const VipsLayer* layer = VipsLayer::get();
@@ -32,14 +32,14 @@ GifOutcome renderEmojiGIF(const Picture* picture, double zoom, QPointF offset, i
         return outcome;
     std::optional<RgbaFrames> frames;
     if (DecoderSession* session = picture->session(); session && picture->isAnimated()) {
-        auto rendered = session->renderFrames(zoom, offset, outputSize);
+        auto rendered = session->renderFrames(framing, outputSize);
         outcome.unreadable = rendered.failure;
         frames = std::move(rendered.value);
     } else if (picture->isAnimated()) {
-        frames = layer->renderFrames(*picture, zoom, offset, outputSize);
+        frames = layer->renderFrames(*picture, framing, outputSize);
     } else {
         // A still is a GIF of one frame, rendered as its PNG is.
-        const auto png = renderEmojiPNG(picture, zoom, offset, outputSize, &outcome.unreadable);
+        const auto png = renderEmojiPNG(picture, framing, outputSize, &outcome.unreadable);
         if (png)
             frames = layer->frameOfPng(*png);
     }

@@ -19,7 +19,7 @@ class Picture;
 // picture, for a side outside 1..kMaxOutputSize, or when the square shows too little of the
 // picture (see emojiSourcePixels); when asked, says why when the file turned out unreadable only
 // now (and leaves it empty otherwise).
-std::optional<QByteArray> renderEmojiPNG(const Picture* picture, double zoom, QPointF offset, int outputSize,
+std::optional<QByteArray> renderEmojiPNG(const Picture* picture, const Framing& framing, int outputSize,
                                          std::optional<OpenFailure>* failure = nullptr);
 
 // An animated emoji: a GIF of every frame's square, within a byte budget.
@@ -38,7 +38,7 @@ struct GifOutcome {
 // The framed square of every frame of an animation (of a still: one frame) as a looping GIF within
 // the limits, n x n, timed and looped as the picture is. Nothing under the same conditions as
 // renderEmojiPNG, when nothing fits the limits, or when `progress` was cancelled.
-GifOutcome renderEmojiGIF(const Picture* picture, double zoom, QPointF offset, int outputSize, const GifLimits& limits,
+GifOutcome renderEmojiGIF(const Picture* picture, const Framing& framing, int outputSize, const GifLimits& limits,
                           Progress* progress = nullptr);
 
 } // namespace cropling

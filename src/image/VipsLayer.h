@@ -6,6 +6,7 @@
 // program starts without libvips and its hundred libraries. Programs that link it in (the libvips
 // helper, the tests) use it directly.
 
+#include "core/CropGeometry.h"
 #include "core/OpenFailure.h"
 #include "core/Progress.h"
 #include "image/FaceFraming.h"
@@ -64,9 +65,9 @@ public:
     virtual std::shared_ptr<const Picture> animated(const RgbaFrames& frames, QSize fullSize) const = 0;
     // The framed square of a picture held here (or opened from its bytes) as an n x n PNG, or of
     // each of its frames; nothing without a failure when the square shows too little.
-    virtual std::optional<QByteArray> renderPng(const Picture& picture, double zoom, QPointF offset, int n,
+    virtual std::optional<QByteArray> renderPng(const Picture& picture, const Framing& framing, int n,
                                                 std::optional<OpenFailure>* failure) const = 0;
-    virtual std::optional<RgbaFrames> renderFrames(const Picture& picture, double zoom, QPointF offset, int n) const = 0;
+    virtual std::optional<RgbaFrames> renderFrames(const Picture& picture, const Framing& framing, int n) const = 0;
     // A rendered PNG as one frame.
     virtual std::optional<RgbaFrames> frameOfPng(const QByteArray& png) const = 0;
     // The best-looking GIF of the frames within the limits (see GifEncoder.h); nothing when none

@@ -49,7 +49,7 @@ VImage onCanvas(VImage picture, const QRect& canvas, int n) {
 // reduction that still leaves the Lanczos filter three source pixels per emoji pixel. The square
 // result is turned upright at the end, which gives the same pixels as turning first, since the
 // filter treats both axes alike.
-std::optional<QByteArray> renderDeferred(const QByteArray& encoded, double zoom, QPointF offset, int outputSize,
+std::optional<QByteArray> renderDeferred(const QByteArray& encoded, const Framing& framing, int outputSize,
                                          std::optional<OpenFailure>* failure) {
     QElapsedTimer clock;
     clock.start();
@@ -59,7 +59,7 @@ std::optional<QByteArray> renderDeferred(const QByteArray& encoded, double zoom,
         *failure = why;
         return std::nullopt;
     }
-    const auto square = storedSquare(header->stored, header->orientation, zoom, offset, outputSize);
+    const auto square = storedSquare(header->stored, header->orientation, framing.zoom, framing.offset, outputSize);
     if (!square)
         return std::nullopt;
     const QRect& stored = square->stored;
@@ -88,13 +88,13 @@ std::optional<QByteArray> renderDeferred(const QByteArray& encoded, double zoom,
 
 } // namespace
 
-std::optional<QByteArray> renderPicturePng(const Picture& picture, double zoom, QPointF offset, int outputSize,
+std::optional<QByteArray> renderPicturePng(const Picture& picture, const Framing& framing, int outputSize,
                                            std::optional<OpenFailure>* failure) {
     failure->reset();
     if (picture.isDeferred())
-        return renderDeferred(picture.encoded(), zoom, offset, outputSize, failure);
+        return renderDeferred(picture.encoded(), framing, outputSize, failure);
     try {
-        const auto square = renderSquare(picture.pixels(), picture.fullSize(), zoom, offset, outputSize);
+        const auto square = renderSquare(picture.pixels(), picture.fullSize(), framing, outputSize);
         return square ? std::optional(encodePng(*square)) : std::nullopt;
     } catch (const vips::VError&) {
         vips_error_clear();
@@ -102,7 +102,7 @@ std::optional<QByteArray> renderPicturePng(const Picture& picture, double zoom, 
     }
 }
 
-std::optional<RgbaFrames> renderPictureFrames(const Picture& picture, double zoom, QPointF offset, int outputSize) {
+std::optional<RgbaFrames> renderPictureFrames(const Picture& picture, const Framing& framing, int outputSize) {
     const size_t frameBytes = size_t(outputSize) * size_t(outputSize) * 4;
     auto* memory = static_cast<std::uint8_t*>(std::malloc(frameBytes * size_t(picture.frameCount())));
     if (!memory)
@@ -113,7 +113,7 @@ std::optional<RgbaFrames> renderPictureFrames(const Picture& picture, double zoo
     try {
         for (int i = 0; i < picture.frameCount(); ++i) {
             const Picture& frame = picture.frame(i);
-            const auto square = renderSquare(frame.pixels(), frame.fullSize(), zoom, offset, outputSize);
+            const auto square = renderSquare(frame.pixels(), frame.fullSize(), framing, outputSize);
             if (!square)
                 return std::nullopt;
             std::uint8_t* at = memory + frameBytes * size_t(i);
@@ -151,11 +151,11 @@ std::optional<RgbaFrames> frameOfPng(const QByteArray& png) {
     }
 }
 
-std::optional<VImage> renderSquare(const VImage& pixels, QSize full, double zoom, QPointF offset, int n) {
+std::optional<VImage> renderSquare(const VImage& pixels, QSize full, const Framing& framing, int n) {
     // The square's pixels are found at full resolution and scaled onto the decoded bitmap, so a
     // reduced bitmap renders the same part of the picture as the full one would.
-    const auto source = emojiSourcePixels(full.width(), full.height(), zoom, offset);
-    const auto canvas = emojiCanvasRect(full.width(), full.height(), zoom, offset, n);
+    const auto source = emojiSourcePixels(full.width(), full.height(), framing.zoom, framing.offset);
+    const auto canvas = emojiCanvasRect(full.width(), full.height(), framing.zoom, framing.offset, n);
     if (!source || !canvas)
         return std::nullopt;
     const QRectF window = scaledRect(*source, full, QSize(pixels.width(), pixels.height()));
@@ -163,8 +163,8 @@ std::optional<VImage> renderSquare(const VImage& pixels, QSize full, double zoom
     return square.bands() == 3 ? square.bandjoin_const({255}) : square;
 }
 
-int squareSourceSide(QSize full, double zoom, QPointF offset, int n) {
-    const auto source = emojiSourcePixels(full.width(), full.height(), zoom, offset);
+int squareSourceSide(QSize full, const Framing& framing, int n) {
+    const auto source = emojiSourcePixels(full.width(), full.height(), framing.zoom, framing.offset);
     if (!source)
         return 0;
     const int shorter = std::min(full.width(), full.height());

@@ -3,6 +3,7 @@
 // The renders of pictures held in this process, in the libvips part of the layer: what
 // EmojiRenderer.h hands over when no helper holds the picture.
 
+#include "core/CropGeometry.h"
 #include "core/OpenFailure.h"
 #include "image/VipsLayer.h"
 
@@ -17,10 +18,10 @@ class Picture;
 
 // The framed square of a decoded picture, or of one opened from its bytes (then decoded from just
 // the part it shows), as an n x n RGBA PNG; nothing without a failure when it shows too little.
-std::optional<QByteArray> renderPicturePng(const Picture& picture, double zoom, QPointF offset, int outputSize,
+std::optional<QByteArray> renderPicturePng(const Picture& picture, const Framing& framing, int outputSize,
                                            std::optional<OpenFailure>* failure);
 // The framed square of every frame of a decoded animation.
-std::optional<RgbaFrames> renderPictureFrames(const Picture& picture, double zoom, QPointF offset, int outputSize);
+std::optional<RgbaFrames> renderPictureFrames(const Picture& picture, const Framing& framing, int outputSize);
 // A rendered square's PNG as one frame.
 std::optional<RgbaFrames> frameOfPng(const QByteArray& png);
 

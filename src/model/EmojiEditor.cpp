@@ -124,7 +124,7 @@ void EmojiEditor::setImage(PicturePtr picture, const QString& name, const QStrin
     waitingForFinal_.clear();
     PictureState after{std::move(picture), Framing{}, name, fileName, url};
     undoStack_->push(
-        new PictureCommand(this, PictureState{image_, Framing{zoom_, offset_}, emojiName_, fileName_, url_}, after));
+        new PictureCommand(this, PictureState{image_, framing(), emojiName_, fileName_, url_}, after));
 }
 
 void EmojiEditor::applyPicture(const PictureState& state) {

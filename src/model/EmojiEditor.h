@@ -46,6 +46,7 @@ public:
     double zoom() const { return zoom_; }
     // The picture's centre relative to the crop square's centre, in the square's logical pixels.
     QPointF offset() const { return offset_; }
+    Framing framing() const { return {zoom_, offset_}; }
     const QString& emojiName() const { return emojiName_; }
     const std::optional<QString>& statusMessage() const { return statusMessage_; }
 

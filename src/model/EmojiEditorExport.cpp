@@ -29,7 +29,7 @@ void EmojiEditor::setMaxFrames(int frames) { limits_.maxFrames = std::max(frames
 ExportRequest EmojiEditor::exportRequest() const { return ExportRequest{exportFormat_, kEmojiSide, limits_}; }
 
 ExportJob EmojiEditor::exportJob(const ExportRequest& request) const {
-    return ExportJob(image_, Framing{zoom_, offset_}, request, fileName_);
+    return ExportJob(image_, framing(), request, fileName_);
 }
 
 ExportOutcome EmojiEditor::exportEmoji(const ExportRequest& request) const {
@@ -39,7 +39,7 @@ ExportOutcome EmojiEditor::exportEmoji(const ExportRequest& request) const {
 }
 
 std::optional<QByteArray> EmojiEditor::renderEmojiPNG(int outputSize) const {
-    return cropling::renderEmojiPNG(image_.get(), zoom_, offset_, outputSize, &unreadable_);
+    return cropling::renderEmojiPNG(image_.get(), framing(), outputSize, &unreadable_);
 }
 
 QString EmojiEditor::renderFailure() const {

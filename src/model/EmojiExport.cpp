@@ -16,11 +16,11 @@ ExportOutcome exportEmoji(const Picture* picture, const Framing& framing, const 
         return outcome;
     }
     if (!exportsGif(picture, request.format)) {
-        auto png = renderEmojiPNG(picture, framing.zoom, framing.offset, request.side, &outcome.why);
+        auto png = renderEmojiPNG(picture, framing, request.side, &outcome.why);
         if (png)
             outcome.emoji = ExportedEmoji{std::move(*png), false, 1, 1};
     } else {
-        GifOutcome gif = renderEmojiGIF(picture, framing.zoom, framing.offset, request.side, request.limits, progress);
+        GifOutcome gif = renderEmojiGIF(picture, framing, request.side, request.limits, progress);
         outcome.why = gif.unreadable;
         if (gif.gif)
             outcome.emoji = ExportedEmoji{std::move(gif.gif->bytes), true, gif.gif->frames, gif.gif->sourceFrames};

@@ -9,9 +9,9 @@
 
 namespace cropling {
 
-void PicturePainter::paint(QPainter& painter, const Picture& picture, double zoom, QPointF offset, double side,
+void PicturePainter::paint(QPainter& painter, const Picture& picture, const Framing& framing, double side,
                            double dpr) {
-    const QRectF placed = CropFrame(picture.nominalSize(), zoom).placement(offset, side);
+    const QRectF placed = CropFrame(picture.nominalSize(), framing.zoom).placement(framing.offset, side);
     if (!(placed.width() > 0) || !(placed.height() > 0) || !std::isfinite(placed.width()) ||
         !std::isfinite(placed.height()) || !std::isfinite(placed.x()) || !std::isfinite(placed.y()))
         return;

@@ -73,7 +73,7 @@ TEST(DecoderSession, AHelperThatDiesLiesOrOverrunsCostsOnlyThatPictureWithAReaso
     {
         DecoderSession session;
         ASSERT_TRUE(session.start(QByteArray("not-a-png")));
-        const auto rendered = session.render(1, {0, 0}, 128);
+        const auto rendered = session.render({1, {0, 0}}, 128);
         EXPECT_FALSE(rendered.value);
         EXPECT_EQ(rendered.failure, OpenFailure::Damaged);
     }

@@ -37,7 +37,7 @@ Rendered renderThrough(const QByteArray& file, bool forRender, double zoom = 1.0
     auto opened = session->open();
     if (!opened)
         return {std::nullopt, opened.failure, session->heldByDirectHelper()};
-    auto png = session->render(zoom, offset, 128);
+    auto png = session->render({zoom, offset}, 128);
     return {png.value, png.failure, session->heldByDirectHelper()};
 }
 

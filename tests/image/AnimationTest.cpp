@@ -262,7 +262,7 @@ TEST(AnimationExport, AGifRenderedInTheHelperShowsEachFramesPixels) {
     const auto decoded = framesOf("restore-previous.gif");
     ASSERT_TRUE(decoded);
     for (const PicturePtr& picture : {*opened.value, *decoded.value}) {
-        const GifOutcome gif = renderEmojiGIF(picture.get(), 1, {0, 0}, 128, {131'072, 50});
+        const GifOutcome gif = renderEmojiGIF(picture.get(), {1, {0, 0}}, 128, {131'072, 50});
         ASSERT_TRUE(gif.gif);
         const vips::VImage pages = vips::VImage::new_from_buffer(gif.gif->bytes.constData(), size_t(gif.gif->bytes.size()), "",
                                                                  vips::VImage::option()->set("n", -1));

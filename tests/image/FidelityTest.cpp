@@ -17,7 +17,7 @@ namespace {
 // The render of the whole picture decoded at full resolution, the yardstick.
 QByteArray exactRender(const QByteArray& file, double zoom, QPointF offset) {
     const auto full = Picture::decode(file);
-    return full ? renderEmojiPNG(full.get(), zoom, offset, 128).value_or(QByteArray()) : QByteArray();
+    return full ? renderEmojiPNG(full.get(), {zoom, offset}, 128).value_or(QByteArray()) : QByteArray();
 }
 
 // The render a headless save gets: from the direct helper, which must have kept the file.
@@ -25,7 +25,7 @@ QByteArray directRender(const QByteArray& file, double zoom, QPointF offset) {
     auto session = std::make_shared<DecoderSession>();
     if (!session->start(PictureInput::bytes(file), true) || !session->open() || !session->heldByDirectHelper())
         return {};
-    return session->render(zoom, offset, 128).value.value_or(QByteArray());
+    return session->render({zoom, offset}, 128).value.value_or(QByteArray());
 }
 
 } // namespace
@@ -44,9 +44,9 @@ TEST(Fidelity, ReducedDecodesKeepCameraPhotosAbove53DecibelsInEveryOrientation) 
             const QPointF offset(zoom > 1 ? 40 : 0, zoom > 1 ? -25 : 0);
             const QByteArray exact = exactRender(file, zoom, offset);
             ASSERT_FALSE(exact.isEmpty());
-            EXPECT_GE(psnr(*renderEmojiPNG(once.get(), zoom, offset, 128), exact), 53.0)
+            EXPECT_GE(psnr(*renderEmojiPNG(once.get(), {zoom, offset}, 128), exact), 53.0)
                 << "orientation " << orientation << " zoom " << zoom;
-            EXPECT_GE(psnr(*renderEmojiPNG(working.get(), zoom, offset, 128), exact), 53.0)
+            EXPECT_GE(psnr(*renderEmojiPNG(working.get(), {zoom, offset}, 128), exact), 53.0)
                 << "orientation " << orientation << " zoom " << zoom;
             const QByteArray direct = directRender(file, zoom, offset);
             ASSERT_FALSE(direct.isEmpty()) << "orientation " << orientation;
@@ -68,7 +68,7 @@ TEST(Fidelity, ReducedDecodesKeepARingPatternAbove50Decibels) {
     ASSERT_TRUE(once);
     for (const double zoom : {1.0, 1.5}) {
         const QByteArray exact = exactRender(file, zoom, {0, 0});
-        EXPECT_GE(psnr(*renderEmojiPNG(once.get(), zoom, {0, 0}, 128), exact), 50.0) << zoom;
+        EXPECT_GE(psnr(*renderEmojiPNG(once.get(), {zoom, {0, 0}}, 128), exact), 50.0) << zoom;
         const QByteArray direct = directRender(file, zoom, {0, 0});
         ASSERT_FALSE(direct.isEmpty());
         EXPECT_GE(psnr(direct, exact), 50.0) << "direct, zoom " << zoom;

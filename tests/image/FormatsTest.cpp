@@ -47,7 +47,7 @@ std::vector<int> middleOf(const QByteArray& file) {
     const auto picture = Picture::decode(file, 384);
     if (!picture)
         return {};
-    const Rgba png = decodePng(*renderEmojiPNG(picture.get(), 1, {0, 0}, 128));
+    const Rgba png = decodePng(*renderEmojiPNG(picture.get(), {1, {0, 0}}, 128));
     return {png.at(64, 64, 0), png.at(64, 64, 1), png.at(64, 64, 2)};
 }
 
@@ -83,7 +83,7 @@ TEST(Formats, EveryOfferedTypeOpens) {
         ASSERT_FALSE(file.isEmpty()) << type.toStdString();
         const auto picture = Picture::decode(file);
         ASSERT_TRUE(picture) << type.toStdString();
-        EXPECT_TRUE(renderEmojiPNG(picture.get(), 1, {0, 0}, 128)) << type.toStdString();
+        EXPECT_TRUE(renderEmojiPNG(picture.get(), {1, {0, 0}}, 128)) << type.toStdString();
     }
     EXPECT_FALSE(Picture::decode(encode(sample(), ".jp2")));
 }

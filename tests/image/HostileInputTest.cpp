@@ -20,7 +20,7 @@ TEST(HostileInput, TextChunksThatInflateWithoutBoundAreNeverInflated) {
     for (const auto& picture : {Picture::decode(png), Picture::open(png)}) {
         ASSERT_TRUE(picture);
         EXPECT_EQ(picture->fullSize(), QSize(64, 64));
-        EXPECT_TRUE(renderEmojiPNG(picture.get(), 1, {0, 0}, 128));
+        EXPECT_TRUE(renderEmojiPNG(picture.get(), {1, {0, 0}}, 128));
     }
 }
 
@@ -35,7 +35,7 @@ TEST(HostileInput, ExtraBandsAreDropped) {
     const auto picture = Picture::decode(tiffWithBands(400, 100));
     ASSERT_TRUE(picture);
     EXPECT_LE(picture->pixels().bands(), 4);
-    EXPECT_TRUE(renderEmojiPNG(Picture::open(tiffWithBands(400, 100)).get(), 1, {0, 0}, 128));
+    EXPECT_TRUE(renderEmojiPNG(Picture::open(tiffWithBands(400, 100)).get(), {1, {0, 0}}, 128));
 }
 
 TEST(HostileInput, AStillOfAnAnimationIsItsFirstFrameWhateverItsLength) {

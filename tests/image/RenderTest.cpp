@@ -62,7 +62,7 @@ Difference compare(const Rgba& png, const Plane& reference) {
 
 Rgba renderWhole(const Generator& rgba, int width, int height, double zoom = 1, QPointF offset = {0, 0}) {
     const auto picture = makePicture(makeImage(width, height, 4, rgba));
-    const auto png = renderEmojiPNG(picture.get(), zoom, offset, 128);
+    const auto png = renderEmojiPNG(picture.get(), {zoom, offset}, 128);
     EXPECT_TRUE(png.has_value());
     return png ? decodePng(*png) : Rgba{};
 }
@@ -72,15 +72,15 @@ int grey(double v) { return int(std::lround(std::clamp(v, 0.0, 1.0) * 255)); }
 } // namespace
 
 TEST(EmojiRender, NoPictureOrBadSizeGivesNothing) {
-    EXPECT_FALSE(renderEmojiPNG(nullptr, 1, {0, 0}, 128));
+    EXPECT_FALSE(renderEmojiPNG(nullptr, {1, {0, 0}}, 128));
     const auto picture = makePicture(makeImage(64, 64, 3, [](int, int, int) { return 100; }));
-    EXPECT_FALSE(renderEmojiPNG(picture.get(), 1, {0, 0}, 0));
-    EXPECT_FALSE(renderEmojiPNG(picture.get(), 1, {0, 0}, -128));
+    EXPECT_FALSE(renderEmojiPNG(picture.get(), {1, {0, 0}}, 0));
+    EXPECT_FALSE(renderEmojiPNG(picture.get(), {1, {0, 0}}, -128));
 }
 
 TEST(EmojiRender, OpaqueSourceGivesOpaqueRgbaPngOfExactSize) {
     const auto picture = makePicture(makeImage(4000, 3000, 3, [](int x, int, int b) { return b == 0 ? x % 256 : 40; }));
-    const auto png = renderEmojiPNG(picture.get(), 1, {0, 0}, 128);
+    const auto png = renderEmojiPNG(picture.get(), {1, {0, 0}}, 128);
     ASSERT_TRUE(png);
     const Rgba out = decodePng(*png);
     EXPECT_EQ(out.width, 128);
@@ -190,7 +190,7 @@ TEST(EmojiRender, BelowTheFitZoomThePictureKeepsItsShapeInATransparentMargin) {
     const auto halves = [](int x, int, int) { return x < 200 ? 0 : 255; };
     const QByteArray file = encode(makeImage(400, 300, 3, halves), ".png");
     for (const auto& picture : {makePicture(makeImage(400, 300, 3, halves)), Picture::open(file)}) {
-        const auto png = renderEmojiPNG(picture.get(), 0.5, {0, 0}, 120);
+        const auto png = renderEmojiPNG(picture.get(), {0.5, {0, 0}}, 120);
         ASSERT_TRUE(png);
         const Rgba out = decodePng(*png);
         ASSERT_EQ(out.width, 120);
@@ -204,7 +204,7 @@ TEST(EmojiRender, BelowTheFitZoomThePictureKeepsItsShapeInATransparentMargin) {
     }
     // A zoom of zero, below it or not a number renders nothing.
     for (const double zoom : {0.0, -1.0, std::numeric_limits<double>::quiet_NaN()})
-        EXPECT_FALSE(renderEmojiPNG(makePicture(makeImage(400, 300, 3, halves)).get(), zoom, {0, 0}, 128));
+        EXPECT_FALSE(renderEmojiPNG(makePicture(makeImage(400, 300, 3, halves)).get(), {zoom, {0, 0}}, 128));
 }
 
 TEST(EmojiRender, APartFarDownATallPictureIsTheSameReadInOrder) {
@@ -216,8 +216,8 @@ TEST(EmojiRender, APartFarDownATallPictureIsTheSameReadInOrder) {
     const auto once = Picture::open(png);
     ASSERT_TRUE(whole && once);
     const QPointF bottom = clampedOffset(whole->nominalSize(), 1.5, QPointF(0, -1e9));
-    const auto fromWhole = renderEmojiPNG(whole.get(), 1.5, bottom, 128);
-    const auto fromFile = renderEmojiPNG(once.get(), 1.5, bottom, 128);
+    const auto fromWhole = renderEmojiPNG(whole.get(), {1.5, bottom}, 128);
+    const auto fromFile = renderEmojiPNG(once.get(), {1.5, bottom}, 128);
     ASSERT_TRUE(fromWhole && fromFile);
     EXPECT_EQ(decodePng(*fromFile).data, decodePng(*fromWhole).data);
 }
@@ -242,12 +242,12 @@ TEST(EmojiRender, RendersRunningAtOnceShareThePoolAndGiveTheSamePixels) {
     // Renders from many threads at once queue their slices on one pool and take back what no pool
     // thread has started: none waits for another's work, and each gives what it gives alone.
     const auto picture = makePicture(makeImage(1200, 900, 4, [](int x, int y, int b) { return (x * 7 + y * 3 + b * 40) & 255; }));
-    const auto alone = renderEmojiPNG(picture.get(), 1.5, {20, -10}, 128);
+    const auto alone = renderEmojiPNG(picture.get(), {1.5, {20, -10}}, 128);
     ASSERT_TRUE(alone);
     std::vector<std::optional<QByteArray>> together(8);
     std::vector<std::thread> threads;
     for (size_t i = 0; i < together.size(); ++i)
-        threads.emplace_back([&, i] { together[i] = renderEmojiPNG(picture.get(), 1.5, {20, -10}, 128); });
+        threads.emplace_back([&, i] { together[i] = renderEmojiPNG(picture.get(), {1.5, {20, -10}}, 128); });
     for (std::thread& thread : threads)
         thread.join();
     for (const auto& png : together)

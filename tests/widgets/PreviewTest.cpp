@@ -238,7 +238,7 @@ TEST(HiDpi, PictureIsDrawnOnceAtDevicePixels) {
         QPainter painter(&device);
         RoundedLayer::paint(painter, 32, 3.84, [&](QPainter& layer, double dpr) {
             seenRatio = dpr;
-            PicturePainter::paint(layer, *picture, 1.0, {0, 0}, 32, dpr);
+            PicturePainter::paint(layer, *picture, {1.0, {0, 0}}, 32, dpr);
         });
     }
     EXPECT_EQ(seenRatio, 2);

@@ -96,7 +96,7 @@ void CropArea::paintEvent(QPaintEvent*) {
     RoundedLayer::paint(painter, side, kCornerRadius, [this, side](QPainter& layer, double dpr) {
         Checkerboard::paint(layer, QSizeF(side, side));
         if (const Picture* picture = editor_->shownFrame()) {
-            PicturePainter::paint(layer, *picture, editor_->zoom(), editor_->offset(), side, dpr);
+            PicturePainter::paint(layer, *picture, editor_->framing(), side, dpr);
             ThirdsGrid::paint(layer, side);
         }
     });

@@ -63,7 +63,7 @@ void EmojiSquare::paintEvent(QPaintEvent*) {
         return;
     }
     RoundedLayer::paint(painter, side_, cornerRadius(), [this, picture](QPainter& layer, double dpr) {
-        PicturePainter::paint(layer, *picture, editor_->zoom(), editor_->offset(), side_, dpr);
+        PicturePainter::paint(layer, *picture, editor_->framing(), side_, dpr);
     });
 }
 
