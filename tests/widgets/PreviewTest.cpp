@@ -271,3 +271,17 @@ TEST(PreviewColumn, CtrlCInTheNameFieldCopiesTheEmojiUnlessTextIsSelected) {
     QTest::keyClick(field, Qt::Key_C, Qt::ControlModifier);
     EXPECT_EQ(QApplication::clipboard()->text(), QStringLiteral("wa"));
 }
+
+TEST(PreviewColumn, TheCursorStaysAfterWhatWasTypedWhileTheNameRuleChangesIt) {
+    Preview p;
+    QLineEdit* field = p.window->findChild<NameRow*>()->field();
+    field->selectAll();
+    QTest::keyClicks(field, QStringLiteral("abcd"));
+    field->setCursorPosition(2);
+    // Typed in the middle: an upper-case letter is lowered, a character the service refuses
+    // becomes a hyphen, and the cursor stays after each.
+    QTest::keyClicks(field, QStringLiteral("X!"));
+    EXPECT_EQ(field->text(), QStringLiteral("abx-cd"));
+    EXPECT_EQ(field->cursorPosition(), 4);
+    EXPECT_EQ(p.editor().emojiName(), QStringLiteral("abx-cd"));
+}
