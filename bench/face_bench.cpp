@@ -69,7 +69,7 @@ int main(int argc, char** argv) {
         const QString size = QStringLiteral("%1x%2").arg(picture->pixelWidth()).arg(picture->pixelHeight());
         std::printf("%-16s %12s %8d %14lld %12ld%s\n", qPrintable(name), qPrintable(size),
                     outcome.framing ? outcome.framing->faces : -1, times[times.size() / 2], residentMb() - before,
-                    outcome.framing ? "" : qPrintable(QStringLiteral("  ") + outcome.failure));
+                    outcome.framing ? "" : qPrintable(QStringLiteral("  ") + outcome.why));
     }
     return 0;
 }

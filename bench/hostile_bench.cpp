@@ -118,7 +118,7 @@ int openAsAWindowWould(const char* path) {
     if (fd < 0 || !session.start(PictureInput::file(fd)))
         return 1;
     const auto preview = session.preview(kCropSide);
-    if (preview.failure)
+    if (preview.why)
         return 1;
     return session.decode(workingShorterSide(1.0)) ? 0 : 1;
 }

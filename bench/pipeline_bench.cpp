@@ -58,7 +58,7 @@ void exportFromWindow(benchmark::State& state) {
 void scriptedRender(benchmark::State& state) {
     const double zoom = double(state.range(1));
     for (auto _ : state) {
-        const auto picture = Picture::open(photoJpeg(int(state.range(0))));
+        const auto picture = Picture::openForRender(photoJpeg(int(state.range(0))));
         benchmark::DoNotOptimize(renderEmojiPNG(picture.get(), {zoom, {0, 0}}, kEmojiSide));
     }
 }

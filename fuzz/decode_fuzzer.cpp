@@ -19,7 +19,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const QPointF offset(int8_t(data[1]) * 1.6, int8_t(data[2]) * 1.6);
     const bool deferred = data[3] & 1;
     const QByteArray bytes(reinterpret_cast<const char*>(data + 4), qsizetype(size - 4));
-    const auto picture = deferred ? cropling::Picture::open(bytes) : cropling::Picture::decode(bytes, 384);
+    const auto picture = deferred ? cropling::Picture::openForRender(bytes) : cropling::Picture::decode(bytes, 384);
     if (!picture)
         return 0;
     if (picture->fullSize().width() < 1 || picture->fullSize().height() < 1)

@@ -194,7 +194,7 @@ Outcome<std::shared_ptr<const Picture>> DecoderSession::decode(int side) { retur
 
 Outcome<std::shared_ptr<const Picture>> DecoderSession::preview(int side) { return pixels(Task::Preview, side); }
 
-Outcome<std::shared_ptr<const Picture>> DecoderSession::open() {
+Outcome<std::shared_ptr<const Picture>> DecoderSession::openForRender() {
     Request request;
     request.task = Task::Header;
     std::optional<OpenFailure> failure;

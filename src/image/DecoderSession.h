@@ -37,7 +37,7 @@ enum class Task : std::uint32_t;
 template <typename T>
 struct Outcome {
     std::optional<T> value;
-    std::optional<OpenFailure> failure;
+    std::optional<OpenFailure> why;
     explicit operator bool() const { return value.has_value(); }
 };
 
@@ -60,7 +60,7 @@ public:
     // A quick first look; nothing without a failure when the format has no cheap reduction.
     Outcome<std::shared_ptr<const Picture>> preview(int side);
     // A picture that holds no pixels, rendered through this session: only its header is read now.
-    Outcome<std::shared_ptr<const Picture>> open();
+    Outcome<std::shared_ptr<const Picture>> openForRender();
     // The framed square as an n x n PNG, decoded from just the part of the file it shows.
     Outcome<QByteArray> render(const Framing& framing, int side);
     // How many frames the picture has, as the last reply said: more than one for an animation.

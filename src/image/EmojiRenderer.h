@@ -20,7 +20,7 @@ class Picture;
 // picture (see emojiSourcePixels); when asked, says why when the file turned out unreadable only
 // now (and leaves it empty otherwise).
 std::optional<QByteArray> renderEmojiPNG(const Picture* picture, const Framing& framing, int outputSize,
-                                         std::optional<OpenFailure>* failure = nullptr);
+                                         std::optional<OpenFailure>* why = nullptr);
 
 // An animated emoji: a GIF of every frame's square, within a byte budget.
 struct EmojiGif {
@@ -30,7 +30,7 @@ struct EmojiGif {
 };
 struct GifOutcome {
     std::optional<EmojiGif> gif;
-    std::optional<OpenFailure> unreadable; // the file turned out unreadable only now
+    std::optional<OpenFailure> why;        // the file turned out unreadable only now
     bool overBudget = false;               // not even one frame fits in the budget
     bool cancelled = false;
 };

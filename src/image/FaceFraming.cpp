@@ -81,7 +81,7 @@ AutoFraming framingFor(const HeadBox& head, double pictureWidth, double pictureH
 }
 
 AutoFramingOutcome autoFrameHere(const Picture& picture) {
-    if (picture.isDeferred() || picture.pixelWidth() < 1)
+    if (picture.isOpenedForRender() || picture.pixelWidth() < 1)
         return {std::nullopt, FaceText::tr("no picture to frame")};
     const Module& finder = module();
     if (!finder.find)

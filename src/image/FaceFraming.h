@@ -22,7 +22,7 @@ struct AutoFraming {
 
 struct AutoFramingOutcome {
     std::optional<AutoFraming> framing;
-    QString failure; // why there is none: no picture pixels, or no face finder to be had
+    QString why; // there is none: no picture pixels, or no face finder to be had
 };
 
 // Safe from any thread; takes tens of milliseconds, so callers on the GUI thread use a worker.

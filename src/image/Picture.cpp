@@ -1,5 +1,7 @@
 #include "Picture.h"
 
+#include "image/VipsRender.h"
+
 #include "image/DisplayPyramid.h"
 #include "image/Decoding.h"
 
@@ -26,9 +28,14 @@ public:
     int pixelWidth() const override { return pixels_.is_null() ? 0 : pixels_.width(); }
     int pixelHeight() const override { return pixels_.is_null() ? 0 : pixels_.height(); }
     QSize fullSize() const override { return fullSize_; }
-    bool isDeferred() const override { return !encoded_.isEmpty(); }
+    bool isOpenedForRender() const override { return !encoded_.isEmpty(); }
     const QByteArray& encoded() const override { return encoded_; }
-    DecoderSession* session() const override { return nullptr; }
+    std::optional<QByteArray> renderPng(const Framing& framing, int n, std::optional<OpenFailure>* why) const override {
+        return renderPicturePng(*this, framing, n, why);
+    }
+    std::optional<RgbaFrames> renderFrames(const Framing& framing, int n, std::optional<OpenFailure>*) const override {
+        return renderPictureFrames(*this, framing, n);
+    }
     int frameCount() const override { return frameCount_; }
     const Picture& frame(int index) const override {
         // The first frame is drawn from this picture's own pyramid, which every still use shares.
@@ -49,7 +56,7 @@ public:
     const QImage& displayLevel(double devicePixelsPerPixel) const override {
         // A picture opened for one render has no pixels to show.
         static const QImage nothing;
-        if (isDeferred())
+        if (isOpenedForRender())
             return nothing;
         prepareOwnDisplay();
         return display_->levelFor(devicePixelsPerPixel);
@@ -71,7 +78,7 @@ public:
 
 private:
     void prepareOwnDisplay() const {
-        if (isDeferred())
+        if (isOpenedForRender())
             return;
         std::call_once(displayMade_, [this] { display_ = std::make_unique<DisplayPyramid>(pixels_, shareDisplay_); });
     }
@@ -139,7 +146,7 @@ std::shared_ptr<const Picture> Picture::decodePreview(const QByteArray& encoded,
     return decodeHeaded(*header, minShorterSide);
 }
 
-std::shared_ptr<const Picture> Picture::open(const QByteArray& encoded) {
+std::shared_ptr<const Picture> Picture::openForRender(const QByteArray& encoded) {
     const auto header = decoding::readHeader(encoded);
     return header ? openHeaded(*header) : nullptr;
 }

@@ -7,6 +7,10 @@
 // helper renders needs none of it. The factories that decode are that part's own; the program
 // reaches them through VipsLayer.
 
+#include "core/CropGeometry.h"
+#include "core/OpenFailure.h"
+#include "image/VipsLayer.h"
+
 #include <QByteArray>
 #include <QImage>
 #include <QSize>
@@ -43,7 +47,7 @@ public:
     static std::shared_ptr<const Picture> decodePreview(const QByteArray& encoded, int minShorterSide);
     // Reads only the header, for a picture that is rendered once: the render decodes just the part
     // it shows, at just the resolution it needs. Nothing under the same conditions as decode().
-    static std::shared_ptr<const Picture> open(const QByteArray& encoded);
+    static std::shared_ptr<const Picture> openForRender(const QByteArray& encoded);
     // Takes pixels that are already upright 8-bit sRGB with 3 or 4 bands, kept in memory; a
     // reduction of a picture of `fullSize` when that is given.
     // A frame of an animation (`frame`) draws from its own pixels rather than from a copy.
@@ -68,9 +72,14 @@ public:
 
     // Whether this picture was opened for one render and holds no pixels: its encoded bytes, or the
     // helper that has them.
-    virtual bool isDeferred() const = 0;
+    virtual bool isOpenedForRender() const = 0;
     virtual const QByteArray& encoded() const = 0;
-    virtual DecoderSession* session() const = 0;
+
+    // The framed square as an n x n PNG, or of every frame of an animation n x n, rendered where
+    // the picture is held: by its helper, or here. Nothing when the square shows too little, and
+    // then, when the file turned out unreadable only now, `why` says how.
+    virtual std::optional<QByteArray> renderPng(const Framing& framing, int n, std::optional<OpenFailure>* why) const = 0;
+    virtual std::optional<RgbaFrames> renderFrames(const Framing& framing, int n, std::optional<OpenFailure>* why) const = 0;
 
     // An animation's frames (a still is one frame, itself), their delays and its loop count. A
     // picture opened for one render knows how many frames it has, and has none decoded.
@@ -83,7 +92,7 @@ public:
     virtual const std::vector<int>& frameDelays() const = 0;
     virtual int loopCount() const = 0;
 
-    // The decoded bitmap (empty for a deferred picture): 3 bands (RGB) or 4 (RGBA, unpremultiplied), unsigned 8-bit, in memory.
+    // The decoded bitmap (empty for a picture opened for a render): 3 bands (RGB) or 4 (RGBA, unpremultiplied), unsigned 8-bit, in memory.
     virtual const vips::VImage& pixels() const = 0;
     // Makes the reductions for painting now rather than on the first paint, for every frame of an
     // animation; safe from any thread.

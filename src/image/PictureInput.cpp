@@ -31,19 +31,19 @@ PictureInput PictureInput::bytes(QByteArray bytes) {
 
 PictureInput PictureInput::failed(OpenFailure why) {
     PictureInput input;
-    input.failure_ = why;
+    input.why_ = why;
     return input;
 }
 
 PictureInput::PictureInput(PictureInput&& other) noexcept
-    : fd_(std::exchange(other.fd_, -1)), bytes_(std::move(other.bytes_)), failure_(other.failure_) {}
+    : fd_(std::exchange(other.fd_, -1)), bytes_(std::move(other.bytes_)), why_(other.why_) {}
 
 PictureInput& PictureInput::operator=(PictureInput&& other) noexcept {
     if (this != &other) {
         closeFd(fd_);
         fd_ = std::exchange(other.fd_, -1);
         bytes_ = std::move(other.bytes_);
-        failure_ = other.failure_;
+        why_ = other.why_;
     }
     return *this;
 }
@@ -51,8 +51,8 @@ PictureInput& PictureInput::operator=(PictureInput&& other) noexcept {
 PictureInput::~PictureInput() { closeFd(fd_); }
 
 PictureInput PictureInput::again() const {
-    if (failure_)
-        return failed(*failure_);
+    if (why_)
+        return failed(*why_);
     if (fd_ < 0)
         return bytes(bytes_);
     // The copy shares the file's offset with the original; helpers read from the start whatever it is.

@@ -22,7 +22,7 @@ public:
 
     int fd() const { return fd_; }
     const QByteArray& data() const { return bytes_; }
-    std::optional<OpenFailure> failure() const { return failure_; }
+    std::optional<OpenFailure> why() const { return why_; }
     bool isValid() const { return fd_ >= 0 || !bytes_.isEmpty(); }
     // Another input of the same picture, for another helper: the same file, or the same bytes.
     PictureInput again() const;
@@ -32,7 +32,7 @@ public:
 private:
     int fd_ = -1;
     QByteArray bytes_;
-    std::optional<OpenFailure> failure_;
+    std::optional<OpenFailure> why_;
 };
 
 } // namespace cropling

@@ -3,6 +3,7 @@
 
 #include "image/Picture.h"
 
+#include "image/DecoderSession.h"
 #include "image/VipsLayer.h"
 
 #include <QImage>
@@ -21,12 +22,21 @@ public:
     int pixelWidth() const override { return 0; }
     int pixelHeight() const override { return 0; }
     QSize fullSize() const override { return fullSize_; }
-    bool isDeferred() const override { return true; }
+    bool isOpenedForRender() const override { return true; }
     const QByteArray& encoded() const override {
         static const QByteArray none;
         return none;
     }
-    DecoderSession* session() const override { return session_.get(); }
+    std::optional<QByteArray> renderPng(const Framing& framing, int n, std::optional<OpenFailure>* why) const override {
+        auto rendered = session_->render(framing, n);
+        *why = rendered.why;
+        return std::move(rendered.value);
+    }
+    std::optional<RgbaFrames> renderFrames(const Framing& framing, int n, std::optional<OpenFailure>* why) const override {
+        auto rendered = session_->renderFrames(framing, n);
+        *why = rendered.why;
+        return std::move(rendered.value);
+    }
     int frameCount() const override { return frames_; }
     const Picture& frame(int) const override { return *this; }
     const std::vector<int>& frameDelays() const override {

@@ -63,11 +63,6 @@ public:
     virtual std::shared_ptr<const Picture> fromPixels(void* pixels, QSize size, int bands, QSize fullSize) const = 0;
     // An animation of the frames, drawn from where they lie.
     virtual std::shared_ptr<const Picture> animated(const RgbaFrames& frames, QSize fullSize) const = 0;
-    // The framed square of a picture held here (or opened from its bytes) as an n x n PNG, or of
-    // each of its frames; nothing without a failure when the square shows too little.
-    virtual std::optional<QByteArray> renderPng(const Picture& picture, const Framing& framing, int n,
-                                                std::optional<OpenFailure>* failure) const = 0;
-    virtual std::optional<RgbaFrames> renderFrames(const Picture& picture, const Framing& framing, int n) const = 0;
     // A rendered PNG as one frame.
     virtual std::optional<RgbaFrames> frameOfPng(const QByteArray& png) const = 0;
     // The best-looking GIF of the frames within the limits (see GifEncoder.h); nothing when none

@@ -50,15 +50,6 @@ public:
         return Picture::animated(std::move(pictures), frames.delaysMs, frames.loop, frames.memory);
     }
 
-    std::optional<QByteArray> renderPng(const Picture& picture, const Framing& framing, int n,
-                                        std::optional<OpenFailure>* failure) const override {
-        return renderPicturePng(picture, framing, n, failure);
-    }
-
-    std::optional<RgbaFrames> renderFrames(const Picture& picture, const Framing& framing, int n) const override {
-        return renderPictureFrames(picture, framing, n);
-    }
-
     std::optional<RgbaFrames> frameOfPng(const QByteArray& png) const override { return cropling::frameOfPng(png); }
 
     std::optional<EncodedGif> encodeGif(const RgbaFrames& frames, const GifLimits& limits, Progress* progress) const override {

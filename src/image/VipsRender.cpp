@@ -49,12 +49,12 @@ VImage onCanvas(VImage picture, const QRect& canvas, int n) {
 // reduction that still leaves the Lanczos filter three source pixels per emoji pixel. The square
 // result is turned upright at the end, which gives the same pixels as turning first, since the
 // filter treats both axes alike.
-std::optional<QByteArray> renderDeferred(const QByteArray& encoded, const Framing& framing, int outputSize,
+std::optional<QByteArray> renderOpened(const QByteArray& encoded, const Framing& framing, int outputSize,
                                          std::optional<OpenFailure>* failure) {
     QElapsedTimer clock;
     clock.start();
     OpenFailure why;
-    const auto header = decoding::readHeader(encoded, true, &why); // kept by Picture::open after its preflight
+    const auto header = decoding::readHeader(encoded, true, &why); // kept by Picture::openForRender after its preflight
     if (!header) {
         *failure = why;
         return std::nullopt;
@@ -91,8 +91,8 @@ std::optional<QByteArray> renderDeferred(const QByteArray& encoded, const Framin
 std::optional<QByteArray> renderPicturePng(const Picture& picture, const Framing& framing, int outputSize,
                                            std::optional<OpenFailure>* failure) {
     failure->reset();
-    if (picture.isDeferred())
-        return renderDeferred(picture.encoded(), framing, outputSize, failure);
+    if (picture.isOpenedForRender())
+        return renderOpened(picture.encoded(), framing, outputSize, failure);
     try {
         const auto square = renderSquare(picture.pixels(), picture.fullSize(), framing, outputSize);
         return square ? std::optional(encodePng(*square)) : std::nullopt;

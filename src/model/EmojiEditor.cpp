@@ -303,7 +303,7 @@ void EmojiEditor::autoFrame() {
         return;
     const auto apply = [this](const AutoFramingOutcome& outcome) {
         if (!outcome.framing)
-            return setStatusMessage(autoFrameFailedMessage(outcome.failure), StatusKind::Failure);
+            return setStatusMessage(autoFrameFailedMessage(outcome.why), StatusKind::Failure);
         const double zoom = outcome.framing->zoom;
         changeFraming({zoom, clampedAt(zoom, outcome.framing->offset)}, FramingCommand::Kind::AutoFrame);
         setStatusMessage(framedFacesMessage(outcome.framing->faces));

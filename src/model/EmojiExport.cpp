@@ -21,7 +21,7 @@ ExportOutcome exportEmoji(const Picture* picture, const Framing& framing, const 
             outcome.emoji = ExportedEmoji{std::move(*png), false, 1, 1};
     } else {
         GifOutcome gif = renderEmojiGIF(picture, framing, request.side, request.limits, progress);
-        outcome.why = gif.unreadable;
+        outcome.why = gif.why;
         if (gif.gif)
             outcome.emoji = ExportedEmoji{std::move(gif.gif->bytes), true, gif.gif->frames, gif.gif->sourceFrames};
         else if (gif.cancelled)

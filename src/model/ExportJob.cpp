@@ -23,12 +23,12 @@ ExportOutcome failed(ExportFailure failure, std::optional<OpenFailure> why = std
 Outcome<PicturePtr> openForExport(const QUrl& file, bool decodeHere, bool animate) {
     const PictureInput input = openPictureFile(localPathBytes(file));
     if (!input.isValid())
-        return {std::nullopt, input.failure()};
+        return {std::nullopt, input.why()};
     auto session = std::make_shared<DecoderSession>();
     if (!session->start(input, !decodeHere))
         return {};
     if (!decodeHere)
-        return session->open();
+        return session->openForRender();
     const int side = workingShorterSide(1.0);
     auto picture = session->decode(side);
     if (!picture || !animate || session->frameCount() < 2)
@@ -51,14 +51,14 @@ ExportOutcome ExportJob::run(Progress* progress) const {
         // A PNG of an animation is its first frame: the others are never decoded for it.
         const auto opened = openForExport(file_, framingRequest_.autoFrame, request_.format != ExportFormat::Png);
         if (!opened)
-            return failed(ExportFailure::NotOpened, opened.failure);
+            return failed(ExportFailure::NotOpened, opened.why);
         const PicturePtr& picture = *opened.value;
         const std::optional<QSizeF> size = picture->nominalSize();
         Framing framing;
         if (framingRequest_.autoFrame) {
             const AutoFramingOutcome found = autoFrame(*picture);
             if (!found.framing)
-                return failed(ExportFailure::NotFramed, std::nullopt, found.failure);
+                return failed(ExportFailure::NotFramed, std::nullopt, found.why);
             framing = {found.framing->zoom, clampedOffset(size, found.framing->zoom, found.framing->offset)};
         } else {
             // The zoom is taken as given, with no range check; the offset is clamped to it.

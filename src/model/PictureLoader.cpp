@@ -29,16 +29,16 @@ void decodeSteps(DecoderSession& session, const PictureLoader::Source& source, c
         // Only until the helper has it: a file is not even read here.
         const PictureInput input = source();
         if (!input.isValid() || !session.start(input)) {
-            emit(Step{nullptr, true, input.failure()});
+            emit(Step{nullptr, true, input.why()});
             return;
         }
     }
     bool shown = false;
     if (plan.previewSide > 0) {
         auto preview = session.preview(plan.previewSide);
-        if (preview.failure) {
+        if (preview.why) {
             // What the header refused, the full decode would refuse as well.
-            emit(Step{nullptr, true, preview.failure});
+            emit(Step{nullptr, true, preview.why});
             return;
         }
         if (preview) {
@@ -52,7 +52,7 @@ void decodeSteps(DecoderSession& session, const PictureLoader::Source& source, c
     if (picture)
         (*picture.value)->prepareDisplay();
     if (!picture || !plan.animate || session.frameCount() < 2) {
-        emit(Step{picture.value.value_or(nullptr), true, picture.failure});
+        emit(Step{picture.value.value_or(nullptr), true, picture.why});
         return;
     }
     // An animation shows its first frame while the others decode.
@@ -61,7 +61,7 @@ void decodeSteps(DecoderSession& session, const PictureLoader::Source& source, c
     auto animation = session.frames(plan.side);
     if (animation)
         (*animation.value)->prepareDisplay();
-    emit(Step{animation.value.value_or(nullptr), true, animation.failure});
+    emit(Step{animation.value.value_or(nullptr), true, animation.why});
 }
 
 } // namespace
@@ -132,7 +132,7 @@ void PictureLoader::load(const Source& source) {
 
 void PictureLoader::deliver(const Step& step, bool* shown) {
     if (!step.picture) {
-        Q_EMIT failed(step.failure);
+        Q_EMIT failed(step.why);
     } else if (!*shown) {
         *shown = true;
         Q_EMIT loaded(step.picture, step.final);

@@ -50,7 +50,7 @@ public:
     struct Step {
         PicturePtr picture;
         bool final = false;
-        std::optional<OpenFailure> failure; // with no picture: why it failed, when known
+        std::optional<OpenFailure> why; // with no picture: why it failed, when known
     };
 
 Q_SIGNALS:

@@ -45,7 +45,7 @@ std::optional<OpenFailure> decodeFailure(const QByteArray& fault, int deadlineMs
         return OpenFailure::NotPicture; // not what any case expects
     const auto outcome = session.decode(100);
     EXPECT_FALSE(outcome.value);
-    return outcome.failure;
+    return outcome.why;
 }
 
 QUrl fault(const char* name) { return QUrl::fromLocalFile(QStringLiteral(CROPLING_FAULT_FILES "/") + QLatin1String(name)); }
@@ -75,7 +75,7 @@ TEST(DecoderSession, AHelperThatDiesLiesOrOverrunsCostsOnlyThatPictureWithAReaso
         ASSERT_TRUE(session.start(QByteArray("not-a-png")));
         const auto rendered = session.render({1, {0, 0}}, 128);
         EXPECT_FALSE(rendered.value);
-        EXPECT_EQ(rendered.failure, OpenFailure::Damaged);
+        EXPECT_EQ(rendered.why, OpenFailure::Damaged);
     }
     // The helper's own address limit stops a decoder that allocates without end.
     EXPECT_EQ(decodeFailure("allocate"), OpenFailure::TooLarge);

@@ -34,11 +34,11 @@ Rendered renderThrough(const QByteArray& file, bool forRender, double zoom = 1.0
     const int fd = ::open(writeTempFile("picture", file).constData(), O_RDONLY | O_CLOEXEC);
     if (fd < 0 || !session->start(PictureInput::file(fd), forRender))
         return {};
-    auto opened = session->open();
+    auto opened = session->openForRender();
     if (!opened)
-        return {std::nullopt, opened.failure, session->heldByDirectHelper()};
+        return {std::nullopt, opened.why, session->heldByDirectHelper()};
     auto png = session->render({zoom, offset}, 128);
-    return {png.value, png.failure, session->heldByDirectHelper()};
+    return {png.value, png.why, session->heldByDirectHelper()};
 }
 
 VImage withAlpha(const VImage& rgb) {

@@ -90,7 +90,7 @@ TEST(AnimationIntake, TooManyFramesOrTooLongAPlayIsRefusedWithItsReason) {
     for (const char* bomb : {"too-many-frames.gif", "too-long.gif"}) {
         const auto frames = framesOf(bomb);
         EXPECT_FALSE(frames) << bomb;
-        EXPECT_EQ(frames.failure, OpenFailure::TooManyFrames) << bomb;
+        EXPECT_EQ(frames.why, OpenFailure::TooManyFrames) << bomb;
     }
 }
 
@@ -257,7 +257,7 @@ TEST(AnimationExport, AGifRenderedInTheHelperShowsEachFramesPixels) {
     // of them shows frame 1's blue square over frame 0's red, as the frames decoded in memory do.
     auto session = std::make_shared<DecoderSession>();
     ASSERT_TRUE(session->start(fixture("restore-previous.gif")));
-    const auto opened = session->open();
+    const auto opened = session->openForRender();
     ASSERT_TRUE(opened);
     const auto decoded = framesOf("restore-previous.gif");
     ASSERT_TRUE(decoded);

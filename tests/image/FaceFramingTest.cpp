@@ -27,7 +27,7 @@ TEST(FaceFraming, APortraitsFaceLandsInTheMiddleWithItsHeadFillingTheSquare) {
     const auto picture = Picture::decode(file.readAll(), workingShorterSide(1.0));
     ASSERT_TRUE(picture);
     const AutoFramingOutcome outcome = autoFrame(*picture);
-    ASSERT_TRUE(outcome.framing) << outcome.failure.toStdString();
+    ASSERT_TRUE(outcome.framing) << outcome.why.toStdString();
     EXPECT_GE(outcome.framing->faces, 1);
 
     const QSizeF size = picture->nominalSize();
@@ -52,7 +52,7 @@ TEST(FaceFraming, WithoutAFaceTheBusiestPartIsCentredAtTheOpeningZoom) {
     const auto busy = [](int x, int y, int) { return x > 450 && x < 550 && y > 150 && y < 250 ? ((x * 37 + y * 91) & 255) : 128; };
     const auto picture = makePicture(makeImage(600, 400, 3, busy));
     const AutoFramingOutcome outcome = autoFrame(*picture);
-    ASSERT_TRUE(outcome.framing) << outcome.failure.toStdString();
+    ASSERT_TRUE(outcome.framing) << outcome.why.toStdString();
     EXPECT_EQ(outcome.framing->faces, 0);
     EXPECT_EQ(outcome.framing->zoom, 1.0);
     // Moved toward the patch: the picture shifts left, as far as the clamp lets it.

@@ -23,7 +23,7 @@ QByteArray exactRender(const QByteArray& file, double zoom, QPointF offset) {
 // The render a headless save gets: from the direct helper, which must have kept the file.
 QByteArray directRender(const QByteArray& file, double zoom, QPointF offset) {
     auto session = std::make_shared<DecoderSession>();
-    if (!session->start(PictureInput::bytes(file), true) || !session->open() || !session->heldByDirectHelper())
+    if (!session->start(PictureInput::bytes(file), true) || !session->openForRender() || !session->heldByDirectHelper())
         return {};
     return session->render({zoom, offset}, 128).value.value_or(QByteArray());
 }
@@ -36,7 +36,7 @@ TEST(Fidelity, ReducedDecodesKeepCameraPhotosAbove53DecibelsInEveryOrientation) 
         VImage tagged = photo.copy();
         tagged.set("orientation", orientation);
         const QByteArray file = encode(tagged, ".jpg", VImage::option()->set("Q", 92));
-        const auto once = Picture::open(file);
+        const auto once = Picture::openForRender(file);
         const auto working = Picture::decode(file, 600);
         ASSERT_TRUE(once && working);
         EXPECT_EQ(once->fullSize(), orientation >= 5 ? QSize(1800, 2400) : QSize(2400, 1800));
@@ -64,7 +64,7 @@ TEST(Fidelity, ReducedDecodesKeepARingPatternAbove50Decibels) {
                                        return int(std::lround(127.5 + 127.5 * std::cos(M_PI * (dx * dx + dy * dy) / side)));
                                    }),
                                    ".png");
-    const auto once = Picture::open(file);
+    const auto once = Picture::openForRender(file);
     ASSERT_TRUE(once);
     for (const double zoom : {1.0, 1.5}) {
         const QByteArray exact = exactRender(file, zoom, {0, 0});

@@ -17,7 +17,7 @@ using namespace cropling::test;
 TEST(HostileInput, TextChunksThatInflateWithoutBoundAreNeverInflated) {
     // 60 chunks of 40 MB each: inflated, 2.4 GB.
     const QByteArray png = pngWithTextBombs(60, 40 << 20);
-    for (const auto& picture : {Picture::decode(png), Picture::open(png)}) {
+    for (const auto& picture : {Picture::decode(png), Picture::openForRender(png)}) {
         ASSERT_TRUE(picture);
         EXPECT_EQ(picture->fullSize(), QSize(64, 64));
         EXPECT_TRUE(renderEmojiPNG(picture.get(), {1, {0, 0}}, 128));
@@ -26,7 +26,7 @@ TEST(HostileInput, TextChunksThatInflateWithoutBoundAreNeverInflated) {
 
 TEST(HostileInput, AFrameTooLargeForItsDecodersBudgetIsRefusedFromItsHeader) {
     EXPECT_FALSE(Picture::decode(gifClaiming(20000, 20000)));
-    EXPECT_FALSE(Picture::open(gifClaiming(20000, 20000)));
+    EXPECT_FALSE(Picture::openForRender(gifClaiming(20000, 20000)));
     // An ordinary GIF opens.
     EXPECT_TRUE(Picture::decode(encode(makeImage(300, 200, 3, [](int x, int, int) { return x & 255; }), ".gif")));
 }
@@ -35,7 +35,7 @@ TEST(HostileInput, ExtraBandsAreDropped) {
     const auto picture = Picture::decode(tiffWithBands(400, 100));
     ASSERT_TRUE(picture);
     EXPECT_LE(picture->pixels().bands(), 4);
-    EXPECT_TRUE(renderEmojiPNG(Picture::open(tiffWithBands(400, 100)).get(), {1, {0, 0}}, 128));
+    EXPECT_TRUE(renderEmojiPNG(Picture::openForRender(tiffWithBands(400, 100)).get(), {1, {0, 0}}, 128));
 }
 
 TEST(HostileInput, AStillOfAnAnimationIsItsFirstFrameWhateverItsLength) {
@@ -63,7 +63,7 @@ TEST(HostileInput, AMultiPageTiffIsItsFirstPage) {
 TEST(HostileInput, AJpegWithHundredsOfScansIsRefused) {
     EXPECT_TRUE(Picture::decode(jpegWithScans(0))); // an ordinary progressive JPEG
     EXPECT_FALSE(Picture::decode(jpegWithScans(300)));
-    EXPECT_FALSE(Picture::open(jpegWithScans(300)));
+    EXPECT_FALSE(Picture::openForRender(jpegWithScans(300)));
     // A junk byte between segments, which the decoder skips, does not hide the scans.
     QByteArray junk = jpegWithScans(300);
     junk.insert(2, '\0');

@@ -189,7 +189,7 @@ TEST(EmojiRender, BelowTheFitZoomThePictureKeepsItsShapeInATransparentMargin) {
     // shows 600 x 600 picture pixels, so the picture covers the middle 2/3 x 1/2 of the emoji.
     const auto halves = [](int x, int, int) { return x < 200 ? 0 : 255; };
     const QByteArray file = encode(makeImage(400, 300, 3, halves), ".png");
-    for (const auto& picture : {makePicture(makeImage(400, 300, 3, halves)), Picture::open(file)}) {
+    for (const auto& picture : {makePicture(makeImage(400, 300, 3, halves)), Picture::openForRender(file)}) {
         const auto png = renderEmojiPNG(picture.get(), {0.5, {0, 0}}, 120);
         ASSERT_TRUE(png);
         const Rgba out = decodePng(*png);
@@ -213,7 +213,7 @@ TEST(EmojiRender, APartFarDownATallPictureIsTheSameReadInOrder) {
     const auto rows = [](int x, int y, int b) { return b == 0 ? (y / 47) & 255 : b == 1 ? (x * 4) & 255 : (y * 7) & 255; };
     const QByteArray png = encode(makeImage(60, 12000, 3, rows), ".png");
     const auto whole = Picture::decode(png);
-    const auto once = Picture::open(png);
+    const auto once = Picture::openForRender(png);
     ASSERT_TRUE(whole && once);
     const QPointF bottom = clampedOffset(whole->nominalSize(), 1.5, QPointF(0, -1e9));
     const auto fromWhole = renderEmojiPNG(whole.get(), {1.5, bottom}, 128);
