@@ -1,7 +1,7 @@
 #include "HelperMain.h"
 
 #include "decoder/Sandbox.h"
-#include "image/PipeTransfer.h"
+#include "image/shared/PipeTransfer.h"
 
 #include <malloc.h>
 #include <signal.h>
@@ -67,7 +67,7 @@ int readPicture(QByteArray* picture) {
 } // namespace
 
 int runHelper(const std::function<void(const QByteArray&)>& prepare,
-              const std::function<TaskServer(QByteArray picture)>& serverFor) {
+              const std::function<std::unique_ptr<TaskServer>(QByteArray picture)>& serverFor) {
     // Few malloc arenas: each reserves address space, which the limit counts.
     ::mallopt(M_ARENA_MAX, 2);
     ::signal(SIGPIPE, SIG_IGN);
@@ -86,13 +86,13 @@ int runHelper(const std::function<void(const QByteArray&)>& prepare,
     if (!sandbox::shutOff())
         return kExitBroken;
 
-    const TaskServer serve = serverFor(std::move(picture));
+    const std::unique_ptr<TaskServer> server = serverFor(std::move(picture));
     wire::Request request;
     while (readExactly(0, &request, sizeof request)) {
         if (request.magic != wire::kRequestMagic)
             ::_exit(kExitBroken);
         std::string_view payload;
-        const wire::ReplyHead head = serve(request, &payload);
+        const wire::ReplyHead head = server->serve(request, &payload);
         if (!writeExactly(1, &head, sizeof head) || !writeExactly(1, payload.data(), payload.size()))
             ::_exit(kExitBroken);
     }

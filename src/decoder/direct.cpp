@@ -10,13 +10,7 @@
 using namespace cropling;
 
 int main() {
-    return runHelper([](const QByteArray&) {}, [](QByteArray picture) -> TaskServer {
-        auto service = std::make_shared<direct::DirectService>(std::move(picture));
-        auto payload = std::make_shared<QByteArray>();
-        return [service, payload](const wire::Request& request, std::string_view* bytes) {
-            const wire::ReplyHead head = service->serve(request, payload.get());
-            *bytes = std::string_view(payload->constData(), size_t(payload->size()));
-            return head;
-        };
+    return runHelper([](const QByteArray&) {}, [](QByteArray picture) -> std::unique_ptr<TaskServer> {
+        return std::make_unique<direct::DirectService>(std::move(picture));
     });
 }

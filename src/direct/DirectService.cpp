@@ -61,4 +61,10 @@ ReplyHead DirectService::serve(const wire::Request& request, QByteArray* payload
     return head;
 }
 
+wire::ReplyHead DirectService::serve(const wire::Request& request, std::string_view* payload) {
+    const wire::ReplyHead head = serve(request, &payload_);
+    *payload = std::string_view(payload_.constData(), size_t(payload_.size()));
+    return head;
+}
+
 } // namespace cropling::direct

@@ -4,7 +4,7 @@
 // square) on a JPEG, PNG or WebP, without libvips. Every other picture and task is declined, and
 // the program asks the libvips helper instead.
 
-#include "image/DecoderWire.h"
+#include "image/shared/TaskServer.h"
 
 #include <QByteArray>
 
@@ -14,10 +14,11 @@ namespace cropling::direct {
 
 class SourceDecoder;
 
-class DirectService {
+class DirectService final : public TaskServer {
 public:
     explicit DirectService(QByteArray encoded);
-    ~DirectService();
+    ~DirectService() override;
+    wire::ReplyHead serve(const wire::Request& request, std::string_view* payload) override;
     // Does the task and fills `payload` with what follows the head.
     wire::ReplyHead serve(const wire::Request& request, QByteArray* payload);
 
@@ -27,6 +28,7 @@ private:
     std::optional<OpenFailure> failure_;
     bool opened_ = false;
     bool convertProfile_ = false;
+    QByteArray payload_;
 };
 
 } // namespace cropling::direct

@@ -2,7 +2,7 @@
 
 #include "core/CropGeometry.h"
 #include "core/Orientation.h"
-#include "image/ContainerWalks.h"
+#include "image/helper/ContainerWalks.h"
 
 #include <spng.h>
 

@@ -1,6 +1,6 @@
 #include "SourceDecoder.h"
 
-#include "image/ContainerWalks.h"
+#include "image/helper/ContainerWalks.h"
 
 #include <cstring>
 

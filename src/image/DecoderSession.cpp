@@ -1,8 +1,8 @@
 #include "DecoderSession.h"
 
 #include "image/DecoderReply.h"
-#include "image/DecoderWire.h"
-#include "image/PipeTransfer.h"
+#include "image/shared/DecoderWire.h"
+#include "image/shared/PipeTransfer.h"
 #include "image/Picture.h"
 #include "image/VipsLayer.h"
 

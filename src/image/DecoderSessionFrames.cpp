@@ -4,7 +4,7 @@
 #include "DecoderSession.h"
 
 #include "image/DecoderReply.h"
-#include "image/DecoderWire.h"
+#include "image/shared/DecoderWire.h"
 #include "image/Picture.h"
 #include "image/VipsLayer.h"
 

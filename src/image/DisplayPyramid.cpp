@@ -1,6 +1,6 @@
 #include "DisplayPyramid.h"
 
-#include "image/VipsBytes.h"
+#include "image/shared/VipsBytes.h"
 
 #include <algorithm>
 #include <cmath>

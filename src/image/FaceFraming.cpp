@@ -4,7 +4,7 @@
 #include "core/FaceFinderAbi.h"
 #include "image/Picture.h"
 #include "image/ProgramFiles.h"
-#include "image/VipsRuntime.h"
+#include "image/shared/VipsRuntime.h"
 
 #include <QCoreApplication>
 #include <QFile>

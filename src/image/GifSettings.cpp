@@ -1,7 +1,7 @@
 #include "GifSettings.h"
 
 #include "image/GifTables.h"
-#include "image/VipsBytes.h"
+#include "image/shared/VipsBytes.h"
 
 #include <algorithm>
 #include <cstring>

@@ -1,9 +1,9 @@
 #include "Picture.h"
 
-#include "image/VipsRender.h"
+#include "image/shared/VipsRender.h"
 
 #include "image/DisplayPyramid.h"
-#include "image/Decoding.h"
+#include "image/helper/Decoding.h"
 
 
 #include <algorithm>

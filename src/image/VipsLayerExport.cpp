@@ -5,8 +5,8 @@
 #include "image/GifEncoder.h"
 #include "image/Picture.h"
 #include "image/VipsLayer.h"
-#include "image/VipsRender.h"
-#include "image/VipsRuntime.h"
+#include "image/shared/VipsRender.h"
+#include "image/shared/VipsRuntime.h"
 
 #include <vips/vips8>
 

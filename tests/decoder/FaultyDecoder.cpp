@@ -3,7 +3,7 @@
 // the program must survive each with a clear reason.
 
 #include "decoder/Sandbox.h"
-#include "image/DecoderWire.h"
+#include "image/shared/DecoderWire.h"
 
 #include <signal.h>
 #include <unistd.h>

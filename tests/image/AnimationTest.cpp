@@ -3,12 +3,12 @@
 #include "core/Animation.h"
 #include "image/DecoderSession.h"
 #include "image/EmojiRenderer.h"
-#include "image/Decoding.h"
-#include "image/FrameReader.h"
+#include "image/helper/Decoding.h"
+#include "image/helper/FrameReader.h"
 #include "image/GifEncoder.h"
 #include "image/GifTables.h"
 #include "image/Picture.h"
-#include "image/VipsRuntime.h"
+#include "image/shared/VipsRuntime.h"
 
 #include <QProcess>
 #include <QTemporaryFile>

@@ -3,7 +3,7 @@
 #include "image/EmojiRenderer.h"
 #include "image/Formats.h"
 #include "image/Picture.h"
-#include "image/VipsRuntime.h"
+#include "image/shared/VipsRuntime.h"
 
 #include <QBuffer>
 #include <QFile>

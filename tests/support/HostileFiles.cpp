@@ -1,7 +1,7 @@
 #include "HostileFiles.h"
 
-#include "image/VipsBytes.h"
-#include "image/VipsRuntime.h"
+#include "image/shared/VipsBytes.h"
+#include "image/shared/VipsRuntime.h"
 
 #include <QtEndian>
 

@@ -1,7 +1,7 @@
 #include "PictureFixtures.h"
 
-#include "image/VipsBytes.h"
-#include "image/VipsRuntime.h"
+#include "image/shared/VipsBytes.h"
+#include "image/shared/VipsRuntime.h"
 
 #include <QTemporaryDir>
 

@@ -1,13 +1,13 @@
 #include "DecodeService.h"
 
 #include "core/CropGeometry.h"
-#include "image/Decoding.h"
-#include "image/VipsRender.h"
-#include "image/SquareRender.h"
-#include "image/FrameReader.h"
+#include "image/helper/Decoding.h"
+#include "image/shared/VipsRender.h"
+#include "image/shared/SquareRender.h"
+#include "image/helper/FrameReader.h"
 #include "image/Picture.h"
-#include "image/Preflight.h"
-#include "image/VipsRuntime.h"
+#include "image/helper/Preflight.h"
+#include "image/shared/VipsRuntime.h"
 
 #include <QElapsedTimer>
 #include <QImageReader>
@@ -250,6 +250,12 @@ void prepareFor(const QByteArray& encoded) {
             vips_error_clear();
         }
     }
+}
+
+wire::ReplyHead DecodeService::serve(const wire::Request& request, std::string_view* payload) {
+    const wire::ReplyHead head = serve(request, &payload_);
+    *payload = std::string_view(payload_.data(), payload_.size());
+    return head;
 }
 
 } // namespace cropling

@@ -2,8 +2,8 @@
 
 #include "core/CropGeometry.h"
 #include "core/Orientation.h"
-#include "image/Preflight.h"
-#include "image/VipsRuntime.h"
+#include "image/helper/Preflight.h"
+#include "image/shared/VipsRuntime.h"
 
 #include <QElapsedTimer>
 

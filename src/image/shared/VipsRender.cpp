@@ -2,12 +2,12 @@
 
 #include "core/CropGeometry.h"
 #include "core/Orientation.h"
-#include "image/Decoding.h"
+#include "image/helper/Decoding.h"
 #include "image/GifEncoder.h"
-#include "image/SquareRender.h"
+#include "image/shared/SquareRender.h"
 #include "image/Picture.h"
-#include "image/Resampler.h"
-#include "image/VipsBytes.h"
+#include "image/shared/Resampler.h"
+#include "image/shared/VipsBytes.h"
 
 #include <QElapsedTimer>
 

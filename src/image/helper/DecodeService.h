@@ -3,7 +3,7 @@
 // The decoding helper's side of the conversation: one task done in this process on the picture's
 // bytes, answered as a reply head and its payload. Only the helper calls this.
 
-#include "image/DecoderWire.h"
+#include "image/shared/TaskServer.h"
 
 #include <QByteArray>
 
@@ -23,10 +23,11 @@ struct Payload {
 };
 
 // One picture's tasks: its header is read (and the preflight run) once, for every task.
-class DecodeService {
+class DecodeService final : public TaskServer {
 public:
     explicit DecodeService(QByteArray encoded);
-    ~DecodeService();
+    ~DecodeService() override;
+    wire::ReplyHead serve(const wire::Request& request, std::string_view* payload) override;
     // Does the task on the picture and fills `payload` with what follows the head.
     wire::ReplyHead serve(const wire::Request& request, Payload* payload);
 
@@ -35,6 +36,7 @@ private:
     const Header& header();
     QByteArray encoded_;
     std::unique_ptr<Header> header_;
+    Payload payload_;
 };
 
 // Loads what a decode of these bytes will need from the file system (libvips and its modules, Qt's

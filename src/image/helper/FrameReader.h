@@ -6,7 +6,7 @@
 // Used inside this layer only.
 
 #include "core/OpenFailure.h"
-#include "image/Decoding.h"
+#include "image/helper/Decoding.h"
 
 #include <QSize>
 

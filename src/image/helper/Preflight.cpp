@@ -1,6 +1,6 @@
 #include "Preflight.h"
 
-#include "image/ContainerWalks.h"
+#include "image/helper/ContainerWalks.h"
 
 #include <QBuffer>
 #include <QImage>

@@ -1,0 +1,20 @@
+#pragma once
+
+// What a decoding helper's service does for the program, whichever helper it is: each task gets
+// its reply's head, and the bytes that follow the head (valid until the next task). The libvips
+// helper's service and the direct helper's implement it; the loop around them (decoder/HelperMain)
+// knows nothing else of them.
+
+#include "image/shared/DecoderWire.h"
+
+#include <string_view>
+
+namespace cropling {
+
+class TaskServer {
+public:
+    virtual ~TaskServer() = default;
+    virtual wire::ReplyHead serve(const wire::Request& request, std::string_view* payload) = 0;
+};
+
+} // namespace cropling
