@@ -24,6 +24,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <utility>
 
 namespace cropling {
 
@@ -96,7 +97,9 @@ void EmojiEditor::takeFinalPicture(const PicturePtr& picture) {
 }
 
 void EmojiEditor::dropFirstLook() {
-    waitingForFinal_.clear();
+    // An export waiting for the final picture will not get it.
+    if (!std::exchange(waitingForFinal_, {}).empty())
+        cancelExport();
     const PictureCommand* step = commandOf(firstLook_);
     firstLook_.reset();
     if (!step)
@@ -129,6 +132,11 @@ void EmojiEditor::setImage(PicturePtr picture, const QString& name, const QStrin
 
 void EmojiEditor::applyPicture(const PictureState& state) {
     ++generation_;
+    // An export of the picture before is no longer wanted; the new picture clears the message.
+    if (exportProgress_) {
+        exportProgress_->cancel();
+        setExporting(nullptr);
+    }
     fileName_ = state.fileName;
     url_ = state.url;
     unreadable_.reset();
