@@ -71,10 +71,6 @@ Außerdem: cropling render DATEI... -o AUS (siehe cropling render --help).</tran
         <translation>-o - nimmt genau ein Bild</translation>
     </message>
     <message>
-        <source>not written: %1 would replace the picture %2</source>
-        <translation>nicht geschrieben: %1 würde das Bild %2 ersetzen</translation>
-    </message>
-    <message>
         <source>-o is given twice</source>
         <translation>-o ist zweimal angegeben</translation>
     </message>
@@ -312,6 +308,10 @@ bis es passt. --max-bytes B setzt eine andere Bytegrenze. Jede andere Ausgabe is
     <message>
         <source>Making the GIF… %1 %</source>
         <translation>Das GIF wird erstellt… %1 %</translation>
+    </message>
+    <message>
+        <source>not written: %1 would replace the picture %2</source>
+        <translation>nicht geschrieben: %1 würde das Bild %2 ersetzen</translation>
     </message>
 </context>
 <context>

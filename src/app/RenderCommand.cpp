@@ -49,6 +49,7 @@ struct CommandLineText {
 struct Rendered {
     ExportedEmoji emoji;
     QString failure;
+    bool namesPicture = false; // whether the failure says which picture it is about
 };
 
 // What an output's name asks for: a GIF for ".gif", a PNG for any other name.
@@ -64,8 +65,11 @@ Rendered renderFile(const QByteArray& path, const FramingRequest& framing, const
     const ExportOutcome outcome = ExportJob(urlFromArgument(path), framing, request, displayName(path)).run();
     if (outcome)
         return {*outcome.emoji, {}};
-    return {{}, describe(outcome)};
+    const bool named = outcome.failure == ExportFailure::NotOpened || outcome.failure == ExportFailure::Unreadable;
+    return {{}, describe(outcome), named};
 }
+
+constexpr qsizetype kMaxOutputNameLength = 100;
 
 // Output names by the name rule, without their suffix (".png" or ".gif", known once the picture is
 // open), made unique in the order of the files. Each base remembers the next number to try, so
@@ -75,7 +79,11 @@ QList<QByteArray> outputNames(const QList<QByteArray>& files, const QByteArray& 
     QSet<QString> taken;
     QHash<QString, int> next;
     for (const QByteArray& file : files) {
-        const QString base = deriveEmojiName(lastPathComponent(localPathBytes(urlFromArgument(file))));
+        // At most the 100 characters a chat service takes for a name, which also keeps the file
+        // name, numbered and with its suffix, well inside the 255 bytes a folder allows.
+        QString base = deriveEmojiName(lastPathComponent(localPathBytes(urlFromArgument(file)))).left(kMaxOutputNameLength);
+        while (base.size() > 1 && base.endsWith(u'-'))
+            base.chop(1);
         QString name = base;
         if (taken.contains(name)) {
             int& n = next[base];
@@ -117,8 +125,7 @@ std::optional<QString> overwritesInput(const QByteArray& output, const std::opti
         return std::nullopt;
     for (const QByteArray& input : inputs) {
         if (pictureId(input) == target)
-            return CommandLineText::tr("not written: %1 would replace the picture %2")
-                .arg(QString::fromLocal8Bit(output), QString::fromLocal8Bit(input));
+            return replacesPictureMessage(QString::fromLocal8Bit(output), QString::fromLocal8Bit(input));
     }
     return std::nullopt;
 }
@@ -141,8 +148,9 @@ int renderMany(const QList<QByteArray>& files, const QByteArray& folder, const F
         QString error;
         // A name in the folder is written only as a new regular file: never through a link, and
         // never over one of the pictures.
+        // In a batch every line names its picture, also a failure that does not by itself.
         if (!rendered.failure.isEmpty())
-            failures[i] = rendered.failure;
+            failures[i] = rendered.namesPicture ? rendered.failure : displayName(files[i]) + QStringLiteral(": ") + rendered.failure;
         else if (const auto refused = overwritesInput(output, outputId(output, false), files))
             failures[i] = *refused;
         else if (!writeFileAtomically(output, rendered.emoji.bytes, &error, AtTarget::ReplaceAnyLink))

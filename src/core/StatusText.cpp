@@ -70,6 +70,10 @@ QString overBudgetMessage(long long maxBytes) {
 
 QString saveFailedMessage(const QString& reason) { return StatusText::tr("Save failed: %1").arg(reason); }
 
+QString replacesPictureMessage(const QString& output, const QString& picture) {
+    return StatusText::tr("not written: %1 would replace the picture %2").arg(output, picture);
+}
+
 QString renderFailedMessage() { return StatusText::tr("Couldn't render the emoji."); }
 
 QString couldNotOpenMessage(const QString& fileName) { return StatusText::tr("Couldn't open %1").arg(fileName); }

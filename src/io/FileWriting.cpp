@@ -26,6 +26,12 @@ bool writeAll(int fd, const QByteArray& data) {
     return true;
 }
 
+bool isSameFile(const QByteArray& a, const QByteArray& b) {
+    struct stat first {}, second {};
+    return ::stat(a.constData(), &first) == 0 && ::stat(b.constData(), &second) == 0 && first.st_dev == second.st_dev &&
+           first.st_ino == second.st_ino;
+}
+
 namespace {
 
 bool fail(int code, QString* error) {
@@ -152,6 +158,12 @@ bool writeNamed(const QByteArray& folder, const QByteArray& data, mode_t mode, c
 } // namespace
 
 bool writeFileAtomically(const QByteArray& requested, const QByteArray& data, QString* error, AtTarget target) {
+    // What is not a regular file is written in place through the name as given, the kernel
+    // following its links: /dev/stdout onto a pipe is a link that names no path to follow by hand.
+    struct stat given {};
+    if (target == AtTarget::FollowLinks && ::stat(requested.constData(), &given) == 0 && !S_ISREG(given.st_mode) &&
+        !S_ISDIR(given.st_mode))
+        return writeInPlace(requested, data, false, error);
     const QByteArray path = target == AtTarget::FollowLinks ? followLinks(requested) : requested;
     struct stat existing {};
     bool exists = ::stat(path.constData(), &existing) == 0;

@@ -7,6 +7,10 @@
 
 namespace cropling {
 
+// Whether two paths name one file, whatever links or hard links lead to it; false when either is
+// missing.
+bool isSameFile(const QByteArray& a, const QByteArray& b);
+
 // Writes all of the data to a descriptor, through short writes and interruptions; false on an error.
 [[nodiscard]] bool writeAll(int fd, const QByteArray& data);
 

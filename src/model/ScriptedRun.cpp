@@ -98,6 +98,11 @@ ScriptedRunOutcome runScripted(EmojiEditor& editor, const ScriptedRunEnvironment
         outcome.failure = describe(exported);
         return outcome;
     }
+    // Never over the picture itself, by its name or through a link.
+    if (isSameFile(*env.save, *env.open)) {
+        outcome.failure = replacesPictureMessage(displayName(*env.save), shownAs);
+        return outcome;
+    }
     QString error;
     if (!writeFileAtomically(*env.save, exported.emoji->bytes, &error))
         outcome.failure = saveFailedMessage(error);

@@ -44,8 +44,9 @@ TEST(CommandLine, HelpVersionAndBadArgumentsAnswerWithoutAWindow) {
         EXPECT_EQ(run.exitCode, 2) << bad.join(u' ').toStdString();
         EXPECT_EQ(lines(run.err).count('\n'), 0) << run.err.constData();
         EXPECT_TRUE(run.err.startsWith("cropling: ")) << run.err.constData();
-        if (bad.contains(QStringLiteral("--target")))
+        if (bad.contains(QStringLiteral("--target"))) {
             EXPECT_TRUE(run.err.contains("slack, discord")) << run.err.constData();
+        }
     }
 }
 
@@ -64,6 +65,12 @@ TEST(CommandLine, RenderGivesTheScriptedSavesPixelsToAFileOrStandardOutput) {
                                                  QStringLiteral("30,-12")});
     EXPECT_EQ(piped.exitCode, 0) << piped.err.constData();
     EXPECT_EQ(piped.out, expected);
+    // /dev/stdout is a pipe here too, reached through a link that names no path.
+    const ToolResult named = runTool(appPath(), {QStringLiteral("render"), photo(), QStringLiteral("-o"), QStringLiteral("/dev/stdout"),
+                                                QStringLiteral("--zoom"), QStringLiteral("2"), QStringLiteral("--offset"),
+                                                QStringLiteral("30,-12")});
+    EXPECT_EQ(named.exitCode, 0) << named.err.constData();
+    EXPECT_EQ(named.out, expected);
 
     const ToolResult sized = runTool(appPath(), {QStringLiteral("render"), QUrl::fromLocalFile(photo()).toString(),
                                                  QStringLiteral("-o"), QStringLiteral("-"), QStringLiteral("--size"), QStringLiteral("64")});
@@ -88,6 +95,14 @@ TEST(CommandLine, ABatchWritesEachEmojiUnderItsNameAndFailsOnlyTheBadFile) {
     EXPECT_TRUE(run.err.contains("cropling: Couldn't open " + missing.toUtf8() + ": no such file\n")) << run.err.constData();
     EXPECT_TRUE(run.err.endsWith("cropling: 2 written, 2 failed\n")) << run.err.constData();
     EXPECT_EQ(QDir(folder).entryList(QDir::Files), (QStringList{QStringLiteral("command-line.png"), QStringLiteral("second-shot.png")}));
+
+    // A picture whose name is near the file system's 255 bytes gets an emoji name the chat service
+    // takes, 100 characters at most, and is written.
+    const QString longName = writeLandscape(QString(250, u'a') + QStringLiteral(".png"), 200, 200);
+    const QString longFolder = scratchFolder() + QStringLiteral("/long");
+    const ToolResult longRun = runTool(appPath(), {QStringLiteral("render"), longName, photo(), QStringLiteral("-o"), longFolder + u'/'});
+    EXPECT_EQ(longRun.exitCode, 0) << longRun.err.constData();
+    EXPECT_TRUE(QFile::exists(longFolder + u'/' + QString(100, u'a') + QStringLiteral(".png")));
 }
 
 TEST(CommandLine, PicturesGivenAsUrlsOpenAWindowNamedAfterThem) {
@@ -181,6 +196,11 @@ TEST(CommandLine, AnAnimationRendersAsAGifWithinItsBudgetOrAsItsFirstFrame) {
     EXPECT_EQ(tiny.exitCode, 1);
     EXPECT_EQ(tiny.err, "cropling: Couldn't fit the animation in 40 bytes\n");
     EXPECT_FALSE(QFile::exists(folder + QStringLiteral("/tiny.gif")));
+    // In a batch, a failure that does not name its picture by itself gets the name in front.
+    const ToolResult tinyBatch = runTool(appPath(), {QStringLiteral("render"), animation, photo(), QStringLiteral("-o"),
+                                                     folder + QStringLiteral("/tiny/"), QStringLiteral("--max-bytes"), QStringLiteral("40")});
+    EXPECT_TRUE(tinyBatch.err.contains("cropling: " + animation.toUtf8() + ": Couldn't fit the animation in 40 bytes\n"))
+        << tinyBatch.err.constData();
 
     // The copy is served as a GIF, with its file, after the command has ended.
     const ToolResult copied = runTool(appPath(), {QStringLiteral("render"), animation, QStringLiteral("--copy")}, appEnvironment(), 10000);

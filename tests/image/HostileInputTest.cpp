@@ -68,6 +68,11 @@ TEST(HostileInput, AJpegWithHundredsOfScansIsRefused) {
     QByteArray junk = jpegWithScans(300);
     junk.insert(2, '\0');
     EXPECT_FALSE(preflight::sanitise(junk));
+    // Nor do FF 00 and a length after the start marker, which the decoder skips as junk but a walk
+    // of segments would take for a segment that hides the frame header.
+    QByteArray hidden = jpegWithScans(300);
+    hidden.insert(2, QByteArray("\xFF\x00\x7F\xF0", 4));
+    EXPECT_FALSE(preflight::sanitise(hidden));
 }
 
 TEST(HostileInput, ABrokenTailOrAFileCutAnywhereKeepsThePreflightsCuts) {

@@ -114,6 +114,21 @@ TEST(ScriptedRun, ReportsWhyNothingWasDelivered) {
     EmojiEditor copying;
     EXPECT_EQ(runScripted(copying, env).failure, absent);
 
+    // The picture itself is never written over, by its name or through a link to it.
+    const QByteArray picture = writeTempFile("keep-me.png", readFile(landscapeFile()));
+    const QByteArray link = tempFolder() + "/link-to-keep-me.png";
+    QFile::remove(QFile::decodeName(link));
+    ASSERT_TRUE(QFile::link(QFile::decodeName(picture), QFile::decodeName(link)));
+    for (const QByteArray& output : {picture, link}) {
+        env = saveRun(output);
+        env.open = picture;
+        EmojiEditor selfish;
+        const ScriptedRunOutcome over = runScripted(selfish, env);
+        ASSERT_TRUE(over.failure);
+        EXPECT_TRUE(over.failure->contains(QStringLiteral("would replace the picture"))) << over.failure->toStdString();
+        EXPECT_EQ(readFile(picture), readFile(landscapeFile()));
+    }
+
     // A name with a line break or an escape sequence still makes one plain line.
     env = saveRun(output);
     env.open = tempFolder() + "/two\nlines\x1b[31m.png";

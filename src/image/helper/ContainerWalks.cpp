@@ -23,31 +23,6 @@ quint32 littleEndian32(const QByteArray& bytes, qsizetype at) {
 
 constexpr qsizetype kMaxExifBytes = 1 << 20;
 
-// Whether a JPEG is progressive: its frame header (SOF2, SOF6, SOF10 or SOF14) comes before the
-// first scan. Only progressive files gather every scan before they draw, so only they are counted;
-// a sequential file with more scans than components is refused by the decoder itself.
-bool isProgressiveJpeg(const QByteArray& jpeg) {
-    qsizetype at = 2;
-    while (at + 4 <= jpeg.size()) {
-        // Bytes between segments are skipped, as the decoder skips them on its way to a marker.
-        if (uchar(jpeg[at]) != 0xFF) {
-            ++at;
-            continue;
-        }
-        const uchar marker = uchar(jpeg[at + 1]);
-        if (marker == 0xC2 || marker == 0xC6 || marker == 0xCA || marker == 0xCE)
-            return true;
-        if (marker == 0xDA || marker == 0xD9)
-            return false;
-        if (marker == 0xFF || (marker >= 0xD0 && marker <= 0xD7) || marker == 0x01) {
-            at += 1 + (marker != 0xFF);
-            continue;
-        }
-        at += 2 + ((qsizetype(uchar(jpeg[at + 2])) << 8) | uchar(jpeg[at + 3]));
-    }
-    return false;
-}
-
 // Scans start with the marker FF DA. Inside entropy-coded data every FF byte is followed by 00 or
 // a restart marker, so counting the pairs counts the scans exactly.
 int jpegScans(const QByteArray& jpeg) {
@@ -117,7 +92,10 @@ bool hasWholeChunks(const QByteArray& png) {
     return at == png.size();
 }
 
-bool hasTooManyScans(const QByteArray& jpeg) { return isProgressiveJpeg(jpeg) && jpegScans(jpeg) > kMaxJpegScans; }
+// Every JPEG is counted, not only those whose frame header says progressive: a walk to that header
+// can be led astray by bytes the decoder skips (FF 00 and a length after the start), and no
+// sequential file has more scans than it has components.
+bool hasTooManyScans(const QByteArray& jpeg) { return jpegScans(jpeg) > kMaxJpegScans; }
 
 // An animated WebP is a RIFF list of chunks with one ANMF chunk a frame. Everything up to the end
 // of the frame after the most an animation may have is kept and the RIFF size set to match: the

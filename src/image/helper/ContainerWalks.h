@@ -13,7 +13,7 @@ QByteArray withoutPngText(const QByteArray& png);
 // chunk (the header, the palette, the pixels) matches its checksum. Decoders find such damage only when they read that
 // far, and a decode that has its rows before then would show rows of a damaged chunk.
 bool hasWholeChunks(const QByteArray& png);
-// Whether a progressive JPEG has more scans than kMaxJpegScans.
+// Whether a JPEG has more scans than kMaxJpegScans.
 bool hasTooManyScans(const QByteArray& jpeg);
 // An animated WebP cut after the frame past the most an animation may have.
 QByteArray boundedWebpFrames(const QByteArray& webp);
