@@ -197,6 +197,7 @@ private:
     void prepareGifForDrag();
     std::optional<std::pair<MadeFor, ExportedEmoji>> lastGif_;
     QTimer gifForDrag_;
+    std::shared_ptr<Progress> gifForDragProgress_;
     bool storeZoom(double zoom);
     bool storeOffset(QPointF offset);
 

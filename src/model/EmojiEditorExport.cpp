@@ -211,6 +211,10 @@ void EmojiEditor::prepareGifForDrag() {
     if (!backgroundWork_ || !image_ || !image_->hasFrames() || isFirstLook() ||
         (lastGif_ && lastGif_->first == madeFor()))
         return;
+    // Only the GIF for the framing shown now is wanted: one made for a framing left behind stops.
+    if (gifForDragProgress_)
+        gifForDragProgress_->cancel();
+    gifForDragProgress_ = std::make_shared<Progress>();
     auto* watcher = new QFutureWatcher<ExportOutcome>(this);
     connect(watcher, &QFutureWatcherBase::finished, this, [this, watcher, made = madeFor()] {
         watcher->deleteLater();
@@ -218,7 +222,8 @@ void EmojiEditor::prepareGifForDrag() {
         if (outcome && made == madeFor())
             lastGif_ = {made, *outcome.emoji};
     });
-    watcher->setFuture(QtConcurrent::run([job = exportJob(exportRequest())] { return job.run(); }));
+    watcher->setFuture(QtConcurrent::run(
+        [job = exportJob(exportRequest()), progress = gifForDragProgress_] { return job.run(progress.get()); }));
 }
 
 } // namespace cropling

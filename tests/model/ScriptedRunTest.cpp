@@ -119,13 +119,13 @@ TEST(ScriptedRun, ReportsWhyNothingWasDelivered) {
     const QByteArray link = tempFolder() + "/link-to-keep-me.png";
     QFile::remove(QFile::decodeName(link));
     ASSERT_TRUE(QFile::link(QFile::decodeName(picture), QFile::decodeName(link)));
-    for (const QByteArray& output : {picture, link}) {
-        env = saveRun(output);
+    for (const QByteArray& target : {picture, link}) {
+        env = saveRun(target);
         env.open = picture;
         EmojiEditor selfish;
-        const ScriptedRunOutcome over = runScripted(selfish, env);
-        ASSERT_TRUE(over.failure);
-        EXPECT_TRUE(over.failure->contains(QStringLiteral("would replace the picture"))) << over.failure->toStdString();
+        const ScriptedRunOutcome refused = runScripted(selfish, env);
+        ASSERT_TRUE(refused.failure);
+        EXPECT_TRUE(refused.failure->contains(QStringLiteral("would replace the picture"))) << refused.failure->toStdString();
         EXPECT_EQ(readFile(picture), readFile(landscapeFile()));
     }
 
