@@ -313,6 +313,10 @@ bis es passt. --max-bytes B setzt eine andere Bytegrenze. Jede andere Ausgabe is
         <source>not written: %1 would replace the picture %2</source>
         <translation>nicht geschrieben: %1 würde das Bild %2 ersetzen</translation>
     </message>
+    <message>
+        <source>Not saved: another picture was opened while the dialog was open</source>
+        <translation>Nicht gesichert: Während der Dialog offen war, wurde ein anderes Bild geöffnet</translation>
+    </message>
 </context>
 <context>
     <name>cropling::Application</name>

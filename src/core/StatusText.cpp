@@ -70,6 +70,10 @@ QString overBudgetMessage(long long maxBytes) {
 
 QString saveFailedMessage(const QString& reason) { return StatusText::tr("Save failed: %1").arg(reason); }
 
+QString pictureChangedMessage() {
+    return StatusText::tr("Not saved: another picture was opened while the dialog was open");
+}
+
 QString replacesPictureMessage(const QString& output, const QString& picture) {
     return StatusText::tr("not written: %1 would replace the picture %2").arg(output, picture);
 }

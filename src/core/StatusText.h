@@ -33,6 +33,8 @@ QString animationText(int frames, long long durationMs);
 // An animation that not even one frame of fits in the budget.
 QString overBudgetMessage(long long maxBytes);
 QString saveFailedMessage(const QString& reason);
+// A save whose picture was replaced while its dialog was open.
+QString pictureChangedMessage();
 // An output that is, by any name or link, the picture it is made from.
 QString replacesPictureMessage(const QString& output, const QString& picture);
 QString renderFailedMessage();

@@ -177,7 +177,7 @@ std::optional<EncodedGif> encodeGifWithin(const EmojiFrames& frames, const GifLi
                 const double ratio = double(smallest) / double(caps.maxBytes);
                 next = limits.late() ? 1 : fewerFrames(total, count, std::max(1, int(count / ratio)));
             }
-            if (best && (counts + 1 >= kCounts || limits.late()))
+            if (next >= count || (best && (counts + 1 >= kCounts || limits.late())))
                 break;
             count = next;
         }

@@ -73,6 +73,11 @@ bool writeInPlace(const QByteArray& path, const QByteArray& data, bool regular, 
     }
     if (fd < 0)
         return fail(errno, error);
+    // The name may have been given to a regular file since it was looked at: then it is cut to
+    // the new data's length as a regular file is, never left with an old tail.
+    struct stat opened {};
+    if (!regular && ::fstat(fd, &opened) == 0 && S_ISREG(opened.st_mode))
+        regular = true;
     ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
     // A regular file is cut to its new length only once the new data is all there, and that space
     // is reserved before a byte of the old file is overwritten.

@@ -132,11 +132,14 @@ void EmojiEditor::setImage(PicturePtr picture, const QString& name, const QStrin
 
 void EmojiEditor::applyPicture(const PictureState& state) {
     ++generation_;
-    // An export of the picture before is no longer wanted; the new picture clears the message.
+    // An export of the picture before is no longer wanted, nor its GIF for a drag; the new
+    // picture clears the message.
     if (exportProgress_) {
         exportProgress_->cancel();
         setExporting(nullptr);
     }
+    if (gifForDragProgress_)
+        gifForDragProgress_->cancel();
     fileName_ = state.fileName;
     url_ = state.url;
     unreadable_.reset();
@@ -342,6 +345,8 @@ void EmojiEditor::applyName(const QString& name) {
 }
 
 void EmojiEditor::setStatusMessage(std::optional<QString> message, StatusKind kind) {
+    // Any message but the export's own progress takes the line from it.
+    showingProgress_ = false;
     if (message == statusMessage_ && kind == statusKind_)
         return;
     statusMessage_ = std::move(message);

@@ -173,10 +173,14 @@ private:
     bool renderThen(std::function<void(const ExportedEmoji&)> then);
     void runExport(const std::shared_ptr<Progress>& progress, std::function<void(const ExportedEmoji&)> then);
     void writeSaved(const QByteArray& location, ExportedEmoji emoji);
+    // After a dialog: false, and the status line says why, when the picture changed meanwhile.
+    bool stillShows(quint64 generation);
     void setExporting(std::shared_ptr<Progress> progress);
     void showExportProgress();
     std::shared_ptr<Progress> exportProgress_;
     QTimer progressShown_;
+    // Whether the status line shows the export's progress, which goes when the export ends.
+    bool showingProgress_ = false;
     struct Status {
         std::optional<QString> message;
         StatusKind kind = StatusKind::Note;

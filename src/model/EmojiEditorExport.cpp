@@ -54,14 +54,22 @@ void EmojiEditor::setExporting(std::shared_ptr<Progress> progress) {
         progressShown_.start();
     } else {
         progressShown_.stop();
+        // The progress goes with the export, and what the line said before comes back; a message
+        // set meanwhile stays.
+        if (showingProgress_)
+            setStatusMessage(beforeExport_.message, beforeExport_.kind);
     }
     if (was != isExporting())
         Q_EMIT exportingChanged(isExporting());
 }
 
 void EmojiEditor::showExportProgress() {
-    if (exportProgress_)
-        setStatusMessage(exportProgressText(exportsGif(image_.get(), exportFormat_), exportProgress_->fraction()));
+    // Only while the line is the export's: a message set since it started is not written over.
+    const bool untouched = statusMessage_ == beforeExport_.message && statusKind_ == beforeExport_.kind;
+    if (!exportProgress_ || !(showingProgress_ || untouched))
+        return;
+    setStatusMessage(exportProgressText(exportsGif(image_.get(), exportFormat_), exportProgress_->fraction()));
+    showingProgress_ = true;
 }
 
 void EmojiEditor::cancelExport() {
@@ -69,7 +77,13 @@ void EmojiEditor::cancelExport() {
         return;
     exportProgress_->cancel();
     setExporting(nullptr);
-    setStatusMessage(beforeExport_.message, beforeExport_.kind);
+}
+
+bool EmojiEditor::stillShows(quint64 generation) {
+    if (generation == generation_)
+        return true;
+    setStatusMessage(pictureChangedMessage(), StatusKind::Failure);
+    return false;
 }
 
 bool EmojiEditor::renderThen(std::function<void(const ExportedEmoji&)> then) {
@@ -96,7 +110,7 @@ void EmojiEditor::runExport(const std::shared_ptr<Progress>& progress, std::func
     const auto deliver = [this, then, progress, made = madeFor()](const ExportOutcome& outcome) {
         if (progress == exportProgress_)
             setExporting(nullptr);
-        if (outcome.failure == ExportFailure::Cancelled)
+        if (outcome.failure == ExportFailure::Cancelled || progress->cancelled())
             return;
         if (outcome) {
             if (outcome.emoji->gif)
@@ -129,10 +143,12 @@ void EmojiEditor::save() {
     if (isExporting())
         return;
     const bool gif = exportsGif(image_.get(), exportFormat_);
+    const quint64 savedFor = generation_;
     if (!gif || !backgroundWork_) {
         // A still renders in a moment: rendered first, as every export checks it has something.
-        renderThen([this](const ExportedEmoji& emoji) {
-            if (const auto location = saveDialog_ ? saveDialog_(exportFileName(emojiName_, emoji.gif)) : std::nullopt)
+        renderThen([this, savedFor](const ExportedEmoji& emoji) {
+            const auto location = saveDialog_ ? saveDialog_(exportFileName(emojiName_, emoji.gif)) : std::nullopt;
+            if (location && stillShows(savedFor))
                 writeSaved(*location, emoji);
         });
         return;
@@ -153,6 +169,10 @@ void EmojiEditor::save() {
     const auto location = saveDialog_ ? saveDialog_(exportFileName(emojiName_, true)) : std::nullopt;
     if (!location)
         return cancelExport(); // the previous message stays
+    // Another picture arrived while the dialog was open: its GIF was stopped, and nothing of it is
+    // written under the name chosen for this one.
+    if (!stillShows(savedFor))
+        return;
     if (meeting->emoji)
         writeSaved(*location, *meeting->emoji);
     else if (isExporting())

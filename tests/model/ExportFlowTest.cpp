@@ -10,6 +10,7 @@
 #include <QGuiApplication>
 #include <QMimeData>
 #include <QTest>
+#include <QUndoStack>
 
 #include <gtest/gtest.h>
 
@@ -158,7 +159,33 @@ TEST(SaveFlow, AnAnimationsDialogOpensAtOnceAndOneExportRunsAtATime) {
     EXPECT_FALSE(editor.isExporting());
     EXPECT_EQ(editor.statusMessage(), QStringLiteral("before"));
 
+    // Cancelled once the GIF was made while the dialog was open: the progress goes and the
+    // message before comes back.
+    editor.setSaveDialog([&](const QString&) {
+        EXPECT_TRUE(QTest::qWaitFor([&] { return !editor.isExporting(); }, 60'000));
+        return std::optional<QByteArray>();
+    });
+    editor.save();
+    EXPECT_EQ(editor.statusMessage(), QStringLiteral("before"));
+
+    // Another picture arrives while the dialog is open: nothing is written under the name chosen,
+    // and the line says why.
+    const QByteArray elsewhere = tempFolder() + "/replaced.gif";
+    editor.setSaveDialog([&](const QString&) {
+        editor.setImage(makePicture(makeImage(64, 64, 3, [](int, int, int) { return 90; })), QStringLiteral("other"));
+        return std::optional<QByteArray>(elsewhere);
+    });
+    editor.save();
+    EXPECT_FALSE(QFile::exists(QFile::decodeName(elsewhere)));
+    EXPECT_EQ(editor.statusMessage(), pictureChangedMessage());
+    editor.undoStack()->undo(); // the animation again
+    ASSERT_EQ(editor.image()->frameCount(), 120);
+
     // Confirmed: the file is written once the GIF is ready, and the message says what was kept.
+    editor.setSaveDialog([&](const QString&) {
+        ++dialogs;
+        return answer;
+    });
     answer = tempFolder() + "/long.gif";
     editor.save();
     ASSERT_TRUE(QTest::qWaitFor([&] { return !editor.isExporting(); }, 60'000));
