@@ -105,6 +105,9 @@ int fewerFrames(int total, int count, int atMost) {
     return 1;
 }
 
+// More frames than this make every encode take seconds.
+constexpr int kLongClip = 80;
+
 // A count whose best GIF looks this much worse than the best so far ends the search: quality
 // rises with the frames kept and then falls, as colours and detail go instead.
 constexpr double kWorseDb = 0.5;
@@ -147,6 +150,12 @@ std::optional<EncodedGif> encodeGifWithin(const EmojiFrames& frames, const GifLi
             std::optional<Candidate> here;
             const std::vector<GifSettings>* winner = nullptr;
             for (const std::vector<GifSettings>* steps : ladderTried) {
+                // Every frame without dithering at full quality is as good as a GIF gets: dithering
+                // only adds noise then. A long clip, whose every encode takes seconds, is not
+                // dithered: without it won on every clip measured. Past the time, what is found so
+                // far is enough.
+                if (here && (here->step == 0 || count > kLongClip || limits.late()))
+                    break;
                 const auto found = bestSettingsWithin(kept, strip, *steps, limits, &smallest, likelyFits);
                 limits.from = std::min(limits.from + limits.share, 1.0);
                 limits.reached(0);
