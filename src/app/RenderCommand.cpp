@@ -191,8 +191,7 @@ int copyOne(int argc, char** argv, const QByteArray& file, const FramingRequest&
     }
     const ExportedEmoji& emoji = *outcome.emoji;
     const QString name = deriveEmojiName(lastPathComponent(localPathBytes(url)));
-    const std::unique_ptr<QMimeData> data(
-        makeClipboardData(emoji.bytes, emoji.mimeType(), writeTemporaryExport(emoji.bytes, name, emoji.gif)));
+    const std::unique_ptr<QMimeData> data(exportClipboardData(emoji, name));
     if (const auto error = handOverClipboard(*data)) {
         reportFailure(*error);
         return 1;
@@ -294,7 +293,8 @@ int runRenderCommand(int argc, char** argv) {
     }
     if (files.isEmpty())
         return badArguments(CommandLineText::tr("render needs a picture"));
-    const GifLimits limits{maxBytes.value_or(service.maxBytes), service.maxFrames};
+    GifLimits limits = gifLimitsOf(service);
+    limits.maxBytes = maxBytes.value_or(limits.maxBytes);
     const FramingRequest framing{zoom, offset, autoFrame};
     if (copy) {
         if (files.size() != 1)

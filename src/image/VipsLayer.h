@@ -6,6 +6,7 @@
 // program starts without libvips and its hundred libraries. Programs that link it in (the libvips
 // helper, the tests) use it directly.
 
+#include "core/ChatTarget.h"
 #include "core/CropGeometry.h"
 #include "core/OpenFailure.h"
 #include "core/Progress.h"
@@ -47,7 +48,10 @@ struct EncodedGif {
 struct GifLimits {
     long long maxBytes = 0;
     int maxFrames = 0;
+    bool operator==(const GifLimits&) const = default;
 };
+
+inline GifLimits gifLimitsOf(const ChatTarget& target) { return {target.maxBytes, target.maxFrames}; }
 
 class VipsLayer {
 public:

@@ -12,6 +12,8 @@
 
 namespace cropling {
 
+namespace {
+
 std::optional<QByteArray> writeTemporaryExport(const QByteArray& picture, const QString& emojiName, bool gif) {
     // The file is offered only when it was really written, in a folder no one else can touch, under
     // a name that stays inside it.
@@ -22,6 +24,12 @@ std::optional<QByteArray> writeTemporaryExport(const QByteArray& picture, const 
     if (!path || !writeFileAtomically(*path, picture))
         return std::nullopt;
     return path;
+}
+
+} // namespace
+
+QMimeData* exportClipboardData(const ExportedEmoji& emoji, const QString& emojiName) {
+    return makeClipboardData(emoji.bytes, emoji.mimeType(), writeTemporaryExport(emoji.bytes, emojiName, emoji.gif));
 }
 
 QMimeData* makeClipboardData(const QByteArray& picture, const QString& mimeType, const std::optional<QByteArray>& filePath) {

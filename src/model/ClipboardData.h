@@ -3,6 +3,8 @@
 // What a copy puts on the clipboard: the PNG bytes, and the temporary file's location as file
 // managers and other applications expect it.
 
+#include "model/EmojiExport.h"
+
 #include <QByteArray>
 #include <QString>
 
@@ -12,10 +14,9 @@ class QMimeData;
 
 namespace cropling {
 
-// Writes the exported picture as the private folder's file for `emojiName`, for the clipboard to
-// offer: its path, or nothing when it could not be written there (the copy then carries the data
-// alone).
-std::optional<QByteArray> writeTemporaryExport(const QByteArray& picture, const QString& emojiName, bool gif);
+// What a copy of the exported emoji puts on the clipboard, for every front end: its data, and the
+// private folder's file of it for `emojiName` when that could be written (else the data alone).
+QMimeData* exportClipboardData(const ExportedEmoji& emoji, const QString& emojiName);
 
 // The picture as `mimeType` (image/png or image/gif) always; text/uri-list and
 // x-special/gnome-copied-files when a file was written.

@@ -190,10 +190,8 @@ private:
     // What an export was made for: the picture, its framing and the budget.
     struct MadeFor {
         quint64 generation;
-        double zoom;
-        QPointF offset;
-        long long maxBytes;
-        int maxFrames;
+        Framing framing;
+        GifLimits limits;
         const Picture* picture;
         bool operator==(const MadeFor&) const = default;
     };
@@ -237,7 +235,7 @@ private:
     PictureLoader* loader_;
     FramePlayback* playback_;
     ExportFormat exportFormat_ = ExportFormat::Auto;
-    GifLimits limits_{defaultChatTarget().maxBytes, defaultChatTarget().maxFrames};
+    GifLimits limits_ = gifLimitsOf(defaultChatTarget());
     QUndoStack* undoStack_;
     quint64 gesture_ = 0;
     bool gestureHeld_ = false;

@@ -208,7 +208,7 @@ void EmojiEditor::copyToClipboard() {
 }
 
 QMimeData* EmojiEditor::exportData(const ExportedEmoji& emoji) const {
-    return makeClipboardData(emoji.bytes, emoji.mimeType(), writeTemporaryExport(emoji.bytes, emojiName_, emoji.gif));
+    return exportClipboardData(emoji, emojiName_);
 }
 
 QMimeData* EmojiEditor::dragData() const {
@@ -224,7 +224,7 @@ QMimeData* EmojiEditor::dragData() const {
 }
 
 EmojiEditor::MadeFor EmojiEditor::madeFor() const {
-    return {generation_, zoom_, offset_, limits_.maxBytes, limits_.maxFrames, image_.get()};
+    return {generation_, framing(), limits_, image_.get()};
 }
 
 void EmojiEditor::prepareGifForDrag() {

@@ -28,7 +28,7 @@ enum class ExportFormat {
 struct ExportRequest {
     ExportFormat format = ExportFormat::Auto;
     int side = kEmojiSide;
-    GifLimits limits{defaultChatTarget().maxBytes, defaultChatTarget().maxFrames}; // for a GIF
+    GifLimits limits = gifLimitsOf(defaultChatTarget()); // for a GIF
 };
 
 struct ExportedEmoji {
