@@ -1,6 +1,7 @@
 #include "HelperMain.h"
 
 #include "decoder/Sandbox.h"
+#include "decoder/SyscallFilter.h"
 #include "image/shared/PipeTransfer.h"
 
 #include <malloc.h>
@@ -75,15 +76,17 @@ int runHelper(const std::function<void(const QByteArray&)>& prepare,
     ::close_range(wire::kPictureFd + 1, ~0U, 0);
     std::set_new_handler([] { ::_exit(kExitOutOfMemory); });
 
-    // The limits come first: even the bytes handed over count against them.
+    // The limits come first: even the bytes handed over count against them. Namespaces are
+    // entered while the helper still has one thread.
     if (!sandbox::limitResources())
         return kExitBroken;
+    const bool ownNamespaces = sandbox::enterNamespaces();
     QByteArray picture;
     if (const int failed = readPicture(&picture))
         return failed;
     ::close(wire::kPictureFd);
     prepare(picture);
-    if (!sandbox::shutOff())
+    if ((ownNamespaces && !sandbox::leaveFileSystem()) || !sandbox::allowDecodingOnly())
         return kExitBroken;
 
     const std::unique_ptr<TaskServer> server = serverFor(std::move(picture));

@@ -1,12 +1,21 @@
 #include "Sandbox.h"
 
-#include <seccomp.h>
+#include "SyscallFilter.h"
+
+#include <fcntl.h>
+#include <linux/capability.h>
+#include <sched.h>
 #include <signal.h>
+#include <sys/mount.h>
 #include <sys/prctl.h>
 #include <sys/resource.h>
 #include <sys/syscall.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
+#include <cstring>
 #include <initializer_list>
 
 namespace cropling::sandbox {
@@ -16,6 +25,45 @@ namespace {
 bool setLimit(int resource, rlim_t soft, rlim_t hard) {
     const rlimit limit{soft, hard};
     return ::setrlimit(resource, &limit) == 0;
+}
+
+bool writeTo(const char* path, const char* text) {
+    const int fd = ::open(path, O_WRONLY | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    const auto length = ssize_t(std::strlen(text));
+    const bool ok = ::write(fd, text, size_t(length)) == length;
+    ::close(fd);
+    return ok;
+}
+
+// Inside, the helper is root of its own user namespace, which is what lets it build its empty
+// root; outside it is the user who started the program, and nothing more.
+bool mapIdentity(uid_t uid, gid_t gid) {
+    char line[48];
+    std::snprintf(line, sizeof line, "0 %u 1", unsigned(uid));
+    bool ok = writeTo("/proc/self/uid_map", line);
+    ok = writeTo("/proc/self/setgroups", "deny") && ok;
+    std::snprintf(line, sizeof line, "0 %u 1", unsigned(gid));
+    return writeTo("/proc/self/gid_map", line) && ok;
+}
+
+// The waiting process: it holds nothing, may do nothing but wait, and ends as the helper ended,
+// so that the program reads the same reasons either way.
+[[noreturn]] void waitFor(pid_t helper) {
+    ::close_range(0, ~0U, 0);
+    if (!allowWaitingOnly()) {
+        ::kill(helper, SIGKILL);
+        ::_exit(2);
+    }
+    int status = 0;
+    while (::waitpid(helper, &status, 0) < 0 && errno == EINTR) {
+    }
+    if (WIFEXITED(status))
+        ::_exit(WEXITSTATUS(status));
+    const int signal = WIFSIGNALED(status) ? WTERMSIG(status) : SIGKILL;
+    ::kill(::getpid(), signal);
+    ::_exit(128 + signal);
 }
 
 } // namespace
@@ -29,33 +77,45 @@ bool limitResources() {
     return ok;
 }
 
-bool shutOff() {
-    // Everything a decoder legitimately does (compute, allocate, start threads, read and write the
-    // descriptors it holds) stays allowed; what touches the file system or the network fails
-    // with an error the libraries report as such, and starting a program ends the helper.
-    scmp_filter_ctx filter = seccomp_init(SCMP_ACT_ALLOW);
-    if (!filter)
+bool enterNamespaces() {
+    const uid_t uid = ::getuid();
+    const gid_t gid = ::getgid();
+    if (::unshare(CLONE_NEWUSER | CLONE_NEWNS | CLONE_NEWNET | CLONE_NEWIPC | CLONE_NEWPID) != 0)
         return false;
-    bool ok = true;
-    for (const int call :
-         {SCMP_SYS(open), SCMP_SYS(openat), SCMP_SYS(openat2), SCMP_SYS(creat), SCMP_SYS(open_by_handle_at),
-          SCMP_SYS(truncate), SCMP_SYS(unlink), SCMP_SYS(unlinkat), SCMP_SYS(rename), SCMP_SYS(renameat),
-          SCMP_SYS(renameat2), SCMP_SYS(mkdir), SCMP_SYS(mkdirat), SCMP_SYS(rmdir), SCMP_SYS(link), SCMP_SYS(linkat),
-          SCMP_SYS(symlink), SCMP_SYS(symlinkat), SCMP_SYS(mknod), SCMP_SYS(mknodat), SCMP_SYS(chmod),
-          SCMP_SYS(fchmodat), SCMP_SYS(chown), SCMP_SYS(lchown), SCMP_SYS(fchownat), SCMP_SYS(socket),
-          SCMP_SYS(socketpair), SCMP_SYS(connect), SCMP_SYS(bind), SCMP_SYS(memfd_create), SCMP_SYS(mount),
-          SCMP_SYS(chdir), SCMP_SYS(chroot),
-          __NR_setrlimit})
-        ok = seccomp_rule_add(filter, SCMP_ACT_ERRNO(EACCES), call, 0) == 0 && ok;
-    // Reading a limit stays allowed; raising one (root could) does not.
-    const scmp_arg_cmp newLimitGiven{2, SCMP_CMP_NE, 0, 0};
-    ok = seccomp_rule_add(filter, SCMP_ACT_ERRNO(EACCES), SCMP_SYS(prlimit64), 1, newLimitGiven) == 0 && ok;
-    for (const int call : {SCMP_SYS(execve), SCMP_SYS(execveat), SCMP_SYS(fork), SCMP_SYS(vfork), SCMP_SYS(ptrace),
-                           SCMP_SYS(process_vm_writev), SCMP_SYS(kill), SCMP_SYS(tkill)})
-        ok = seccomp_rule_add(filter, SCMP_ACT_KILL_PROCESS, call, 0) == 0 && ok;
-    ok = ok && seccomp_load(filter) == 0;
-    seccomp_release(filter);
-    return ok;
+    if (!mapIdentity(uid, gid))
+        return false;
+    const pid_t helper = ::fork();
+    if (helper < 0)
+        return false;
+    if (helper > 0)
+        waitFor(helper);
+    // The death signal does not pass through fork: the helper dies with the waiting process,
+    // which dies with the program.
+    ::prctl(PR_SET_PDEATHSIG, SIGKILL);
+    return true;
+}
+
+bool leaveFileSystem() {
+    // Nothing done here reaches the mounts outside.
+    if (::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0)
+        return false;
+    const char* base = nullptr;
+    for (const char* candidate : {"/tmp", "/dev", "/proc"}) {
+        if (::mount("cropling", candidate, "tmpfs", MS_NOSUID | MS_NODEV | MS_NOEXEC, "size=4k,nr_inodes=2,mode=0555") == 0) {
+            base = candidate;
+            break;
+        }
+    }
+    // The empty file system becomes the root and the old one is let go of entirely, so that no
+    // path leads back to it.
+    if (!base || ::chdir(base) != 0 || ::syscall(SYS_pivot_root, ".", ".") != 0 || ::umount2(".", MNT_DETACH) != 0 ||
+        ::chdir("/") != 0)
+        return false;
+    if (::mount(nullptr, "/", nullptr, MS_REMOUNT | MS_BIND | MS_RDONLY | MS_NOSUID | MS_NODEV | MS_NOEXEC, nullptr) != 0)
+        return false;
+    __user_cap_header_struct header{_LINUX_CAPABILITY_VERSION_3, 0};
+    __user_cap_data_struct none[2] = {};
+    return ::syscall(SYS_capset, &header, none) == 0;
 }
 
 } // namespace cropling::sandbox

@@ -10,6 +10,8 @@
 #include "image/shared/VipsRuntime.h"
 
 #include <QElapsedTimer>
+
+#include <vips/vector.h>
 #include <QImageReader>
 
 #include <vips/vips8>
@@ -237,6 +239,8 @@ ReplyHead DecodeService::serve(const wire::Request& request, Payload* payload) {
 
 void prepareFor(const QByteArray& encoded) {
     ensureVipsStarted();
+    // No code made at run time: once shut in, the helper may map no executable memory.
+    vips_vector_set_enabled(FALSE);
     if (preflight::needsQtReader(encoded))
         QImageReader::supportedImageFormats(); // loads the image plugins
     // A drawing's text needs the font configuration, which is read on first use: a tiny drawing
