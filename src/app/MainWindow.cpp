@@ -6,6 +6,7 @@
 #include "app/WindowActions.h"
 #include "core/StatusText.h"
 #include "image/Formats.h"
+#include "image/HelperConfinement.h"
 #include "model/EmojiEditor.h"
 #include "model/ScriptedRun.h"
 #include "widgets/editor/EditorColumn.h"
@@ -37,6 +38,19 @@ namespace {
 
 // Where the file chooser opens next: shared by the windows of this run, never stored.
 QString lastOpenedFolder;
+
+// How pictures are read, once a helper has shown it: the one thing a user may need to know is
+// where the system gives the decoders less than their full confinement.
+QString confinementText() {
+    const auto seen = HelperConfinement::seen();
+    if (!seen)
+        return {};
+    if (!seen->ownNamespaces)
+        return MainWindow::tr("<p>This system refuses unprivileged namespaces: pictures are decoded in helpers "
+                              "confined by their system call filter alone.</p>");
+    return MainWindow::tr("<p>Pictures are decoded in confined helpers, with no network, no files and no "
+                          "other processes.</p>");
+}
 
 } // namespace
 
@@ -79,7 +93,8 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent) {
                            tr("<p><b>Cropling %1</b></p><p>Turns a photo into a %2 PNG for a chat service's custom "
                               "emoji.</p><p>Free software under the MIT licence.<br>"
                               "<a href=\"https://cropling.org\">cropling.org</a></p>")
-                               .arg(QCoreApplication::applicationVersion(), emojiSizeText()));
+                               .arg(QCoreApplication::applicationVersion(), emojiSizeText()) +
+                               confinementText());
     });
     // The title names the picture, so windows can be told apart.
     connect(editor_, &EmojiEditor::newPicture, this, [this] {

@@ -4,6 +4,7 @@
 #include "decoder/SyscallFilter.h"
 #include "image/shared/PipeTransfer.h"
 
+#include <fcntl.h>
 #include <malloc.h>
 #include <signal.h>
 #include <sys/stat.h>
@@ -72,8 +73,13 @@ int runHelper(const std::function<void(const QByteArray&)>& prepare,
     // Few malloc arenas: each reserves address space, which the limit counts.
     ::mallopt(M_ARENA_MAX, 2);
     ::signal(SIGPIPE, SIG_IGN);
-    // Nothing but the descriptors of the conversation and the picture.
+    // Nothing but the descriptors of the conversation and the picture; whatever was passed as
+    // standard error (a terminal, a file of the program's) is let go of for /dev/null.
     ::close_range(wire::kPictureFd + 1, ~0U, 0);
+    if (const int null = ::open("/dev/null", O_WRONLY | O_CLOEXEC); null >= 0) {
+        ::dup2(null, 2);
+        ::close(null);
+    }
     std::set_new_handler([] { ::_exit(kExitOutOfMemory); });
 
     // The limits come first: even the bytes handed over count against them. Namespaces are

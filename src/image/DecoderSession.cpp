@@ -1,6 +1,7 @@
 #include "DecoderSession.h"
 
 #include "image/DecoderReply.h"
+#include "image/HelperConfinement.h"
 #include "image/shared/DecoderWire.h"
 #include "image/shared/PipeTransfer.h"
 #include "image/Picture.h"
@@ -149,6 +150,13 @@ void DecoderSession::cancelAll() {
 std::optional<DecoderSession::Reply> DecoderSession::ask(const Request& request, std::optional<OpenFailure>* failure) {
     OpenFailure why;
     auto reply = exchange(request, &why);
+    // A helper that answers has shut itself in: what that amounted to is looked at once.
+    if (reply && !HelperConfinement::seen()) {
+        std::unique_lock lock(mutex_);
+        const pid_t helper = pid_;
+        lock.unlock();
+        HelperConfinement::noteHelper(helper);
+    }
     Status status = reply ? reply->head.status : Status::Damaged;
     // What the direct helper declines is asked of the libvips helper, which gets the picture anew.
     if (reply && status == Status::Declined && declinedTo_) {
