@@ -7,10 +7,13 @@
 #include "BenchPhotos.h"
 
 #include "core/CropGeometry.h"
+#include "image/DecoderSession.h"
 #include "image/EmojiRenderer.h"
 #include "image/Picture.h"
 
 #include <QImage>
+
+#include <vips/vips8>
 #include <QPainter>
 
 #include <benchmark/benchmark.h>
@@ -63,6 +66,27 @@ void scriptedRender(benchmark::State& state) {
     }
 }
 
+// What confinement costs: a helper started, shut in and answering its first render of a small
+// JPEG (direct helper) or TIFF (libvips helper), with namespaces (1) or with the filter alone (0).
+void helperStart(benchmark::State& state) {
+    const QByteArray& jpeg = photoJpeg(24);
+    const vips::VImage small =
+        vips::VImage::new_from_buffer(jpeg.constData(), size_t(jpeg.size()), "shrink=8").colourspace(VIPS_INTERPRETATION_sRGB);
+    size_t length = 0;
+    void* bytes = nullptr;
+    small.write_to_buffer(state.range(0) == 0 ? ".jpg" : ".tif", &bytes, &length);
+    const QByteArray file(static_cast<const char*>(bytes), qsizetype(length));
+    g_free(bytes);
+    if (state.range(1) == 0)
+        ::setenv("CROPLING_NO_NAMESPACES", "1", 1);
+    for (auto _ : state) {
+        auto session = std::make_shared<DecoderSession>();
+        session->start(PictureInput::bytes(file), true);
+        benchmark::DoNotOptimize(session->render({1.0, {0, 0}}, 16));
+    }
+    ::unsetenv("CROPLING_NO_NAMESPACES");
+}
+
 // The picture's part of one drag frame: for each square, the visible part of the display level the
 // window picks, drawn smoothly into a layer at device pixels.
 void dragFrame(benchmark::State& state) {
@@ -98,5 +122,7 @@ BENCHMARK(workingDecode)->Arg(24)->Arg(50)->Arg(100)->Unit(benchmark::kMilliseco
 BENCHMARK(exportFromWindow)->ArgsProduct({{24, 50, 100}, {1, 3}})->Unit(benchmark::kMillisecond)->Iterations(5);
 BENCHMARK(scriptedRender)->ArgsProduct({{24, 50, 100}, {1, 3}})->Unit(benchmark::kMillisecond)->Iterations(5);
 BENCHMARK(dragFrame)->ArgsProduct({{24, 100}, {1, 2}})->Unit(benchmark::kMillisecond)->Iterations(30);
+
+BENCHMARK(helperStart)->ArgsProduct({{0, 1}, {0, 1}})->Unit(benchmark::kMillisecond)->Iterations(40);
 
 BENCHMARK_MAIN();
