@@ -5,6 +5,7 @@
 #include "app/MainWindow.h"
 #include "app/Translations.h"
 #include "image/VipsLayer.h"
+#include "io/TemporaryFiles.h"
 #include "io/LocalPath.h"
 #include "image/DecoderSession.h"
 #include "model/EmojiEditor.h"
@@ -61,6 +62,8 @@ int Application::run(int argc, char** argv) {
     std::signal(SIGXFSZ, SIG_IGN);
     if (argc >= 2 && std::strcmp(argv[1], kKeepClipboardArgument) == 0)
         return keepClipboard(argc, argv);
+    // What a run killed while writing left behind (on a file system without unnamed files).
+    removeUnfinishedTemporaries();
     if (isRenderCommand(argc, argv))
         return runRenderCommand(argc, argv);
 

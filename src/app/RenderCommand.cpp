@@ -98,28 +98,30 @@ QList<QByteArray> outputNames(const QList<QByteArray>& files, const QByteArray& 
     return names;
 }
 
-// Files by what they are, not by their names: two paths, links or hard links to one file are one.
-using FileId = std::pair<dev_t, ino_t>;
-
-std::optional<FileId> idOf(const struct stat& info) { return FileId{info.st_dev, info.st_ino}; }
-
 // A picture is named as on the command line (a path or a file:// URL); an output is always the
 // literal path it will be written to.
-std::optional<FileId> pictureId(const QByteArray& picture) {
-    struct stat info {};
-    const QByteArray local = localPathBytes(urlFromArgument(picture));
-    return ::stat(local.constData(), &info) == 0 ? idOf(info) : std::nullopt;
+std::optional<FileIdentity> pictureId(const QByteArray& picture) {
+    return identityOf(localPathBytes(urlFromArgument(picture)));
 }
 
-std::optional<FileId> outputId(const QByteArray& output, bool followLinks) {
+std::vector<FileIdentity> pictureIds(const QList<QByteArray>& pictures) {
+    std::vector<FileIdentity> ids;
+    for (const QByteArray& picture : pictures) {
+        if (const auto id = pictureId(picture))
+            ids.push_back(*id);
+    }
+    return ids;
+}
+
+std::optional<FileIdentity> outputId(const QByteArray& output, bool followLinks) {
     struct stat info {};
     if ((followLinks ? ::stat(output.constData(), &info) : ::lstat(output.constData(), &info)) != 0)
         return std::nullopt;
-    return idOf(info);
+    return FileIdentity{info.st_dev, info.st_ino};
 }
 
 // Why an output may not be written: it is one of the pictures being rendered.
-std::optional<QString> overwritesInput(const QByteArray& output, const std::optional<FileId>& target,
+std::optional<QString> overwritesInput(const QByteArray& output, const std::optional<FileIdentity>& target,
                                       const QList<QByteArray>& inputs) {
     if (!target)
         return std::nullopt;
@@ -130,9 +132,27 @@ std::optional<QString> overwritesInput(const QByteArray& output, const std::opti
     return std::nullopt;
 }
 
+// Writes an output, which is checked once more against the pictures as it is written: a link or
+// file put at its name during the render must not lead the write into one of them.
+std::optional<QString> writeOutput(const QByteArray& output, const QByteArray& bytes, AtTarget target,
+                                   const QList<QByteArray>& inputs, const std::vector<FileIdentity>& keep) {
+    QString error;
+    switch (writeFile(output, bytes, &error, target, keep)) {
+    case WriteResult::Written:
+        return std::nullopt;
+    case WriteResult::WouldReplaceKept:
+        return overwritesInput(output, outputId(output, target == AtTarget::FollowLinks), inputs)
+            .value_or(replacesPictureMessage(QString::fromLocal8Bit(output), QString::fromLocal8Bit(inputs.first())));
+    case WriteResult::Failed:
+        break;
+    }
+    return saveFailedMessage(QString::fromLocal8Bit(output) + QStringLiteral(": ") + error);
+}
+
 int renderMany(const QList<QByteArray>& files, const QByteArray& folder, const FramingRequest& framing,
                const ExportRequest& request) {
     const QList<QByteArray> bases = outputNames(files, folder);
+    const std::vector<FileIdentity> keep = pictureIds(files);
     QList<QString> failures(files.size());
     std::atomic<int> finished = 0;
     QList<int> indexes;
@@ -145,7 +165,6 @@ int renderMany(const QList<QByteArray>& files, const QByteArray& folder, const F
     QFuture<void> work = QtConcurrent::map(indexes, [&](int i) {
         const Rendered rendered = renderFile(files[i], framing, request);
         const QByteArray output = bases[i] + (rendered.emoji.gif ? ".gif" : ".png");
-        QString error;
         // A name in the folder is written only as a new regular file: never through a link, and
         // never over one of the pictures.
         // In a batch every line names its picture, also a failure that does not by itself.
@@ -153,8 +172,8 @@ int renderMany(const QList<QByteArray>& files, const QByteArray& folder, const F
             failures[i] = rendered.namesPicture ? rendered.failure : displayName(files[i]) + QStringLiteral(": ") + rendered.failure;
         else if (const auto refused = overwritesInput(output, outputId(output, false), files))
             failures[i] = *refused;
-        else if (!writeFileAtomically(output, rendered.emoji.bytes, &error, AtTarget::ReplaceAnyLink))
-            failures[i] = saveFailedMessage(QString::fromLocal8Bit(output) + QStringLiteral(": ") + error);
+        else if (const auto failed = writeOutput(output, rendered.emoji.bytes, AtTarget::ReplaceAnyLink, files, keep))
+            failures[i] = *failed;
         ++finished;
     });
     const bool terminal = ::isatty(STDERR_FILENO);
@@ -327,10 +346,11 @@ int runRenderCommand(int argc, char** argv) {
     }
     // Standard output counts too: "-o - 1<>photo.jpg" would write into the picture.
     struct stat written {};
-    const std::optional<FileId> target = output == "-" ? (::fstat(STDOUT_FILENO, &written) == 0 && S_ISREG(written.st_mode)
-                                                               ? idOf(written)
-                                                               : std::nullopt)
-                                                         : outputId(output, true);
+    const std::optional<FileIdentity> target =
+        output == "-" ? (::fstat(STDOUT_FILENO, &written) == 0 && S_ISREG(written.st_mode)
+                             ? std::optional(FileIdentity{written.st_dev, written.st_ino})
+                             : std::nullopt)
+                      : outputId(output, true);
     if (const auto refused = overwritesInput(output, target, files)) {
         reportFailure(*refused);
         return 1;
@@ -340,11 +360,14 @@ int runRenderCommand(int argc, char** argv) {
         reportFailure(rendered.failure);
         return 1;
     }
-    QString error;
-    if (output == "-" ? !writeAll(STDOUT_FILENO, rendered.emoji.bytes)
-                      : !writeFileAtomically(output, rendered.emoji.bytes, &error)) {
-        reportFailure(saveFailedMessage(QString::fromLocal8Bit(output) + QStringLiteral(": ") +
-                                        (output == "-" ? QString::fromLocal8Bit(std::strerror(errno)) : error)));
+    if (output == "-") {
+        if (writeAll(STDOUT_FILENO, rendered.emoji.bytes))
+            return 0;
+        reportFailure(saveFailedMessage(QStringLiteral("-: ") + QString::fromLocal8Bit(std::strerror(errno))));
+        return 1;
+    }
+    if (const auto failed = writeOutput(output, rendered.emoji.bytes, AtTarget::FollowLinks, files, pictureIds(files))) {
+        reportFailure(*failed);
         return 1;
     }
     return 0;

@@ -1,9 +1,17 @@
 #include "TemporaryFiles.h"
 
+#include "io/PrivateFolder.h"
+
+#include <dirent.h>
+#include <fcntl.h>
 #include <signal.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
+#include <cerrno>
+#include <cstdlib>
 #include <cstring>
 #include <mutex>
 
@@ -52,6 +60,54 @@ void installOnce() {
     });
 }
 
+// The private folder of notes: one file per named temporary, "<pid>-<slot>", holding its path.
+QByteArray notesFolder() {
+    const char* state = std::getenv("XDG_STATE_HOME");
+    const char* home = std::getenv("HOME");
+    if (state && state[0] == '/')
+        return QByteArray(state) + "/cropling/unfinished";
+    if (home && home[0] == '/')
+        return QByteArray(home) + "/.local/state/cropling/unfinished";
+    return {};
+}
+
+// Made as needed, each missing folder closed to others; nothing unless the last one is private.
+QByteArray openNotesFolder() {
+    const QByteArray folder = notesFolder();
+    if (folder.isEmpty())
+        return {};
+    for (qsizetype slash = folder.indexOf('/', 1); slash > 0; slash = folder.indexOf('/', slash + 1))
+        ::mkdir(folder.left(slash).constData(), 0700);
+    ::mkdir(folder.constData(), 0700);
+    return isPrivateFolder(folder) ? folder : QByteArray();
+}
+
+QByteArray noteName(int slot) { return QByteArray::number(::getpid()) + '-' + QByteArray::number(slot); }
+
+void writeNote(int slot, const QByteArray& path) {
+    static const QByteArray folder = openNotesFolder();
+    if (folder.isEmpty())
+        return;
+    QByteArray absolute = path;
+    if (!path.startsWith('/')) {
+        char here[4096];
+        if (!::getcwd(here, sizeof here))
+            return;
+        absolute = QByteArray(here) + '/' + path;
+    }
+    const int fd = ::open((folder + '/' + noteName(slot)).constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW, 0600);
+    if (fd < 0)
+        return;
+    (void)!::write(fd, absolute.constData(), size_t(absolute.size()));
+    ::close(fd);
+}
+
+void removeNote(int slot) {
+    const QByteArray folder = notesFolder();
+    if (!folder.isEmpty())
+        ::unlink((folder + '/' + noteName(slot)).constData());
+}
+
 } // namespace
 
 bool rememberTemporary(const QByteArray& path) {
@@ -59,10 +115,11 @@ bool rememberTemporary(const QByteArray& path) {
         return false;
     installOnce();
     std::lock_guard lock(slotsMutex);
-    for (Slot& slot : slots) {
-        if (!slot.used.load()) {
-            std::memcpy(slot.path, path.constData(), size_t(path.size()) + 1);
-            slot.used.store(true);
+    for (int i = 0; i < kSlots; ++i) {
+        if (!slots[i].used.load()) {
+            std::memcpy(slots[i].path, path.constData(), size_t(path.size()) + 1);
+            slots[i].used.store(true);
+            writeNote(i, path);
             return true;
         }
     }
@@ -71,12 +128,44 @@ bool rememberTemporary(const QByteArray& path) {
 
 void forgetTemporary(const QByteArray& path) {
     std::lock_guard lock(slotsMutex);
-    for (Slot& slot : slots) {
-        if (slot.used.load() && path == slot.path) {
-            slot.used.store(false);
+    for (int i = 0; i < kSlots; ++i) {
+        if (slots[i].used.load() && path == slots[i].path) {
+            slots[i].used.store(false);
+            removeNote(i);
             return;
         }
     }
+}
+
+void removeUnfinishedTemporaries() {
+    const QByteArray folder = notesFolder();
+    if (folder.isEmpty() || !isPrivateFolder(folder))
+        return;
+    DIR* notes = ::opendir(folder.constData());
+    if (!notes)
+        return;
+    while (const dirent* entry = ::readdir(notes)) {
+        const QByteArray name(entry->d_name);
+        bool numeric = false;
+        const long pid = name.left(name.indexOf('-')).toLong(&numeric);
+        // A note of a process that still runs is its own business.
+        if (!numeric || pid <= 0 || (pid != ::getpid() && (::kill(pid_t(pid), 0) == 0 || errno == EPERM)))
+            continue;
+        const QByteArray note = folder + '/' + name;
+        const int fd = ::open(note.constData(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
+        if (fd < 0)
+            continue;
+        QByteArray path(4096, Qt::Uninitialized);
+        const ssize_t n = ::read(fd, path.data(), size_t(path.size()));
+        ::close(fd);
+        path.truncate(std::max<ssize_t>(n, 0));
+        struct stat info {};
+        if (path.startsWith('/') && path.mid(path.lastIndexOf('/') + 1).startsWith(".cropling-") &&
+            ::lstat(path.constData(), &info) == 0 && S_ISREG(info.st_mode) && info.st_uid == ::geteuid())
+            ::unlink(path.constData());
+        ::unlink(note.constData());
+    }
+    ::closedir(notes);
 }
 
 } // namespace cropling

@@ -103,9 +103,22 @@ ScriptedRunOutcome runScripted(EmojiEditor& editor, const ScriptedRunEnvironment
         outcome.failure = replacesPictureMessage(displayName(*env.save), shownAs);
         return outcome;
     }
+    // Checked again as the file is written: a link to the picture put at the save path while
+    // the emoji was made must not lead the write into it.
+    std::vector<FileIdentity> keep;
+    if (const auto pictureFile = identityOf(*env.open))
+        keep.push_back(*pictureFile);
     QString error;
-    if (!writeFileAtomically(*env.save, exported.emoji->bytes, &error))
+    switch (writeFile(*env.save, exported.emoji->bytes, &error, AtTarget::FollowLinks, keep)) {
+    case WriteResult::Written:
+        break;
+    case WriteResult::WouldReplaceKept:
+        outcome.failure = replacesPictureMessage(displayName(*env.save), shownAs);
+        break;
+    case WriteResult::Failed:
         outcome.failure = saveFailedMessage(error);
+        break;
+    }
     return outcome;
 }
 

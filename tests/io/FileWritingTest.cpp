@@ -2,6 +2,7 @@
 
 #include "io/FileWriting.h"
 #include "io/PrivateFolder.h"
+#include "io/TemporaryFiles.h"
 
 #include <QDir>
 #include <QFile>
@@ -148,4 +149,85 @@ TEST(FileWriting, PrivateFolderChecks) {
     // Dots are names like any other once ".png" follows them.
     EXPECT_EQ(temporaryExportPath(*folder, QStringLiteral(".")), *folder + "/..png");
     EXPECT_EQ(temporaryExportPath(*folder, QStringLiteral("..")), *folder + "/...png");
+}
+
+TEST(FileWriting, WhatIsAtTheNameWhenWritingDecidesNotWhatWasThereBefore) {
+    const QByteArray folder = tempFolder() + "/kept";
+    ::mkdir(folder.constData(), 0755);
+    const QByteArray picture = folder + "/photo.jpg";
+    ASSERT_TRUE(writeFileAtomically(picture, "the picture"));
+    const std::vector<FileIdentity> keep{*identityOf(picture)};
+    const QByteArray output = folder + "/emoji.png";
+
+    // A link to the picture, or a second name of it, put at the output while the emoji was made.
+    for (const AtTarget mode : {AtTarget::FollowLinks, AtTarget::ReplaceAnyLink}) {
+        ::unlink(output.constData());
+        ASSERT_EQ(::symlink("photo.jpg", output.constData()), 0);
+        const WriteResult throughLink = writeFile(output, "emoji", nullptr, mode, keep);
+        // Named by the user, a link is followed and refused; in a folder being filled it is only
+        // a name, replaced by the new file.
+        EXPECT_EQ(throughLink, mode == AtTarget::FollowLinks ? WriteResult::WouldReplaceKept : WriteResult::Written);
+        EXPECT_EQ(readFile(picture), QByteArray("the picture"));
+        ::unlink(output.constData());
+        ASSERT_EQ(::link(picture.constData(), output.constData()), 0);
+        EXPECT_EQ(writeFile(output, "emoji", nullptr, mode, keep), WriteResult::WouldReplaceKept);
+        EXPECT_EQ(readFile(picture), QByteArray("the picture"));
+    }
+    // Nothing is left behind by a refused write.
+    EXPECT_EQ(QDir(QFile::decodeName(folder)).entryList(QDir::Files | QDir::Hidden).size(), 2);
+}
+
+TEST(FileWriting, AnotherUsersLinkInASharedStickyFolderIsNotFollowed) {
+    const QByteArray shared = tempFolder() + "/sticky";
+    ::mkdir(shared.constData(), 0755);
+    ASSERT_EQ(::chmod(shared.constData(), 01777), 0);
+    const QByteArray victim = tempFolder() + "/victim.txt";
+    ASSERT_TRUE(writeFileAtomically(victim, "mine"));
+    const QByteArray planted = shared + "/emoji.png";
+    ::unlink(planted.constData());
+    ASSERT_EQ(::symlink(victim.constData(), planted.constData()), 0);
+    const uid_t stranger = ::geteuid() + 4242;
+    if (::lchown(planted.constData(), stranger, stranger) != 0)
+        GTEST_SKIP() << "a link of another user needs root to make";
+    QString error;
+    EXPECT_EQ(writeFile(planted, "emoji", &error), WriteResult::Failed);
+    EXPECT_FALSE(error.isEmpty());
+    EXPECT_EQ(readFile(victim), QByteArray("mine"));
+    // The user's own link there is followed as before.
+    ASSERT_EQ(::lchown(planted.constData(), ::geteuid(), ::getegid()), 0);
+    EXPECT_EQ(writeFile(planted, "emoji"), WriteResult::Written);
+    EXPECT_EQ(readFile(victim), QByteArray("emoji"));
+}
+
+TEST(FileWriting, TemporariesOfAKilledRunAreRemovedOnTheNextStart) {
+    const QByteArray state = tempFolder() + "/state";
+    const QByteArray notes = state + "/cropling/unfinished";
+    QDir().mkpath(QFile::decodeName(notes));
+    ::chmod(notes.constData(), 0700);
+    qputenv("XDG_STATE_HOME", state);
+    const QByteArray folder = tempFolder() + "/unfinished-output";
+    ::mkdir(folder.constData(), 0755);
+    // A process that has ended, and one that still runs (this one's parent).
+    const pid_t ended = ::fork();
+    if (ended == 0)
+        ::_exit(0);
+    ::waitpid(ended, nullptr, 0);
+    int notesMade = 0;
+    const auto note = [&](pid_t pid, const QByteArray& name) {
+        const QByteArray path = folder + '/' + name;
+        EXPECT_TRUE(writeFileAtomically(path, "half an emoji"));
+        const QByteArray noteName = QByteArray::number(pid) + '-' + QByteArray::number(notesMade++);
+        EXPECT_TRUE(writeFileAtomically(notes + '/' + noteName, path));
+        return path;
+    };
+    const QByteArray left = note(ended, ".cropling-left");
+    const QByteArray running = note(::getppid(), ".cropling-running");
+    const QByteArray other = note(ended, "emoji.png"); // not a name the writer gives: kept
+
+    removeUnfinishedTemporaries();
+    qunsetenv("XDG_STATE_HOME");
+    EXPECT_FALSE(QFile::exists(QFile::decodeName(left)));
+    EXPECT_TRUE(QFile::exists(QFile::decodeName(running)));
+    EXPECT_TRUE(QFile::exists(QFile::decodeName(other)));
+    EXPECT_EQ(QDir(QFile::decodeName(notes)).entryList(QDir::Files).size(), 1); // the running one's
 }
