@@ -107,6 +107,7 @@ int runHelper(const std::function<void(const QByteArray&)>& prepare,
         const wire::ReplyHead head = server->serve(request, &payload);
         if (!writeExactly(1, &head, sizeof head) || !writeExactly(1, payload.data(), payload.size()))
             ::_exit(kExitBroken);
+        server->sent();
     }
     // Quick: no library's clean-up is worth waiting for.
     ::_exit(0);

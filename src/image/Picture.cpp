@@ -124,7 +124,7 @@ std::shared_ptr<const Picture> Picture::decodeHeaded(const decoding::Header& hea
         if (!useProfile && !header.hasProfile)
             break;
         try {
-            VImage stored = decoding::loadReduced(header, minShorterSide);
+            VImage stored = decoding::loadReduced(header, minShorterSide, true);
             // Turning reads the picture out of order, which a stream cannot serve: the reduced pixels
             // are gathered in memory first.
             if (header.orientation > 1)

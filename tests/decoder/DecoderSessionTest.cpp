@@ -28,11 +28,15 @@ struct FaultyHelper {
 };
 
 // How many stand-ins are still running (or unreaped) anywhere on the machine.
+// Stand-ins this test started: other tests may run their own at the same time.
 int runningStandIns() {
     int count = 0;
+    const QByteArray parent = "PPid:\t" + QByteArray::number(::getpid()) + '\n';
     for (const QFileInfo& process : QDir(QStringLiteral("/proc")).entryInfoList(QDir::Dirs)) {
+        QFile status(process.filePath() + QStringLiteral("/status"));
         if (QFileInfo(process.filePath() + QStringLiteral("/exe")).canonicalFilePath() ==
-            QFileInfo(QStringLiteral(FAULTY_DECODER)).canonicalFilePath())
+                QFileInfo(QStringLiteral(FAULTY_DECODER)).canonicalFilePath() &&
+            status.open(QIODevice::ReadOnly) && status.readAll().contains(parent))
             ++count;
     }
     return count;

@@ -11,6 +11,8 @@
 
 #include <QElapsedTimer>
 
+#include <malloc.h>
+
 #include <vips/vector.h>
 #include <QImageReader>
 
@@ -235,6 +237,11 @@ ReplyHead DecodeService::serve(const wire::Request& request, Payload* payload) {
     case Task::RenderFrames: return framesTask(read.header, read.why, request, payload);
     }
     return failed(OpenFailure::Damaged);
+}
+
+void DecodeService::sent() {
+    payload_ = Payload();
+    ::malloc_trim(0);
 }
 
 void prepareFor(const QByteArray& encoded) {

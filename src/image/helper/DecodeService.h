@@ -30,6 +30,7 @@ public:
     wire::ReplyHead serve(const wire::Request& request, std::string_view* payload) override;
     // Does the task on the picture and fills `payload` with what follows the head.
     wire::ReplyHead serve(const wire::Request& request, Payload* payload);
+    void sent() override;
 
 private:
     struct Header;

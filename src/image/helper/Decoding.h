@@ -42,7 +42,8 @@ OpenFailure failureAfter(qint64 elapsedMilliseconds);
 // one (JPEG's DCT scaling, WebP's scaled decode), then a box average on the stream, never below
 // minShorterSide on the shorter side (0: full resolution). Stored orientation; nothing is written
 // to a temporary file.
-vips::VImage loadReduced(const Header& header, int minShorterSide);
+// `toSide`: also what is left above the need, by any factor, for a working picture kept whole.
+vips::VImage loadReduced(const Header& header, int minShorterSide, bool toSide = false);
 
 // The memory a loader that decodes the whole picture at once (GIF, HEIF, JPEG XL) may need; such a
 // picture above it is refused from its header.

@@ -15,6 +15,9 @@ class TaskServer {
 public:
     virtual ~TaskServer() = default;
     virtual wire::ReplyHead serve(const wire::Request& request, std::string_view* payload) = 0;
+    // Once the bytes have been sent: the program holds them now, and a second copy here would
+    // count twice against the memory the program and its helper use together.
+    virtual void sent() {}
 };
 
 } // namespace cropling
