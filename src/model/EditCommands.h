@@ -13,6 +13,8 @@
 #include <QUndoCommand>
 #include <QUrl>
 
+#include <array>
+
 namespace cropling {
 
 class EmojiEditor;
@@ -82,6 +84,8 @@ public:
     void redo() override;
     // The picture it brings in, which a finer decode of the same picture may replace.
     const PicturePtr& picture() const { return after_.image; }
+    // Every picture the step holds on to.
+    std::array<PicturePtr, 2> pictures() const { return {before_.image, after_.image}; }
     void refine(PicturePtr finer) { after_.image = std::move(finer); }
 
 private:

@@ -24,6 +24,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <set>
 #include <utility>
 
 namespace cropling {
@@ -122,9 +123,38 @@ void EmojiEditor::dropFirstLook() {
     }
 }
 
+namespace {
+
+// About what a picture keeps in memory: its pixels and their display copies, or for one opened
+// only to be rendered, its encoded bytes.
+long long memoryHeldBy(const Picture& picture) {
+    if (picture.isOpenedForRender())
+        return picture.encoded().size();
+    return 2LL * 4 * picture.pixelWidth() * picture.pixelHeight() * std::max(picture.frameCount(), 1);
+}
+
+} // namespace
+
+void EmojiEditor::trimHistory() {
+    std::set<const Picture*> counted{image_.get()};
+    long long held = 0;
+    for (int i = 0; i < undoStack_->count(); ++i) {
+        if (const auto* step = dynamic_cast<const PictureCommand*>(undoStack_->command(i))) {
+            for (const PicturePtr& picture : step->pictures()) {
+                if (picture && counted.insert(picture.get()).second)
+                    held += memoryHeldBy(*picture);
+            }
+        }
+    }
+    // The picture shown stays, and the step to it: one step back is always there.
+    if (held > kHistoryBytes)
+        undoStack_->clear();
+}
+
 void EmojiEditor::setImage(PicturePtr picture, const QString& name, const QString& fileName, const QUrl& url) {
     firstLook_.reset();
     waitingForFinal_.clear();
+    trimHistory();
     PictureState after{std::move(picture), Framing{}, name, fileName, url};
     undoStack_->push(
         new PictureCommand(this, PictureState{image_, framing(), emojiName_, fileName_, url_}, after));
@@ -212,6 +242,8 @@ void EmojiEditor::open(const Source& source, const QString& name, const QString&
     // A first look still waiting for its final picture never gets it now: it goes, as a failed
     // final decode would take it, so nothing stays behind at the preview's resolution.
     dropFirstLook();
+    // Room for the picture on its way, before it arrives.
+    trimHistory();
     // A newer load supersedes this one, and with it what its results will be called.
     pending_ = {name, fileName, failure, url};
     loader_->load(source);

@@ -68,6 +68,10 @@ public:
     // The history of undoable steps: framing, the name, new pictures.
     QUndoStack* undoStack() const { return undoStack_; }
     static constexpr int kUndoSteps = 40;
+    // The most the history may hold in pictures other than the one shown; beyond it the pictures
+    // before the last one are dropped with their steps, so that opening one picture after another
+    // does not grow the program without end.
+    static constexpr long long kHistoryBytes = 160LL << 20;
     // A drag or a held slider: every change until endGesture() is one step.
     void beginGesture();
     void endGesture();
@@ -166,6 +170,7 @@ private:
     void open(const Source& source, const QString& name, const QString& fileName, const QString& failure,
               const QUrl& url = QUrl());
     void replaceImage(PicturePtr picture);
+    void trimHistory();
     void setBusy(bool busy);
     // Renders the emoji, on a worker in the background, and hands the PNG to `then` on this thread
     // unless a new picture arrived meanwhile; a render that gives nothing sets the status message.

@@ -66,3 +66,22 @@ TEST(Undo, ANewPictureComesBackWithItsFramingAndName) {
     EXPECT_EQ(editor.emojiName(), QStringLiteral("dog"));
     EXPECT_EQ(editor.zoom(), 1);
 }
+
+TEST(Undo, PicturesOpenedOneAfterAnotherAreDroppedFromTheHistoryBeyondItsBudget) {
+    EmojiEditor editor;
+    // Pictures of 25 MB each, with their display copies twice that: a handful fill the budget.
+    std::vector<std::weak_ptr<const Picture>> opened;
+    for (int i = 0; i < 12; ++i) {
+        PicturePtr next = picture(2500, 2500);
+        opened.push_back(next);
+        editor.setImage(std::move(next), QStringLiteral("p%1").arg(i));
+        // One step back is always there.
+        ASSERT_TRUE(editor.undoStack()->canUndo());
+    }
+    // Only the last few are still held, by anything: the program does not grow with every picture.
+    const auto alive = std::count_if(opened.begin(), opened.end(), [](const auto& p) { return !p.expired(); });
+    EXPECT_LE(alive, 1 + EmojiEditor::kHistoryBytes / (2LL * 4 * 2500 * 2500) + 1);
+    EXPECT_GE(alive, 2);
+    editor.undoStack()->undo();
+    EXPECT_EQ(editor.image(), opened[10].lock());
+}
