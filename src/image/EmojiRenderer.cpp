@@ -3,6 +3,8 @@
 #include "image/Picture.h"
 #include "image/VipsLayer.h"
 
+#include <QElapsedTimer>
+
 namespace cropling {
 
 std::optional<QByteArray> renderEmojiPNG(const Picture* picture, const Framing& framing, int outputSize,
@@ -23,6 +25,9 @@ GifOutcome renderEmojiGIF(const Picture* picture, const Framing& framing, int ou
     const VipsLayer* layer = VipsLayer::get();
     if (!picture || !layer || outputSize < 1 || outputSize > kMaxOutputSize)
         return outcome;
+    // The frames' render counts towards the time an export may take.
+    QElapsedTimer clock;
+    clock.start();
     std::optional<RgbaFrames> frames;
     if (picture->isAnimated()) {
         frames = picture->renderFrames(framing, outputSize, &outcome.why);
@@ -34,7 +39,7 @@ GifOutcome renderEmojiGIF(const Picture* picture, const Framing& framing, int ou
     }
     if (!frames)
         return outcome;
-    auto gif = layer->encodeGif(*frames, limits, progress);
+    auto gif = layer->encodeGif(*frames, limits, progress, clock.elapsed());
     if (!gif) {
         outcome.cancelled = progress && progress->cancelled();
         outcome.overBudget = !outcome.cancelled;

@@ -120,9 +120,30 @@ struct Candidate {
     double quality = 0;
 };
 
+// Frames encoded at the smallest setting when the search ran out of time before any file fitted:
+// a few dozen at most (`likely`, when the files tried say about how many would fit), which is
+// quick, a quarter fewer each time until they fit.
+constexpr int kLastResortFrames = 40;
+
+std::optional<EncodedGif> lastResort(const EmojiFrames& frames, const GifLimits& caps, int likely) {
+    int count = std::min({int(frames.frames.size()), kLastResortFrames, std::max(likely, 1)});
+    if (caps.maxFrames > 0)
+        count = std::min(count, caps.maxFrames);
+    const GifSettings smallest = gifLadder(0.0).back();
+    for (;;) {
+        const GifStrip strip(keepEvenly(frames, count), 4);
+        QByteArray bytes = strip.encode(smallest);
+        if (fitsIn(bytes, caps.maxBytes))
+            return EncodedGif{std::move(bytes), count};
+        if (count == 1)
+            return std::nullopt;
+        count = count * 3 / 4;
+    }
+}
+
 } // namespace
 
-std::optional<EncodedGif> encodeGifWithin(const EmojiFrames& frames, const GifLimits& caps, Progress* progress) {
+std::optional<EncodedGif> encodeGifWithin(const EmojiFrames& frames, const GifLimits& caps, Progress* progress, qint64 spentMs) {
     if (frames.frames.empty() || frames.frames.size() != frames.delaysMs.size() || caps.maxBytes < 1)
         return std::nullopt;
     // Dithering hides banding in smooth gradients but adds noise that fine texture and flat
@@ -132,12 +153,14 @@ std::optional<EncodedGif> encodeGifWithin(const EmojiFrames& frames, const GifLi
     std::vector<const std::vector<GifSettings>*> ladderTried = {&ladders[0], &ladders[1]};
     try {
         GifSearchLimits limits{caps.maxBytes, {}, progress};
+        limits.spentBefore = spentMs;
         limits.clock.start();
         const int total = int(frames.frames.size());
         const Reference reference = referenceOf(frames);
         std::optional<EncodedGif> best;
         double bestQuality = -1;
         int likelyFits = -1;
+        int likely = kLastResortFrames; // frames that would fit, as the files tried say
         int count = caps.maxFrames > 0 ? std::min(total, caps.maxFrames) : total;
         for (int counts = 0; count >= 1; ++counts) {
             // Once one count fits, the search has kCounts slices of the progress bar; before, it
@@ -145,10 +168,12 @@ std::optional<EncodedGif> encodeGifWithin(const EmojiFrames& frames, const GifLi
             limits.share = (best ? 1.0 / kCounts : (1 - limits.from) / 2) / double(ladderTried.size());
             std::vector<int> firsts;
             const EmojiFrames kept = keepEvenly(frames, count, &firsts);
-            const GifStrip strip(kept, 4);
+            GifStrip strip(kept, 4);
+            strip.watch(&limits);
             long long smallest = 0;
             std::optional<Candidate> here;
             const std::vector<GifSettings>* winner = nullptr;
+            bool overdue = false;
             for (const std::vector<GifSettings>* steps : ladderTried) {
                 // Every frame without dithering at full quality is as good as a GIF gets: dithering
                 // only adds noise then. A long clip, whose every encode takes seconds, is not
@@ -156,7 +181,13 @@ std::optional<EncodedGif> encodeGifWithin(const EmojiFrames& frames, const GifLi
                 // far is enough.
                 if (here && (here->step == 0 || count > kLongClip || limits.late()))
                     break;
-                const auto found = bestSettingsWithin(kept, strip, *steps, limits, &smallest, likelyFits);
+                std::optional<GifFound> found;
+                try {
+                    found = bestSettingsWithin(kept, strip, *steps, limits, &smallest, likelyFits);
+                } catch (const GifOverdue&) {
+                    overdue = true;
+                    break;
+                }
                 limits.from = std::min(limits.from + limits.share, 1.0);
                 limits.reached(0);
                 if (!found)
@@ -167,6 +198,8 @@ std::optional<EncodedGif> encodeGifWithin(const EmojiFrames& frames, const GifLi
                     winner = steps;
                 }
             }
+            if (overdue && !here)
+                break;
             int next = fewerFrames(total, count, count - 1);
             if (here) {
                 ladderTried = {winner};
@@ -176,7 +209,7 @@ std::optional<EncodedGif> encodeGifWithin(const EmojiFrames& frames, const GifLi
                 }
                 // Every frame at the best settings cannot be beaten; past the peak, fewer frames
                 // only lose more.
-                if (here->step == 0 || here->quality < bestQuality - kWorseDb || limits.late())
+                if (here->step == 0 || here->quality < bestQuality - kWorseDb || limits.late() || overdue)
                     break;
                 likelyFits = here->step;
             } else if (!best) {
@@ -184,12 +217,17 @@ std::optional<EncodedGif> encodeGifWithin(const EmojiFrames& frames, const GifLi
                     break;
                 // Nothing fits: the smallest file says about how many frames would.
                 const double ratio = double(smallest) / double(caps.maxBytes);
-                next = limits.late() ? 1 : fewerFrames(total, count, std::max(1, int(count / ratio)));
+                next = fewerFrames(total, count, std::max(1, int(count / ratio)));
+                likely = next;
+                if (limits.late())
+                    break;
             }
             if (next >= count || (best && (counts + 1 >= kCounts || limits.late())))
                 break;
             count = next;
         }
+        if (!best && (limits.late() || limits.overdue()))
+            best = lastResort(frames, caps, likely);
         if (progress)
             progress->report(1);
         return best;

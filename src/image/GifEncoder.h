@@ -6,6 +6,7 @@
 #include "image/VipsLayer.h"
 
 #include <QByteArray>
+#include <QtGlobal>
 
 #include <vips/vips8>
 
@@ -33,6 +34,8 @@ EmojiFrames keepEvenly(const EmojiFrames& all, int count, std::vector<int>* firs
 // opaque. Fewer frames, fewer colours, less dithering and changes left to the frame before are
 // weighed against each other by how the result looks at its size against every frame it stands
 // for. Nothing when not even one frame fits, or when `progress` was cancelled.
-std::optional<EncodedGif> encodeGifWithin(const EmojiFrames& frames, const GifLimits& limits, Progress* progress = nullptr);
+// `spentMs`: how long the export has taken before the search, which counts towards its time.
+std::optional<EncodedGif> encodeGifWithin(const EmojiFrames& frames, const GifLimits& limits, Progress* progress = nullptr,
+                                          qint64 spentMs = 0);
 
 } // namespace cropling

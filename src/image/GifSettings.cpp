@@ -4,6 +4,7 @@
 #include "image/shared/VipsBytes.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cstring>
 #include <future>
 #include <utility>
@@ -40,10 +41,14 @@ std::vector<GifSettings> gifLadder(double dither) {
     return steps;
 }
 
-// Refining stops after this long: no animation holds an export up for long whatever its size.
-constexpr qint64 kRefineMs = 15'000;
+// Refining stops after this long, and an encode still running a little later is stopped where it
+// is: no animation holds an export up for long, whatever its size or number of frames.
+constexpr qint64 kRefineMs = 8'000;
+constexpr qint64 kOverdueMs = 11'000;
 
-bool GifSearchLimits::late() const { return clock.elapsed() > kRefineMs; }
+bool GifSearchLimits::late() const { return spentBefore + clock.elapsed() > kRefineMs; }
+
+bool GifSearchLimits::overdue() const { return spentBefore + clock.elapsed() > kOverdueMs; }
 
 void GifSearchLimits::check() const {
     if (progress && progress->cancelled())
@@ -101,8 +106,50 @@ GifStrip::GifStrip(const EmojiFrames& frames, int effort)
     strip_.set("loop", frames.loop);
 }
 
+namespace {
+
+struct EncodeWatch {
+    const GifSearchLimits* limits;
+    std::atomic<bool> overdue{false};
+    std::atomic<bool> cancelled{false};
+};
+
+// Called as the encode reads the strip, a few times a frame.
+void checkEncode(VipsImage* image, VipsProgress*, gpointer data) {
+    auto* watch = static_cast<EncodeWatch*>(data);
+    const Progress* progress = watch->limits->progress;
+    if (progress && progress->cancelled())
+        watch->cancelled = true;
+    else if (watch->limits->overdue())
+        watch->overdue = true;
+    else
+        return;
+    vips_image_set_kill(image, TRUE);
+}
+
+} // namespace
+
 QByteArray GifStrip::encode(const GifSettings& s) const {
-    const QByteArray gif = VipsBytes::encode(strip_, ".gif",
+    if (!watched_)
+        return encodeWatched(strip_, s);
+    EncodeWatch watch{watched_};
+    VImage watchedStrip = strip_.copy();
+    vips_image_set_progress(watchedStrip.get_image(), TRUE);
+    g_signal_connect(watchedStrip.get_image(), "eval", G_CALLBACK(checkEncode), &watch);
+    try {
+        return encodeWatched(watchedStrip, s);
+    } catch (const vips::VError&) {
+        vips_error_clear();
+        if (watch.cancelled)
+            throw GifCancelled{};
+        if (watch.overdue)
+            throw GifOverdue{};
+        throw;
+    }
+}
+
+QByteArray GifStrip::encodeWatched(const VImage& strip, const GifSettings& s) const {
+    const QByteArray gif = VipsBytes::encode(strip, ".gif",
                                              VImage::option()
                                                  ->set("dither", s.dither)
                                                  ->set("bitdepth", s.bitdepth)

@@ -28,6 +28,8 @@ std::vector<GifSettings> gifLadder(double dither);
 
 // Thrown from a search whose progress was cancelled; nothing it made is kept.
 struct GifCancelled {};
+// Thrown from an encode stopped halfway because the search ran out of time.
+struct GifOverdue {};
 
 // What a search must keep to: the budget, how long it may refine (past the time it takes the best
 // file that fits so far, or goes straight to the smallest setting), and whom it tells how far it
@@ -37,7 +39,9 @@ struct GifSearchLimits {
     QElapsedTimer clock;
     Progress* progress = nullptr;
     double from = 0, share = 1;
-    bool late() const;
+    qint64 spentBefore = 0; // by the export before the search began
+    bool late() const;    // refining stops: what is found so far is enough
+    bool overdue() const; // encodes are stopped where they are
     void check() const; // throws GifCancelled when the export is no longer wanted
     void reached(double part) const;
 };
@@ -46,10 +50,14 @@ struct GifSearchLimits {
 class GifStrip {
 public:
     GifStrip(const EmojiFrames& frames, int effort);
+    // Each encode from now on stops, with GifOverdue or GifCancelled, within a frame or so of the
+    // search running out of time or being cancelled.
+    void watch(const GifSearchLimits* limits) { watched_ = limits; }
     QByteArray encode(const GifSettings& s) const;
     int count() const { return count_; }
 
 private:
+    QByteArray encodeWatched(const vips::VImage& strip, const GifSettings& s) const;
     vips::VImage strip_;
     int side_;
     int count_;
@@ -57,6 +65,7 @@ private:
     // Whether a pixel turns transparent in a later frame: such frames need a palette of their own
     // with the transparent colour in it, which a palette shared with an opaque frame lacks.
     bool alphaChanges_ = false;
+    const GifSearchLimits* watched_ = nullptr;
 };
 
 inline bool fitsIn(const QByteArray& gif, long long maxBytes) { return gif.size() <= maxBytes; }

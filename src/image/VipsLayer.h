@@ -70,9 +70,9 @@ public:
     // A rendered PNG as one frame.
     virtual std::optional<RgbaFrames> frameOfPng(const QByteArray& png) const = 0;
     // The best-looking GIF of the frames within the limits (see GifEncoder.h); nothing when none
-    // fits or the progress was cancelled.
-    virtual std::optional<EncodedGif> encodeGif(const RgbaFrames& frames, const GifLimits& limits,
-                                                Progress* progress) const = 0;
+    // fits or the progress was cancelled. `spentMs` counts towards the time the search may take.
+    virtual std::optional<EncodedGif> encodeGif(const RgbaFrames& frames, const GifLimits& limits, Progress* progress,
+                                                qint64 spentMs) const = 0;
     virtual AutoFramingOutcome autoFrame(const Picture& picture) const = 0;
     // The pixels of a picture that holds none.
     virtual const vips::VImage& emptyPixels() const = 0;

@@ -52,7 +52,8 @@ public:
 
     std::optional<RgbaFrames> frameOfPng(const QByteArray& png) const override { return cropling::frameOfPng(png); }
 
-    std::optional<EncodedGif> encodeGif(const RgbaFrames& frames, const GifLimits& limits, Progress* progress) const override {
+    std::optional<EncodedGif> encodeGif(const RgbaFrames& frames, const GifLimits& limits, Progress* progress,
+                                        qint64 spentMs) const override {
         EmojiFrames images;
         images.memory = frames.memory;
         images.delaysMs = frames.delaysMs;
@@ -64,7 +65,7 @@ public:
             vips_error_clear();
             return std::nullopt;
         }
-        return encodeGifWithin(images, limits, progress);
+        return encodeGifWithin(images, limits, progress, spentMs);
     }
 
     AutoFramingOutcome autoFrame(const Picture& picture) const override { return autoFrameHere(picture); }

@@ -157,6 +157,22 @@ TEST(GifBudget, AHardAnimationFitsByDroppingFramesAndKeepsItsDurationAndLoop) {
     EXPECT_FALSE(encodeGifWithin(noise, {200, 0}));
 }
 
+TEST(GifBudget, AnExportOutOfTimeStopsItsEncodeAndStillGivesAGifThatFits) {
+    // An export that has used up its time on rendering: the search's first encode is stopped
+    // where it is, and a few frames at the smallest setting stand in, within the budget and with
+    // the whole length.
+    const EmojiFrames noise = noiseFrames(200);
+    const long long budget = 60'000;
+    const auto gif = encodeGifWithin(noise, {budget, 0}, nullptr, 60'000);
+    ASSERT_TRUE(gif);
+    EXPECT_LE(gif->bytes.size(), budget);
+    EXPECT_GE(gif->frames, 2);
+    EXPECT_LT(gif->frames, 200);
+    const std::vector<int> delays = decoded(gif->bytes).get_array_int("delay");
+    EXPECT_EQ(int(delays.size()), gif->frames);
+    EXPECT_EQ(std::accumulate(delays.begin(), delays.end(), 0LL), animationDuration(noise.delaysMs));
+}
+
 TEST(GifBudget, TheFrameCapHoldsWhateverTheBudgetAndTheLengthStays) {
     // 125 small frames fit the bytes many times over; the cap alone makes them fewer.
     EmojiFrames many;
