@@ -89,4 +89,14 @@ TEST(HostileInput, ABrokenTailOrAFileCutAnywhereKeepsThePreflightsCuts) {
         for (qsizetype length = 2; length <= file.size(); length += length < 64 ? 1 : 97)
             (void)preflight::sanitise(file.left(length));
     }
+    // A GIF cut anywhere inside a frame is refused, not taken for the frames before the cut; one
+    // whole up to its trailer passes, junk after it too.
+    const QByteArray gif = readFile(CROPLING_SOURCE_DIR "/tests/fixtures/animation/restore-previous.gif");
+    ASSERT_TRUE(gif.endsWith(';'));
+    int passed = 0;
+    for (qsizetype length = 6; length < gif.size() - 1; ++length)
+        passed += preflight::sanitise(gif.left(length)).has_value();
+    EXPECT_LE(passed, 8); // only cuts that fall between two blocks
+    EXPECT_TRUE(preflight::sanitise(gif));
+    EXPECT_TRUE(preflight::sanitise(gif + "junk"));
 }

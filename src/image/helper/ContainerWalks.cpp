@@ -151,4 +151,50 @@ QByteArray firstTiffPage(QByteArray tiff) {
     return tiff;
 }
 
+bool hasWholeGifBlocks(const QByteArray& gif) {
+    const auto* bytes = reinterpret_cast<const unsigned char*>(gif.constData());
+    const qsizetype size = gif.size();
+    // The header and the screen descriptor, with the global colour table it announces.
+    qsizetype at = 13;
+    if (size < at)
+        return false;
+    if (bytes[10] & 0x80)
+        at += 3 * (qsizetype(2) << (bytes[10] & 7));
+    // Data sub-blocks: lengths, each followed by that many bytes, up to a zero length.
+    const auto skipSubBlocks = [&] {
+        while (at < size && bytes[at] != 0)
+            at += 1 + bytes[at];
+        if (at >= size)
+            return false;
+        ++at;
+        return true;
+    };
+    while (at <= size) {
+        if (at == size)
+            return true; // no trailer, but nothing cut: browsers show such files too
+        switch (bytes[at]) {
+        case 0x3B: return true;
+        case 0x21: // an extension: its label, then sub-blocks
+            at += 2;
+            if (at > size || !skipSubBlocks())
+                return false;
+            break;
+        case 0x2C: { // an image: its descriptor, a local colour table, the code size, sub-blocks
+            if (at + 10 > size)
+                return false;
+            const unsigned char packed = bytes[at + 9];
+            at += 10;
+            if (packed & 0x80)
+                at += 3 * (qsizetype(2) << (packed & 7));
+            ++at; // the LZW minimum code size
+            if (at > size || !skipSubBlocks())
+                return false;
+            break;
+        }
+        default: return false;
+        }
+    }
+    return false;
+}
+
 } // namespace cropling::preflight::walks

@@ -13,6 +13,9 @@ QByteArray withoutPngText(const QByteArray& png);
 // chunk (the header, the palette, the pixels) matches its checksum. Decoders find such damage only when they read that
 // far, and a decode that has its rows before then would show rows of a damaged chunk.
 bool hasWholeChunks(const QByteArray& png);
+// Whether a GIF's blocks run whole from its header to its trailer (or to the file's end between
+// two blocks): one cut inside a frame would otherwise pass for an animation of the frames before.
+bool hasWholeGifBlocks(const QByteArray& gif);
 // Whether a JPEG has more scans than kMaxJpegScans.
 bool hasTooManyScans(const QByteArray& jpeg);
 // An animated WebP cut after the frame past the most an animation may have.

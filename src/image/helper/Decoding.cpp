@@ -120,9 +120,10 @@ std::optional<Header> readHeader(const QByteArray& encoded, bool preflighted, Op
     } else if (auto safe = preflight::sanitise(encoded)) {
         header.encoded = std::move(*safe);
     } else {
-        // Qt's reader refuses what it cannot read, the walk over a PNG a damaged one; the other
-        // walks refuse what would cost too much.
-        *why = preflight::needsQtReader(encoded) || encoded.startsWith("\x89PNG") ? OpenFailure::Damaged : OpenFailure::TooLarge;
+        // Qt's reader refuses what it cannot read, the walks over a PNG or GIF a damaged one; the
+        // other walks refuse what would cost too much.
+        const bool damaged = preflight::needsQtReader(encoded) || encoded.startsWith("\x89PNG") || encoded.startsWith("GIF8");
+        *why = damaged ? OpenFailure::Damaged : OpenFailure::TooLarge;
         return std::nullopt;
     }
     header.loader = loaderOf(header.encoded);

@@ -53,6 +53,8 @@ std::optional<QByteArray> sanitise(const QByteArray& encoded) {
     // The decoder takes any file that starts with the start-of-image marker, whatever follows it.
     if (startsWith(encoded, "\xFF\xD8", 2))
         return walks::hasTooManyScans(encoded) ? std::nullopt : std::optional(encoded);
+    if (startsWith(encoded, "GIF87a", 6) || startsWith(encoded, "GIF89a", 6))
+        return walks::hasWholeGifBlocks(encoded) ? std::optional(encoded) : std::nullopt;
     if (startsWith(encoded, "RIFF", 4) && encoded.size() >= 12 && encoded.mid(8, 4) == "WEBP")
         return walks::boundedWebpFrames(encoded);
     if (startsWith(encoded, "II*\0", 4) || startsWith(encoded, "MM\0*", 4) || startsWith(encoded, "II+\0", 4) ||

@@ -14,7 +14,8 @@ namespace cropling::preflight {
 // The bytes to hand to the decoder: unchanged for most files; a PNG without its text chunks
 // (which the program never shows); an animated WebP cut to its first frame; a TIFF cut to its first
 // page; a BMP, ICO or portable anymap decoded by Qt's image reader and handed on as a PNG.
-// Nothing for a file refused outright, a PNG cut short or with a damaged critical chunk among them.
+// Nothing for a file refused outright, a PNG cut short or with a damaged critical chunk and a GIF
+// cut inside a block among them.
 std::optional<QByteArray> sanitise(const QByteArray& encoded);
 
 // Whether the bytes are a BMP, ICO or portable anymap, which Qt's reader decodes.
