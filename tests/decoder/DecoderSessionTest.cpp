@@ -88,6 +88,26 @@ TEST(DecoderSession, AHelperThatDiesLiesOrOverrunsCostsOnlyThatPictureWithAReaso
     clock.restart();
     EXPECT_EQ(decodeFailure("hang", 300), OpenFailure::TookTooLong);
     EXPECT_LT(clock.elapsed(), 3000);
+
+    // A reply that claims tens of megabytes, every number consistent, then stops coming: the
+    // deadline ends the wait for the rest.
+    clock.restart();
+    EXPECT_EQ(decodeFailure("large-then-stalls", 400), OpenFailure::TookTooLong);
+    EXPECT_LT(clock.elapsed(), 3000);
+
+    // Each task answered well but slowly: the deadline is one for the picture, not one per task.
+    DecoderSession slow;
+    slow.setDeadline(400);
+    ASSERT_TRUE(slow.start(QByteArray("slow-every-task")));
+    std::optional<OpenFailure> why;
+    int answered = 0;
+    for (int task = 0; task < 10 && !why; ++task) {
+        const auto outcome = slow.decode(100);
+        answered += outcome.value.has_value();
+        why = outcome.why;
+    }
+    EXPECT_EQ(why, OpenFailure::TookTooLong);
+    EXPECT_LT(answered, 3);
     EXPECT_EQ(runningStandIns(), 0);
 }
 

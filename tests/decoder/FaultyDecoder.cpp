@@ -91,6 +91,21 @@ int main() {
             head.bands = 3;
             head.payloadBytes = 8 * 8 * 3;
             send(head, std::string(8 * 8 * 3, '\x40'));
+        } else if (fault == "slow-every-task") {
+            // A good answer to every task, each after a while: together they overrun.
+            ::usleep(150'000);
+            head.width = head.height = 8;
+            head.bands = 3;
+            head.payloadBytes = 8 * 8 * 3;
+            send(head, std::string(8 * 8 * 3, '\x40'));
+        } else if (fault == "large-then-stalls") {
+            // A head within every bound and true to itself, then a few rows of it and no more.
+            head.fullWidth = head.width = 4000;
+            head.fullHeight = head.height = 3000;
+            head.bands = 4;
+            head.payloadBytes = 4000ULL * 3000 * 4;
+            send(head, std::string(1 << 20, '\x40'));
+            ::pause();
         } else if (fault == "not-a-png") {
             // A render that is the right length and says it is 128 x 128, but is no PNG.
             head.width = head.height = request.side;
