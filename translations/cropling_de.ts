@@ -469,6 +469,14 @@ oder zum Auswählen klicken</translation>
         <source>&lt;p&gt;&lt;b&gt;Cropling %1&lt;/b&gt;&lt;/p&gt;&lt;p&gt;Turns a photo into a %2 PNG for a chat service&apos;s custom emoji.&lt;/p&gt;&lt;p&gt;Free software under the MIT licence.&lt;br&gt;&lt;a href=&quot;https://cropling.org&quot;&gt;cropling.org&lt;/a&gt;&lt;/p&gt;</source>
         <translation>&lt;p&gt;&lt;b&gt;Cropling %1&lt;/b&gt;&lt;/p&gt;&lt;p&gt;Macht aus einem Foto ein %2-PNG für eigene Emojis eines Chat-Dienstes.&lt;/p&gt;&lt;p&gt;Freie Software unter der MIT-Lizenz.&lt;br&gt;&lt;a href=&quot;https://cropling.org&quot;&gt;cropling.org&lt;/a&gt;&lt;/p&gt;</translation>
     </message>
+    <message>
+        <source>&lt;p&gt;This system refuses unprivileged namespaces: pictures are decoded in helpers confined by their system call filter alone.&lt;/p&gt;</source>
+        <translation>&lt;p&gt;Dieses System verweigert unprivilegierte Namensräume: Bilder werden in Hilfsprozessen dekodiert, die allein ihr Systemaufruf-Filter einschränkt.&lt;/p&gt;</translation>
+    </message>
+    <message>
+        <source>&lt;p&gt;Pictures are decoded in confined helpers, with no network, no files and no other processes.&lt;/p&gt;</source>
+        <translation>&lt;p&gt;Bilder werden in abgeschotteten Hilfsprozessen dekodiert, ohne Netzwerk, ohne Dateien und ohne andere Prozesse.&lt;/p&gt;</translation>
+    </message>
 </context>
 <context>
     <name>cropling::NameRow</name>
