@@ -23,6 +23,7 @@
 #include <QSet>
 #include <QGuiApplication>
 #include <QMimeData>
+#include <QSemaphore>
 #include <QThread>
 #include <QtConcurrent/QtConcurrentMap>
 
@@ -149,6 +150,9 @@ std::optional<QString> writeOutput(const QByteArray& output, const QByteArray& b
     return saveFailedMessage(QString::fromLocal8Bit(output) + QStringLiteral(": ") + error);
 }
 
+// Files of more than this are rendered one at a time in a batch.
+constexpr qint64 kLargeFileBytes = 64LL << 20;
+
 int renderMany(const QList<QByteArray>& files, const QByteArray& folder, const FramingRequest& framing,
                const ExportRequest& request) {
     const QList<QByteArray> bases = outputNames(files, folder);
@@ -162,8 +166,18 @@ int renderMany(const QList<QByteArray>& files, const QByteArray& folder, const F
     // far the batch is.
     if (files.size() > 1)
         DecoderSession::setHelperThreads(1);
+    // A helper holds its file whole: large files take turns, so that a batch of them stays within
+    // the memory one of them needs.
+    QSemaphore largeFile(1);
     QFuture<void> work = QtConcurrent::map(indexes, [&](int i) {
+        struct stat info {};
+        const bool large = ::stat(localPathBytes(urlFromArgument(files[i])).constData(), &info) == 0 &&
+                           info.st_size > kLargeFileBytes;
+        if (large)
+            largeFile.acquire();
         const Rendered rendered = renderFile(files[i], framing, request);
+        if (large)
+            largeFile.release();
         const QByteArray output = bases[i] + (rendered.emoji.gif ? ".gif" : ".png");
         // A name in the folder is written only as a new regular file: never through a link, and
         // never over one of the pictures.
