@@ -30,6 +30,9 @@ QImage sharing(const vips::VImage& rgb8) {
 
 DisplayPyramid::DisplayPyramid(const vips::VImage& picture, bool shareTop) : fullWidth_(picture.width()) {
     const int shorter = std::min(picture.width(), picture.height());
+    // A very long picture draws its top level from its own pixels too: a premultiplied copy of it
+    // would hold a second picture's worth of memory for the highest zooms alone.
+    shareTop = shareTop || (long long)picture.width() * picture.height() * 4 > kLargestCopy;
     levels_.push_back(shareTop && shorter <= kTopShorterSide ? sharing(picture) : toQImage(picture));
     if (shorter > kTopShorterSide) {
         // The picture is already near the working resolution, so an area average on premultiplied
@@ -38,6 +41,15 @@ DisplayPyramid::DisplayPyramid(const vips::VImage& picture, bool shareTop) : ful
         const int w = std::max(1, int(std::lround(picture.width() * f)));
         const int h = std::max(1, int(std::lround(picture.height() * f)));
         levels_.front() = levels_.front().scaled(w, h, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    }
+    // Below a shared top, the first halving streams from the picture's pixels: converting the
+    // whole top to premultiplied first would hold a copy of it for a moment.
+    if (levels_.front().format() != QImage::Format_ARGB32_Premultiplied && shorter >= 64 && shorter <= kTopShorterSide) {
+        const bool alpha = picture.bands() == 4;
+        vips::VImage half = (alpha ? picture.premultiply() : picture.cast(VIPS_FORMAT_FLOAT)).shrink(2, 2);
+        if (alpha)
+            half = half.unpremultiply();
+        levels_.push_back(toQImage(half.round(VIPS_OPERATION_ROUND_RINT).cast(VIPS_FORMAT_UCHAR).copy_memory()));
     }
     // Exact halvings: a 2x2 average on premultiplied pixels is the right filter for these.
     while (std::min(levels_.back().width(), levels_.back().height()) >= 32) {

@@ -29,6 +29,8 @@ public:
     // The largest level's shorter side is at most this: enough for the crop square at zoom 4.5 on a
     // 2x screen, while a 50 MP photo keeps its display copy near 50 MB.
     static constexpr int kTopShorterSide = 3072;
+    // A top level larger than this (in premultiplied bytes) is drawn from the picture's own pixels.
+    static constexpr long long kLargestCopy = 64LL << 20;
 
 private:
     std::vector<QImage> levels_; // largest first, each half the size of the one before
