@@ -142,7 +142,7 @@ std::optional<QString> writeOutput(const QByteArray& output, const QByteArray& b
     case WriteResult::Written:
         return std::nullopt;
     case WriteResult::WouldReplaceKept:
-        return overwritesInput(output, outputId(output, target == AtTarget::FollowLinks), inputs)
+        return overwritesInput(output, outputId(output, target != AtTarget::ReplaceAnyLink), inputs)
             .value_or(replacesPictureMessage(QString::fromLocal8Bit(output), QString::fromLocal8Bit(inputs.first())));
     case WriteResult::Failed:
         break;
@@ -369,6 +369,8 @@ int runRenderCommand(int argc, char** argv) {
         reportFailure(*refused);
         return 1;
     }
+    // Whether the output was a link when named: one that appears during the render is not followed.
+    const AtTarget asNamed = targetAsNamed(output);
     const Rendered rendered = renderFile(files.first(), framing, ExportRequest{formatFor(output), size, limits});
     if (!rendered.failure.isEmpty()) {
         reportFailure(rendered.failure);
@@ -380,7 +382,7 @@ int runRenderCommand(int argc, char** argv) {
         reportFailure(saveFailedMessage(QStringLiteral("-: ") + QString::fromLocal8Bit(std::strerror(errno))));
         return 1;
     }
-    if (const auto failed = writeOutput(output, rendered.emoji.bytes, AtTarget::FollowLinks, files, pictureIds(files))) {
+    if (const auto failed = writeOutput(output, rendered.emoji.bytes, asNamed, files, pictureIds(files))) {
         reportFailure(*failed);
         return 1;
     }

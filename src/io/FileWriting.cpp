@@ -33,6 +33,11 @@ std::optional<FileIdentity> identityOf(const QByteArray& path) {
     return FileIdentity{info.st_dev, info.st_ino};
 }
 
+AtTarget targetAsNamed(const QByteArray& path) {
+    struct stat info {};
+    return ::lstat(path.constData(), &info) == 0 && S_ISLNK(info.st_mode) ? AtTarget::FollowLinks : AtTarget::NamedNoLink;
+}
+
 bool isSameFile(const QByteArray& a, const QByteArray& b) {
     const auto first = identityOf(a);
     return first && first == identityOf(b);
@@ -92,8 +97,8 @@ std::optional<QByteArray> followLinks(QByteArray path) {
 // file, and for a file whose folder takes no new files. A FIFO without a reader fails at once.
 // What was opened is compared with the files to keep before a byte is written.
 WriteResult writeInPlace(int folder, const QByteArray& name, const QByteArray& data, bool regular,
-                         const std::vector<FileIdentity>& keep, QString* error) {
-    const int fd = ::openat(folder, name.constData(), O_WRONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+                         const std::vector<FileIdentity>& keep, QString* error, bool followLink = true) {
+    const int fd = ::openat(folder, name.constData(), O_WRONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY | (followLink ? 0 : O_NOFOLLOW));
     if (fd < 0 && errno == ENXIO) {
         // A FIFO that no program reads from: waiting for one could take for ever.
         if (error)
@@ -233,7 +238,7 @@ WriteResult writeInFolder(NamedWrite write, const QByteArray& data, AtTarget tar
     if (exists && !S_ISREG(existing.st_mode)) {
         if (target == AtTarget::ReplaceAnyLink)
             return fail(EEXIST, error);
-        return writeInPlace(write.folder, write.target, data, false, *write.keep, error);
+        return writeInPlace(write.folder, write.target, data, false, *write.keep, error, false);
     }
     // A replaced file keeps its permissions and, where this process may, its owner; a new file
     // gets the usual mode for new files.
@@ -254,7 +259,7 @@ WriteResult writeInFolder(NamedWrite write, const QByteArray& data, AtTarget tar
         // A folder that takes no new files may still hold a file that may be written.
         if (exists && (code == EACCES || code == EROFS || code == EPERM) &&
             ::faccessat(write.folder, write.target.constData(), W_OK, AT_SYMLINK_NOFOLLOW) == 0)
-            return writeInPlace(write.folder, write.target, data, true, *write.keep, error);
+            return writeInPlace(write.folder, write.target, data, true, *write.keep, error, false);
         return fail(code, error);
     }
     if (named == write.target)
@@ -278,6 +283,7 @@ WriteResult writeFile(const QByteArray& requested, const QByteArray& data, QStri
     if (target == AtTarget::FollowLinks && ::stat(requested.constData(), &given) == 0 && !S_ISREG(given.st_mode) &&
         !S_ISDIR(given.st_mode))
         return writeInPlace(AT_FDCWD, requested, data, false, keep, error);
+    // A name that was no link when given: whatever bears it now is not followed.
     const std::optional<QByteArray> path = target == AtTarget::FollowLinks ? followLinks(requested) : requested;
     if (!path)
         return fail(EACCES, error);

@@ -32,7 +32,12 @@ bool isSameFile(const QByteArray& a, const QByteArray& b);
 // What a link at the target means: the file the user pointed at through it (a save), or a name in
 // a folder being filled, which is replaced by the new file and never followed out of the folder;
 // then anything at the target but a regular file or a link is refused.
-enum class AtTarget { FollowLinks, ReplaceAnyLink };
+// A name the user gave that was no link when given (`NamedNoLink`) is written as such: a link
+// found there later is replaced, never followed, and what is not a regular file is written in place.
+enum class AtTarget { FollowLinks, ReplaceAnyLink, NamedNoLink };
+
+// How to write to a path the user has just named: through its links if it is one, else as named.
+AtTarget targetAsNamed(const QByteArray& path);
 
 // How a write went: written, refused because it would replace one of the files to keep (the
 // pictures being rendered), or failed for the reason given.

@@ -90,6 +90,8 @@ ScriptedRunOutcome runScripted(EmojiEditor& editor, const ScriptedRunEnvironment
         return outcome;
     }
 
+    // Whether the save path was a link when named: one that appears during the render is not followed.
+    const AtTarget asNamed = targetAsNamed(*env.save);
     // A save renders once and shows nothing: only the picture's header is read, and the render
     // decodes just the part it shows.
     const ExportOutcome exported =
@@ -109,7 +111,7 @@ ScriptedRunOutcome runScripted(EmojiEditor& editor, const ScriptedRunEnvironment
     if (const auto pictureFile = identityOf(*env.open))
         keep.push_back(*pictureFile);
     QString error;
-    switch (writeFile(*env.save, exported.emoji->bytes, &error, AtTarget::FollowLinks, keep)) {
+    switch (writeFile(*env.save, exported.emoji->bytes, &error, asNamed, keep)) {
     case WriteResult::Written:
         break;
     case WriteResult::WouldReplaceKept:

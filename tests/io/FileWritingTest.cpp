@@ -175,6 +175,19 @@ TEST(FileWriting, WhatIsAtTheNameWhenWritingDecidesNotWhatWasThereBefore) {
     }
     // Nothing is left behind by a refused write.
     EXPECT_EQ(QDir(QFile::decodeName(folder)).entryList(QDir::Files | QDir::Hidden).size(), 2);
+
+    // A name that was no link when the user gave it: a link put there since to any other file is
+    // replaced, not written through.
+    const QByteArray other = folder + "/other.txt";
+    ASSERT_TRUE(writeFileAtomically(other, "someone's file"));
+    ::unlink(output.constData());
+    const AtTarget asNamed = targetAsNamed(output);
+    ASSERT_EQ(::symlink("other.txt", output.constData()), 0);
+    EXPECT_EQ(writeFile(output, "emoji", nullptr, asNamed, keep), WriteResult::Written);
+    EXPECT_EQ(readFile(other), QByteArray("someone's file"));
+    EXPECT_EQ(readFile(output), QByteArray("emoji"));
+    // A device the user names is written in place, as before.
+    EXPECT_EQ(writeFile("/dev/null", "emoji", nullptr, targetAsNamed("/dev/null")), WriteResult::Written);
 }
 
 TEST(FileWriting, AnotherUsersLinkInASharedStickyFolderIsNotFollowed) {
