@@ -207,6 +207,24 @@ def peak_mb(cmd):
     return peak / 1024
 
 
+def peak_pss_mb(cmd):
+    """As peak_mb, in proportional set size: pages the processes share (a decoding helper and the
+    process that waits for it) count once."""
+    def tree_kb(pid):
+        try:
+            kb = next(int(l.split()[1]) for l in open(f'/proc/{pid}/smaps_rollup') if l.startswith('Pss:'))
+            children = open(f'/proc/{pid}/task/{pid}/children').read().split()
+        except (OSError, StopIteration):
+            return 0
+        return kb + sum(tree_kb(int(c)) for c in children)
+    peak = 0
+    proc = subprocess.Popen(cmd, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    while proc.poll() is None:
+        peak = max(peak, tree_kb(proc.pid))
+        time.sleep(0.002)
+    return peak / 1024
+
+
 def row(name, tool, src, out, seconds, peak, setting='-'):
     psnr, kept = mean_psnr(src, out)
     print(f'{name}\t{tool}\t{os.path.getsize(out)}\t{kept}\t{float(seconds):.2f}\t{psnr:.2f}\t{float(peak):.0f}\t{setting}')
@@ -305,6 +323,8 @@ if __name__ == '__main__':
         row(*args)
     elif what == 'peak':
         print(f'{peak_mb(args):.0f}')
+    elif what == 'peak-pss':
+        print(f'{peak_pss_mb(args):.0f}')
     elif what in ('gifsicle', 'ffmpeg'):
         src, budget, work = args[0], int(args[1]), args[2]
         cap = int(os.environ.get('MAX_FRAMES', '50'))
