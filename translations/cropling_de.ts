@@ -124,7 +124,7 @@ other until it fits. --max-bytes B sets another byte cap. Any other output is a 
        cropling render DATEI... -o ORDNER/
        cropling render DATEI [--zoom Z] [--offset X,Y] --copy
 
-Erstellt Emojis ohne Fenster, genau wie das Sichern per Skript: das Quadrat mittig,
+Erstellt Emojis ohne Fenster, genau wie das Speichern per Skript: das Quadrat mittig,
 Zoom Z (wie angegeben), Versatz X,Y in Pixeln des 340-Pixel-Quadrats (begrenzt), N Pixel
 Seitenlänge (128; höchstens %1). -o - schreibt das PNG auf die Standardausgabe (nicht in ein
 Terminal). Bei mehreren Dateien oder einer Ausgabe, die auf / endet, kommt jedes Emoji unter
@@ -134,7 +134,7 @@ Ein Bild wird nie überschrieben.
 Eine Ausgabe auf .gif ist ein animiertes GIF in den Grenzen des Chatdienstes T
 (%2; der erste gilt ohne Angabe): Bilder, Farben und Details werden gegeneinander abgewogen,
 bis es passt. --max-bytes B setzt eine andere Bytegrenze. Jede andere Ausgabe ist ein PNG
-(einer Animation ihr erstes Bild). In einem Ordner wird eine Animation als NAME.gif gesichert.
+(einer Animation ihr erstes Bild). In einem Ordner wird eine Animation als NAME.gif gespeichert.
 </translation>
     </message>
 </context>
@@ -188,18 +188,73 @@ bis es passt. --max-bytes B setzt eine andere Bytegrenze. Jede andere Ausgabe is
     <name>SaveDialog</name>
     <message>
         <source>Save Emoji PNG</source>
-        <translation>Emoji-PNG sichern</translation>
+        <translation>Emoji-PNG speichern</translation>
     </message>
     <message>
         <source>Save Emoji GIF</source>
-        <translation>Emoji-GIF sichern</translation>
+        <translation>Emoji-GIF speichern</translation>
+    </message>
+</context>
+<context>
+    <name>ShortcutsHelp</name>
+    <message>
+        <source>Move the picture</source>
+        <translation>Bild verschieben</translation>
+    </message>
+    <message>
+        <source>Drag in the square</source>
+        <translation>Im Quadrat ziehen</translation>
+    </message>
+    <message>
+        <source>Move it by a pixel (ten with Shift)</source>
+        <translation>Um ein Pixel verschieben (zehn mit Umschalt)</translation>
+    </message>
+    <message>
+        <source>Arrow keys, with the square focused</source>
+        <translation>Pfeiltasten, wenn das Quadrat den Fokus hat</translation>
+    </message>
+    <message>
+        <source>Zoom toward the pointer</source>
+        <translation>Zum Mauszeiger hin zoomen</translation>
+    </message>
+    <message>
+        <source>Mouse wheel, or pinch on a touchpad</source>
+        <translation>Mausrad oder Zwei-Finger-Geste auf dem Touchpad</translation>
+    </message>
+    <message>
+        <source>Zoom about the centre</source>
+        <translation>Um die Mitte zoomen</translation>
+    </message>
+    <message>
+        <source>Reset the framing</source>
+        <translation>Ausschnitt zurücksetzen</translation>
+    </message>
+    <message>
+        <source>double-click</source>
+        <translation>Doppelklick</translation>
+    </message>
+    <message>
+        <source>Open a picture</source>
+        <translation>Bild öffnen</translation>
+    </message>
+    <message>
+        <source>Drop a file on the square, or click the empty square</source>
+        <translation>Datei auf das Quadrat ziehen oder auf das leere Quadrat klicken</translation>
+    </message>
+    <message>
+        <source>Put the emoji into another program</source>
+        <translation>Emoji in ein anderes Programm bringen</translation>
+    </message>
+    <message>
+        <source>Drag it out of the preview</source>
+        <translation>Aus der Vorschau herausziehen</translation>
     </message>
 </context>
 <context>
     <name>StatusText</name>
     <message>
         <source>Saved %1 — %2, %3 KB</source>
-        <translation>%1 gesichert — %2, %3 KB</translation>
+        <translation>%1 gespeichert — %2, %3 KB</translation>
     </message>
     <message>
         <source>Copied %1 to clipboard — %2</source>
@@ -207,7 +262,7 @@ bis es passt. --max-bytes B setzt eine andere Bytegrenze. Jede andere Ausgabe is
     </message>
     <message>
         <source>Save failed: %1</source>
-        <translation>Sichern fehlgeschlagen: %1</translation>
+        <translation>Speichern fehlgeschlagen: %1</translation>
     </message>
     <message>
         <source>Couldn&apos;t render the emoji.</source>
@@ -283,7 +338,7 @@ bis es passt. --max-bytes B setzt eine andere Bytegrenze. Jede andere Ausgabe is
     </message>
     <message>
         <source>Saved %1 — %2, %3, %4 KB</source>
-        <translation>%1 gesichert — %2, %3, %4 KB</translation>
+        <translation>%1 gespeichert — %2, %3, %4 KB</translation>
     </message>
     <message>
         <source>Copied %1 to clipboard — %2, %3, %4 KB</source>
@@ -315,7 +370,7 @@ bis es passt. --max-bytes B setzt eine andere Bytegrenze. Jede andere Ausgabe is
     </message>
     <message>
         <source>Not saved: another picture was opened while the dialog was open</source>
-        <translation>Nicht gesichert: Während der Dialog offen war, wurde ein anderes Bild geöffnet</translation>
+        <translation>Nicht gespeichert: Während der Dialog offen war, wurde ein anderes Bild geöffnet</translation>
     </message>
 </context>
 <context>
@@ -477,6 +532,10 @@ oder zum Auswählen klicken</translation>
         <source>&lt;p&gt;Pictures are decoded in confined helpers, with no network, no files and no other processes.&lt;/p&gt;</source>
         <translation>&lt;p&gt;Bilder werden in abgeschotteten Hilfsprozessen dekodiert, ohne Netzwerk, ohne Dateien und ohne andere Prozesse.&lt;/p&gt;</translation>
     </message>
+    <message>
+        <source>Keyboard Shortcuts</source>
+        <translation>Tastenkürzel</translation>
+    </message>
 </context>
 <context>
     <name>cropling::NameRow</name>
@@ -494,7 +553,7 @@ oder zum Auswählen klicken</translation>
     <message>
         <source>Saves a %1 PNG — Slack&apos;s max size for custom emoji.
 Upload it at Slack → Customize Workspace → Emoji.</source>
-        <translation>Sichert ein PNG mit %1 — die größte Größe für eigene Emojis in Slack.
+        <translation>Speichert ein PNG mit %1 — die größte Größe für eigene Emojis in Slack.
 Hochladen unter Slack → Arbeitsbereich anpassen → Emoji.</translation>
     </message>
     <message>
@@ -520,14 +579,14 @@ Hochladen unter Slack → Arbeitsbereich anpassen → Emoji.</translation>
     <message>
         <source>Saves a %1 GIF of at most %2 KB and %3 frames — Slack&apos;s limit for animated emoji.
 Upload it at Slack → Customize Workspace → Emoji.</source>
-        <translation>Sichert ein %1-GIF von höchstens %2 KB und %3 Bildern — Slacks Grenze für animierte Emojis.
-Hochladen in Slack → Customize Workspace → Emoji.</translation>
+        <translation>Speichert ein %1-GIF von höchstens %2 KB und %3 Bildern — Slacks Grenze für animierte Emojis.
+Hochladen unter Slack → Arbeitsbereich anpassen → Emoji.</translation>
     </message>
     <message>
         <source>Saves a %1 GIF of at most %2 KB and %3 frames — your limit.
 Upload it at Slack → Customize Workspace → Emoji.</source>
-        <translation>Sichert ein %1-GIF von höchstens %2 KB und %3 Bildern — Ihre Grenze.
-Hochladen in Slack → Customize Workspace → Emoji.</translation>
+        <translation>Speichert ein %1-GIF von höchstens %2 KB und %3 Bildern — Ihre Grenze.
+Hochladen unter Slack → Arbeitsbereich anpassen → Emoji.</translation>
     </message>
 </context>
 <context>
@@ -549,7 +608,7 @@ Hochladen in Slack → Customize Workspace → Emoji.</translation>
     </message>
     <message>
         <source>Save Emoji PNG…</source>
-        <translation>Emoji-PNG sichern …</translation>
+        <translation>Emoji-PNG speichern …</translation>
     </message>
     <message>
         <source>Close Window</source>
@@ -561,7 +620,7 @@ Hochladen in Slack → Customize Workspace → Emoji.</translation>
     </message>
     <message>
         <source>Copy to Clipboard</source>
-        <translation>In die Zwischenablage</translation>
+        <translation>In die Zwischenablage kopieren</translation>
     </message>
     <message>
         <source>Paste Photo</source>
@@ -585,11 +644,11 @@ Hochladen in Slack → Customize Workspace → Emoji.</translation>
     </message>
     <message>
         <source>Undo</source>
-        <translation>Rückgängig:</translation>
+        <translation>Rückgängig</translation>
     </message>
     <message>
         <source>Redo</source>
-        <translation>Wiederholen:</translation>
+        <translation>Wiederholen</translation>
     </message>
     <message>
         <source>Fit</source>
@@ -617,7 +676,19 @@ Hochladen in Slack → Customize Workspace → Emoji.</translation>
     </message>
     <message>
         <source>Save Emoji GIF…</source>
-        <translation>Emoji-GIF sichern …</translation>
+        <translation>Emoji-GIF speichern …</translation>
+    </message>
+    <message>
+        <source>Undo %1</source>
+        <translation>Rückgängig: %1</translation>
+    </message>
+    <message>
+        <source>Redo %1</source>
+        <translation>Wiederholen: %1</translation>
+    </message>
+    <message>
+        <source>Keyboard Shortcuts</source>
+        <translation>Tastenkürzel</translation>
     </message>
 </context>
 </TS>

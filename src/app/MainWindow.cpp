@@ -3,6 +3,7 @@
 #include "app/ClipboardKeeper.h"
 #include "app/RecentPictures.h"
 #include "app/SaveDialog.h"
+#include "app/ShortcutsHelp.h"
 #include "app/WindowActions.h"
 #include "core/StatusText.h"
 #include "image/Formats.h"
@@ -88,6 +89,9 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent) {
     fitToContent();
 
     connect(actions_->choosePhoto, &QAction::triggered, this, &MainWindow::choosePhoto);
+    connect(actions_->shortcuts, &QAction::triggered, this, [this] {
+        QMessageBox::information(this, tr("Keyboard Shortcuts"), shortcutsHelpText(*actions_));
+    });
     connect(actions_->about, &QAction::triggered, this, [this] {
         QMessageBox::about(this, tr("About Cropling"),
                            tr("<p><b>Cropling %1</b></p><p>Turns a photo into a %2 PNG for a chat service's custom "

@@ -34,10 +34,22 @@ WindowActions::WindowActions(EmojiEditor* editor, QWidget* window) : QObject(win
     quit = makeAction(window, tr("Quit"), QKeySequence::Quit);
     copy = makeAction(window, tr("Copy to Clipboard"), QKeySequence::Copy);
     paste = makeAction(window, tr("Paste Photo"), QKeySequence::Paste);
-    // The history's own actions name the step: "Undo Zoom", "Redo Move".
-    undo = editor_->undoStack()->createUndoAction(window, tr("Undo"));
+    // The history's own actions name the step: "Undo Zoom", "Redo Move". The texts are ours, so
+    // that a language places the step's name where it belongs and says the action alone without
+    // a dangling colon when there is nothing to name.
+    QUndoStack* history = editor_->undoStack();
+    undo = history->createUndoAction(window);
     undo->setShortcuts(QKeySequence::Undo);
-    redo = editor_->undoStack()->createRedoAction(window, tr("Redo"));
+    redo = history->createRedoAction(window);
+    const auto naming = [](QAction* action, const QString& alone, const QString& withStep) {
+        return [action, alone, withStep](const QString& step) { action->setText(step.isEmpty() ? alone : withStep.arg(step)); };
+    };
+    const auto nameUndo = naming(undo, tr("Undo"), tr("Undo %1"));
+    const auto nameRedo = naming(redo, tr("Redo"), tr("Redo %1"));
+    connect(history, &QUndoStack::undoTextChanged, undo, nameUndo);
+    connect(history, &QUndoStack::redoTextChanged, redo, nameRedo);
+    nameUndo(history->undoText());
+    nameRedo(history->redoText());
     redo->setShortcuts({QKeySequence(QKeySequence::Redo), QKeySequence(Qt::CTRL | Qt::Key_Y)});
     for (QAction* step : {undo, redo}) {
         step->setShortcutContext(Qt::WindowShortcut);
@@ -46,6 +58,7 @@ WindowActions::WindowActions(EmojiEditor* editor, QWidget* window) : QObject(win
     fit = makeAction(window, tr("Fit"), QKeySequence(Qt::CTRL | Qt::Key_9));
     autoFrame = makeAction(window, tr("Auto-Frame"), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_F));
     autoFrame->setToolTip(tr("Frame the face"));
+    shortcuts = makeAction(window, tr("Keyboard Shortcuts"), QKeySequence());
     about = makeAction(window, tr("About Cropling"), QKeySequence());
     about->setMenuRole(QAction::AboutRole);
 
@@ -114,6 +127,7 @@ void WindowActions::populate(QMenuBar* menuBar) const {
     edit->addAction(fit);
     edit->addAction(autoFrame);
     QMenu* help = menuBar->addMenu(tr("&Help"));
+    help->addAction(shortcuts);
     help->addAction(about);
 }
 

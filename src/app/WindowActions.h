@@ -31,6 +31,7 @@ public:
     QAction* fit;
     QAction* autoFrame;
     QAction* about;
+    QAction* shortcuts;
 
     void populate(QMenuBar* menuBar) const;
 

@@ -299,8 +299,17 @@ void EmojiEditor::changeFraming(Framing after, FramingCommand::Kind kind) {
 void EmojiEditor::applyFraming(const Framing& framing) {
     const bool zoomed = storeZoom(framing.zoom);
     const bool moved = storeOffset(framing.offset);
-    if (zoomed || moved)
-        Q_EMIT framingChanged();
+    if (!zoomed && !moved)
+        return;
+    Q_EMIT framingChanged();
+    // What a framing command did is no longer what the square shows, and a failure is behind the
+    // user once they go on working.
+    clearStaleStatus();
+}
+
+void EmojiEditor::clearStaleStatus() {
+    if (statusMessage_ && !showingProgress_ && (framingNote_ || statusKind_ == StatusKind::Failure))
+        setStatusMessage(std::nullopt);
 }
 
 QPointF EmojiEditor::clampedAt(double zoom, QPointF proposed) const {
@@ -350,6 +359,7 @@ void EmojiEditor::autoFrame() {
         const double zoom = outcome.framing->zoom;
         changeFraming({zoom, clampedAt(zoom, outcome.framing->offset)}, FramingCommand::Kind::AutoFrame);
         setStatusMessage(framedFacesMessage(outcome.framing->faces));
+        framingNote_ = true;
     };
     if (!backgroundWork_)
         return apply(cropling::autoFrame(*image_));
@@ -374,11 +384,14 @@ void EmojiEditor::applyName(const QString& name) {
         return;
     emojiName_ = name;
     Q_EMIT nameChanged();
+    if (statusKind_ == StatusKind::Failure)
+        clearStaleStatus();
 }
 
 void EmojiEditor::setStatusMessage(std::optional<QString> message, StatusKind kind) {
     // Any message but the export's own progress takes the line from it.
     showingProgress_ = false;
+    framingNote_ = false;
     if (message == statusMessage_ && kind == statusKind_)
         return;
     statusMessage_ = std::move(message);

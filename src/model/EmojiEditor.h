@@ -171,6 +171,7 @@ private:
               const QUrl& url = QUrl());
     void replaceImage(PicturePtr picture);
     void trimHistory();
+    void clearStaleStatus();
     void setBusy(bool busy);
     // Renders the emoji, on a worker in the background, and hands the PNG to `then` on this thread
     // unless a new picture arrived meanwhile; a render that gives nothing sets the status message.
@@ -233,6 +234,9 @@ private:
     QString emojiName_;
     std::optional<QString> statusMessage_;
     StatusKind statusKind_ = StatusKind::Note;
+    // Whether the line says what a framing command did ("Framed 1 face"): true only until the
+    // framing changes again, by any means, its undo included.
+    bool framingNote_ = false;
     SaveDialog saveDialog_;
     bool backgroundWork_ = false;
     // Counts new pictures, so that an export rendered for an earlier one is dropped.

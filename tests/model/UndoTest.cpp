@@ -85,3 +85,25 @@ TEST(Undo, PicturesOpenedOneAfterAnotherAreDroppedFromTheHistoryBeyondItsBudget)
     editor.undoStack()->undo();
     EXPECT_EQ(editor.image(), opened[10].lock());
 }
+
+TEST(Undo, WhatAFramingCommandSaidGoesWithTheNextFramingChangeOrItsUndoAndAFailureWithTheNextStep) {
+    EmojiEditor editor;
+    editor.setImage(picture(600, 300), QStringLiteral("cat"));
+    editor.setZoom(4);
+    editor.autoFrame();
+    ASSERT_TRUE(editor.statusMessage());
+    const QString said = *editor.statusMessage();
+    editor.setZoom(editor.zoom() * 1.1);
+    EXPECT_FALSE(editor.statusMessage()) << said.toStdString();
+
+    editor.setZoom(4);
+    editor.autoFrame();
+    ASSERT_EQ(editor.statusMessage(), said);
+    editor.undoStack()->undo();
+    EXPECT_FALSE(editor.statusMessage());
+
+    // A failure stays while nothing is done, and goes with the next step.
+    editor.setStatusMessage(QStringLiteral("Couldn't open x.png: damaged"), EmojiEditor::StatusKind::Failure);
+    editor.setEmojiName(QStringLiteral("dog"));
+    EXPECT_FALSE(editor.statusMessage());
+}

@@ -22,6 +22,8 @@
 #include <QScrollArea>
 #include <QSlider>
 
+#include <QToolButton>
+
 #include <gtest/gtest.h>
 
 using namespace cropling;
@@ -35,6 +37,15 @@ QStringList visibleButtons(QWidget* window) {
         if (button->isVisibleTo(window) && !button->isCheckable())
             texts << button->text();
     return texts;
+}
+
+// The symbol buttons beside the zoom slider that are shown.
+QList<QToolButton*> zoomRowTools(QWidget* window) {
+    QList<QToolButton*> shown;
+    for (QToolButton* tool : window->findChild<ZoomSlider*>()->parentWidget()->findChildren<QToolButton*>())
+        if (tool->isVisibleTo(window))
+            shown << tool;
+    return shown;
 }
 
 PicturePtr solidPicture(int w, int h) {
@@ -59,19 +70,33 @@ TEST(EditorColumn, ControlsFollowWhetherAPictureIsLoaded) {
     EXPECT_FALSE(w.window->actions()->copy->isEnabled());
     EXPECT_TRUE(w.window->actions()->paste->isEnabled());
     const int emptyHeight = w.window->height();
+    const int emptyWidth = w.window->width();
 
     w.editor().setImage(solidPicture(400, 300), QStringLiteral("x"));
     EXPECT_EQ(visibleButtons(w.window),
-              (QStringList{"Choose Another…", "Paste Photo", "Reset Crop", "Fit", "Auto-Frame", "Save Emoji PNG…", "Copy to Clipboard"}));
+              (QStringList{"Choose Another…", "Paste Photo", "Reset Crop", "Save Emoji PNG…", "Copy to Clipboard"}));
+    // The framing tools are symbols in the zoom row, named for screen readers with their keys.
+    QStringList tools;
+    for (const QToolButton* tool : zoomRowTools(w.window))
+        tools << tool->accessibleName();
+    EXPECT_TRUE(tools.contains(QStringLiteral("Fit (Ctrl+9)"))) << tools.join(',').toStdString();
+    EXPECT_TRUE(tools.contains(QStringLiteral("Auto-Frame (Ctrl+Shift+F)"))) << tools.join(',').toStdString();
     EXPECT_TRUE(slider->isVisibleTo(w.window));
     // A 4:3 picture: the knob's range starts at the zoom that fits it whole, below the opening zoom.
     EXPECT_EQ(slider->zoomAt(slider->minimum()), 0.75);
     EXPECT_EQ(slider->zoomAt(slider->value()), 1.0);
     EXPECT_EQ(slider->parentWidget()->width(), 340);
     EXPECT_TRUE(w.window->actions()->save->isEnabled());
-    // The window grows for the zoom row and cannot be resized.
+    // The window grows for the zoom row, not wider, and cannot be resized.
     QApplication::processEvents();
     EXPECT_GT(w.window->height(), emptyHeight);
+    EXPECT_EQ(w.window->width(), emptyWidth);
+    // An animation gives the same height and width as a still.
+    const QSize still = w.window->size();
+    w.editor().setImage(Picture::animated({solidPicture(400, 300), solidPicture(400, 300)}, {100, 100}, 0),
+                        QStringLiteral("y"));
+    QApplication::processEvents();
+    EXPECT_EQ(w.window->size(), still);
     EXPECT_EQ(w.window->minimumSize(), w.window->maximumSize());
 }
 

@@ -59,6 +59,17 @@ EditorColumn::EditorColumn(EmojiEditor* editor, QAction* choosePhoto, QAction* p
     zoomLayout->addWidget(slider_, 1);
     zoomLayout->addWidget(zoomIn);
     zoomLayout->addWidget(readout_);
+    // The framing tools sit at the row's end as symbols: as buttons under the square they widened
+    // the column, and the window, once a picture was open.
+    const auto withKeys = [](const QAction* action) {
+        return action->text() + QStringLiteral(" (") + action->shortcut().toString(QKeySequence::NativeText) + u')';
+    };
+    fit_ = new SymbolButton(QStringLiteral(":/icons/fit.svg"), symbolSize, withKeys(fit), zoomRow_);
+    autoFrame_ = new SymbolButton(QStringLiteral(":/icons/auto-frame.svg"), symbolSize, withKeys(autoFrame), zoomRow_);
+    autoFrame_->setAccessibleDescription(autoFrame->toolTip());
+    zoomLayout->addSpacing(4);
+    zoomLayout->addWidget(fit_);
+    zoomLayout->addWidget(autoFrame_);
     const QPointF centre(0, 0);
     connect(zoomOut, &QToolButton::clicked, editor_, [this, centre] { editor_->zoomAbout(editor_->zoom() / CropArea::kZoomStep, centre); });
     connect(zoomIn, &QToolButton::clicked, editor_, [this, centre] { editor_->zoomAbout(editor_->zoom() * CropArea::kZoomStep, centre); });
@@ -72,6 +83,10 @@ EditorColumn::EditorColumn(EmojiEditor* editor, QAction* choosePhoto, QAction* p
     // What an animation is, and the size its GIF must keep to.
     animationRow_ = new QWidget(this);
     animationRow_->setFixedWidth(int(kCropSide));
+    // Its place is kept while it is hidden: a still and an animation give the window one height.
+    QSizePolicy rowKeepsPlace = animationRow_->sizePolicy();
+    rowKeepsPlace.setRetainSizeWhenHidden(true);
+    animationRow_->setSizePolicy(rowKeepsPlace);
     auto* animationLayout = new QHBoxLayout(animationRow_);
     animationLayout->setContentsMargins(0, 0, 0, 0);
     animationInfo_ = new TintedLabel(QString(), theme::Emphasis::Medium, animationRow_);
@@ -98,13 +113,16 @@ EditorColumn::EditorColumn(EmojiEditor* editor, QAction* choosePhoto, QAction* p
     choose_ = new QPushButton(this);
     auto* pasteButton = new QPushButton(paste->text(), this);
     reset_ = new QPushButton(tr("Reset Crop"), this);
-    fit_ = new QPushButton(fit->text(), this);
-    fit_->setToolTip(fit->shortcut().toString(QKeySequence::NativeText));
-    autoFrame_ = new QPushButton(autoFrame->text(), this);
-    autoFrame_->setToolTip(autoFrame->toolTip() + QStringLiteral(" (") +
-                           autoFrame->shortcut().toString(QKeySequence::NativeText) + u')');
-    autoFrame_->setAccessibleDescription(autoFrame->toolTip());
-    for (QPushButton* button : {choose_, pasteButton, reset_, fit_, autoFrame_}) {
+    // The row is as wide with a picture as without, in any language: the chooser is as wide as
+    // its longer text, and Reset keeps its place while hidden, so the window never changes width.
+    QSizePolicy keepsPlace = reset_->sizePolicy();
+    keepsPlace.setRetainSizeWhenHidden(true);
+    reset_->setSizePolicy(keepsPlace);
+    for (const QString& text : {choosePhoto->text(), tr("Choose Another…")}) {
+        choose_->setText(text);
+        choose_->setMinimumWidth(std::max(choose_->minimumWidth(), choose_->sizeHint().width()));
+    }
+    for (QPushButton* button : {choose_, pasteButton, reset_}) {
         button->setAutoDefault(false);
         buttons->addWidget(button);
     }
@@ -116,8 +134,8 @@ EditorColumn::EditorColumn(EmojiEditor* editor, QAction* choosePhoto, QAction* p
     connect(pasteButton, &QPushButton::clicked, paste, &QAction::trigger);
     pasteButton->setToolTip(paste->shortcut().toString(QKeySequence::NativeText));
     connect(reset_, &QPushButton::clicked, editor_, &EmojiEditor::resetCrop);
-    connect(fit_, &QPushButton::clicked, fit, &QAction::trigger);
-    connect(autoFrame_, &QPushButton::clicked, autoFrame, &QAction::trigger);
+    connect(fit_, &QToolButton::clicked, fit, &QAction::trigger);
+    connect(autoFrame_, &QToolButton::clicked, autoFrame, &QAction::trigger);
     connect(slider_, &QSlider::valueChanged, editor_, [this](int value) { editor_->setZoom(slider_->zoomAt(value)); });
     // A held knob is one step of the history, however far it travels.
     connect(slider_, &QSlider::sliderPressed, editor_, &EmojiEditor::beginGesture);

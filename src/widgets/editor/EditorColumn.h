@@ -48,8 +48,8 @@ private:
     QSpinBox* maxKilobytes_;
     QPushButton* choose_;
     QPushButton* reset_;
-    QPushButton* fit_;
-    QPushButton* autoFrame_;
+    SymbolButton* fit_;
+    SymbolButton* autoFrame_;
 };
 
 } // namespace cropling

@@ -13,6 +13,8 @@
 
 #include <QAction>
 #include <QButtonGroup>
+#include <QStyleOptionButton>
+#include <QStylePainter>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
@@ -53,6 +55,20 @@ public:
     }
     QSize sizeHint() const override {
         return {fontMetrics().horizontalAdvance(text()) + 2 * kSegmentPadding, QPushButton::sizeHint().height()};
+    }
+
+protected:
+    // The chosen half is plainly marked in every theme: the desktop's accent colour behind its
+    // word. A style's own checked look can be a shade apart from the other half in a dark theme.
+    void paintEvent(QPaintEvent*) override {
+        QStylePainter painter(this);
+        QStyleOptionButton option;
+        initStyleOption(&option);
+        if (isChecked()) {
+            option.palette.setColor(QPalette::Button, palette().color(QPalette::Highlight));
+            option.palette.setColor(QPalette::ButtonText, palette().color(QPalette::HighlightedText));
+        }
+        painter.drawControl(QStyle::CE_PushButton, option);
     }
 };
 
