@@ -19,7 +19,16 @@ struct StatusText {
 
 } // namespace
 
-QString exportName(const QString& emojiName) { return emojiName.isEmpty() ? QStringLiteral("emoji") : emojiName; }
+QString exportName(const QString& emojiName) {
+    // A hyphen left at an end while typing goes on export; the name is otherwise used as it is.
+    qsizetype begin = 0;
+    qsizetype end = emojiName.size();
+    while (begin < end && emojiName[begin] == u'-')
+        ++begin;
+    while (end > begin && emojiName[end - 1] == u'-')
+        --end;
+    return begin == end ? QStringLiteral("emoji") : emojiName.mid(begin, end - begin);
+}
 
 QString exportFileName(const QString& emojiName, bool gif) {
     return exportName(emojiName) + (gif ? QStringLiteral(".gif") : QStringLiteral(".png"));

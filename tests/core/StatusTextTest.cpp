@@ -12,6 +12,8 @@ TEST(ExportText, KilobytesRoundHalfToEven) {
     EXPECT_EQ(savedMessage(QStringLiteral("cat.png"), 2561), QStringLiteral("Saved cat.png — 128×128, 3 KB"));
     EXPECT_EQ(copiedMessage(QString()), QStringLiteral("Copied emoji.png to clipboard — 128×128"));
     EXPECT_EQ(exportFileName(QStringLiteral(" My Name ")), QStringLiteral(" My Name .png"));
+    EXPECT_EQ(exportFileName(QStringLiteral("cat-"), true), QStringLiteral("cat.gif")); // left while typing
+    EXPECT_EQ(exportFileName(QStringLiteral("-")), QStringLiteral("emoji.png"));
 }
 
 TEST(StatusText, ATerminalLineEscapesControlsAndReorderingCharacters) {

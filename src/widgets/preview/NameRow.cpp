@@ -33,6 +33,12 @@ NameRow::NameRow(EmojiEditor* editor, QWidget* parent) : QWidget(parent), editor
 
     field_->installEventFilter(this);
     connect(field_, &QLineEdit::textEdited, this, &NameRow::takeEdit);
+    // Leaving the field finishes the name: a hyphen left at its end goes.
+    connect(field_, &QLineEdit::editingFinished, this, [this] {
+        const QString finished = finishedEmojiName(field_->text());
+        if (finished != field_->text())
+            editor_->setEmojiName(finished);
+    });
     connect(editor_, &EmojiEditor::nameChanged, this, &NameRow::showName);
     showName();
 }
