@@ -372,6 +372,10 @@ bis es passt. --max-bytes B setzt eine andere Bytegrenze. Jede andere Ausgabe is
         <source>Not saved: another picture was opened while the dialog was open</source>
         <translation>Nicht gespeichert: Während der Dialog offen war, wurde ein anderes Bild geöffnet</translation>
     </message>
+    <message>
+        <source>No face found — kept your framing</source>
+        <translation>Kein Gesicht gefunden — Ihr Ausschnitt bleibt</translation>
+    </message>
 </context>
 <context>
     <name>cropling::Application</name>

@@ -113,7 +113,9 @@ QString noImageOnClipboardMessage() { return StatusText::tr("No image on the cli
 
 QString noPictureMessage() { return StatusText::tr("No picture to export."); }
 
-QString framedFacesMessage(int faces) {
+QString framedFacesMessage(int faces, bool kept) {
+    if (faces < 1 && kept)
+        return StatusText::tr("No face found — kept your framing");
     if (faces < 1)
         return StatusText::tr("No face found — framed the busiest part");
     if (faces == 1)

@@ -46,7 +46,7 @@ QString noImageOnClipboardMessage();
 QString noPictureMessage();
 // What auto-framing did: "Framed 1 face", "Framed the largest of 3 faces", "No face found — framed
 // the busiest part"; or why it could not.
-QString framedFacesMessage(int faces);
+QString framedFacesMessage(int faces, bool kept = false);
 QString autoFrameFailedMessage(const QString& reason);
 
 // A message as one line for a terminal: control characters (C0, DEL and C1) as \xNN and the

@@ -80,7 +80,21 @@ AutoFraming framingFor(const HeadBox& head, double pictureWidth, double pictureH
     return framing;
 }
 
-AutoFramingOutcome autoFrameHere(const Picture& picture) {
+namespace {
+
+// How much there is to look at in what a framing shows of the searched copy: its mean edge
+// strength. A plain sky or wall has little; faces, fur and text have much.
+double interestOf(const VImage& edges, const Framing& framing) {
+    const auto part = emojiSourcePixels(edges.width(), edges.height(), framing.zoom, framing.offset);
+    return part ? edges.crop(part->x(), part->y(), part->width(), part->height()).avg() : 0.0;
+}
+
+// The busiest part must show this much more to replace the framing the user had.
+constexpr double kClearGain = 1.25;
+
+} // namespace
+
+AutoFramingOutcome autoFrameHere(const Picture& picture, const Framing& current) {
     if (picture.isOpenedForRender() || picture.pixelWidth() < 1)
         return {std::nullopt, FaceText::tr("no picture to frame")};
     const Module& finder = module();
@@ -137,6 +151,15 @@ AutoFramingOutcome autoFrameHere(const Picture& picture) {
         const double scale = CropFrame(QSizeF(full), 1.0).scale();
         framing.offset = QPointF((full.width() / 2.0 - attentionX * toFull) * scale,
                                  (full.height() / 2.0 - attentionY * toFull) * scale);
+        // Centred on what draws the eye is not always better than what the user had (a cat's
+        // fur draws it away from the cat's eyes): the busiest part must show clearly more.
+        const VImage edges = grey.sobel();
+        const double proposed = interestOf(edges, {framing.zoom, clampedOffset(QSizeF(full), framing.zoom, framing.offset)});
+        if (proposed < kClearGain * interestOf(edges, current)) {
+            framing.zoom = current.zoom;
+            framing.offset = current.offset;
+            framing.kept = true;
+        }
         return {framing, {}};
     } catch (const vips::VError&) {
         vips_error_clear();

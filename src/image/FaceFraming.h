@@ -2,8 +2,11 @@
 
 // Framing the face: the largest person's or cat's face in the picture (of two alike, the one
 // nearer the centre), widened to the whole head, fills the square, centred. Without a face, the
-// most interesting part of the picture is centred at zoom 1. The face finder is a module of its
-// own, loaded on first use, so a program that never frames a face never loads it.
+// most interesting part of the picture is centred at zoom 1, when it shows clearly more than the
+// framing the user had. The face finder is a module of its own, loaded on first use, so a program
+// that never frames a face never loads it.
+
+#include "core/CropGeometry.h"
 
 #include <QPointF>
 #include <QString>
@@ -17,7 +20,8 @@ class Picture;
 struct AutoFraming {
     double zoom = 1.0;
     QPointF offset; // before the editor's clamp
-    int faces = 0;  // found; 0 when the busiest part was framed instead
+    int faces = 0;  // found; 0 when the busiest part was framed instead, or the framing kept
+    bool kept = false; // no face, and the busiest part was no clear gain on the framing the user had
 };
 
 struct AutoFramingOutcome {
@@ -27,8 +31,10 @@ struct AutoFramingOutcome {
 
 // Safe from any thread; takes tens of milliseconds, so callers on the GUI thread use a worker.
 // Loads the libvips part of this layer, whose own work autoFrameHere() is.
-AutoFramingOutcome autoFrame(const Picture& picture);
-AutoFramingOutcome autoFrameHere(const Picture& picture);
+// `current` is the framing the user has: without a face, it is kept unless the busiest part of the
+// picture is clearly more to look at.
+AutoFramingOutcome autoFrame(const Picture& picture, const Framing& current = {});
+AutoFramingOutcome autoFrameHere(const Picture& picture, const Framing& current = {});
 
 // The head around a face, as people frame a portrait: 1.6 times the face, more room above it than
 // below. In picture pixels, origin top-left.

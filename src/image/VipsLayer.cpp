@@ -36,11 +36,11 @@ const VipsLayer* VipsLayer::get() {
     return layer;
 }
 
-AutoFramingOutcome autoFrame(const Picture& picture) {
+AutoFramingOutcome autoFrame(const Picture& picture, const Framing& current) {
     const VipsLayer* layer = VipsLayer::get();
     if (!layer)
         return {std::nullopt, QStringLiteral("no libvips layer (%1)").arg(QString::fromLocal8Bit(VipsLayer::modulePath()))};
-    return layer->autoFrame(picture);
+    return layer->autoFrame(picture, current);
 }
 
 } // namespace cropling

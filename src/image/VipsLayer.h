@@ -73,7 +73,7 @@ public:
     // fits or the progress was cancelled. `spentMs` counts towards the time the search may take.
     virtual std::optional<EncodedGif> encodeGif(const RgbaFrames& frames, const GifLimits& limits, Progress* progress,
                                                 qint64 spentMs) const = 0;
-    virtual AutoFramingOutcome autoFrame(const Picture& picture) const = 0;
+    virtual AutoFramingOutcome autoFrame(const Picture& picture, const Framing& current) const = 0;
     // The pixels of a picture that holds none.
     virtual const vips::VImage& emptyPixels() const = 0;
 };

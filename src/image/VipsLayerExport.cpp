@@ -68,7 +68,9 @@ public:
         return encodeGifWithin(images, limits, progress, spentMs);
     }
 
-    AutoFramingOutcome autoFrame(const Picture& picture) const override { return autoFrameHere(picture); }
+    AutoFramingOutcome autoFrame(const Picture& picture, const Framing& current) const override {
+        return autoFrameHere(picture, current);
+    }
 
     const VImage& emptyPixels() const override {
         static const VImage none;

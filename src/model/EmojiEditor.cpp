@@ -358,18 +358,18 @@ void EmojiEditor::autoFrame() {
             return setStatusMessage(autoFrameFailedMessage(outcome.why), StatusKind::Failure);
         const double zoom = outcome.framing->zoom;
         changeFraming({zoom, clampedAt(zoom, outcome.framing->offset)}, FramingCommand::Kind::AutoFrame);
-        setStatusMessage(framedFacesMessage(outcome.framing->faces));
+        setStatusMessage(framedFacesMessage(outcome.framing->faces, outcome.framing->kept));
         framingNote_ = true;
     };
     if (!backgroundWork_)
-        return apply(cropling::autoFrame(*image_));
+        return apply(cropling::autoFrame(*image_, framing()));
     auto* watcher = new QFutureWatcher<AutoFramingOutcome>(this);
     connect(watcher, &QFutureWatcherBase::finished, this, [watcher, apply, this, generation = generation_] {
         watcher->deleteLater();
         if (generation == generation_)
             apply(watcher->result());
     });
-    watcher->setFuture(QtConcurrent::run([picture = image_] { return cropling::autoFrame(*picture); }));
+    watcher->setFuture(QtConcurrent::run([picture = image_, current = framing()] { return cropling::autoFrame(*picture, current); }));
 }
 
 void EmojiEditor::setEmojiName(const QString& name) {

@@ -57,4 +57,14 @@ TEST(FaceFraming, WithoutAFaceTheBusiestPartIsCentredAtTheOpeningZoom) {
     EXPECT_EQ(outcome.framing->zoom, 1.0);
     // Moved toward the patch: the picture shifts left, as far as the clamp lets it.
     EXPECT_LT(outcome.framing->offset.x(), 0);
+    EXPECT_FALSE(outcome.framing->kept);
+
+    // A framing the user chose that already shows the patch, closer, is kept: the busiest part
+    // at the opening zoom would show no more of it.
+    const Framing onThePatch{3.0, {-400, 0}};
+    const AutoFramingOutcome kept = autoFrame(*picture, onThePatch);
+    ASSERT_TRUE(kept.framing);
+    EXPECT_TRUE(kept.framing->kept);
+    EXPECT_EQ(kept.framing->zoom, onThePatch.zoom);
+    EXPECT_EQ(kept.framing->offset, onThePatch.offset);
 }
