@@ -443,6 +443,10 @@ oder zum Auswählen klicken</translation>
         <source>Making the emoji</source>
         <translation>Das Emoji wird erstellt</translation>
     </message>
+    <message>
+        <source>Drag or arrow keys (Shift: ×10) to move · wheel, pinch or Ctrl+plus/minus to zoom · double-click or Ctrl+0 to reset</source>
+        <translation>Ziehen oder Pfeiltasten (Umschalt: ×10) zum Verschieben · Mausrad, Zwei-Finger-Geste oder Strg+Plus/Minus zum Zoomen · Doppelklick oder Strg+0 zum Zurücksetzen</translation>
+    </message>
 </context>
 <context>
     <name>cropling::EditorColumn</name>
@@ -693,6 +697,10 @@ Hochladen unter Slack → Arbeitsbereich anpassen → Emoji.</translation>
     <message>
         <source>Keyboard Shortcuts</source>
         <translation>Tastenkürzel</translation>
+    </message>
+    <message>
+        <source>&amp;Tools</source>
+        <translation>&amp;Werkzeuge</translation>
     </message>
 </context>
 </TS>

@@ -123,9 +123,10 @@ void WindowActions::populate(QMenuBar* menuBar) const {
     edit->addSeparator();
     edit->addAction(copy);
     edit->addAction(paste);
-    edit->addSeparator();
-    edit->addAction(fit);
-    edit->addAction(autoFrame);
+    // The framing tools, with their keys, where a user looks for tools.
+    QMenu* tools = menuBar->addMenu(tr("&Tools"));
+    tools->addAction(fit);
+    tools->addAction(autoFrame);
     QMenu* help = menuBar->addMenu(tr("&Help"));
     help->addAction(shortcuts);
     help->addAction(about);

@@ -31,6 +31,9 @@ CropArea::CropArea(EmojiEditor* editor, QWidget* parent) : QWidget(parent), edit
     setAccessibleName(tr("Crop area"));
     setAccessibleDescription(
         tr("Drag or use the arrow keys to reposition the picture; wheel, pinch or Ctrl+plus and minus to zoom"));
+    // The gestures a pointer finds here, in one line; Help › Keyboard Shortcuts has them all.
+    setToolTip(tr("Drag or arrow keys (Shift: ×10) to move · wheel, pinch or Ctrl+plus/minus to zoom · "
+                  "double-click or Ctrl+0 to reset"));
     setFocusPolicy(Qt::StrongFocus);
 
     placeholder_ = new QWidget(this);
