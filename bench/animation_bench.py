@@ -188,11 +188,11 @@ def mean_psnr(src, out):
     return float(np.mean(values)), len(got)
 
 
-def peak_mb(cmd):
+def peak_mb(cmd, source='status', field='VmRSS:', check=True):
     """Runs cmd, sampling the resident memory of it and its descendants; the peak in MB."""
     def tree_kb(pid):
         try:
-            kb = next(int(l.split()[1]) for l in open(f'/proc/{pid}/status') if l.startswith('VmRSS:'))
+            kb = next(int(l.split()[1]) for l in open(f'/proc/{pid}/{source}') if l.startswith(field))
             children = open(f'/proc/{pid}/task/{pid}/children').read().split()
         except (OSError, StopIteration):
             return 0
@@ -202,7 +202,7 @@ def peak_mb(cmd):
     while proc.poll() is None:
         peak = max(peak, tree_kb(proc.pid))
         time.sleep(0.002)
-    if proc.returncode != 0:
+    if check and proc.returncode != 0:
         sys.exit(f'failed ({proc.returncode}): {" ".join(cmd)}')
     return peak / 1024
 
@@ -210,19 +210,7 @@ def peak_mb(cmd):
 def peak_pss_mb(cmd):
     """As peak_mb, in proportional set size: pages the processes share (a decoding helper and the
     process that waits for it) count once."""
-    def tree_kb(pid):
-        try:
-            kb = next(int(l.split()[1]) for l in open(f'/proc/{pid}/smaps_rollup') if l.startswith('Pss:'))
-            children = open(f'/proc/{pid}/task/{pid}/children').read().split()
-        except (OSError, StopIteration):
-            return 0
-        return kb + sum(tree_kb(int(c)) for c in children)
-    peak = 0
-    proc = subprocess.Popen(cmd, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-    while proc.poll() is None:
-        peak = max(peak, tree_kb(proc.pid))
-        time.sleep(0.002)
-    return peak / 1024
+    return peak_mb(cmd, 'smaps_rollup', 'Pss:', check=False)
 
 
 def row(name, tool, src, out, seconds, peak, setting='-'):

@@ -68,6 +68,8 @@ QString replacedRuns(const QString& text) {
     return replaced;
 }
 
+} // namespace
+
 QString withoutEndHyphens(const QString& name) {
     qsizetype begin = 0;
     qsizetype end = name.size();
@@ -77,8 +79,6 @@ QString withoutEndHyphens(const QString& name) {
         --end;
     return name.mid(begin, end - begin);
 }
-
-} // namespace
 
 QByteArray withoutLastExtension(const QByteArray& fileName) {
     const qsizetype dot = fileName.lastIndexOf('.');

@@ -23,6 +23,9 @@ QString typedEmojiName(const QString& typed);
 // A typed name once the user has left the field: no hyphen at either end either.
 QString finishedEmojiName(const QString& typed);
 
+// The name without hyphens at either end, as it is otherwise.
+QString withoutEndHyphens(const QString& name);
+
 // The file name without its last extension ("photo.tar.gz" -> "photo.tar"). A leading dot marks a
 // hidden file, not an extension.
 QByteArray withoutLastExtension(const QByteArray& fileName);

@@ -2,6 +2,7 @@
 
 #include "core/Animation.h"
 #include "core/CropGeometry.h"
+#include "core/EmojiName.h"
 
 #include <QCoreApplication>
 #include <QLocale>
@@ -21,13 +22,8 @@ struct StatusText {
 
 QString exportName(const QString& emojiName) {
     // A hyphen left at an end while typing goes on export; the name is otherwise used as it is.
-    qsizetype begin = 0;
-    qsizetype end = emojiName.size();
-    while (begin < end && emojiName[begin] == u'-')
-        ++begin;
-    while (end > begin && emojiName[end - 1] == u'-')
-        --end;
-    return begin == end ? QStringLiteral("emoji") : emojiName.mid(begin, end - begin);
+    const QString name = withoutEndHyphens(emojiName);
+    return name.isEmpty() ? QStringLiteral("emoji") : name;
 }
 
 QString exportFileName(const QString& emojiName, bool gif) {
