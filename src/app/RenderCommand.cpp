@@ -6,6 +6,7 @@
 #include "core/CropGeometry.h"
 #include "core/EmojiName.h"
 #include "core/NumberSyntax.h"
+#include "core/Orientation.h"
 #include "core/StatusText.h"
 #include "image/DecoderSession.h"
 #include "image/EmojiRenderer.h"
@@ -242,6 +243,8 @@ int runRenderCommand(int argc, char** argv) {
     int size = kEmojiSide;
     bool copy = false;
     bool autoFrame = false;
+    int degrees = 0;
+    bool flip = false;
     bool help = false;
     ChatTarget service = defaultChatTarget();
     std::optional<long long> maxBytes;
@@ -285,6 +288,13 @@ int runRenderCommand(int argc, char** argv) {
             if (!named)
                 return badArguments(CommandLineText::tr("--target needs one of: %1").arg(chatTargetIds()));
             service = *named;
+        } else if (argument == "--rotate") {
+            const auto n = value(i, &text) ? parseNumber(text) : std::nullopt;
+            if (!n || (*n != 0 && *n != 90 && *n != 180 && *n != 270))
+                return badArguments(CommandLineText::tr("--rotate needs 90, 180 or 270 (degrees clockwise)"));
+            degrees = int(*n);
+        } else if (argument == "--flip") {
+            flip = true;
         } else if (argument == "--copy") {
             copy = true;
         } else if (argument == "--auto") {
@@ -306,7 +316,7 @@ int runRenderCommand(int argc, char** argv) {
     if (help) {
         std::fputs(qPrintable(CommandLineText::tr(
                        "Usage: cropling render FILE -o OUT.png|OUT.gif [--zoom Z] [--offset X,Y | --auto] [--size N]\n"
-                       "                                [--target T] [--max-bytes B]\n"
+                       "                                [--rotate 90|180|270] [--flip] [--target T] [--max-bytes B]\n"
                        "       cropling render FILE... -o FOLDER/\n"
                        "       cropling render FILE [--zoom Z] [--offset X,Y] --copy\n\n"
                        "Renders emoji without a window, exactly as the scripted save does: the square centred,\n"
@@ -315,6 +325,8 @@ int runRenderCommand(int argc, char** argv) {
                        "files, or an output ending in /, each emoji goes into the folder under its name, rendered\n"
                        "on all cores; the folder is made if it is missing. A picture is never written over.\n"
                        "--auto frames each picture's face (or its busiest part) instead of --zoom and --offset.\n"
+                       "--rotate turns each picture clockwise and --flip swaps its left and right (after the turn),\n"
+                       "before it is framed.\n"
                        "An output ending in .gif is an animated GIF within the caps of the chat service T\n"
                        "(%2; the first is the default): its frames, colours and detail weighed against each\n"
                        "other until it fits. --max-bytes B sets another byte cap. Any other output is a PNG\n"
@@ -328,11 +340,12 @@ int runRenderCommand(int argc, char** argv) {
         return badArguments(CommandLineText::tr("render needs a picture"));
     GifLimits limits = gifLimitsOf(service);
     limits.maxBytes = maxBytes.value_or(limits.maxBytes);
-    const FramingRequest framing{zoom, offset, autoFrame};
+    const int turn = orientationOf({degrees, flip});
+    const FramingRequest framing{zoom, offset, autoFrame, turn};
     if (copy) {
         if (files.size() != 1)
             return badArguments(CommandLineText::tr("--copy takes one picture"));
-        return copyOne(argc, argv, files.first(), FramingRequest{zoom, offset, false}, limits);
+        return copyOne(argc, argv, files.first(), FramingRequest{zoom, offset, false, turn}, limits);
     }
     QCoreApplication app(argc, argv);
     installTranslations(app);

@@ -21,6 +21,32 @@ UprightTurn uprightTurn(int orientation) {
     }
 }
 
+int orientationOf(UprightTurn turn) {
+    const int degrees = ((turn.degrees % 360) + 360) % 360;
+    for (int orientation = 1; orientation <= 8; ++orientation) {
+        const UprightTurn candidate = uprightTurn(orientation);
+        if (candidate.degrees == degrees && candidate.flip == turn.flip)
+            return orientation;
+    }
+    return 1; // not a quarter turn
+}
+
+int composedOrientation(int first, int then) {
+    // Each is a clockwise turn followed by a flip. A flip reverses the sense of any turn after it,
+    // so the second turn counts against the first when the first flipped.
+    const UprightTurn a = uprightTurn(first);
+    const UprightTurn b = uprightTurn(then);
+    return orientationOf({a.degrees + (a.flip ? -b.degrees : b.degrees), a.flip != b.flip});
+}
+
+QPointF turnedPoint(QPointF point, int orientation) {
+    const UprightTurn turn = uprightTurn(orientation);
+    // With y pointing down, a clockwise quarter turn takes (x, y) to (-y, x).
+    for (int quarter = 0; quarter < turn.degrees / 90; ++quarter)
+        point = QPointF(-point.y(), point.x());
+    return turn.flip ? QPointF(-point.x(), point.y()) : point;
+}
+
 QSize uprightSize(QSize stored, int orientation) {
     return uprightTurn(orientation).degrees % 180 ? stored.transposed() : stored;
 }

@@ -42,6 +42,18 @@ struct StoredSquare {
 };
 std::optional<StoredSquare> storedSquare(QSize stored, int orientation, double zoom, QPointF offset, int n);
 
+// Orientations compose: the one that shows a picture as `first` does and then turns what it shows
+// as `then` does. A user's turns are orientations too, applied after the file's own.
+int composedOrientation(int first, int then);
+inline constexpr int kTurnRight = 6; // a quarter turn clockwise
+inline constexpr int kTurnLeft = 8;  // a quarter turn anticlockwise
+inline constexpr int kFlipAcross = 2; // left and right swapped
+// An orientation (1 to 8) for a turn of 0, 90, 180 or 270 degrees clockwise, flipped after it or not.
+int orientationOf(UprightTurn turn);
+// Where a point, measured from the centre of a picture, lands once the picture is turned about
+// its centre as the orientation says.
+QPointF turnedPoint(QPointF point, int orientation);
+
 // Pixels in stored orientation, turned upright.
 PixelRows turnedUpright(const PixelRows& stored, int orientation);
 

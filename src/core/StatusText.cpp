@@ -121,6 +121,8 @@ QString framedFacesMessage(int faces, bool kept) {
 
 QString autoFrameFailedMessage(const QString& reason) { return StatusText::tr("Couldn't frame the face: %1").arg(reason); }
 
+QString turnFailedMessage() { return StatusText::tr("Couldn't turn the picture: not enough memory"); }
+
 namespace {
 
 bool reordersText(char32_t c) {

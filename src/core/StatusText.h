@@ -48,6 +48,8 @@ QString noPictureMessage();
 // the busiest part"; or why it could not.
 QString framedFacesMessage(int faces, bool kept = false);
 QString autoFrameFailedMessage(const QString& reason);
+// A turn that found no memory for the turned picture.
+QString turnFailedMessage();
 
 // A message as one line for a terminal: control characters (C0, DEL and C1) as \xNN and the
 // characters that reorder text on screen (bidirectional marks, embeddings, overrides and

@@ -27,11 +27,11 @@ PixelRows onCanvas(const PixelRows& picture, const QRect& place, int n) {
 
 } // namespace
 
-std::optional<QByteArray> renderSquarePng(SourceDecoder& decoder, bool convertProfile, double zoom, QPointF offset,
-                                          int n, std::optional<OpenFailure>* failure) {
+std::optional<QByteArray> renderSquarePng(SourceDecoder& decoder, bool convertProfile, int orientation, double zoom,
+                                          QPointF offset, int n, std::optional<OpenFailure>* failure) {
     failure->reset();
     const SourceFacts& facts = decoder.facts();
-    const auto square = storedSquare(facts.stored, facts.orientation, zoom, offset, n);
+    const auto square = storedSquare(facts.stored, orientation, zoom, offset, n);
     if (n < 1 || n > kMaxOutputSize || !square)
         return std::nullopt;
     Refusal why;
@@ -44,7 +44,7 @@ std::optional<QByteArray> renderSquarePng(SourceDecoder& decoder, bool convertPr
         convertToSrgb(facts.iccProfile, &part->pixels);
     const PixelRows resampled = resampleWindow(part->pixels.view(), part->at, part->window,
                                                square->storedCanvas.width(), square->storedCanvas.height());
-    auto png = writePng(onCanvas(turnedUpright(resampled, facts.orientation), square->canvas, n));
+    auto png = writePng(onCanvas(turnedUpright(resampled, orientation), square->canvas, n));
     if (!png)
         *failure = OpenFailure::TooLarge;
     return png;

@@ -16,7 +16,8 @@
 namespace cropling::direct {
 
 // The PNG; nothing without a failure when the square shows too little of the picture.
-std::optional<QByteArray> renderSquarePng(SourceDecoder& decoder, bool convertProfile, double zoom, QPointF offset,
-                                          int n, std::optional<OpenFailure>* failure);
+// `orientation` is how the picture shows: the file's own, perhaps turned since.
+std::optional<QByteArray> renderSquarePng(SourceDecoder& decoder, bool convertProfile, int orientation, double zoom,
+                                          QPointF offset, int n, std::optional<OpenFailure>* failure);
 
 } // namespace cropling::direct

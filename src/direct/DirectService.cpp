@@ -45,13 +45,14 @@ ReplyHead DirectService::serve(const wire::Request& request, QByteArray* payload
         return withStatus(Status::Declined);
 
     ReplyHead head;
-    const QSize upright = uprightSize(decoder_->facts().stored, decoder_->facts().orientation);
+    const int orientation = composedOrientation(decoder_->facts().orientation, request.turn);
+    const QSize upright = uprightSize(decoder_->facts().stored, orientation);
     head.fullWidth = upright.width();
     head.fullHeight = upright.height();
     if (request.task == Task::Header)
         return head;
     std::optional<OpenFailure> failure;
-    const auto png = renderSquarePng(*decoder_, convertProfile_, request.zoom, QPointF(request.offsetX, request.offsetY),
+    const auto png = renderSquarePng(*decoder_, convertProfile_, orientation, request.zoom, QPointF(request.offsetX, request.offsetY),
                                      request.side, &failure);
     if (!png)
         return failure ? withStatus(wire::statusOf(*failure)) : withStatus(Status::Nothing);

@@ -37,9 +37,10 @@ struct DecoderSession::Reply {
 };
 
 // A request for the framed square, n x n, of the picture or of each of its frames.
-inline wire::Request squareRequest(wire::Task task, const Framing& framing, int side) {
+inline wire::Request squareRequest(wire::Task task, const Framing& framing, int side, int turn) {
     wire::Request request;
     request.task = task;
+    request.turn = turn;
     request.side = side;
     request.zoom = framing.zoom;
     request.offsetX = framing.offset.x();

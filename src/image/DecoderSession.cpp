@@ -214,11 +214,11 @@ Outcome<std::shared_ptr<const Picture>> DecoderSession::openForRender() {
             std::nullopt};
 }
 
-Outcome<QByteArray> DecoderSession::render(const Framing& framing, int side) {
+Outcome<QByteArray> DecoderSession::render(const Framing& framing, int side, int turn) {
     if (side < 1 || side > wire::kMaxRenderSide)
         return {};
     std::optional<OpenFailure> failure;
-    auto reply = ask(squareRequest(Task::Render, framing, side), &failure);
+    auto reply = ask(squareRequest(Task::Render, framing, side, turn), &failure);
     if (!reply)
         return {std::nullopt, failure};
     QByteArray png(static_cast<const char*>(reply->payload), qsizetype(reply->head.payloadBytes));

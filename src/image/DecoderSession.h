@@ -62,13 +62,14 @@ public:
     // A picture that holds no pixels, rendered through this session: only its header is read now.
     Outcome<std::shared_ptr<const Picture>> openForRender();
     // The framed square as an n x n PNG, decoded from just the part of the file it shows.
-    Outcome<QByteArray> render(const Framing& framing, int side);
+    // `turn` is an orientation applied after the picture's own (core/Orientation.h).
+    Outcome<QByteArray> render(const Framing& framing, int side, int turn = 1);
     // How many frames the picture has, as the last reply said: more than one for an animation.
     int frameCount() const { return frames_; }
     // Every frame of an animation at a working resolution (as decode()), with its timing.
     Outcome<std::shared_ptr<const Picture>> frames(int side);
     // The framed square of every frame, n x n, with the timing: only the squares come back.
-    Outcome<RgbaFrames> renderFrames(const Framing& framing, int side);
+    Outcome<RgbaFrames> renderFrames(const Framing& framing, int side, int turn = 1);
 
     // Whether the direct helper holds the picture (it has declined nothing so far).
     bool heldByDirectHelper() const { return declinedTo_.has_value(); }

@@ -57,11 +57,11 @@ Outcome<std::shared_ptr<const Picture>> DecoderSession::frames(int side) {
     return {std::move(picture), std::nullopt};
 }
 
-Outcome<RgbaFrames> DecoderSession::renderFrames(const Framing& framing, int side) {
+Outcome<RgbaFrames> DecoderSession::renderFrames(const Framing& framing, int side, int turn) {
     if (side < 1 || side > wire::kMaxRenderSide)
         return {};
     std::optional<OpenFailure> failure;
-    auto reply = ask(squareRequest(Task::RenderFrames, framing, side), &failure);
+    auto reply = ask(squareRequest(Task::RenderFrames, framing, side, turn), &failure);
     if (!reply)
         return {std::nullopt, failure};
     // The squares lie in the reply's buffer, which they keep.

@@ -2,6 +2,8 @@
 
 #include "image/shared/VipsRender.h"
 
+#include "core/Orientation.h"
+
 #include "image/DisplayPyramid.h"
 #include "image/helper/Decoding.h"
 
@@ -31,6 +33,8 @@ public:
     bool isOpenedForRender() const override { return !encoded_.isEmpty(); }
     const QByteArray& encoded() const override { return encoded_; }
     std::optional<QByteArray> renderPng(const Framing& framing, int n, std::optional<OpenFailure>* why) const override {
+        if (isOpenedForRender())
+            return renderOpenedPng(encoded_, orientation_, framing, n, why);
         return renderPicturePng(*this, framing, n, why);
     }
     std::optional<RgbaFrames> renderFrames(const Framing& framing, int n, std::optional<OpenFailure>*) const override {
@@ -46,6 +50,7 @@ public:
     const std::vector<int>& frameDelays() const override { return delaysMs_; }
     int loopCount() const override { return loop_; }
     const VImage& pixels() const override { return pixels_; }
+    std::shared_ptr<const Picture> turned(int orientation) const override;
 
     void prepareDisplay() const override {
         prepareOwnDisplay();
@@ -69,6 +74,7 @@ public:
     QSize fullSize_;
     // Kept only by a picture opened for one render, whose pixels are decoded by that render.
     QByteArray encoded_;
+    int orientation_ = 1; // how the picture opened for one render shows its stored pixels
     // An animation's frames after the first, which is this picture itself.
     std::vector<std::shared_ptr<const Picture>> frames_;
     std::vector<int> delaysMs_;
@@ -87,6 +93,32 @@ private:
     mutable std::once_flag displayMade_;
     mutable std::unique_ptr<DisplayPyramid> display_;
 };
+
+std::shared_ptr<const Picture> VipsPicture::turned(int orientation) const {
+    const QSize size = uprightSize(fullSize_, orientation);
+    if (isOpenedForRender()) {
+        auto picture = std::make_shared<VipsPicture>(VImage());
+        picture->fullSize_ = size;
+        picture->encoded_ = encoded_;
+        picture->orientation_ = composedOrientation(orientation_, orientation);
+        picture->frameCount_ = frameCount_;
+        return picture;
+    }
+    try {
+        // Each frame is turned into memory of its own; lossless, as turns and flips are.
+        std::vector<std::shared_ptr<const Picture>> frames;
+        for (int i = 0; i < std::max<int>(1, int(frames_.size())); ++i) {
+            const VImage turnedPixels = decoding::turnUpright(frame(i).pixels(), orientation).copy_memory();
+            frames.push_back(Picture::fromPixels(turnedPixels, size, !frames_.empty()));
+        }
+        if (frames_.empty())
+            return frames.front();
+        return Picture::animated(std::move(frames), delaysMs_, loop_);
+    } catch (const vips::VError&) {
+        vips_error_clear();
+        return nullptr;
+    }
+}
 
 } // namespace
 
@@ -155,6 +187,7 @@ std::shared_ptr<const Picture> Picture::openHeaded(const decoding::Header& heade
     auto picture = std::make_shared<VipsPicture>(VImage());
     picture->fullSize_ = header.upright;
     picture->encoded_ = header.encoded;
+    picture->orientation_ = header.orientation;
     return picture;
 }
 

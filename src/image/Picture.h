@@ -92,6 +92,12 @@ public:
     virtual const std::vector<int>& frameDelays() const = 0;
     virtual int loopCount() const = 0;
 
+    // The picture turned as an orientation says (core/Orientation.h): a picture of its own whose
+    // frames, renders and display are this one's turned, about its centre. Decoded pixels are
+    // turned here, which takes time in proportion to them; a picture held elsewhere is turned
+    // where it is rendered. Nothing when there is no memory for the turned pixels.
+    virtual std::shared_ptr<const Picture> turned(int orientation) const = 0;
+
     // The decoded bitmap (empty for a picture opened for a render): 3 bands (RGB) or 4 (RGBA, unpremultiplied), unsigned 8-bit, in memory.
     virtual const vips::VImage& pixels() const = 0;
     // Makes the reductions for painting now rather than on the first paint, for every frame of an

@@ -3,6 +3,7 @@
 
 #include "image/Picture.h"
 
+#include "core/Orientation.h"
 #include "image/DecoderSession.h"
 #include "image/VipsLayer.h"
 
@@ -16,8 +17,8 @@ namespace {
 
 class SessionPicture final : public Picture {
 public:
-    SessionPicture(std::shared_ptr<DecoderSession> session, QSize fullSize, int frames)
-        : session_(std::move(session)), fullSize_(fullSize), frames_(std::max(frames, 1)) {}
+    SessionPicture(std::shared_ptr<DecoderSession> session, QSize fullSize, int frames, int turn = 1)
+        : session_(std::move(session)), fullSize_(fullSize), frames_(std::max(frames, 1)), turn_(turn) {}
 
     int pixelWidth() const override { return 0; }
     int pixelHeight() const override { return 0; }
@@ -28,12 +29,12 @@ public:
         return none;
     }
     std::optional<QByteArray> renderPng(const Framing& framing, int n, std::optional<OpenFailure>* why) const override {
-        auto rendered = session_->render(framing, n);
+        auto rendered = session_->render(framing, n, turn_);
         *why = rendered.why;
         return std::move(rendered.value);
     }
     std::optional<RgbaFrames> renderFrames(const Framing& framing, int n, std::optional<OpenFailure>* why) const override {
-        auto rendered = session_->renderFrames(framing, n);
+        auto rendered = session_->renderFrames(framing, n, turn_);
         *why = rendered.why;
         return std::move(rendered.value);
     }
@@ -47,6 +48,11 @@ public:
     // Nothing here holds pixels: asked all the same, the libvips layer gives its empty image.
     const vips::VImage& pixels() const override { return VipsLayer::get()->emptyPixels(); }
     void prepareDisplay() const override {}
+    // The helper turns the picture as it renders it.
+    std::shared_ptr<const Picture> turned(int orientation) const override {
+        return std::make_shared<SessionPicture>(session_, uprightSize(fullSize_, orientation), frames_,
+                                                composedOrientation(turn_, orientation));
+    }
     const QImage& displayLevel(double) const override {
         static const QImage nothing;
         return nothing;
@@ -56,6 +62,7 @@ private:
     std::shared_ptr<DecoderSession> session_;
     QSize fullSize_;
     int frames_;
+    int turn_;
 };
 
 } // namespace

@@ -64,14 +64,16 @@ bool NameCommand::mergeWith(const QUndoCommand* other) {
     return true;
 }
 
-PictureCommand::PictureCommand(EmojiEditor* editor, PictureState before, PictureState after)
-    : EditStep(EditText::tr("New Picture")), editor_(editor), before_(std::move(before)), after_(std::move(after)) {}
+PictureCommand::PictureCommand(EmojiEditor* editor, PictureState before, PictureState after, Kind kind,
+                               const QString& text)
+    : EditStep(text.isEmpty() ? EditText::tr("New Picture") : text), editor_(editor), before_(std::move(before)),
+      after_(std::move(after)), kind_(kind) {}
 
 void PictureCommand::undo() {
-    editor_->applyPicture(before_);
+    editor_->applyPicture(before_, kind_ == Kind::Turn);
     undone();
 }
 
-void PictureCommand::redo() { editor_->applyPicture(after_); }
+void PictureCommand::redo() { editor_->applyPicture(after_, kind_ == Kind::Turn); }
 
 } // namespace cropling

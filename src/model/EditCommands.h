@@ -79,7 +79,10 @@ private:
 
 class PictureCommand : public EditStep {
 public:
-    PictureCommand(EmojiEditor* editor, PictureState before, PictureState after);
+    // A new picture, or the same one turned (rotated or flipped), named by `text`.
+    enum class Kind { NewPicture, Turn };
+    PictureCommand(EmojiEditor* editor, PictureState before, PictureState after, Kind kind = Kind::NewPicture,
+                   const QString& text = QString());
     void undo() override;
     void redo() override;
     // The picture it brings in, which a finer decode of the same picture may replace.
@@ -92,6 +95,7 @@ private:
     EmojiEditor* editor_;
     PictureState before_;
     PictureState after_;
+    Kind kind_;
 };
 
 } // namespace cropling

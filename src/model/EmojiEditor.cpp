@@ -93,6 +93,13 @@ void EmojiEditor::takeFinalPicture(const PicturePtr& picture) {
     if (isFirstLook())
         replaceImage(picture);
     firstLook_.reset();
+    // Turns asked for on the first look are made on the final picture, before any export.
+    if (pendingTurn_ != 1)
+        return startTurn(std::exchange(pendingTurn_, 1));
+    runWaitingExports();
+}
+
+void EmojiEditor::runWaitingExports() {
     for (const auto& exportNow : std::exchange(waitingForFinal_, {}))
         exportNow();
 }
@@ -103,6 +110,7 @@ void EmojiEditor::dropFirstLook() {
         cancelExport();
     const PictureCommand* step = commandOf(firstLook_);
     firstLook_.reset();
+    pendingTurn_ = 1;
     if (!step)
         return;
     // The first look and every step taken on it are undone and forgotten: what the editor held
@@ -154,13 +162,14 @@ void EmojiEditor::trimHistory() {
 void EmojiEditor::setImage(PicturePtr picture, const QString& name, const QString& fileName, const QUrl& url) {
     firstLook_.reset();
     waitingForFinal_.clear();
+    pendingTurn_ = 1;
     trimHistory();
     PictureState after{std::move(picture), Framing{}, name, fileName, url};
     undoStack_->push(
         new PictureCommand(this, PictureState{image_, framing(), emojiName_, fileName_, url_}, after));
 }
 
-void EmojiEditor::applyPicture(const PictureState& state) {
+void EmojiEditor::applyPicture(const PictureState& state, bool turn) {
     ++generation_;
     // An export of the picture before is no longer wanted, nor its GIF for a drag; the new
     // picture clears the message.
@@ -184,7 +193,8 @@ void EmojiEditor::applyPicture(const PictureState& state) {
     statusKind_ = StatusKind::Note;
     const bool renamed = state.name != emojiName_;
     emojiName_ = state.name;
-    Q_EMIT newPicture();
+    if (!turn)
+        Q_EMIT newPicture();
     Q_EMIT imageChanged();
     Q_EMIT framingChanged();
     if (renamed)

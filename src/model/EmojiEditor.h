@@ -111,6 +111,12 @@ public:
     // Frames the face in the picture (or its busiest part), as one undoable step, and says what it
     // found on the status line; in the background on a worker.
     void autoFrame();
+    // Turns the picture as an orientation says (kTurnLeft, kTurnRight, kFlipAcross in
+    // core/Orientation.h), with the framing turned alike so that the same part stays in the
+    // square, as one undoable step. The pixels are turned on a worker; turns asked for meanwhile
+    // follow in order, and exports asked for meanwhile wait for them.
+    void turnPicture(int orientation);
+    bool isTurning() const { return turning_; }
 
     void setEmojiName(const QString& name);
     // A note (a picture saved, copied, being pasted) or a failure (it says why), shown apart.
@@ -215,7 +221,8 @@ private:
     friend class PictureCommand;
     void applyFraming(const Framing& framing);
     void applyName(const QString& name);
-    void applyPicture(const PictureState& state);
+    // A turn of the picture shown is not a new picture: nothing that names the picture changes.
+    void applyPicture(const PictureState& state, bool turn = false);
     void changeFraming(Framing after, FramingCommand::Kind kind);
     QPointF clampedAt(double zoom, QPointF proposed) const;
     quint64 gestureFor(int idleMs);
@@ -227,6 +234,14 @@ private:
     void dropFirstLook();
     PicturePtr firstLook_;
     std::vector<std::function<void()>> waitingForFinal_;
+    // Whether the picture is being turned, and the turns asked for since, composed. A save or
+    // copy asked for meanwhile waits for the turn, with the exports waiting for a first look.
+    bool isWaitingForPicture() const { return isFirstLook() || turning_; }
+    void startTurn(int orientation);
+    void finishTurn(const PicturePtr& turned, int orientation);
+    void runWaitingExports();
+    bool turning_ = false;
+    int pendingTurn_ = 1;
 
     PicturePtr image_;
     double zoom_ = 1.0;

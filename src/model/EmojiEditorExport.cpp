@@ -142,6 +142,10 @@ void EmojiEditor::runExport(const std::shared_ptr<Progress>& progress, std::func
 void EmojiEditor::save() {
     if (isExporting())
         return;
+    // A save asked for while a turn is made is for the turned picture: it starts once that is
+    // shown, so that its dialog does not find the picture changed under it.
+    if (turning_)
+        return waitingForFinal_.push_back([this] { save(); });
     const bool gif = exportsGif(image_.get(), exportFormat_);
     const quint64 savedFor = generation_;
     if (!gif || !backgroundWork_) {
@@ -201,6 +205,8 @@ void EmojiEditor::writeSaved(const QByteArray& location, ExportedEmoji emoji) {
 }
 
 void EmojiEditor::copyToClipboard() {
+    if (turning_)
+        return waitingForFinal_.push_back([this] { copyToClipboard(); });
     renderThen([this](const ExportedEmoji& emoji) {
         QGuiApplication::clipboard()->setMimeData(exportData(emoji));
         setStatusMessage(copiedMessage(emojiName_, emoji.gif, emoji.bytes.size(), emoji.frames, emoji.sourceFrames));
@@ -213,7 +219,7 @@ QMimeData* EmojiEditor::exportData(const ExportedEmoji& emoji) const {
 
 QMimeData* EmojiEditor::dragData() const {
     // A first look is not what the user exports; the drag waits for the final picture.
-    if (isFirstLook())
+    if (isWaitingForPicture())
         return nullptr;
     // An animation's GIF takes seconds to fit its budget: a drag takes the one made in the
     // background for the framing shown, and waits for it otherwise.
@@ -228,7 +234,7 @@ EmojiEditor::MadeFor EmojiEditor::madeFor() const {
 }
 
 void EmojiEditor::prepareGifForDrag() {
-    if (!backgroundWork_ || !image_ || !image_->hasFrames() || isFirstLook() ||
+    if (!backgroundWork_ || !image_ || !image_->hasFrames() || isWaitingForPicture() ||
         (lastGif_ && lastGif_->first == madeFor()))
         return;
     // Only the GIF for the framing shown now is wanted: one made for a framing left behind stops.

@@ -52,7 +52,11 @@ ExportOutcome ExportJob::run(Progress* progress) const {
         const auto opened = openForExport(file_, framingRequest_.autoFrame, request_.format != ExportFormat::Png);
         if (!opened)
             return failed(ExportFailure::NotOpened, opened.why);
-        const PicturePtr& picture = *opened.value;
+        PicturePtr picture = *opened.value;
+        if (framingRequest_.turn != 1)
+            picture = picture->turned(framingRequest_.turn);
+        if (!picture)
+            return failed(ExportFailure::NotOpened, OpenFailure::TooLarge);
         const std::optional<QSizeF> size = picture->nominalSize();
         Framing framing;
         if (framingRequest_.autoFrame) {

@@ -23,6 +23,7 @@ struct FramingRequest {
     std::optional<double> zoom;
     std::optional<QPointF> offset;
     bool autoFrame = false;
+    int turn = 1; // an orientation applied after the file's own (core/Orientation.h)
 };
 
 class ExportJob {

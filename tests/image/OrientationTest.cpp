@@ -1,5 +1,7 @@
 #include "PictureFixtures.h"
 
+#include "core/Orientation.h"
+#include "image/DecoderSession.h"
 #include "image/EmojiRenderer.h"
 #include "image/Picture.h"
 
@@ -51,6 +53,14 @@ int markAt(const VImage& image, int x, int y) {
     return -1;
 }
 
+// The picture turned by hand as a user's turn says: clockwise, then flipped left to right.
+VImage turnedByHand(const VImage& upright, int turn) {
+    const UprightTurn how = uprightTurn(turn);
+    const VipsAngle angles[] = {VIPS_ANGLE_D0, VIPS_ANGLE_D90, VIPS_ANGLE_D180, VIPS_ANGLE_D270};
+    const VImage turned = upright.rot(angles[how.degrees / 90]);
+    return how.flip ? turned.flip(VIPS_DIRECTION_HORIZONTAL) : turned;
+}
+
 int largestDifference(const Rgba& a, const Rgba& b) {
     int largest = a.data.size() == b.data.size() ? 0 : 255;
     for (size_t i = 0; i < std::min(a.data.size(), b.data.size()); ++i)
@@ -80,5 +90,54 @@ TEST(Orientation, EveryTagTurnsTheStoredPictureUprightInBothDecodes) {
         const auto whole = renderEmojiPNG(picture.get(), {1, {-15, 0}}, 64);
         ASSERT_TRUE(once && whole) << orientation;
         EXPECT_LE(largestDifference(decodePng(*once), decodePng(*whole)), 2) << orientation;
+    }
+}
+
+// A user's turn comes after the file's own tag, and every render path makes it: pixels decoded
+// here, a file opened for one render, and both helpers as a save asks them (the direct helper
+// keeps a JPEG, the libvips helper a TIFF). Each gives what a render of the picture turned by
+// hand beforehand gives, with the square framed the same way.
+TEST(Orientation, ATurnedRenderEqualsTheRenderOfThePictureTurnedBeforehandOnEveryPath) {
+    const VImage upright = makeImage(90, 60, 3, corners);
+    const Framing framing{1.4, {12, -7}};
+    for (int tag : {1, 6, 7}) {
+        VImage stored = storedFor(upright, tag).copy();
+        stored.set("orientation", tag);
+        const QByteArray jpeg = encode(stored, ".jpg", VImage::option()->set("Q", 100));
+        const QByteArray tiff = encode(stored, ".tif");
+        const auto decoded = Picture::decode(jpeg);
+        ASSERT_TRUE(decoded);
+        for (int turn = 1; turn <= 8; ++turn) {
+            // From the decoded JPEG for the JPEG, so that only the turn is compared, not what
+            // compression lost; from the picture itself for the lossless TIFF.
+            const auto reference = [&](const VImage& shown) {
+                const QByteArray byHand = encode(turnedByHand(shown, turn), ".png", VImage::option()->set("strip", true));
+                const auto png = renderEmojiPNG(Picture::decode(byHand).get(), framing, 64);
+                return png ? decodePng(*png) : Rgba{};
+            };
+            const Rgba fromJpeg = reference(decoded->pixels());
+            const Rgba fromTiff = reference(upright);
+            const auto check = [&](const PicturePtr& picture, const char* path, const Rgba& want) {
+                ASSERT_TRUE(picture) << path;
+                EXPECT_EQ(picture->fullSize(), uprightSize(QSize(90, 60), turn)) << path;
+                const auto got = renderEmojiPNG(picture.get(), framing, 64);
+                ASSERT_TRUE(got) << path << " tag " << tag << " turn " << turn;
+                EXPECT_LE(largestDifference(decodePng(*got), want), 2) << path << " tag " << tag << " turn " << turn;
+            };
+            check(decoded->turned(turn), "decoded", fromJpeg);
+            check(Picture::openForRender(jpeg)->turned(turn), "opened", fromJpeg);
+            // Turned twice: the turns compose.
+            check(decoded->turned(kFlipAcross)->turned(composedOrientation(kFlipAcross, turn)), "twice", fromJpeg);
+            for (const QByteArray* file : {&jpeg, &tiff}) {
+                auto session = std::make_shared<DecoderSession>();
+                ASSERT_TRUE(session->start(PictureInput::bytes(*file), true));
+                const auto opened = session->openForRender();
+                ASSERT_TRUE(opened);
+                if (file == &jpeg)
+                    check((*opened.value)->turned(turn), "direct helper", fromJpeg);
+                else
+                    check((*opened.value)->turned(turn), "libvips helper", fromTiff);
+            }
+        }
     }
 }

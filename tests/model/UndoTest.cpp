@@ -1,7 +1,9 @@
 #include "PictureFixtures.h"
 
+#include "core/Orientation.h"
 #include "model/EmojiEditor.h"
 
+#include <QTest>
 #include <QUndoStack>
 
 #include <gtest/gtest.h>
@@ -13,6 +15,31 @@ namespace {
 
 PicturePtr picture(int width, int height) {
     return makePicture(makeImage(width, height, 3, [](int x, int y, int) { return (x + y) & 255; }));
+}
+
+// The square's pixels turned by hand, clockwise by quarter turns, then flipped left to right.
+Rgba turnedSquare(const Rgba& square, int quarters, bool flip) {
+    Rgba out = square;
+    const int n = square.width;
+    for (int y = 0; y < n; ++y) {
+        for (int x = 0; x < n; ++x) {
+            int u = x, v = y;
+            for (int q = 0; q < quarters; ++q)
+                std::tie(u, v) = std::pair(n - 1 - v, u);
+            if (flip)
+                u = n - 1 - u;
+            for (int b = 0; b < 4; ++b)
+                out.data[size_t((v * n + u) * 4 + b)] = square.data[size_t((y * n + x) * 4 + b)];
+        }
+    }
+    return out;
+}
+
+int largestDifference(const Rgba& a, const Rgba& b) {
+    int largest = 0;
+    for (size_t i = 0; i < a.data.size(); ++i)
+        largest = std::max(largest, std::abs(int(a.data[i]) - int(b.data[i])));
+    return largest;
 }
 
 } // namespace
@@ -106,4 +133,43 @@ TEST(Undo, WhatAFramingCommandSaidGoesWithTheNextFramingChangeOrItsUndoAndAFailu
     editor.setStatusMessage(QStringLiteral("Couldn't open x.png: damaged"), EmojiEditor::StatusKind::Failure);
     editor.setEmojiName(QStringLiteral("dog"));
     EXPECT_FALSE(editor.statusMessage());
+}
+
+// A turn keeps the part of the picture that was in the square there, turned; it is one step that
+// keeps the name, and its undo brings back the picture and the framing exactly. Quarter turns in
+// a run and an export asked for while the turn is made wait for each other, in order.
+TEST(Undo, ATurnTurnsWhatTheSquareShowsAndItsUndoBringsItBack) {
+    EmojiEditor editor;
+    const PicturePtr original = makePicture(cameraLike(480, 320));
+    editor.setImage(original, QStringLiteral("cat"));
+    editor.setZoom(1.6);
+    editor.setOffset({30, -12});
+    const Framing framed = editor.framing();
+    const Rgba before = decodePng(*editor.renderEmojiPNG(128));
+
+    editor.turnPicture(kTurnRight);
+    EXPECT_EQ(editor.undoStack()->undoText(), QStringLiteral("Rotate Right"));
+    EXPECT_EQ(editor.image()->fullSize(), QSize(320, 480));
+    EXPECT_EQ(editor.emojiName(), QStringLiteral("cat"));
+    EXPECT_LE(largestDifference(decodePng(*editor.renderEmojiPNG(128)), turnedSquare(before, 1, false)), 2);
+    editor.turnPicture(kFlipAcross);
+    EXPECT_LE(largestDifference(decodePng(*editor.renderEmojiPNG(128)), turnedSquare(before, 1, true)), 2);
+
+    editor.undoStack()->undo();
+    editor.undoStack()->undo();
+    EXPECT_EQ(editor.image(), original);
+    EXPECT_EQ(editor.framing(), framed);
+    EXPECT_EQ(decodePng(*editor.renderEmojiPNG(128)).data, before.data);
+
+    // In the background: three quick left turns and a save asked for before any is made. The save
+    // writes the picture turned three times, not one caught halfway.
+    editor.setBackgroundWork(true);
+    const QByteArray saved = tempFolder() + "/turned.png";
+    editor.setSaveDialog([&](const QString&) { return std::optional(saved); });
+    for (int i = 0; i < 3; ++i)
+        editor.turnPicture(kTurnLeft);
+    editor.save();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !editor.isTurning() && !editor.isExporting() && !readFile(saved).isEmpty(); }, 10'000));
+    EXPECT_EQ(editor.image()->fullSize(), QSize(320, 480));
+    EXPECT_LE(largestDifference(decodePng(readFile(saved)), turnedSquare(before, 1, false)), 2);
 }

@@ -1,6 +1,7 @@
 #include "DecodeService.h"
 
 #include "core/CropGeometry.h"
+#include "core/Orientation.h"
 #include "image/helper/Decoding.h"
 #include "image/shared/VipsRender.h"
 #include "image/shared/SquareRender.h"
@@ -176,8 +177,8 @@ ReplyHead renderTask(const std::optional<decoding::Header>& header, OpenFailure 
     const auto picture = Picture::openHeaded(*header);
     std::optional<OpenFailure> failure;
     const bool sized = request.side >= 1 && request.side <= kMaxOutputSize;
-    const auto png = picture && sized ? renderPicturePng(*picture, Framing{request.zoom, QPointF(request.offsetX, request.offsetY)},
-                                                         request.side, &failure)
+    const auto png = picture && sized ? picture->renderPng(Framing{request.zoom, QPointF(request.offsetX, request.offsetY)},
+                                                           request.side, &failure)
                                       : std::nullopt;
     if (!png) {
         if (failure)
@@ -228,13 +229,20 @@ const DecodeService::Header& DecodeService::header() {
 ReplyHead DecodeService::serve(const wire::Request& request, Payload* payload) {
     *payload = {};
     const Header& read = header();
+    // A turn the program asks for is one more step of the picture's orientation: every task sees
+    // the picture as it shows after it.
+    std::optional<decoding::Header> shown = read.header;
+    if (shown) {
+        shown->orientation = composedOrientation(shown->orientation, request.turn);
+        shown->upright = uprightSize(shown->stored, shown->orientation);
+    }
     switch (request.task) {
     case Task::Decode:
-    case Task::Preview: return decodeTask(read.header, read.why, request, payload);
+    case Task::Preview: return decodeTask(shown, read.why, request, payload);
     case Task::Header:
-    case Task::Render: return renderTask(read.header, read.why, request, payload);
+    case Task::Render: return renderTask(shown, read.why, request, payload);
     case Task::Frames:
-    case Task::RenderFrames: return framesTask(read.header, read.why, request, payload);
+    case Task::RenderFrames: return framesTask(shown, read.why, request, payload);
     }
     return failed(OpenFailure::Damaged);
 }

@@ -33,7 +33,7 @@ struct Request {
     std::uint32_t magic = kRequestMagic;
     Task task = Task::Header;
     std::int32_t side = 0;
-    std::int32_t reserved = 0;
+    std::int32_t turn = 1; // an orientation (1 to 8) applied after the file's own; others count as 1
     double zoom = 1.0;
     double offsetX = 0.0;
     double offsetY = 0.0;

@@ -44,13 +44,15 @@ VImage onCanvas(VImage picture, const QRect& canvas, int n) {
     return picture.embed(canvas.x(), canvas.y(), n, n, VImage::option()->set("extend", VIPS_EXTEND_BLACK));
 }
 
-// The render of a picture opened for one render. The part the square shows is found in upright
-// coordinates and mapped into the stored orientation; only that part is decoded, at the largest
-// reduction that still leaves the Lanczos filter three source pixels per emoji pixel. The square
-// result is turned upright at the end, which gives the same pixels as turning first, since the
-// filter treats both axes alike.
-std::optional<QByteArray> renderOpened(const QByteArray& encoded, const Framing& framing, int outputSize,
-                                         std::optional<OpenFailure>* failure) {
+} // namespace
+
+// The part the square shows is found in upright coordinates and mapped into the stored
+// orientation; only that part is decoded, at the largest reduction that still leaves the Lanczos
+// filter three source pixels per emoji pixel. The square result is turned upright at the end,
+// which gives the same pixels as turning first, since the filter treats both axes alike.
+std::optional<QByteArray> renderOpenedPng(const QByteArray& encoded, int orientation, const Framing& framing,
+                                          int outputSize, std::optional<OpenFailure>* failure) {
+    failure->reset();
     QElapsedTimer clock;
     clock.start();
     OpenFailure why;
@@ -59,7 +61,7 @@ std::optional<QByteArray> renderOpened(const QByteArray& encoded, const Framing&
         *failure = why;
         return std::nullopt;
     }
-    const auto square = storedSquare(header->stored, header->orientation, framing.zoom, framing.offset, outputSize);
+    const auto square = storedSquare(header->stored, orientation, framing.zoom, framing.offset, outputSize);
     if (!square)
         return std::nullopt;
     const QRect& stored = square->stored;
@@ -76,7 +78,7 @@ std::optional<QByteArray> renderOpened(const QByteArray& encoded, const Framing&
             const VImage cut = decoding::cropInOrder(decoding::toSrgb8(reduced, useProfile), part);
             const VImage resampled =
                 resampleWindow(cut, window.translated(-part.topLeft()), storedCanvas.width(), storedCanvas.height());
-            return encodePng(onCanvas(decoding::turnUpright(resampled, header->orientation), square->canvas, outputSize));
+            return encodePng(onCanvas(decoding::turnUpright(resampled, orientation), square->canvas, outputSize));
         } catch (const vips::VError& error) {
             decoding::noteFailure(error);
             vips_error_clear();
@@ -86,13 +88,9 @@ std::optional<QByteArray> renderOpened(const QByteArray& encoded, const Framing&
     return std::nullopt;
 }
 
-} // namespace
-
 std::optional<QByteArray> renderPicturePng(const Picture& picture, const Framing& framing, int outputSize,
                                            std::optional<OpenFailure>* failure) {
     failure->reset();
-    if (picture.isOpenedForRender())
-        return renderOpened(picture.encoded(), framing, outputSize, failure);
     try {
         const auto square = renderSquare(picture.pixels(), picture.fullSize(), framing, outputSize);
         return square ? std::optional(encodePng(*square)) : std::nullopt;

@@ -16,10 +16,14 @@ namespace cropling {
 
 class Picture;
 
-// The framed square of a decoded picture, or of one opened from its bytes (then decoded from just
-// the part it shows), as an n x n RGBA PNG; nothing without a failure when it shows too little.
+// The framed square of a decoded picture as an n x n RGBA PNG; nothing without a failure when it
+// shows too little.
 std::optional<QByteArray> renderPicturePng(const Picture& picture, const Framing& framing, int outputSize,
                                            std::optional<OpenFailure>* failure);
+// The same of a picture opened from its bytes, shown as `orientation` says (the file's own,
+// perhaps turned since): only the part the square shows is decoded.
+std::optional<QByteArray> renderOpenedPng(const QByteArray& encoded, int orientation, const Framing& framing,
+                                          int outputSize, std::optional<OpenFailure>* failure);
 // The framed square of every frame of a decoded animation.
 std::optional<RgbaFrames> renderPictureFrames(const Picture& picture, const Framing& framing, int outputSize);
 // A rendered square's PNG as one frame.
