@@ -1,7 +1,9 @@
 // Makes the README's screenshots: a window with a sample photo framed, in a light and a dark
 // palette, drawn offscreen so that no desktop theme leaks in.
 //
-//   build/bench/screenshots PHOTO OUT-LIGHT.png OUT-DARK.png
+//   build/bench/screenshots PHOTO OUT-LIGHT.png OUT-DARK.png [FITTED-LIGHT.png FITTED-DARK.png [GERMAN-LARGE.png]]
+//
+// The last is the window in German with a 14-point font, the widest it gets.
 
 #include "DarkPalette.h"
 
@@ -16,6 +18,7 @@
 #include <QStyle>
 #include <QTemporaryFile>
 #include <QTest>
+#include <QTranslator>
 
 #include <cstdio>
 
@@ -49,8 +52,9 @@ bool shoot(const QByteArray& photo, const QString& out, bool dark, bool fitted =
 } // namespace
 
 int main(int argc, char** argv) {
-    if (argc != 4 && argc != 6) {
-        std::fprintf(stderr, "usage: screenshots PHOTO OUT-LIGHT.png OUT-DARK.png [FITTED-LIGHT.png FITTED-DARK.png]\n");
+    if (argc != 4 && argc != 6 && argc != 7) {
+        std::fprintf(stderr, "usage: screenshots PHOTO OUT-LIGHT.png OUT-DARK.png [FITTED-LIGHT.png FITTED-DARK.png "
+                             "[GERMAN-LARGE.png]]\n");
         return 2;
     }
     // A screen as large as a desktop's, so the window is drawn at its own size, not cut to fit
@@ -64,7 +68,16 @@ int main(int argc, char** argv) {
     QApplication app(argc, argv);
     const QByteArray photo(argv[1]);
     bool ok = shoot(photo, QFile::decodeName(argv[2]), false) && shoot(photo, QFile::decodeName(argv[3]), true);
-    if (argc == 6)
+    if (argc >= 6)
         ok = ok && shoot(photo, QFile::decodeName(argv[4]), false, true) && shoot(photo, QFile::decodeName(argv[5]), true, true);
+    if (argc == 7) {
+        QTranslator german;
+        ok = ok && german.load(QStringLiteral(":/i18n/cropling_de.qm"));
+        QCoreApplication::installTranslator(&german);
+        QFont larger = QApplication::font();
+        larger.setPointSize(14);
+        QApplication::setFont(larger);
+        ok = ok && shoot(photo, QFile::decodeName(argv[6]), false);
+    }
     return ok ? 0 : 1;
 }

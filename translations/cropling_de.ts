@@ -103,8 +103,12 @@ Außerdem: cropling render DATEI... -o AUS (siehe cropling render --help).</tran
         <translation>--target braucht eines von: %1</translation>
     </message>
     <message>
+        <source>--rotate needs 90, 180 or 270 (degrees clockwise)</source>
+        <translation>--rotate braucht 90, 180 oder 270 (Grad im Uhrzeigersinn)</translation>
+    </message>
+    <message>
         <source>Usage: cropling render FILE -o OUT.png|OUT.gif [--zoom Z] [--offset X,Y | --auto] [--size N]
-                                [--target T] [--max-bytes B]
+                                [--rotate 90|180|270] [--flip] [--target T] [--max-bytes B]
        cropling render FILE... -o FOLDER/
        cropling render FILE [--zoom Z] [--offset X,Y] --copy
 
@@ -114,13 +118,15 @@ zoom Z (as given), offset X,Y in pixels of the 340-pixel square (clamped), N pix
 files, or an output ending in /, each emoji goes into the folder under its name, rendered
 on all cores; the folder is made if it is missing. A picture is never written over.
 --auto frames each picture&apos;s face (or its busiest part) instead of --zoom and --offset.
+--rotate turns each picture clockwise and --flip swaps its left and right (after the turn),
+before it is framed.
 An output ending in .gif is an animated GIF within the caps of the chat service T
 (%2; the first is the default): its frames, colours and detail weighed against each
 other until it fits. --max-bytes B sets another byte cap. Any other output is a PNG
 (of an animation, its first frame). In a folder, an animation is saved as NAME.gif.
 </source>
         <translation>Aufruf: cropling render DATEI -o AUS.png|AUS.gif [--zoom Z] [--offset X,Y | --auto] [--size N]
-                                [--target T] [--max-bytes B]
+                                [--rotate 90|180|270] [--flip] [--target T] [--max-bytes B]
        cropling render DATEI... -o ORDNER/
        cropling render DATEI [--zoom Z] [--offset X,Y] --copy
 
@@ -131,6 +137,8 @@ Terminal). Bei mehreren Dateien oder einer Ausgabe, die auf / endet, kommt jedes
 seinem Namen in den Ordner, auf allen Kernen erstellt; ein fehlender Ordner wird angelegt.
 Ein Bild wird nie überschrieben.
 --auto rahmt statt --zoom und --offset das Gesicht jedes Bildes ein (oder seinen lebhaftesten Teil).
+--rotate dreht jedes Bild im Uhrzeigersinn, --flip vertauscht links und rechts (nach der Drehung),
+bevor es gerahmt wird.
 Eine Ausgabe auf .gif ist ein animiertes GIF in den Grenzen des Chatdienstes T
 (%2; der erste gilt ohne Angabe): Bilder, Farben und Details werden gegeneinander abgewogen,
 bis es passt. --max-bytes B setzt eine andere Bytegrenze. Jede andere Ausgabe ist ein PNG
@@ -167,6 +175,22 @@ bis es passt. --max-bytes B setzt eine andere Bytegrenze. Jede andere Ausgabe is
     <message>
         <source>Auto-Frame</source>
         <translation>Automatisch einrahmen</translation>
+    </message>
+    <message>
+        <source>Rotate Left</source>
+        <translation>Nach links drehen</translation>
+    </message>
+    <message>
+        <source>Rotate Right</source>
+        <translation>Nach rechts drehen</translation>
+    </message>
+    <message>
+        <source>Flip Horizontally</source>
+        <translation>Horizontal spiegeln</translation>
+    </message>
+    <message>
+        <source>Rotate</source>
+        <translation>Drehen</translation>
     </message>
 </context>
 <context>
@@ -375,6 +399,10 @@ bis es passt. --max-bytes B setzt eine andere Bytegrenze. Jede andere Ausgabe is
     <message>
         <source>No face found — kept your framing</source>
         <translation>Kein Gesicht gefunden — Ihr Ausschnitt bleibt</translation>
+    </message>
+    <message>
+        <source>Couldn&apos;t turn the picture: not enough memory</source>
+        <translation>Das Bild konnte nicht gedreht werden: nicht genug Speicher</translation>
     </message>
 </context>
 <context>
@@ -701,6 +729,18 @@ Hochladen unter Slack → Arbeitsbereich anpassen → Emoji.</translation>
     <message>
         <source>&amp;Tools</source>
         <translation>&amp;Werkzeuge</translation>
+    </message>
+    <message>
+        <source>Rotate Left</source>
+        <translation>Nach links drehen</translation>
+    </message>
+    <message>
+        <source>Rotate Right</source>
+        <translation>Nach rechts drehen</translation>
+    </message>
+    <message>
+        <source>Flip Horizontally</source>
+        <translation>Horizontal spiegeln</translation>
     </message>
 </context>
 </TS>

@@ -73,8 +73,8 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent) {
     auto* row = new QHBoxLayout(content);
     row->setContentsMargins(24, 24, 24, 24);
     row->setSpacing(24);
-    row->addWidget(new EditorColumn(editor_, actions_->choosePhoto, actions_->paste, actions_->fit, actions_->autoFrame, content), 0, Qt::AlignTop);
-    row->addWidget(new PreviewColumn(editor_, actions_->save, actions_->copy, content), 0, Qt::AlignTop);
+    row->addWidget(new EditorColumn(editor_, actions_->choosePhoto, actions_->paste, actions_->tools(), content), 0, Qt::AlignTop);
+    row->addWidget(new PreviewColumn(editor_, actions_->save, actions_->saveTexts(), actions_->copy, content), 0, Qt::AlignTop);
     // The content keeps the size its layout asks for; the window takes that size, unless the screen
     // is smaller (a large scale factor on a small screen), when the content scrolls instead.
     row->setSizeConstraint(QLayout::SetFixedSize);

@@ -43,9 +43,14 @@ QString keysOf(const QAction* action) {
 
 QString shortcutsHelpText(const WindowActions& actions) {
     QString text = QStringLiteral("<table>");
-    for (const QAction* action : {actions.choosePhoto, actions.paste, actions.save, actions.copy, actions.undo,
-                                  actions.redo, actions.fit, actions.autoFrame, actions.newWindow,
-                                  actions.closeWindow, actions.quit}) {
+    std::vector<const QAction*> listed = {actions.choosePhoto, actions.paste, actions.save, actions.copy,
+                                          actions.undo, actions.redo};
+    for (const auto& group : actions.tools()) {
+        for (const Tool& tool : group)
+            listed.push_back(tool.action);
+    }
+    listed.insert(listed.end(), {actions.newWindow, actions.closeWindow, actions.quit});
+    for (const QAction* action : listed) {
         if (!action->shortcuts().isEmpty())
             text += row(nameOf(action), keysOf(action));
     }

@@ -2,6 +2,7 @@
 
 #include "app/ClipboardReader.h"
 #include "app/RecentPictures.h"
+#include "core/Orientation.h"
 #include "model/EmojiEditor.h"
 
 #include <QAction>
@@ -29,7 +30,7 @@ QAction* makeAction(QWidget* window, const QString& text, const QKeySequence& sh
 WindowActions::WindowActions(EmojiEditor* editor, QWidget* window) : QObject(window), editor_(editor) {
     newWindow = makeAction(window, tr("New Window"), QKeySequence::New);
     choosePhoto = makeAction(window, tr("Choose Photo…"), QKeySequence::Open);
-    save = makeAction(window, tr("Save Emoji PNG…"), QKeySequence::Save);
+    save = makeAction(window, saveTexts().constFirst(), QKeySequence::Save);
     closeWindow = makeAction(window, tr("Close Window"), QKeySequence::Close);
     quit = makeAction(window, tr("Quit"), QKeySequence::Quit);
     copy = makeAction(window, tr("Copy to Clipboard"), QKeySequence::Copy);
@@ -58,6 +59,9 @@ WindowActions::WindowActions(EmojiEditor* editor, QWidget* window) : QObject(win
     fit = makeAction(window, tr("Fit"), QKeySequence(Qt::CTRL | Qt::Key_9));
     autoFrame = makeAction(window, tr("Auto-Frame"), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_F));
     autoFrame->setToolTip(tr("Frame the face"));
+    rotateLeft = makeAction(window, tr("Rotate Left"), QKeySequence(Qt::CTRL | Qt::Key_L));
+    rotateRight = makeAction(window, tr("Rotate Right"), QKeySequence(Qt::CTRL | Qt::Key_R));
+    flip = makeAction(window, tr("Flip Horizontally"), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_H));
     shortcuts = makeAction(window, tr("Keyboard Shortcuts"), QKeySequence());
     about = makeAction(window, tr("About Cropling"), QKeySequence());
     about->setMenuRole(QAction::AboutRole);
@@ -67,6 +71,9 @@ WindowActions::WindowActions(EmojiEditor* editor, QWidget* window) : QObject(win
     connect(copy, &QAction::triggered, editor_, &EmojiEditor::copyToClipboard);
     connect(fit, &QAction::triggered, editor_, &EmojiEditor::fitToSquare);
     connect(autoFrame, &QAction::triggered, editor_, &EmojiEditor::autoFrame);
+    connect(rotateLeft, &QAction::triggered, editor_, [this] { editor_->turnPicture(kTurnLeft); });
+    connect(rotateRight, &QAction::triggered, editor_, [this] { editor_->turnPicture(kTurnRight); });
+    connect(flip, &QAction::triggered, editor_, [this] { editor_->turnPicture(kFlipAcross); });
     connect(closeWindow, &QAction::triggered, window, &QWidget::close);
     connect(editor_, &EmojiEditor::imageChanged, this, &WindowActions::enableFromEditor);
     enableFromEditor();
@@ -91,11 +98,22 @@ void WindowActions::pasteFromClipboard() {
 void WindowActions::enableFromEditor() {
     // Without a picture there is nothing to export; a disabled action also ignores its shortcut.
     const bool hasPicture = bool(editor_->image());
-    save->setText(hasPicture && editor_->image()->isAnimated() ? tr("Save Emoji GIF…") : tr("Save Emoji PNG…"));
+    save->setText(saveTexts().at(hasPicture && editor_->image()->isAnimated() ? 1 : 0));
     save->setEnabled(hasPicture);
     copy->setEnabled(hasPicture);
-    fit->setEnabled(hasPicture);
-    autoFrame->setEnabled(hasPicture);
+    for (const auto& group : tools()) {
+        for (const Tool& tool : group)
+            tool.action->setEnabled(hasPicture);
+    }
+}
+
+QStringList WindowActions::saveTexts() { return {tr("Save Emoji PNG…"), tr("Save Emoji GIF…")}; }
+
+std::vector<std::vector<Tool>> WindowActions::tools() const {
+    return {{{fit, QStringLiteral(":/icons/fit.svg")}, {autoFrame, QStringLiteral(":/icons/auto-frame.svg")}},
+            {{rotateLeft, QStringLiteral(":/icons/rotate-left.svg")},
+             {rotateRight, QStringLiteral(":/icons/rotate-right.svg")},
+             {flip, QStringLiteral(":/icons/flip.svg")}}};
 }
 
 void WindowActions::populate(QMenuBar* menuBar) const {
@@ -124,9 +142,13 @@ void WindowActions::populate(QMenuBar* menuBar) const {
     edit->addAction(copy);
     edit->addAction(paste);
     // The framing tools, with their keys, where a user looks for tools.
-    QMenu* tools = menuBar->addMenu(tr("&Tools"));
-    tools->addAction(fit);
-    tools->addAction(autoFrame);
+    QMenu* toolMenu = menuBar->addMenu(tr("&Tools"));
+    for (const auto& group : tools()) {
+        if (!toolMenu->isEmpty())
+            toolMenu->addSeparator();
+        for (const Tool& tool : group)
+            toolMenu->addAction(tool.action);
+    }
     QMenu* help = menuBar->addMenu(tr("&Help"));
     help->addAction(shortcuts);
     help->addAction(about);

@@ -3,7 +3,11 @@
 // The commands of one window. Each keyboard shortcut has exactly one owner here; buttons trigger
 // these actions, and every action is enabled from the editor state.
 
+#include "widgets/editor/ToolRow.h"
+
 #include <QObject>
+
+#include <vector>
 
 class QAction;
 class QMenuBar;
@@ -30,10 +34,18 @@ public:
     QAction* redo;
     QAction* fit;
     QAction* autoFrame;
+    QAction* rotateLeft;
+    QAction* rotateRight;
+    QAction* flip;
     QAction* about;
     QAction* shortcuts;
 
     void populate(QMenuBar* menuBar) const;
+    // What Save says for a still and for an animation.
+    static QStringList saveTexts();
+    // The editing tools in their groups, with their symbols: the tool row, the Tools menu and the
+    // shortcuts' help list them alike.
+    std::vector<std::vector<Tool>> tools() const;
 
 private:
     void pasteFromClipboard();

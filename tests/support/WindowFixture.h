@@ -9,6 +9,9 @@
 #include "widgets/preview/EmojiSquare.h"
 
 #include <QAbstractButton>
+#include <QAbstractSpinBox>
+#include <QLineEdit>
+#include <QSlider>
 #include <QApplication>
 #include <QLabel>
 #include <QPushButton>
@@ -60,6 +63,42 @@ struct WindowFixture {
                 continue;
             for (const QString& line : label->text().split(u'\n')) {
                 EXPECT_GE(label->width(), label->fontMetrics().horizontalAdvance(line)) << "clipped: " << line.toStdString();
+            }
+        }
+    }
+
+    // No text or control lies over another: the layouts grow with their texts.
+    void expectNothingOverlaps() const {
+        std::vector<std::pair<const QWidget*, QRect>> shown;
+        for (const QWidget* widget : window->findChildren<QWidget*>()) {
+            const auto* label = qobject_cast<const QLabel*>(widget);
+            const bool control = qobject_cast<const QAbstractButton*>(widget) || qobject_cast<const QLineEdit*>(widget) ||
+                                 qobject_cast<const QAbstractSpinBox*>(widget) || qobject_cast<const QSlider*>(widget);
+            if (!widget->isVisibleTo(window) || !(control || (label && !label->text().isEmpty())))
+                continue;
+            // A label's text, not the room its layout gave it.
+            QRect area(widget->mapTo(window, QPoint(0, 0)), widget->size());
+            if (label && !label->wordWrap()) {
+                int text = 0;
+                for (const QString& line : label->text().split(u'\n'))
+                    text = std::max(text, label->fontMetrics().horizontalAdvance(line) + 1);
+                if (label->alignment() & Qt::AlignRight)
+                    area.setLeft(std::max(area.left(), area.right() - text));
+                else if (!(label->alignment() & Qt::AlignHCenter))
+                    area.setWidth(std::min(area.width(), text));
+            }
+            shown.emplace_back(widget, area);
+        }
+        for (size_t i = 0; i < shown.size(); ++i) {
+            for (size_t j = i + 1; j < shown.size(); ++j) {
+                const auto& [a, ra] = shown[i];
+                const auto& [b, rb] = shown[j];
+                if (a->isAncestorOf(b) || b->isAncestorOf(a))
+                    continue;
+                EXPECT_FALSE(ra.intersects(rb)) << "overlap: " << a->metaObject()->className() << " '"
+                                                << a->accessibleName().toStdString() << "' and "
+                                                << b->metaObject()->className() << " '"
+                                                << b->accessibleName().toStdString() << "'";
             }
         }
     }

@@ -40,9 +40,9 @@ QStringList visibleButtons(QWidget* window) {
 }
 
 // The symbol buttons beside the zoom slider that are shown.
-QList<QToolButton*> zoomRowTools(QWidget* window) {
+QList<QToolButton*> rowTools(QWidget* window) {
     QList<QToolButton*> shown;
-    for (QToolButton* tool : window->findChild<ZoomSlider*>()->parentWidget()->findChildren<QToolButton*>())
+    for (QToolButton* tool : window->findChild<ToolRow*>()->findChildren<QToolButton*>())
         if (tool->isVisibleTo(window))
             shown << tool;
     return shown;
@@ -75,12 +75,12 @@ TEST(EditorColumn, ControlsFollowWhetherAPictureIsLoaded) {
     w.editor().setImage(solidPicture(400, 300), QStringLiteral("x"));
     EXPECT_EQ(visibleButtons(w.window),
               (QStringList{"Choose Another…", "Paste Photo", "Reset Crop", "Save Emoji PNG…", "Copy to Clipboard"}));
-    // The framing tools are symbols in the zoom row, named for screen readers with their keys.
+    // The tools are symbols in a row of their own, named for screen readers with their keys.
     QStringList tools;
-    for (const QToolButton* tool : zoomRowTools(w.window))
+    for (const QToolButton* tool : rowTools(w.window))
         tools << tool->accessibleName();
-    EXPECT_TRUE(tools.contains(QStringLiteral("Fit (Ctrl+9)"))) << tools.join(',').toStdString();
-    EXPECT_TRUE(tools.contains(QStringLiteral("Auto-Frame (Ctrl+Shift+F)"))) << tools.join(',').toStdString();
+    EXPECT_EQ(tools, (QStringList{"Fit (Ctrl+9)", "Auto-Frame (Ctrl+Shift+F)", "Rotate Left (Ctrl+L)",
+                                  "Rotate Right (Ctrl+R)", "Flip Horizontally (Ctrl+Shift+H)"}));
     EXPECT_TRUE(slider->isVisibleTo(w.window));
     // A 4:3 picture: the knob's range starts at the zoom that fits it whole, below the opening zoom.
     EXPECT_EQ(slider->zoomAt(slider->minimum()), 0.75);

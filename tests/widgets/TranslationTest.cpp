@@ -56,5 +56,29 @@ TEST(Translation, GermanLeavesNothingUntranslatedOrClipped) {
     }
 
     w.expectNothingClipped();
+    w.expectNothingOverlaps();
+
+    // With a larger desktop font, a still and an animation alike fit a laptop's screen with room
+    // for the panel, unclipped and with nothing lying over anything else.
+    const QFont before = QApplication::font();
+    QFont larger = before;
+    larger.setPointSize(14);
+    QApplication::setFont(larger);
+    {
+        WindowFixture big;
+        textsOf(big);
+        const QSize still = big.window->size();
+        big.editor().setImage(Picture::animated({makePicture(makeImage(300, 200, 4, [](int, int, int) { return 200; })),
+                                                 makePicture(makeImage(300, 200, 4, [](int, int, int) { return 90; }))},
+                                                {100, 100}, 0),
+                              QStringLiteral("y"));
+        big.settle();
+        EXPECT_EQ(big.window->size(), still);
+        EXPECT_LE(still.width(), 1366);
+        EXPECT_LE(still.height(), 740);
+        big.expectNothingClipped();
+        big.expectNothingOverlaps();
+    }
+    QApplication::setFont(before);
     QCoreApplication::removeTranslator(&german);
 }

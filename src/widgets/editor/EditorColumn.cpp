@@ -12,6 +12,7 @@
 #include "widgets/editor/ZoomSlider.h"
 
 #include <QAction>
+#include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
@@ -24,8 +25,8 @@
 
 namespace cropling {
 
-EditorColumn::EditorColumn(EmojiEditor* editor, QAction* choosePhoto, QAction* paste, QAction* fit, QAction* autoFrame,
-                           QWidget* parent)
+EditorColumn::EditorColumn(EmojiEditor* editor, QAction* choosePhoto, QAction* paste,
+                           const std::vector<std::vector<Tool>>& tools, QWidget* parent)
     : QWidget(parent), editor_(editor), choosePhoto_(choosePhoto) {
     auto* column = new QVBoxLayout(this);
     column->setContentsMargins(0, 0, 0, 0);
@@ -59,21 +60,14 @@ EditorColumn::EditorColumn(EmojiEditor* editor, QAction* choosePhoto, QAction* p
     zoomLayout->addWidget(slider_, 1);
     zoomLayout->addWidget(zoomIn);
     zoomLayout->addWidget(readout_);
-    // The framing tools sit at the row's end as symbols: as buttons under the square they widened
-    // the column, and the window, once a picture was open.
-    const auto withKeys = [](const QAction* action) {
-        return action->text() + QStringLiteral(" (") + action->shortcut().toString(QKeySequence::NativeText) + u')';
-    };
-    fit_ = new SymbolButton(QStringLiteral(":/icons/fit.svg"), symbolSize, withKeys(fit), zoomRow_);
-    autoFrame_ = new SymbolButton(QStringLiteral(":/icons/auto-frame.svg"), symbolSize, withKeys(autoFrame), zoomRow_);
-    autoFrame_->setAccessibleDescription(autoFrame->toolTip());
-    zoomLayout->addSpacing(4);
-    zoomLayout->addWidget(fit_);
-    zoomLayout->addWidget(autoFrame_);
     const QPointF centre(0, 0);
     connect(zoomOut, &QToolButton::clicked, editor_, [this, centre] { editor_->zoomAbout(editor_->zoom() / CropArea::kZoomStep, centre); });
     connect(zoomIn, &QToolButton::clicked, editor_, [this, centre] { editor_->zoomAbout(editor_->zoom() * CropArea::kZoomStep, centre); });
     column->addWidget(zoomRow_);
+    // The tools as symbols in a row of their own: as buttons with text they widened the column,
+    // and the window, once a picture was open, and more so in longer languages.
+    toolRow_ = new ToolRow(tools, this);
+    column->addWidget(toolRow_);
 
     auto* hint = new TintedLabel(tr("Drag to reposition, slide to zoom"), theme::Emphasis::Medium, this);
     hint->setFont(theme::smallFont());
@@ -87,7 +81,7 @@ EditorColumn::EditorColumn(EmojiEditor* editor, QAction* choosePhoto, QAction* p
     QSizePolicy rowKeepsPlace = animationRow_->sizePolicy();
     rowKeepsPlace.setRetainSizeWhenHidden(true);
     animationRow_->setSizePolicy(rowKeepsPlace);
-    auto* animationLayout = new QHBoxLayout(animationRow_);
+    auto* animationLayout = new QGridLayout(animationRow_);
     animationLayout->setContentsMargins(0, 0, 0, 0);
     animationInfo_ = new TintedLabel(QString(), theme::Emphasis::Medium, animationRow_);
     animationInfo_->setFont(theme::smallFont());
@@ -100,10 +94,21 @@ EditorColumn::EditorColumn(EmojiEditor* editor, QAction* choosePhoto, QAction* p
     auto* limitLabel = new TintedLabel(tr("Size limit"), theme::Emphasis::Medium, animationRow_);
     limitLabel->setFont(theme::smallFont());
     limitLabel->setBuddy(maxKilobytes_);
-    animationLayout->addWidget(animationInfo_);
-    animationLayout->addStretch(1);
-    animationLayout->addWidget(limitLabel);
-    animationLayout->addWidget(maxKilobytes_);
+    auto* limit = new QHBoxLayout;
+    limit->addWidget(limitLabel);
+    limit->addWidget(maxKilobytes_);
+    animationLayout->addWidget(animationInfo_, 0, 0);
+    // The limit follows the frames on one line when both fit in the square's width with the
+    // longest frame count and duration there are, and goes under them otherwise (a longer
+    // language, a larger font), so neither is cut or lies over the other.
+    const int oneLine = animationInfo_->fontMetrics().horizontalAdvance(animationText(8888, 888'800)) +
+                        limit->sizeHint().width() + 2 * animationLayout->horizontalSpacing();
+    if (oneLine <= int(kCropSide)) {
+        animationLayout->setColumnStretch(0, 1);
+        animationLayout->addLayout(limit, 0, 1, Qt::AlignRight);
+    } else {
+        animationLayout->addLayout(limit, 1, 0, Qt::AlignRight);
+    }
     column->addWidget(animationRow_);
     connect(maxKilobytes_, &QSpinBox::valueChanged, editor_, [this](int kilobytes) { editor_->setMaxBytes(kilobytes * 1024LL); });
     connect(play_, &QToolButton::clicked, editor_->playback(), &FramePlayback::togglePlaying);
@@ -134,8 +139,6 @@ EditorColumn::EditorColumn(EmojiEditor* editor, QAction* choosePhoto, QAction* p
     connect(pasteButton, &QPushButton::clicked, paste, &QAction::trigger);
     pasteButton->setToolTip(paste->shortcut().toString(QKeySequence::NativeText));
     connect(reset_, &QPushButton::clicked, editor_, &EmojiEditor::resetCrop);
-    connect(fit_, &QToolButton::clicked, fit, &QAction::trigger);
-    connect(autoFrame_, &QToolButton::clicked, autoFrame, &QAction::trigger);
     connect(slider_, &QSlider::valueChanged, editor_, [this](int value) { editor_->setZoom(slider_->zoomAt(value)); });
     // A held knob is one step of the history, however far it travels.
     connect(slider_, &QSlider::sliderPressed, editor_, &EmojiEditor::beginGesture);
@@ -158,8 +161,7 @@ void EditorColumn::showPictureControls() {
     showPlaying(editor_->playback()->isPlaying());
     hint_->setVisible(hasPicture);
     reset_->setVisible(hasPicture);
-    fit_->setVisible(hasPicture);
-    autoFrame_->setVisible(hasPicture);
+    toolRow_->setVisible(hasPicture);
     choose_->setText(hasPicture ? tr("Choose Another…") : choosePhoto_->text());
     // The knob's range starts at the picture's fit zoom when the whole picture is wider or taller
     // than the square.

@@ -1,9 +1,10 @@
 #pragma once
 
-// The left column: heading, crop square, zoom row and hint (only with a picture), and the buttons
-// to choose, paste and reset.
+// The left column: heading, crop square, zoom row, tool row and hint (only with a picture), and
+// the buttons to choose, paste and reset.
 
 #include "core/CropGeometry.h"
+#include "widgets/editor/ToolRow.h"
 
 #include <QWidget>
 
@@ -22,9 +23,9 @@ class ZoomSlider;
 class EditorColumn : public QWidget {
     Q_OBJECT
 public:
-    // The buttons trigger the window's actions for choosing, pasting and fitting, and show their
-    // texts.
-    EditorColumn(EmojiEditor* editor, QAction* choosePhoto, QAction* paste, QAction* fit, QAction* autoFrame,
+    // The buttons trigger the window's actions for choosing and pasting, and show their texts;
+    // the tools' symbols trigger theirs.
+    EditorColumn(EmojiEditor* editor, QAction* choosePhoto, QAction* paste, const std::vector<std::vector<Tool>>& tools,
                  QWidget* parent = nullptr);
 
     CropArea* cropArea() const { return cropArea_; }
@@ -48,8 +49,7 @@ private:
     QSpinBox* maxKilobytes_;
     QPushButton* choose_;
     QPushButton* reset_;
-    SymbolButton* fit_;
-    SymbolButton* autoFrame_;
+    ToolRow* toolRow_;
 };
 
 } // namespace cropling

@@ -93,7 +93,8 @@ QString PreviewColumn::animationNote(long long maxBytes, int maxFrames) {
         .arg(emojiSizeText(), kilobytes(maxBytes), QString::number(maxFrames));
 }
 
-PreviewColumn::PreviewColumn(EmojiEditor* editor, QAction* save, QAction* copy, QWidget* parent)
+PreviewColumn::PreviewColumn(EmojiEditor* editor, QAction* save, const QStringList& saveTexts, QAction* copy,
+                             QWidget* parent)
     : QWidget(parent), editor_(editor) {
     auto* column = new QVBoxLayout(this);
     column->setContentsMargins(0, 0, 0, 0);
@@ -140,7 +141,13 @@ PreviewColumn::PreviewColumn(EmojiEditor* editor, QAction* save, QAction* copy, 
     connect(editor_, &EmojiEditor::newPicture, nameRule, &QWidget::hide);
 
     auto* buttons = new QHBoxLayout;
-    buttons->addWidget(buttonFor(save, this));
+    QPushButton* saveButton = buttonFor(save, this);
+    for (const QString& text : saveTexts) {
+        saveButton->setText(text);
+        saveButton->setMinimumWidth(std::max(saveButton->minimumWidth(), saveButton->sizeHint().width()));
+    }
+    saveButton->setText(save->text());
+    buttons->addWidget(saveButton);
     buttons->addWidget(buttonFor(copy, this));
     buttons->addStretch(1);
     column->addLayout(buttons);

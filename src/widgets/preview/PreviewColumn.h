@@ -19,7 +19,10 @@ class PreviewColumn : public QWidget {
     Q_OBJECT
 public:
     // The export buttons mirror the window's save and copy actions.
-    PreviewColumn(EmojiEditor* editor, QAction* save, QAction* copy, QWidget* parent = nullptr);
+    // `saveTexts` are every text the save action shows (for a PNG, for a GIF): its button is as
+    // wide as the widest, so the window keeps its width whatever is open.
+    PreviewColumn(EmojiEditor* editor, QAction* save, const QStringList& saveTexts, QAction* copy,
+                  QWidget* parent = nullptr);
 
     static QString note();
     static QString animationNote(long long maxBytes, int maxFrames);
