@@ -3,6 +3,7 @@
 #include "app/ClipboardKeeper.h"
 #include "app/Translations.h"
 #include "core/ChatTarget.h"
+#include "core/ClipSpan.h"
 #include "core/CropGeometry.h"
 #include "core/EmojiName.h"
 #include "core/NumberSyntax.h"
@@ -245,6 +246,9 @@ int runRenderCommand(int argc, char** argv) {
     bool autoFrame = false;
     int degrees = 0;
     bool flip = false;
+    std::optional<qint64> clipStart;
+    std::optional<qint64> clipEnd;
+    double clipSpeed = 1.0;
     bool help = false;
     ChatTarget service = defaultChatTarget();
     std::optional<long long> maxBytes;
@@ -295,6 +299,19 @@ int runRenderCommand(int argc, char** argv) {
             degrees = int(*n);
         } else if (argument == "--flip") {
             flip = true;
+        } else if (argument == "--start" || argument == "--end") {
+            const auto time = value(i, &text) ? parseClipTime(text) : std::nullopt;
+            if (!time)
+                return badArguments(CommandLineText::tr("%1 needs a time in the clip, as seconds (1.5) or m:ss.s (0:01.5)")
+                                        .arg(QString::fromLatin1(argument)));
+            (argument == "--start" ? clipStart : clipEnd) = *time;
+        } else if (argument == "--speed") {
+            const auto n = value(i, &text) ? parseNumber(text) : std::nullopt;
+            if (!n || !(*n >= kMinClipSpeed && *n <= kMaxClipSpeed))
+                return badArguments(CommandLineText::tr("--speed needs a number from %1 to %2")
+                                        .arg(kMinClipSpeed)
+                                        .arg(kMaxClipSpeed));
+            clipSpeed = *n;
         } else if (argument == "--copy") {
             copy = true;
         } else if (argument == "--auto") {
@@ -317,6 +334,7 @@ int runRenderCommand(int argc, char** argv) {
         std::fputs(qPrintable(CommandLineText::tr(
                        "Usage: cropling render FILE -o OUT.png|OUT.gif [--zoom Z] [--offset X,Y | --auto] [--size N]\n"
                        "                                [--rotate 90|180|270] [--flip] [--target T] [--max-bytes B]\n"
+                       "       cropling render CLIP -o OUT.gif [--start S] [--end E] [--speed X] [...]\n"
                        "       cropling render FILE... -o FOLDER/\n"
                        "       cropling render FILE [--zoom Z] [--offset X,Y] --copy\n\n"
                        "Renders emoji without a window, exactly as the scripted save does: the square centred,\n"
@@ -330,7 +348,9 @@ int runRenderCommand(int argc, char** argv) {
                        "An output ending in .gif is an animated GIF within the caps of the chat service T\n"
                        "(%2; the first is the default): its frames, colours and detail weighed against each\n"
                        "other until it fits. --max-bytes B sets another byte cap. Any other output is a PNG\n"
-                       "(of an animation, its first frame). In a folder, an animation is saved as NAME.gif.\n")
+                       "(of an animation, its first frame). In a folder, an animation is saved as NAME.gif.\n"
+                       "A video clip (MP4, MOV, WebM, MKV) is an animation of the part from S to E (seconds, 1.5,\n"
+                       "or m:ss.s), played X times as fast (0.5 to 2): by default its first 3 seconds.\n")
                                  .arg(kMaxOutputSize)
                                  .arg(chatTargetIds())),
                    stdout);
@@ -340,8 +360,10 @@ int runRenderCommand(int argc, char** argv) {
         return badArguments(CommandLineText::tr("render needs a picture"));
     GifLimits limits = gifLimitsOf(service);
     limits.maxBytes = maxBytes.value_or(limits.maxBytes);
+    if (clipStart && clipEnd && *clipEnd <= *clipStart)
+        return badArguments(CommandLineText::tr("--end needs a time after --start"));
     const int turn = orientationOf({degrees, flip});
-    const FramingRequest framing{zoom, offset, autoFrame, turn};
+    const FramingRequest framing{zoom, offset, autoFrame, turn, clipStart, clipEnd, clipSpeed};
     if (copy) {
         if (files.size() != 1)
             return badArguments(CommandLineText::tr("--copy takes one picture"));

@@ -12,6 +12,7 @@ enum class OpenFailure {
     TooLarge,    // refused by a size, frame or memory bound, or stopped by the helper's memory limit
     TookTooLong, // stopped by the decode deadline
     TooManyFrames, // an animation of more frames or a longer play than the bounds allow
+    NoVideo,     // a media file with sound and no picture: an audio file, a clip of sound alone
 };
 
 } // namespace cropling

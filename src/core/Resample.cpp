@@ -1,5 +1,7 @@
 #include "Resample.h"
 
+#include <cstring>
+
 #include <QRunnable>
 #include <QSemaphore>
 #include <QThreadPool>
@@ -197,6 +199,19 @@ PixelRows resampleWindow(const PixelView& pixels, QPoint at, const QRectF& windo
         }
     }
     return result;
+}
+
+PixelRows placedOnCanvas(const PixelRows& picture, const QRect& place, int n) {
+    PixelRows canvas{n, n, 4, std::vector<std::uint8_t>(size_t(n) * size_t(n) * 4)};
+    for (int y = 0; y < picture.height; ++y) {
+        const std::uint8_t* in = picture.row(y);
+        std::uint8_t* out = canvas.row(place.y() + y) + size_t(place.x()) * 4;
+        for (int x = 0; x < picture.width; ++x, in += picture.bands, out += 4) {
+            std::memcpy(out, in, 3);
+            out[3] = picture.bands == 4 ? in[3] : 255;
+        }
+    }
+    return canvas;
 }
 
 } // namespace cropling

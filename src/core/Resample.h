@@ -48,6 +48,10 @@ QRect windowPixels(const QRectF& window, QSize pictureSize);
 // taps beyond the pixels repeat their edge, as at the edge of a cut-out picture.
 PixelRows resampleWindow(const PixelView& pixels, QPoint at, const QRectF& window, int outWidth, int outHeight);
 
+// The resampled picture (RGB or RGBA) in its place on an n x n RGBA canvas, transparent around it;
+// an opaque picture is opaque there.
+PixelRows placedOnCanvas(const PixelRows& picture, const QRect& place, int n);
+
 // The threads a resample runs on at most, the calling one included: the cores, or CROPLING_THREADS
 // when the environment sets it (a helper in a batch that runs one render per core gets 1). All
 // resamples of a process share one pool of them.

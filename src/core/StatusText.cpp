@@ -95,6 +95,7 @@ QString openFailureReason(OpenFailure why) {
     case OpenFailure::Damaged: return StatusText::tr("damaged");
     case OpenFailure::TooLarge: return StatusText::tr("too large to open safely");
     case OpenFailure::TookTooLong: return StatusText::tr("took too long");
+    case OpenFailure::NoVideo: return StatusText::tr("sound only, no video");
     case OpenFailure::TooManyFrames: return StatusText::tr("an animation longer than %1 frames or %2 s").arg(QLocale().toString(kMaxFrames)).arg(kMaxAnimationMs / 1000);
     }
     return StatusText::tr("damaged");

@@ -147,7 +147,19 @@ void DecoderSession::cancelAll() {
         session->cancel();
 }
 
-std::optional<DecoderSession::Reply> DecoderSession::ask(const Request& request, std::optional<OpenFailure>* failure) {
+Request DecoderSession::withSpan(Request request) const {
+    if (!clip_ || !span_ || request.clipFrames > 0)
+        return request;
+    const FrameSampling sampling = frameSampling(*span_, clipFrameMs_);
+    request.clipStartMs = span_->startMs;
+    request.clipStepMs = sampling.stepMs;
+    request.clipDelayMs = sampling.delayMs;
+    request.clipFrames = sampling.frames;
+    return request;
+}
+
+std::optional<DecoderSession::Reply> DecoderSession::ask(const Request& asked, std::optional<OpenFailure>* failure) {
+    const Request request = withSpan(asked);
     OpenFailure why;
     auto reply = exchange(request, &why);
     // A helper that answers has shut itself in: what that amounted to is looked at once.
@@ -167,6 +179,10 @@ std::optional<DecoderSession::Reply> DecoderSession::ask(const Request& request,
         if (spawn(input, helperPath()))
             reply = exchange(request, &why);
         status = reply ? reply->head.status : Status::Damaged;
+    }
+    if (reply && status == Status::Ok && clip_) {
+        clipMs_ = reply->head.clipMs;
+        clipFrameMs_ = reply->head.clipFrameMs;
     }
     if (!reply)
         *failure = why;

@@ -7,6 +7,7 @@
 // thread, or when the session ends. A decoder that crashes, aborts or runs out of memory costs
 // this one picture and nothing else.
 
+#include "core/ClipSpan.h"
 #include "core/CropGeometry.h"
 #include "core/OpenFailure.h"
 #include "image/PictureInput.h"
@@ -74,6 +75,19 @@ public:
     // Whether the direct helper holds the picture (it has declined nothing so far).
     bool heldByDirectHelper() const { return declinedTo_.has_value(); }
 
+    // Whether the file is a video clip (or a sound file), which the video helper holds: its
+    // frames, its still and its renders are those of a span of it.
+    bool holdsClip() const { return clip_; }
+    // The clip's length and the time between its frames, as the last reply said (0: unknown).
+    qint64 clipMs() const { return clipMs_; }
+    int clipFrameMs() const { return clipFrameMs_; }
+    // The span every task from now on takes from a clip; until set, the clip's default span. Set
+    // before the tasks, from the thread that runs them.
+    void setSpan(const ClipSpan& span) { span_ = span; }
+    // `count` frames spread over the whole clip, each with its shorter side at least `side`: the
+    // timeline's thumbnails.
+    Outcome<std::shared_ptr<const Picture>> thumbnails(int count, int side);
+
     // Kills the helper; a task waiting for it ends at once. Safe from any thread, at any time.
     void cancel();
     // Cancels every session of the process: nothing outlives quitting.
@@ -91,6 +105,7 @@ public:
     // CROPLING_DECODER names one helper for every picture instead.
     static QByteArray helperPath();
     static QByteArray directHelperPath();
+    static QByteArray videoHelperPath();
 
 private:
     struct Reply;
@@ -110,6 +125,13 @@ private:
     qint64 spentMs_ = 0;
     qint64 deadlineMs_ = kDeadlineMs;
     int frames_ = 1;
+    bool clip_ = false;
+    qint64 clipMs_ = 0;
+    int clipFrameMs_ = 0;
+    std::optional<ClipSpan> span_;
+    // The request with the clip's span in it, for a clip.
+    wire::Request withSpan(wire::Request request) const;
+    Outcome<std::shared_ptr<const Picture>> framesOf(const wire::Request& request);
     // While the direct helper has the picture: the picture again, for the libvips helper.
     std::optional<PictureInput> declinedTo_;
 };

@@ -8,6 +8,7 @@
 #include "image/Picture.h"
 #include "image/VipsLayer.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <utility>
 
@@ -43,6 +44,25 @@ Outcome<std::shared_ptr<const Picture>> DecoderSession::frames(int side) {
     Request request;
     request.task = Task::Frames;
     request.side = side;
+    return framesOf(request);
+}
+
+Outcome<std::shared_ptr<const Picture>> DecoderSession::thumbnails(int count, int side) {
+    if (!clip_ || count < 2)
+        return {};
+    Request request;
+    request.task = Task::Frames;
+    request.side = side;
+    // Evenly over the clip, each frame from the middle of its stretch.
+    const qint64 length = std::max<qint64>(clipMs_, kMinSpanMs);
+    request.clipStepMs = int(std::max<qint64>(1, length / count));
+    request.clipStartMs = request.clipStepMs / 2;
+    request.clipDelayMs = 100;
+    request.clipFrames = count;
+    return framesOf(request);
+}
+
+Outcome<std::shared_ptr<const Picture>> DecoderSession::framesOf(const Request& request) {
     std::optional<OpenFailure> failure;
     auto reply = ask(request, &failure);
     if (!reply)

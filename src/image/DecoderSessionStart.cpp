@@ -65,6 +65,10 @@ QByteArray DecoderSession::helperPath() {
     return programFile(QStringLiteral("cropling-decoder"), "libexec/cropling", CROPLING_DECODER_BUILD_PATH);
 }
 
+QByteArray DecoderSession::videoHelperPath() {
+    return programFile(QStringLiteral("cropling-video-decoder"), "libexec/cropling", CROPLING_VIDEO_DECODER_BUILD_PATH);
+}
+
 QByteArray DecoderSession::directHelperPath() {
     return programFile(QStringLiteral("cropling-direct-decoder"), "libexec/cropling", CROPLING_DIRECT_DECODER_BUILD_PATH);
 }
@@ -72,6 +76,11 @@ QByteArray DecoderSession::directHelperPath() {
 bool DecoderSession::start(const QByteArray& encoded) { return start(PictureInput::bytes(encoded)); }
 
 bool DecoderSession::start(const PictureInput& input, bool forRender) {
+    // A clip goes to the video helper for every task; nothing else reads it.
+    if (!std::getenv("CROPLING_DECODER") && isClip(input.head(12))) {
+        clip_ = true;
+        return spawn(input, videoHelperPath());
+    }
     if (forRender && !std::getenv("CROPLING_DECODER") && rendersDirectly(input.head(12))) {
         PictureInput again = input.again();
         if (again.isValid()) {

@@ -29,6 +29,28 @@ bool needsLoadableModule(const QByteArray& head) {
     return isoMedia || jxlCodestream || jxlContainer;
 }
 
+bool isClip(const QByteArray& head) {
+    if (head.size() < 12)
+        return false;
+    const QByteArray box = head.mid(4, 4);
+    if (box == "ftyp") {
+        // Pictures in the same container: HEIF, HEIC and AVIF, stills and sequences.
+        static const QList<QByteArray> pictures = {"heic", "heix", "hevc", "hevx", "heim", "heis", "hevm", "hevs",
+                                                   "mif1", "msf1", "avif", "avis"};
+        return !pictures.contains(head.mid(8, 4));
+    }
+    const bool quickTime = box == "moov" || box == "mdat" || box == "wide" || box == "free" || box == "skip";
+    const bool matroska = head.startsWith("Eß£");
+    const bool mpegAudio = head.startsWith("ID3") || (quint8(head[0]) == 0xFF && (quint8(head[1]) & 0xE0) == 0xE0);
+    const bool wave = head.startsWith("RIFF") && head.mid(8, 4) == "WAVE";
+    return quickTime || matroska || mpegAudio || wave || head.startsWith("OggS") || head.startsWith("fLaC");
+}
+
+QStringList openableClipTypes() {
+    return {QStringLiteral("video/mp4"), QStringLiteral("video/quicktime"), QStringLiteral("video/webm"),
+            QStringLiteral("video/x-matroska"), QStringLiteral("video/x-m4v")};
+}
+
 bool rendersDirectly(const QByteArray& head) {
     return head.startsWith("\xFF\xD8") || head.startsWith("\x89PNG\r\n\x1a\n") ||
            (head.startsWith("RIFF") && head.mid(8, 4) == "WEBP");

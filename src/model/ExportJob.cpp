@@ -1,5 +1,6 @@
 #include "ExportJob.h"
 
+#include "core/ClipSpan.h"
 #include "image/DecoderSession.h"
 #include "image/FaceFraming.h"
 #include "io/LocalPath.h"
@@ -20,13 +21,23 @@ ExportOutcome failed(ExportFailure failure, std::optional<OpenFailure> why = std
 // The file as this export needs it: a picture of its header alone, which the helper renders, or a
 // decode at a window's working resolution (every frame of an animation that becomes a GIF) for
 // auto-framing to look at.
-Outcome<PicturePtr> openForExport(const QUrl& file, bool decodeHere, bool animate) {
+Outcome<PicturePtr> openForExport(const QUrl& file, const FramingRequest& framing, bool animate) {
+    const bool decodeHere = framing.autoFrame;
     const PictureInput input = openPictureFile(localPathBytes(file));
     if (!input.isValid())
         return {std::nullopt, input.why()};
     auto session = std::make_shared<DecoderSession>();
     if (!session->start(input, !decodeHere))
         return {};
+    if (session->holdsClip()) {
+        // The clip's length comes with its header; the span asked for is kept to it.
+        auto opened = session->openForRender();
+        if (!opened)
+            return opened;
+        session->setSpan(requestedSpan(framing.clipStartMs, framing.clipEndMs, framing.clipSpeed, session->clipMs()));
+        if (!decodeHere)
+            return opened;
+    }
     if (!decodeHere)
         return session->openForRender();
     const int side = workingShorterSide(1.0);
@@ -49,7 +60,7 @@ ExportOutcome ExportJob::run(Progress* progress) const {
         if (!file_.isValid())
             return exportEmoji(picture_.get(), framing_, request_, progress);
         // A PNG of an animation is its first frame: the others are never decoded for it.
-        const auto opened = openForExport(file_, framingRequest_.autoFrame, request_.format != ExportFormat::Png);
+        const auto opened = openForExport(file_, framingRequest_, request_.format != ExportFormat::Png);
         if (!opened)
             return failed(ExportFailure::NotOpened, opened.why);
         PicturePtr picture = *opened.value;

@@ -24,6 +24,10 @@ struct FramingRequest {
     std::optional<QPointF> offset;
     bool autoFrame = false;
     int turn = 1; // an orientation applied after the file's own (core/Orientation.h)
+    // For a video clip: the span, by its start and end in the clip, and its speed.
+    std::optional<qint64> clipStartMs = std::nullopt;
+    std::optional<qint64> clipEndMs = std::nullopt;
+    double clipSpeed = 1.0;
 };
 
 class ExportJob {

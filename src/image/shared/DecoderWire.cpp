@@ -20,7 +20,8 @@ std::optional<ReplyHead> checkedHead(const QByteArray& bytes, Task task, int sid
     if (bytes.size() != qsizetype(sizeof head))
         return std::nullopt;
     std::memcpy(&head, bytes.constData(), sizeof head);
-    if (head.magic != kReplyMagic || head.reserved != 0 || std::uint32_t(head.status) > std::uint32_t(Status::Declined))
+    if (head.magic != kReplyMagic || head.reserved != 0 || std::uint32_t(head.status) > std::uint32_t(Status::NoVideo) ||
+        head.clipMs < 0 || head.clipMs > kMaxClipMs || head.clipFrameMs < 0 || head.clipFrameMs > 60'000)
         return std::nullopt;
     if (head.status != Status::Ok)
         return head.payloadBytes == 0 && (head.status != Status::Nothing || task != Task::Decode) ? std::optional(head)
@@ -87,6 +88,7 @@ std::optional<OpenFailure> failureOf(Status status) {
     case Status::TooLarge: return OpenFailure::TooLarge;
     case Status::TookTooLong: return OpenFailure::TookTooLong;
     case Status::TooManyFrames: return OpenFailure::TooManyFrames;
+    case Status::NoVideo: return OpenFailure::NoVideo;
     case Status::Ok:
     case Status::Nothing:
     case Status::Declined: break;
@@ -103,6 +105,7 @@ Status statusOf(OpenFailure failure) {
     case OpenFailure::TooLarge: return Status::TooLarge;
     case OpenFailure::TookTooLong: return Status::TookTooLong;
     case OpenFailure::TooManyFrames: return Status::TooManyFrames;
+    case OpenFailure::NoVideo: return Status::NoVideo;
     }
     return Status::Damaged;
 }

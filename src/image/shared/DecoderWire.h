@@ -37,7 +37,17 @@ struct Request {
     double zoom = 1.0;
     double offsetX = 0.0;
     double offsetY = 0.0;
+    // For a video clip: the part taken (core/ClipSpan.h), one frame every `clipStepMs` from
+    // `clipStartMs`, each shown for `clipDelayMs`, `clipFrames` of them. A picture ignores them.
+    std::int64_t clipStartMs = 0;
+    std::int32_t clipStepMs = 0;
+    std::int32_t clipDelayMs = 0;
+    std::int32_t clipFrames = 0;
+    std::int32_t spare = 0;
 };
+
+// The longest clip a reply may say it has.
+inline constexpr std::int32_t kMaxClipMs = 100 * 3600 * 1000;
 
 enum class Status : std::uint32_t {
     Ok = 0,
@@ -48,6 +58,7 @@ enum class Status : std::uint32_t {
     TookTooLong = 5,
     TooManyFrames = 6,
     Declined = 7, // the direct helper leaves this picture, or this task, to the libvips one
+    NoVideo = 8,  // a media file without a picture in it
 };
 
 struct ReplyHead {
@@ -60,7 +71,10 @@ struct ReplyHead {
     std::int32_t bands = 0;
     std::int32_t frames = 1; // frames in the file; for Frames and RenderFrames, the frames that follow
     std::int32_t loop = 0;   // how often an animation plays (0: for ever)
+    std::int32_t clipMs = 0;      // a video clip's length (0 for a picture, or a clip of unknown length)
+    std::int32_t clipFrameMs = 0; // the time between a clip's frames (0: unknown)
     std::int32_t reserved = 0;
+    std::int32_t spare = 0;
     std::uint64_t payloadBytes = 0;
 };
 

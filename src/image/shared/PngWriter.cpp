@@ -7,7 +7,7 @@
 #include <array>
 #include <cstdlib>
 
-namespace cropling::direct {
+namespace cropling {
 
 namespace {
 
@@ -102,4 +102,4 @@ std::optional<QByteArray> writePng(const PixelRows& rgba) {
     return png;
 }
 
-} // namespace cropling::direct
+} // namespace cropling

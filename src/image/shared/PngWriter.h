@@ -11,8 +11,8 @@
 
 #include <optional>
 
-namespace cropling::direct {
+namespace cropling {
 
 std::optional<QByteArray> writePng(const PixelRows& rgba);
 
-} // namespace cropling::direct
+} // namespace cropling

@@ -1,0 +1,22 @@
+// The video helper: a clip's frames, decoded with FFmpeg's libraries in a process shut in as the
+// picture helpers are. It links neither libvips nor Qt's GUI module; pictures never reach it.
+
+#include "decoder/HelperMain.h"
+#include "video/ClipService.h"
+
+extern "C" {
+#include <libavutil/log.h>
+}
+
+#include <memory>
+
+using namespace cropling;
+
+int main() {
+    return runHelper(
+        [](const QByteArray&) {
+            // Standard error is /dev/null here; the library's messages would only cost time.
+            av_log_set_level(AV_LOG_QUIET);
+        },
+        [](QByteArray clip) -> std::unique_ptr<TaskServer> { return std::make_unique<video::ClipService>(std::move(clip)); });
+}

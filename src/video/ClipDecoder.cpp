@@ -1,0 +1,273 @@
+#include "ClipDecoder.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+
+extern "C" {
+#include <libavcodec/avcodec.h>
+#include <libavformat/avformat.h>
+#include <libavutil/display.h>
+#include <libswscale/swscale.h>
+}
+
+namespace cropling::video {
+
+namespace {
+
+// The containers opened: MP4, M4V and MOV; Matroska and WebM. Sound-only containers are opened too,
+// only to say that they hold no video.
+constexpr const char* kContainers = "mov,matroska,mp3,wav,ogg,flac,aac";
+// The largest frame decoded: 4096 x 4096 (a 4K phone clip is 3840 x 2160); larger claims are
+// refused from the header, before a decoder holds a frame of them.
+constexpr long long kMaxFramePixels = 4096LL * 4096;
+constexpr int kMaxFrameSide = 8192;
+// Frames further ahead than this are reached by seeking rather than by decoding all between.
+constexpr qint64 kSeekAheadMs = 3000;
+constexpr int kIoBuffer = 1 << 16;
+
+bool isTakenCodec(AVCodecID id) {
+    switch (id) {
+    case AV_CODEC_ID_H264:
+    case AV_CODEC_ID_HEVC:
+    case AV_CODEC_ID_VP8:
+    case AV_CODEC_ID_VP9:
+    case AV_CODEC_ID_AV1:
+    case AV_CODEC_ID_MPEG4: return true;
+    default: return false;
+    }
+}
+
+// A display matrix's turn as an EXIF orientation: a clockwise quarter turn is 6.
+int orientationOf(const AVStream* stream) {
+    const auto* matrix = reinterpret_cast<const int32_t*>(av_stream_get_side_data(stream, AV_PKT_DATA_DISPLAYMATRIX, nullptr));
+    if (!matrix)
+        return 1;
+    const double degrees = -av_display_rotation_get(matrix);
+    if (!std::isfinite(degrees))
+        return 1;
+    switch (((int(std::lround(degrees / 90.0)) % 4) + 4) % 4) {
+    case 1: return 6;
+    case 2: return 3;
+    case 3: return 8;
+    default: return 1;
+    }
+}
+
+} // namespace
+
+struct ClipDecoder::Av {
+    QByteArray bytes;
+    qint64 at = 0;
+    AVIOContext* io = nullptr;
+    AVFormatContext* format = nullptr;
+    AVCodecContext* codec = nullptr;
+    SwsContext* scaler = nullptr;
+    int scalerSpace = -1;
+    bool scalerFullRange = false;
+    AVPacket* packet = nullptr;
+    AVFrame* frame = nullptr;
+    int stream = -1;
+    AVRational timeBase{1, 1000};
+    int64_t startPts = 0;
+
+    ~Av() {
+        sws_freeContext(scaler);
+        av_frame_free(&frame);
+        av_packet_free(&packet);
+        avcodec_free_context(&codec);
+        avformat_close_input(&format);
+        if (io) {
+            av_freep(&io->buffer);
+            avio_context_free(&io);
+        }
+    }
+
+    // The container reads the bytes in memory, and seeks only within them.
+    static int read(void* opaque, uint8_t* buffer, int size) {
+        auto* av = static_cast<Av*>(opaque);
+        const qint64 left = av->bytes.size() - av->at;
+        if (left <= 0 || size <= 0)
+            return AVERROR_EOF;
+        const int n = int(std::min<qint64>(size, left));
+        std::memcpy(buffer, av->bytes.constData() + av->at, size_t(n));
+        av->at += n;
+        return n;
+    }
+    static int64_t seek(void* opaque, int64_t offset, int whence) {
+        auto* av = static_cast<Av*>(opaque);
+        const qint64 size = av->bytes.size();
+        switch (whence & ~AVSEEK_FORCE) {
+        case AVSEEK_SIZE: return size;
+        case SEEK_SET: break;
+        case SEEK_CUR: offset += av->at; break;
+        case SEEK_END: offset += size; break;
+        default: return -1;
+        }
+        if (offset < 0 || offset > size)
+            return -1;
+        av->at = offset;
+        return offset;
+    }
+
+    PixelRows scaled(const AVFrame* from, QSize size);
+};
+
+PixelRows ClipDecoder::Av::scaled(const AVFrame* from, QSize size) {
+    const bool smaller = size.width() < from->width;
+    SwsContext* before = scaler;
+    scaler = sws_getCachedContext(scaler, from->width, from->height, AVPixelFormat(from->format), size.width(),
+                                  size.height(), AV_PIX_FMT_RGBA, smaller ? SWS_AREA : SWS_BICUBIC, nullptr, nullptr, nullptr);
+    if (!scaler)
+        return {};
+    // The clip's own colour matrix; high-definition video without one is BT.709, as players read
+    // it. Set once for each new scaler: setting it rebuilds the scaler's tables.
+    int space = from->colorspace;
+    if (space == AVCOL_SPC_UNSPECIFIED || space == AVCOL_SPC_RESERVED)
+        space = from->height >= 720 ? SWS_CS_ITU709 : SWS_CS_ITU601;
+    const bool full = from->color_range == AVCOL_RANGE_JPEG;
+    if (scaler != before || space != scalerSpace || full != scalerFullRange) {
+        sws_setColorspaceDetails(scaler, sws_getCoefficients(space), full, sws_getCoefficients(SWS_CS_DEFAULT), 1, 0,
+                                 1 << 16, 1 << 16);
+        scalerSpace = space;
+        scalerFullRange = full;
+    }
+    PixelRows rows{size.width(), size.height(), 4, std::vector<std::uint8_t>(size_t(size.width()) * size_t(size.height()) * 4)};
+    uint8_t* planes[4] = {rows.bytes.data(), nullptr, nullptr, nullptr};
+    const int strides[4] = {size.width() * 4, 0, 0, 0};
+    if (sws_scale(scaler, from->data, from->linesize, 0, from->height, planes, strides) != size.height())
+        return {};
+    return rows;
+}
+
+std::unique_ptr<ClipDecoder> ClipDecoder::open(const QByteArray& bytes, OpenFailure* why) {
+    std::unique_ptr<ClipDecoder> clip(new ClipDecoder);
+    clip->av_ = std::make_unique<Av>();
+    Av& av = *clip->av_;
+    av.bytes = bytes;
+    *why = OpenFailure::Damaged;
+    auto* buffer = static_cast<unsigned char*>(av_malloc(kIoBuffer));
+    av.io = buffer ? avio_alloc_context(buffer, kIoBuffer, 0, &av, &Av::read, nullptr, &Av::seek) : nullptr;
+    av.format = avformat_alloc_context();
+    av.packet = av_packet_alloc();
+    av.frame = av_frame_alloc();
+    if (!av.io || !av.format || !av.packet || !av.frame) {
+        av_free(av.io ? nullptr : buffer);
+        *why = OpenFailure::TooLarge;
+        return nullptr;
+    }
+    av.format->pb = av.io;
+    av.format->flags |= AVFMT_FLAG_CUSTOM_IO;
+    av.format->probesize = 8 << 20;
+    av.format->max_analyze_duration = 5 * AV_TIME_BASE;
+    AVDictionary* options = nullptr;
+    av_dict_set(&options, "format_whitelist", kContainers, 0);
+    const int opened = avformat_open_input(&av.format, nullptr, nullptr, &options);
+    av_dict_free(&options);
+    if (opened < 0)
+        return nullptr;
+    avformat_find_stream_info(av.format, nullptr); // a cut file may say less; what it says is used
+    // The first video stream that is not a cover picture (an audio file's album art).
+    for (unsigned i = 0; i < av.format->nb_streams && av.stream < 0; ++i) {
+        const AVStream* stream = av.format->streams[i];
+        if (stream->codecpar->codec_type == AVMEDIA_TYPE_VIDEO && !(stream->disposition & AV_DISPOSITION_ATTACHED_PIC))
+            av.stream = int(i);
+    }
+    if (av.stream < 0) {
+        *why = av.format->nb_streams > 0 ? OpenFailure::NoVideo : OpenFailure::Damaged;
+        return nullptr;
+    }
+    AVStream* stream = av.format->streams[av.stream];
+    const AVCodecParameters* parameters = stream->codecpar;
+    if (!isTakenCodec(parameters->codec_id)) {
+        *why = OpenFailure::NotPicture;
+        return nullptr;
+    }
+    const int w = parameters->width, h = parameters->height;
+    if (w < 1 || h < 1 || w > kMaxFrameSide || h > kMaxFrameSide || (long long)w * h > kMaxFramePixels) {
+        *why = w < 1 || h < 1 ? OpenFailure::Damaged : OpenFailure::TooLarge;
+        return nullptr;
+    }
+    const AVCodec* decoder = avcodec_find_decoder(parameters->codec_id);
+    av.codec = decoder ? avcodec_alloc_context3(decoder) : nullptr;
+    if (!av.codec || avcodec_parameters_to_context(av.codec, parameters) < 0)
+        return nullptr;
+    av.codec->pkt_timebase = stream->time_base;
+    // Two threads: the helper's share of a two-core machine, and a bounded memory for frame threads.
+    av.codec->thread_count = 2;
+    av.codec->thread_type = FF_THREAD_FRAME | FF_THREAD_SLICE;
+    if (avcodec_open2(av.codec, decoder, nullptr) < 0)
+        return nullptr;
+    av.timeBase = stream->time_base;
+    av.startPts = stream->start_time != AV_NOPTS_VALUE ? stream->start_time : 0;
+    clip->stored_ = QSize(w, h);
+    clip->orientation_ = orientationOf(stream);
+    if (av.format->duration > 0)
+        clip->durationMs_ = av_rescale(av.format->duration, 1000, AV_TIME_BASE);
+    else if (stream->duration > 0)
+        clip->durationMs_ = av_rescale_q(stream->duration, stream->time_base, AVRational{1, 1000});
+    const AVRational rate = av_guess_frame_rate(av.format, stream, nullptr);
+    if (rate.num > 0 && rate.den > 0)
+        clip->frameMs_ = std::clamp(int(std::lround(1000.0 * rate.den / rate.num)), 1, 60'000);
+    return clip;
+}
+
+ClipDecoder::~ClipDecoder() = default;
+
+int ClipDecoder::takeFrames(qint64 startMs, int stepMs, int count, QSize size,
+                            const std::function<void(PixelRows&& frame)>& take) {
+    Av& av = *av_;
+    const AVRational milliseconds{1, 1000};
+    const auto seekTo = [&](qint64 ms) {
+        av_seek_frame(av.format, av.stream, av.startPts + av_rescale_q(ms, milliseconds, av.timeBase), AVSEEK_FLAG_BACKWARD);
+        avcodec_flush_buffers(av.codec);
+    };
+    seekTo(startMs);
+    // A frame counts for a time when it is shown from half a frame before it.
+    const int early = std::max(1, frameMs_ / 2);
+    int taken = 0;
+    qint64 target = startMs;
+    qint64 lastMs = -1;
+    bool draining = false;
+    while (taken < count) {
+        const int received = avcodec_receive_frame(av.codec, av.frame);
+        if (received == 0) {
+            int64_t pts = av.frame->best_effort_timestamp;
+            if (pts == AV_NOPTS_VALUE)
+                pts = av.frame->pts;
+            const qint64 ms = pts != AV_NOPTS_VALUE ? av_rescale_q(pts - av.startPts, av.timeBase, milliseconds)
+                                                    : (lastMs < 0 ? target : lastMs + std::max(frameMs_, 1));
+            lastMs = ms;
+            if (ms + early >= target) {
+                PixelRows frame = av.scaled(av.frame, size);
+                if (frame.bytes.empty())
+                    break;
+                // A frame shown for longer than a step stands for every time it covers.
+                while (taken < count && ms + early >= target) {
+                    take(taken + 1 < count && ms + early >= startMs + qint64(taken + 1) * stepMs ? PixelRows(frame) : std::move(frame));
+                    ++taken;
+                    target = startMs + qint64(taken) * stepMs;
+                }
+                if (taken < count && target - ms > kSeekAheadMs && !draining)
+                    seekTo(target);
+            }
+            av_frame_unref(av.frame);
+            continue;
+        }
+        if (received != AVERROR(EAGAIN) || draining)
+            break;
+        if (av_read_frame(av.format, av.packet) < 0) {
+            // The end, or where the file is cut: what the decoder still holds comes out.
+            avcodec_send_packet(av.codec, nullptr);
+            draining = true;
+            continue;
+        }
+        // A damaged packet is passed over; the frames after it still come.
+        if (av.packet->stream_index == av.stream)
+            avcodec_send_packet(av.codec, av.packet);
+        av_packet_unref(av.packet);
+    }
+    return taken;
+}
+
+} // namespace cropling::video
