@@ -68,7 +68,7 @@ public:
     // How many frames the picture has, as the last reply said: more than one for an animation.
     int frameCount() const { return frames_; }
     // Every frame of an animation at a working resolution (as decode()), with its timing.
-    Outcome<std::shared_ptr<const Picture>> frames(int side);
+    Outcome<std::shared_ptr<const Picture>> frames(int side, int turn = 1);
     // The framed square of every frame, n x n, with the timing: only the squares come back.
     Outcome<RgbaFrames> renderFrames(const Framing& framing, int side, int turn = 1);
 
@@ -86,7 +86,7 @@ public:
     void setSpan(const ClipSpan& span) { span_ = span; }
     // `count` frames spread over the whole clip, each with its shorter side at least `side`: the
     // timeline's thumbnails.
-    Outcome<std::shared_ptr<const Picture>> thumbnails(int count, int side);
+    Outcome<std::shared_ptr<const Picture>> thumbnails(int count, int side, int turn = 1);
 
     // Kills the helper; a task waiting for it ends at once. Safe from any thread, at any time.
     void cancel();

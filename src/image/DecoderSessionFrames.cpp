@@ -40,19 +40,21 @@ std::optional<RgbaFrames> frameBlock(void* payload, const ReplyHead& h) {
 
 } // namespace
 
-Outcome<std::shared_ptr<const Picture>> DecoderSession::frames(int side) {
+Outcome<std::shared_ptr<const Picture>> DecoderSession::frames(int side, int turn) {
     Request request;
     request.task = Task::Frames;
     request.side = side;
+    request.turn = turn;
     return framesOf(request);
 }
 
-Outcome<std::shared_ptr<const Picture>> DecoderSession::thumbnails(int count, int side) {
+Outcome<std::shared_ptr<const Picture>> DecoderSession::thumbnails(int count, int side, int turn) {
     if (!clip_ || count < 2)
         return {};
     Request request;
     request.task = Task::Frames;
     request.side = side;
+    request.turn = turn;
     // Evenly over the clip, each frame from the middle of its stretch.
     const qint64 length = std::max<qint64>(clipMs_, kMinSpanMs);
     request.clipStepMs = int(std::max<qint64>(1, length / count));

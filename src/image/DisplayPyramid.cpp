@@ -43,8 +43,11 @@ DisplayPyramid::DisplayPyramid(const vips::VImage& picture, bool shareTop) : ful
         levels_.front() = levels_.front().scaled(w, h, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
     }
     // Below a shared top, the first halving streams from the picture's pixels: converting the
-    // whole top to premultiplied first would hold a copy of it for a moment.
-    if (levels_.front().format() != QImage::Format_ARGB32_Premultiplied && shorter >= 64 && shorter <= kTopShorterSide) {
+    // whole top to premultiplied first would hold a copy of it for a moment. A small frame (of a
+    // clip, say) is halved by the loop below from such a copy, several times faster.
+    const bool small = (long long)picture.width() * picture.height() <= kSmallFramePixels;
+    if (levels_.front().format() != QImage::Format_ARGB32_Premultiplied && shorter >= 64 && shorter <= kTopShorterSide &&
+        !small) {
         const bool alpha = picture.bands() == 4;
         vips::VImage half = (alpha ? picture.premultiply() : picture.cast(VIPS_FORMAT_FLOAT)).shrink(2, 2);
         if (alpha)

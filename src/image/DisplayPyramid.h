@@ -31,6 +31,8 @@ public:
     static constexpr int kTopShorterSide = 3072;
     // A top level larger than this (in premultiplied bytes) is drawn from the picture's own pixels.
     static constexpr long long kLargestCopy = 64LL << 20;
+    // A frame this small is halved from a premultiplied copy of it.
+    static constexpr long long kSmallFramePixels = 1LL << 20;
 
 private:
     std::vector<QImage> levels_; // largest first, each half the size of the one before

@@ -9,7 +9,9 @@
 
 
 #include <algorithm>
+#include <atomic>
 #include <mutex>
+#include <thread>
 
 #include <vips/vips8>
 
@@ -54,8 +56,19 @@ public:
 
     void prepareDisplay() const override {
         prepareOwnDisplay();
-        for (size_t i = 1; i < frames_.size(); ++i)
-            static_cast<const VipsPicture&>(*frames_[i]).prepareOwnDisplay();
+        // An animation's frames on every core: a clip's span is a hundred frames or more.
+        std::atomic<size_t> next = 1;
+        const auto work = [this, &next] {
+            for (size_t i = next++; i < frames_.size(); i = next++)
+                static_cast<const VipsPicture&>(*frames_[i]).prepareOwnDisplay();
+        };
+        std::vector<std::thread> helpers;
+        const unsigned cores = std::clamp(std::thread::hardware_concurrency(), 1U, 4U);
+        for (unsigned i = 1; i < cores && frames_.size() > 8; ++i)
+            helpers.emplace_back(work);
+        work();
+        for (std::thread& helper : helpers)
+            helper.join();
     }
 
     const QImage& displayLevel(double devicePixelsPerPixel) const override {

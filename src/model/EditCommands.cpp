@@ -64,6 +64,24 @@ bool NameCommand::mergeWith(const QUndoCommand* other) {
     return true;
 }
 
+SpanCommand::SpanCommand(EmojiEditor* editor, ClipSpan before, ClipSpan after, quint64 gesture)
+    : EditStep(EditText::tr("Change Span")), editor_(editor), before_(before), after_(after), gesture_(gesture) {}
+
+void SpanCommand::undo() {
+    editor_->applySpan(before_);
+    undone();
+}
+
+void SpanCommand::redo() { editor_->applySpan(after_); }
+
+bool SpanCommand::mergeWith(const QUndoCommand* other) {
+    const auto* next = static_cast<const SpanCommand*>(other);
+    if (next->gesture_ != gesture_)
+        return false;
+    after_ = next->after_;
+    return true;
+}
+
 PictureCommand::PictureCommand(EmojiEditor* editor, PictureState before, PictureState after, Kind kind,
                                const QString& text)
     : EditStep(text.isEmpty() ? EditText::tr("New Picture") : text), editor_(editor), before_(std::move(before)),

@@ -5,8 +5,10 @@
 // what is already there. Steps of one gesture (a drag, a run of wheel notches, slider moves,
 // typing) merge into one.
 
+#include "core/ClipSpan.h"
 #include "core/CropGeometry.h"
 #include "image/Picture.h"
+#include "model/ClipSource.h"
 
 #include <QPointF>
 #include <QString>
@@ -26,6 +28,7 @@ struct PictureState {
     QString name;
     QString fileName;
     QUrl url;
+    ClipState clip; // for a video clip: its source, span and turn
 };
 
 // What every step of the editor shares: it can be told to leave the history once it is undone.
@@ -74,6 +77,22 @@ private:
     EmojiEditor* editor_;
     QString before_;
     QString after_;
+    quint64 gesture_;
+};
+
+// A move of a clip's span's ends or a change of its speed.
+class SpanCommand : public EditStep {
+public:
+    SpanCommand(EmojiEditor* editor, ClipSpan before, ClipSpan after, quint64 gesture);
+    void undo() override;
+    void redo() override;
+    int id() const override { return 3; }
+    bool mergeWith(const QUndoCommand* other) override;
+
+private:
+    EmojiEditor* editor_;
+    ClipSpan before_;
+    ClipSpan after_;
     quint64 gesture_;
 };
 

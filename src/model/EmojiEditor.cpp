@@ -44,8 +44,9 @@ EmojiEditor::EmojiEditor(QObject* parent)
         connect(this, changed, &gifForDrag_, qOverload<>(&QTimer::start));
     // Each step may hold a picture: the history is kept to what a session of framing needs.
     undoStack_->setUndoLimit(kUndoSteps);
-    connect(loader_, &PictureLoader::loaded, this, [this](const PicturePtr& picture, bool final) {
-        setImage(picture, pending_.name, pending_.fileName, pending_.url);
+    connect(loader_, &PictureLoader::loaded, this,
+            [this](const PicturePtr& picture, bool final, const std::shared_ptr<const ClipSource>& clip) {
+        setImage(picture, pending_.name, pending_.fileName, pending_.url, clip);
         if (!final)
             firstLook_ = picture;
     });
@@ -159,14 +160,18 @@ void EmojiEditor::trimHistory() {
         undoStack_->clear();
 }
 
-void EmojiEditor::setImage(PicturePtr picture, const QString& name, const QString& fileName, const QUrl& url) {
+void EmojiEditor::setImage(PicturePtr picture, const QString& name, const QString& fileName, const QUrl& url,
+                           std::shared_ptr<const ClipSource> clip) {
     firstLook_.reset();
     waitingForFinal_.clear();
     pendingTurn_ = 1;
     trimHistory();
-    PictureState after{std::move(picture), Framing{}, name, fileName, url};
+    ClipState clipState;
+    if (clip)
+        clipState = {clip, defaultSpan(clip->durationMs()), 1};
+    PictureState after{std::move(picture), Framing{}, name, fileName, url, clipState};
     undoStack_->push(
-        new PictureCommand(this, PictureState{image_, framing(), emojiName_, fileName_, url_}, after));
+        new PictureCommand(this, PictureState{image_, framing(), emojiName_, fileName_, url_, clip_}, after));
 }
 
 void EmojiEditor::applyPicture(const PictureState& state, bool turn) {
@@ -195,6 +200,7 @@ void EmojiEditor::applyPicture(const PictureState& state, bool turn) {
     emojiName_ = state.name;
     if (!turn)
         Q_EMIT newPicture();
+    takeClip(state.clip);
     Q_EMIT imageChanged();
     Q_EMIT framingChanged();
     if (renamed)

@@ -78,7 +78,8 @@ public:
 
     // Intake: every new picture comes through setImage, which also resets the framing, takes the
     // name and clears the status message.
-    void setImage(PicturePtr picture, const QString& name, const QString& fileName = QString(), const QUrl& url = QUrl());
+    void setImage(PicturePtr picture, const QString& name, const QString& fileName = QString(), const QUrl& url = QUrl(),
+                  std::shared_ptr<const ClipSource> clip = nullptr);
     // The file the picture came from, as shown to people; empty for pasted pixels.
     const QString& fileName() const { return fileName_; }
     // Where the picture came from: a local file's location, or empty for pasted data.
@@ -117,6 +118,18 @@ public:
     // follow in order, and exports asked for meanwhile wait for them.
     void turnPicture(int orientation);
     bool isTurning() const { return turning_; }
+
+    // A video clip: where it is read from, the span shown, and the turn its frames were given.
+    const ClipState& clip() const { return clip_; }
+    bool hasClip() const { return bool(clip_.source); }
+    // Moves the clip's span or changes its speed (kept to the clip), as one undoable step; changes
+    // within a gesture (a dragged handle) are one step. The span's frames are decoded on a worker
+    // and take the place of the animation shown, with the framing kept; exports wait for them.
+    void setSpan(ClipSpan span);
+    // Whether the frames on show are not yet those of the span.
+    bool isDecodingSpan() const { return clip_ != shownClip_; }
+    // Small frames across the whole clip, for a timeline, once they are decoded; null until then.
+    const PicturePtr& clipThumbnails() const { return clipThumbnails_; }
 
     void setEmojiName(const QString& name);
     // A note (a picture saved, copied, being pasted) or a failure (it says why), shown apart.
@@ -168,6 +181,8 @@ Q_SIGNALS:
     void statusChanged();
     void frameChanged();
     void maxBytesChanged();
+    // A clip came or went, its span or speed changed, its frames or thumbnails arrived.
+    void clipChanged();
     void exportingChanged(bool exporting);
 
 private:
@@ -219,6 +234,16 @@ private:
     friend class FramingCommand;
     friend class NameCommand;
     friend class PictureCommand;
+    friend class SpanCommand;
+    void applySpan(const ClipSpan& span);
+    void decodeClipFrames();
+    void finishClipFrames(const ClipState& wanted, const Outcome<PicturePtr>& frames);
+    void takeClip(const ClipState& clip);
+    ClipState clip_;
+    ClipState shownClip_;
+    bool clipDecoding_ = false;
+    PicturePtr clipThumbnails_;
+    ClipState thumbnailsFor_;
     void applyFraming(const Framing& framing);
     void applyName(const QString& name);
     // A turn of the picture shown is not a new picture: nothing that names the picture changes.
@@ -236,7 +261,7 @@ private:
     std::vector<std::function<void()>> waitingForFinal_;
     // Whether the picture is being turned, and the turns asked for since, composed. A save or
     // copy asked for meanwhile waits for the turn, with the exports waiting for a first look.
-    bool isWaitingForPicture() const { return isFirstLook() || turning_; }
+    bool isWaitingForPicture() const { return isFirstLook() || turning_ || isDecodingSpan(); }
     void startTurn(int orientation);
     void finishTurn(const PicturePtr& turned, int orientation);
     void runWaitingExports();

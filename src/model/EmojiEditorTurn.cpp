@@ -79,8 +79,12 @@ void EmojiEditor::finishTurn(const PicturePtr& turned, int orientation) {
     // The scene turns about the square's centre: the picture's centre moves with it, so the part
     // that was in the square still is.
     const Framing after{zoom_, clampedOffset(turned->nominalSize(), zoom_, turnedPoint(offset_, orientation))};
-    const PictureState before{image_, framing(), emojiName_, fileName_, url_};
-    undoStack_->push(new PictureCommand(this, before, PictureState{turned, after, emojiName_, fileName_, url_},
+    const PictureState before{image_, framing(), emojiName_, fileName_, url_, clip_};
+    // A clip's later spans are decoded turned alike.
+    ClipState clip = clip_;
+    if (clip.source)
+        clip.turn = composedOrientation(clip.turn, orientation);
+    undoStack_->push(new PictureCommand(this, before, PictureState{turned, after, emojiName_, fileName_, url_, clip},
                                         PictureCommand::Kind::Turn, turnStepText(orientation)));
     turning_ = false;
     startTurn(std::exchange(pendingTurn_, 1));

@@ -19,12 +19,15 @@ struct Plan {
     int side = 0;
     int previewSide = 0;
     bool animate = true;
+    int clipSide = 0;
 };
 
 // Every step of one load, handed to `emit` as it is ready; `emit` answers false when the load is
 // no longer wanted. The last step is final or a failure.
 void decodeSteps(DecoderSession& session, const PictureLoader::Source& source, const Plan& plan,
                  const std::function<bool(Step)>& emit) {
+    // A clip's file stays open: each span the user picks is decoded from it anew.
+    PictureInput clipInput;
     {
         // Only until the helper has it: a file is not even read here.
         const PictureInput input = source();
@@ -32,6 +35,8 @@ void decodeSteps(DecoderSession& session, const PictureLoader::Source& source, c
             emit(Step{nullptr, true, input.why()});
             return;
         }
+        if (session.holdsClip())
+            clipInput = input.again();
     }
     bool shown = false;
     if (plan.previewSide > 0) {
@@ -51,17 +56,20 @@ void decodeSteps(DecoderSession& session, const PictureLoader::Source& source, c
     auto picture = session.decode(plan.side);
     if (picture)
         (*picture.value)->prepareDisplay();
+    std::shared_ptr<const ClipSource> clip;
+    if (picture && session.holdsClip())
+        clip = std::make_shared<ClipSource>(std::move(clipInput), session.clipMs(), session.clipFrameMs());
     if (!picture || !plan.animate || session.frameCount() < 2) {
-        emit(Step{picture.value.value_or(nullptr), true, picture.why});
+        emit(Step{picture.value.value_or(nullptr), true, picture.why, clip});
         return;
     }
     // An animation shows its first frame while the others decode.
-    if (!shown && !emit(Step{*picture.value, false, std::nullopt}))
+    if (!shown && !emit(Step{*picture.value, false, std::nullopt, clip}))
         return;
-    auto animation = session.frames(plan.side);
+    auto animation = session.frames(session.holdsClip() ? plan.clipSide : plan.side);
     if (animation)
         (*animation.value)->prepareDisplay();
-    emit(Step{animation.value.value_or(nullptr), true, animation.why});
+    emit(Step{animation.value.value_or(nullptr), true, animation.why, clip});
 }
 
 } // namespace
@@ -96,10 +104,10 @@ void PictureLoader::load(const Source& source) {
     const quint64 generation = generation_;
     auto session = std::make_shared<DecoderSession>();
     current_ = session;
-    const Plan plan{decodeSide_, previewSide_, animate_};
+    const Plan plan{decodeSide_, previewSide_, animate_, clipSide_};
     auto shown = std::make_shared<bool>(false);
     if (!background_) {
-        decodeSteps(*session, source, Plan{plan.side, 0, plan.animate}, [&](const Step& step) {
+        decodeSteps(*session, source, Plan{plan.side, 0, plan.animate, plan.clipSide}, [&](const Step& step) {
             deliver(step, shown.get());
             return true;
         });
@@ -135,7 +143,7 @@ void PictureLoader::deliver(const Step& step, bool* shown) {
         Q_EMIT failed(step.why);
     } else if (!*shown) {
         *shown = true;
-        Q_EMIT loaded(step.picture, step.final);
+        Q_EMIT loaded(step.picture, step.final, step.clip);
     } else {
         Q_EMIT refined(step.picture);
     }

@@ -8,6 +8,7 @@
 #include "core/OpenFailure.h"
 #include "image/DecoderSession.h"
 #include "image/Picture.h"
+#include "model/ClipSource.h"
 
 #include <QByteArray>
 #include <QObject>
@@ -32,15 +33,19 @@ public:
     using Source = std::function<PictureInput()>;
 
     // The shorter side to decode at (0: full resolution), and of the quick first look (0: none).
+    // A video clip's frames are decoded smaller: they are many, and video is soft.
     void setSides(int decode, int preview) {
         decodeSide_ = decode;
         previewSide_ = preview;
+        clipSide_ = preview > 0 ? preview * 3 / 2 : decode;
     }
     void setBackground(bool background) { background_ = background; }
     // Whether an animation is decoded whole (its first frame shows first); otherwise only its
     // first frame is, as a still.
     void setAnimate(bool animate) { animate_ = animate; }
     bool isBusy() const { return busy_; }
+    int decodeSide() const { return decodeSide_; }
+    int clipSide() const { return clipSide_; }
 
     void load(const Source& source);
     // Ends the load in progress, if any, without a report.
@@ -51,11 +56,13 @@ public:
         PicturePtr picture;
         bool final = false;
         std::optional<OpenFailure> why; // with no picture: why it failed, when known
+        std::shared_ptr<const ClipSource> clip = nullptr; // for a video clip: where its spans are decoded from
     };
 
 Q_SIGNALS:
-    // The first picture of a load: final, or a first look that a finer decode will replace.
-    void loaded(const PicturePtr& picture, bool final);
+    // The first picture of a load: final, or a first look that a finer decode will replace; a
+    // video clip comes with its source.
+    void loaded(const PicturePtr& picture, bool final, const std::shared_ptr<const ClipSource>& clip);
     // The final picture after a first look: same size, finer resolution.
     void refined(const PicturePtr& picture);
     // Nothing could be read or decoded; after a first look, the final decode failed.
@@ -68,6 +75,7 @@ private:
 
     int decodeSide_ = 0;
     int previewSide_ = 0;
+    int clipSide_ = 0;
     bool background_ = false;
     bool animate_ = true;
     bool busy_ = false;

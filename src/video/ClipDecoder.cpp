@@ -117,7 +117,7 @@ PixelRows ClipDecoder::Av::scaled(const AVFrame* from, QSize size) {
     const bool smaller = size.width() < from->width;
     SwsContext* before = scaler;
     scaler = sws_getCachedContext(scaler, from->width, from->height, AVPixelFormat(from->format), size.width(),
-                                  size.height(), AV_PIX_FMT_RGBA, smaller ? SWS_AREA : SWS_BICUBIC, nullptr, nullptr, nullptr);
+                                  size.height(), AV_PIX_FMT_RGBA, smaller ? SWS_BILINEAR : SWS_BICUBIC, nullptr, nullptr, nullptr);
     if (!scaler)
         return {};
     // The clip's own colour matrix; high-definition video without one is BT.709, as players read

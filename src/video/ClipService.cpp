@@ -49,7 +49,12 @@ QSize workingSize(QSize stored, int side, int frames, long long maxBytes, long l
     const double w = stored.width(), h = stored.height();
     double scale = side > 0 ? std::min(1.0, double(side) / std::min(w, h)) : 1.0;
     scale = std::min({scale, std::sqrt(double(maxBytes) / (4.0 * frames * w * h)), std::sqrt(double(maxPixels) / (w * h))});
-    return QSize(std::max(1, int(w * scale)), std::max(1, int(h * scale)));
+    // A reduction's width a multiple of 16, where the scaler's vector code runs twice as fast;
+    // the height follows the aspect ratio to the nearest row.
+    int width = std::max(1, int(w * scale));
+    if (scale < 1.0 && width > 64)
+        width -= width % 16;
+    return QSize(width, std::max(1, int(std::lround(width * h / w))));
 }
 
 // The delays before the frames: room was kept for `count`; a clip cut short gave `taken`, and the

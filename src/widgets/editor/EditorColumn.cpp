@@ -8,6 +8,7 @@
 #include "widgets/SymbolButton.h"
 #include "widgets/Theme.h"
 #include "widgets/TintedLabel.h"
+#include "widgets/editor/ClipControls.h"
 #include "widgets/editor/CropArea.h"
 #include "widgets/editor/ZoomSlider.h"
 
@@ -38,6 +39,8 @@ EditorColumn::EditorColumn(EmojiEditor* editor, QAction* choosePhoto, QAction* p
     column->addWidget(heading);
     cropArea_ = new CropArea(editor_, this);
     column->addWidget(cropArea_);
+    // A clip's timeline, right under the picture it plays.
+    column->addWidget(new ClipControls(editor_, this));
 
     zoomRow_ = new QWidget(this);
     zoomRow_->setFixedWidth(int(kCropSide));

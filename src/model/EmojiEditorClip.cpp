@@ -1,0 +1,114 @@
+// A video clip in the editor: its span, moved as undoable steps, whose frames are decoded on a
+// worker and take the place of the animation shown; and the thumbnails of its timeline.
+
+#include "EmojiEditor.h"
+
+#include "core/StatusText.h"
+#include "model/FramePlayback.h"
+#include "model/PictureLoader.h"
+
+#include <QFutureWatcher>
+#include <QUndoStack>
+#include <QtConcurrent/QtConcurrentRun>
+
+namespace cropling {
+
+namespace {
+
+constexpr int kThumbnails = 8;
+constexpr int kThumbnailSide = 96;
+
+} // namespace
+
+void EmojiEditor::takeClip(const ClipState& clip) {
+    const bool changed = clip != clip_ || clip != shownClip_;
+    // The picture that comes with a step is the one its clip state was shown with.
+    clip_ = shownClip_ = clip;
+    if (!clip.source) {
+        clipThumbnails_.reset();
+        thumbnailsFor_ = {};
+    } else if (clip.source != thumbnailsFor_.source || clip.turn != thumbnailsFor_.turn) {
+        thumbnailsFor_ = clip;
+        clipThumbnails_.reset();
+        const auto take = [this, wanted = clip](const Outcome<PicturePtr>& thumbnails) {
+            if (wanted.source == clip_.source && wanted.turn == clip_.turn && thumbnails) {
+                clipThumbnails_ = *thumbnails.value;
+                Q_EMIT clipChanged();
+            }
+        };
+        if (!backgroundWork_) {
+            take(clip.source->thumbnails(kThumbnails, kThumbnailSide, clip.turn));
+        } else {
+            auto* watcher = new QFutureWatcher<Outcome<PicturePtr>>(this);
+            connect(watcher, &QFutureWatcherBase::finished, this, [watcher, take] {
+                watcher->deleteLater();
+                take(watcher->result());
+            });
+            watcher->setFuture(QtConcurrent::run([source = clip.source, turn = clip.turn] {
+                return source->thumbnails(kThumbnails, kThumbnailSide, turn);
+            }));
+        }
+    }
+    if (changed)
+        Q_EMIT clipChanged();
+}
+
+void EmojiEditor::setSpan(ClipSpan span) {
+    if (!clip_.source)
+        return;
+    span = clampedSpan(span, clip_.source->durationMs());
+    if (span == clip_.span)
+        return;
+    // A handle dragged, or a run of quick changes, is one step.
+    undoStack_->push(new SpanCommand(this, clip_.span, span, gestureFor(800)));
+}
+
+void EmojiEditor::applySpan(const ClipSpan& span) {
+    if (!clip_.source || span == clip_.span)
+        return;
+    clip_.span = span;
+    Q_EMIT clipChanged();
+    decodeClipFrames();
+}
+
+void EmojiEditor::decodeClipFrames() {
+    // One decode at a time: when it ends, it starts the next if the span moved meanwhile.
+    if (clipDecoding_ || !clip_.source || clip_ == shownClip_)
+        return;
+    clipDecoding_ = true;
+    const ClipState wanted = clip_;
+    const int side = loader_->clipSide();
+    if (!backgroundWork_)
+        return finishClipFrames(wanted, wanted.source->frames(wanted.span, wanted.turn, side));
+    auto* watcher = new QFutureWatcher<Outcome<PicturePtr>>(this);
+    connect(watcher, &QFutureWatcherBase::finished, this, [this, watcher, wanted] {
+        watcher->deleteLater();
+        finishClipFrames(wanted, watcher->result());
+    });
+    watcher->setFuture(QtConcurrent::run([wanted, side] { return wanted.source->frames(wanted.span, wanted.turn, side); }));
+}
+
+void EmojiEditor::finishClipFrames(const ClipState& wanted, const Outcome<PicturePtr>& frames) {
+    clipDecoding_ = false;
+    if (wanted != clip_) {
+        // The span moved again, or another picture came: its frames are made now, if they are
+        // still wanted.
+        decodeClipFrames();
+        if (!isWaitingForPicture())
+            runWaitingExports();
+        return;
+    }
+    shownClip_ = wanted;
+    if (frames) {
+        replaceImage(*frames.value);
+    } else {
+        // The frames shown stay; the span says what the user chose, and the line why it is not shown.
+        setStatusMessage(couldNotOpenMessage(fileName_, frames.why), StatusKind::Failure);
+    }
+    Q_EMIT clipChanged();
+    if (pendingTurn_ != 1)
+        return startTurn(std::exchange(pendingTurn_, 1));
+    runWaitingExports();
+}
+
+} // namespace cropling
