@@ -40,7 +40,7 @@ bool isClip(const QByteArray& head) {
         return !pictures.contains(head.mid(8, 4));
     }
     const bool quickTime = box == "moov" || box == "mdat" || box == "wide" || box == "free" || box == "skip";
-    const bool matroska = head.startsWith("Eß£");
+    const bool matroska = head.startsWith("\x1A\x45\xDF\xA3");
     const bool mpegAudio = head.startsWith("ID3") || (quint8(head[0]) == 0xFF && (quint8(head[1]) & 0xE0) == 0xE0);
     const bool wave = head.startsWith("RIFF") && head.mid(8, 4) == "WAVE";
     return quickTime || matroska || mpegAudio || wave || head.startsWith("OggS") || head.startsWith("fLaC");

@@ -142,9 +142,10 @@ void EmojiEditor::runExport(const std::shared_ptr<Progress>& progress, std::func
 void EmojiEditor::save() {
     if (isExporting())
         return;
-    // A save asked for while a turn is made is for the turned picture: it starts once that is
-    // shown, so that its dialog does not find the picture changed under it.
-    if (turning_)
+    // A save asked for while a turn is made, or a clip's span decoded, is for the picture that
+    // comes: it starts once that is shown, so that its dialog does not find the picture changed
+    // under it.
+    if (turning_ || isDecodingSpan())
         return waitingForFinal_.push_back([this] { save(); });
     const bool gif = exportsGif(image_.get(), exportFormat_);
     const quint64 savedFor = generation_;
@@ -205,7 +206,7 @@ void EmojiEditor::writeSaved(const QByteArray& location, ExportedEmoji emoji) {
 }
 
 void EmojiEditor::copyToClipboard() {
-    if (turning_)
+    if (turning_ || isDecodingSpan())
         return waitingForFinal_.push_back([this] { copyToClipboard(); });
     renderThen([this](const ExportedEmoji& emoji) {
         QGuiApplication::clipboard()->setMimeData(exportData(emoji));

@@ -39,6 +39,14 @@ TEST(CommandLine, HelpVersionAndBadArgumentsAnswerWithoutAWindow) {
                                    QStringList{QStringLiteral("render"), photo(), photo(), QStringLiteral("-o"), QStringLiteral("one.png")},
                                    QStringList{QStringLiteral("render"), photo()},
                                    QStringList{QStringLiteral("render"), photo(), QStringLiteral("--target"), QStringLiteral("myspace"),
+                                               QStringLiteral("-o"), QStringLiteral("-")},
+                                   QStringList{QStringLiteral("render"), photo(), QStringLiteral("--start"), QStringLiteral("2"),
+                                               QStringLiteral("--end"), QStringLiteral("1"), QStringLiteral("-o"), QStringLiteral("-")},
+                                   QStringList{QStringLiteral("render"), photo(), QStringLiteral("--start"), QStringLiteral("0:75"),
+                                               QStringLiteral("-o"), QStringLiteral("-")},
+                                   QStringList{QStringLiteral("render"), photo(), QStringLiteral("--speed"), QStringLiteral("3"),
+                                               QStringLiteral("-o"), QStringLiteral("-")},
+                                   QStringList{QStringLiteral("render"), photo(), QStringLiteral("--rotate"), QStringLiteral("45"),
                                                QStringLiteral("-o"), QStringLiteral("-")}}) {
         const ToolResult run = runTool(appPath(), bad, noDisplay);
         EXPECT_EQ(run.exitCode, 2) << bad.join(u' ').toStdString();

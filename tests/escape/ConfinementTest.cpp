@@ -1,6 +1,7 @@
 // The decoding helpers as an attacker who has taken one over would find them: every way out
 // refused, and from outside, a process of its own namespaces holding nothing but its pipes.
 
+#include "ClipFixtures.h"
 #include "PictureFixtures.h"
 
 #include "image/DecoderSession.h"
@@ -126,9 +127,13 @@ TEST(Confinement, AHelperTakenOverCanComputeButReachesNothingOutsideItself) {
 
 TEST(Confinement, EachHelperRunsFilteredInItsOwnNamespacesHoldingOnlyItsPipes) {
     const QByteArray jpeg = encode(cameraLike(64, 48), ".jpg");
-    for (const QByteArray& path : {DecoderSession::helperPath(), DecoderSession::directHelperPath()}) {
+    const QByteArray clip = readFile(clipFile(QStringLiteral("confined.mp4"), {QStringLiteral("-c:v"), QStringLiteral("libx264")}, 1));
+    ASSERT_FALSE(clip.isEmpty());
+    const std::pair<QByteArray, QByteArray> helpers[] = {
+        {DecoderSession::helperPath(), jpeg}, {DecoderSession::directHelperPath(), jpeg}, {DecoderSession::videoHelperPath(), clip}};
+    for (const auto& [path, input] : helpers) {
         SCOPED_TRACE(path.constData());
-        Spawned helper = spawnHelper(path, jpeg, {});
+        Spawned helper = spawnHelper(path, input, {});
         // Once it answers, it has shut itself in.
         wire::Request request;
         request.task = wire::Task::Render;
