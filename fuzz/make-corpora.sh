@@ -1,10 +1,10 @@
 #!/usr/bin/env bash
 # Writes the seed corpora for the fuzzers into the folder given (default build-fuzz/corpus): small
 # pictures of every format the program opens, in several shapes, and the texts the other harnesses
-# read. Needs libvips-tools and ImageMagick.
+# read. Needs libvips-tools, ImageMagick and ffmpeg.
 set -euo pipefail
 out="${1:-build-fuzz/corpus}"
-mkdir -p "$out/decode" "$out/text" "$out/clipboard"
+mkdir -p "$out/decode" "$out/text" "$out/clipboard" "$out/clip"
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 
@@ -39,6 +39,20 @@ SVG
 seed "$work/logo.svg" logo-svg '\x32\x00\x00\x00'
 seed "$work/logo.svg" logo-svg-deferred '\x32\x00\x00\x01'
 
+# Short clips in every container and codec the video helper takes, and sound alone.
+clip() { # name ffmpeg-output-options...
+  local name="$1"
+  shift
+  ffmpeg -nostdin -loglevel error -y -f lavfi -i testsrc2=size=64x36:rate=10 -t 0.6 "$@" "$out/clip/$name" || true
+}
+clip h264.mp4 -c:v libx264 -pix_fmt yuv420p
+clip h264.mov -c:v libx264 -pix_fmt yuv420p -metadata:s:v:0 rotate=90
+clip hevc.mp4 -c:v libx265 -x265-params log-level=none
+clip vp8.webm -c:v libvpx
+clip vp9.mkv -c:v libvpx-vp9
+clip mpeg4.mp4 -c:v mpeg4
+ffmpeg -nostdin -loglevel error -y -f lavfi -i sine=duration=0.3 "$out/clip/sound.m4a" || true
+
 printf 'My Cat Photo.JPG' > "$out/text/name"
 printf 'caf\xe9 \xff.png' > "$out/text/invalid-utf8"
 printf '\xe2\x84\xaa' > "$out/text/kelvin"
@@ -49,4 +63,4 @@ printf -- '-inf' > "$out/text/infinity"
 printf 'file:///tmp/a.png\r\nfile:///tmp/b%%20c.jpg\r\n' > "$out/clipboard/uri-list"
 printf 'copy\nfile:///home/me/Pictures/cat.png\nfile:///x' > "$out/clipboard/gnome"
 printf '# comment\r\nhttps://example.org/x.png\r\n' > "$out/clipboard/remote"
-echo "corpora in $out: $(ls "$out/decode" | wc -l) pictures, $(ls "$out/text" | wc -l) texts, $(ls "$out/clipboard" | wc -l) clipboard payloads"
+echo "corpora in $out: $(ls "$out/decode" | wc -l) pictures, $(ls "$out/clip" | wc -l) clips, $(ls "$out/text" | wc -l) texts, $(ls "$out/clipboard" | wc -l) clipboard payloads"
