@@ -19,6 +19,7 @@
 #include <QElapsedTimer>
 #include <QFileInfo>
 #include <QFile>
+#include <QProcess>
 #include <QTemporaryDir>
 
 #include <fcntl.h>
@@ -120,7 +121,40 @@ int openAsAWindowWould(const char* path) {
     const auto preview = session.preview(kCropSide);
     if (preview.why)
         return 1;
-    return session.decode(workingShorterSide(1.0)) ? 0 : 1;
+    if (!session.decode(workingShorterSide(1.0)))
+        return 1;
+    // A clip's window goes on to its default span's frames.
+    return !session.holdsClip() || session.frames(int(kCropSide) * 3 / 2) ? 0 : 1;
+}
+
+// A clip made by the ffmpeg program from its test source: `input` are ffmpeg's input options.
+QByteArray ffmpegClip(const QStringList& input, const QStringList& output, const QString& suffix = QStringLiteral("mp4")) {
+    QTemporaryDir folder;
+    const QString path = folder.filePath(QStringLiteral("clip.") + suffix);
+    QProcess ffmpeg;
+    ffmpeg.start(QStringLiteral("ffmpeg"), QStringList{QStringLiteral("-nostdin"), QStringLiteral("-loglevel"), QStringLiteral("error")} +
+                                               input + output + QStringList{path});
+    if (!ffmpeg.waitForFinished(600'000) || ffmpeg.exitCode() != 0)
+        return {};
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+QByteArray testClip(const QString& size, int rate, double seconds, const QStringList& output = {}) {
+    return ffmpegClip({QStringLiteral("-f"), QStringLiteral("lavfi"), QStringLiteral("-i"),
+                       QStringLiteral("testsrc2=size=%1:rate=%2").arg(size).arg(rate), QStringLiteral("-t"), QString::number(seconds)},
+                      output.isEmpty() ? QStringList{QStringLiteral("-c:v"), QStringLiteral("libx264"), QStringLiteral("-preset"),
+                                                     QStringLiteral("ultrafast"), QStringLiteral("-pix_fmt"), QStringLiteral("yuv420p")}
+                                       : output);
+}
+
+// A box's 32-bit field `at` bytes after its type, big-endian, set to `value` wherever the box is.
+QByteArray withBoxField(QByteArray mp4, const QByteArray& type, int at, quint32 value, int bytes = 4) {
+    for (qsizetype i = mp4.indexOf(type); i >= 0; i = mp4.indexOf(type, i + 1)) {
+        for (int b = 0; b < bytes; ++b)
+            mp4[i + 4 + at + b] = char(value >> (8 * (bytes - 1 - b)));
+    }
+    return mp4;
 }
 
 QByteArray digest(const QString& path) {
@@ -166,6 +200,35 @@ int main(int argc, char** argv) {
         {"SVG feConvolveMatrix of order 30", [] { return svgConvolution(30); }},
         {"SVG with 1000000 rects", [] { return svgRects(1000000); }},
         {"one junk byte", [] { return QByteArray("\x7f", 1); }},
+        // Video clips, which the video helper decodes.
+        {"clip: MP4 4K 3840x2160, 5 s", [] { return testClip(QStringLiteral("3840x2160"), 30, 5); }},
+        {"clip: MP4 one hour, 160x90", [] { return testClip(QStringLiteral("160x90"), 10, 3600); }},
+        {"clip: MP4 claiming 16384x16384", [] {
+             return withBoxField(withBoxField(testClip(QStringLiteral("160x90"), 10, 2), "avc1", 24, 16384, 2), "avc1", 26, 16384, 2);
+         }},
+        {"clip: MP4 claiming 10 hours", [] {
+             // The movie's and the track's durations in their own time scales.
+             QByteArray mp4 = testClip(QStringLiteral("160x90"), 10, 2);
+             const qsizetype mvhd = mp4.indexOf("mvhd"), mdhd = mp4.indexOf("mdhd");
+             const auto scale = [&](qsizetype box) {
+                 return quint32(quint8(mp4[box + 16])) << 24 | quint32(quint8(mp4[box + 17])) << 16 |
+                        quint32(quint8(mp4[box + 18])) << 8 | quint32(quint8(mp4[box + 19]));
+             };
+             const quint32 movieScale = scale(mvhd), trackScale = scale(mdhd);
+             mp4 = withBoxField(mp4, "mvhd", 16, movieScale * 36000);
+             return withBoxField(mp4, "mdhd", 16, trackScale * 36000);
+         }},
+        {"clip: MP4 cut at 40 %", [] { const QByteArray c = testClip(QStringLiteral("640x360"), 25, 6); return c.left(c.size() * 4 / 10); }},
+        {"clip: M4A, sound alone", [] {
+             return ffmpegClip({QStringLiteral("-f"), QStringLiteral("lavfi"), QStringLiteral("-i"), QStringLiteral("sine=duration=5")}, {},
+                               QStringLiteral("m4a"));
+         }},
+        {"clip: MP4 of 100000 frames of 16x16", [] { return testClip(QStringLiteral("16x16"), 1000, 100); }},
+        {"clip: WebM 1080p VP9, 4 s", [] {
+             return testClip(QStringLiteral("1920x1080"), 30, 4,
+                             {QStringLiteral("-c:v"), QStringLiteral("libvpx-vp9"), QStringLiteral("-deadline"), QStringLiteral("realtime"),
+                              QStringLiteral("-cpu-used"), QStringLiteral("8")});
+         }},
     };
     std::printf("%-46s %10s | %-24s | %-24s | %s\n", "input", "bytes", "scripted save: exit s MB",
                 "window: exit s MB", "left");
@@ -192,9 +255,17 @@ int main(int argc, char** argv) {
         const Run window = runProcess({self, "--window", path}, env);
         const bool left = !QDir(temporary).isEmpty(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden) ||
                           digest(inputPath) != before;
-        std::printf("%-46s %10lld | %4d %8.2f %8ld%s | %4d %8.2f %8ld%s | %s\n", input.name, (long long)bytes.size(),
+        std::printf("%-46s %10lld | %4d %8.2f %8ld%s | %4d %8.2f %8ld%s | %s", input.name, (long long)bytes.size(),
                     save.status, save.seconds, save.peakMb, save.stopped ? " (stopped)" : "", window.status,
                     window.seconds, window.peakMb, window.stopped ? " (stopped)" : "", left ? "yes" : "no");
+        // A clip is also rendered as an animated emoji, the heaviest of its paths.
+        if (QByteArray(input.name).startsWith("clip:")) {
+            const QByteArray gif = QFile::encodeName(folder.filePath(QStringLiteral("out.gif")));
+            const Run render = runProcess({program, "render", path, "-o", gif}, env);
+            std::printf(" | GIF: %d %6.2f s %5ld MB%s", render.status, render.seconds, render.peakMb, render.stopped ? " (stopped)" : "");
+            QFile::remove(QFile::decodeName(gif));
+        }
+        std::printf("\n");
         std::fflush(stdout);
         QFile::remove(QFile::decodeName(output));
     }

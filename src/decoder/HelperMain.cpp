@@ -24,11 +24,17 @@ namespace {
 constexpr int kExitBroken = 2;      // the conversation itself went wrong
 constexpr int kExitOutOfMemory = 3; // an allocation the address limit refused
 
-// The picture as handed over: its length and bytes on the request pipe, or a file of its own.
-int readPicture(QByteArray* picture) {
+// The picture as handed over: its length and bytes on the request pipe, or a file of its own,
+// read whole, or left open on its descriptor for a helper that streams it (`*streamed`).
+int readPicture(QByteArray* picture, bool* streamed) {
     std::uint64_t length = 0;
     if (!readExactly(0, &length, sizeof length))
         return kExitBroken;
+    if (length == wire::kPictureOnFd && *streamed) {
+        struct stat info {};
+        return ::fstat(wire::kPictureFd, &info) == 0 && S_ISREG(info.st_mode) ? 0 : kExitBroken;
+    }
+    *streamed = false;
     if (length != wire::kPictureOnFd) {
         if (length > std::uint64_t(wire::kMaxPictureBytes))
             return kExitBroken;
@@ -69,8 +75,10 @@ int readPicture(QByteArray* picture) {
 
 } // namespace
 
-int runHelper(const std::function<void(const QByteArray&)>& prepare,
-              const std::function<std::unique_ptr<TaskServer>(QByteArray picture)>& serverFor) {
+namespace {
+
+int runAnyHelper(const std::function<void(const QByteArray&)>& prepare,
+                 const std::function<std::unique_ptr<TaskServer>(QByteArray picture, int fd)>& serverFor, bool streams) {
     // Few malloc arenas: each reserves address space, which the limit counts.
     ::mallopt(M_ARENA_MAX, 2);
     ::signal(SIGPIPE, SIG_IGN);
@@ -91,14 +99,23 @@ int runHelper(const std::function<void(const QByteArray&)>& prepare,
     // what they cost, and for trying that case where they are given.
     const bool ownNamespaces = !std::getenv("CROPLING_NO_NAMESPACES") && sandbox::enterNamespaces();
     QByteArray picture;
-    if (const int failed = readPicture(&picture))
+    bool streamed = streams;
+    if (const int failed = readPicture(&picture, &streamed))
         return failed;
-    ::close(wire::kPictureFd);
-    prepare(picture);
+    if (!streamed)
+        ::close(wire::kPictureFd);
+    if (streamed) {
+        QByteArray head(64, '\0');
+        const ssize_t n = ::pread(wire::kPictureFd, head.data(), size_t(head.size()), 0);
+        head.truncate(n > 0 ? n : 0);
+        prepare(head);
+    } else {
+        prepare(picture);
+    }
     if ((ownNamespaces && !sandbox::leaveFileSystem()) || !sandbox::allowDecodingOnly())
         return kExitBroken;
 
-    const std::unique_ptr<TaskServer> server = serverFor(std::move(picture));
+    const std::unique_ptr<TaskServer> server = serverFor(std::move(picture), streamed ? wire::kPictureFd : -1);
     wire::Request request;
     while (readExactly(0, &request, sizeof request)) {
         if (request.magic != wire::kRequestMagic)
@@ -111,6 +128,18 @@ int runHelper(const std::function<void(const QByteArray&)>& prepare,
     }
     // Quick: no library's clean-up is worth waiting for.
     ::_exit(0);
+}
+
+} // namespace
+
+int runHelper(const std::function<void(const QByteArray&)>& prepare,
+              const std::function<std::unique_ptr<TaskServer>(QByteArray picture)>& serverFor) {
+    return runAnyHelper(prepare, [&](QByteArray picture, int) { return serverFor(std::move(picture)); }, false);
+}
+
+int runStreamingHelper(const std::function<void(const QByteArray&)>& prepare,
+                       const std::function<std::unique_ptr<TaskServer>(QByteArray picture, int fd)>& serverFor) {
+    return runAnyHelper(prepare, serverFor, true);
 }
 
 } // namespace cropling

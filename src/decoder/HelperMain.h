@@ -17,4 +17,11 @@ namespace cropling {
 int runHelper(const std::function<void(const QByteArray&)>& prepare,
               const std::function<std::unique_ptr<TaskServer>(QByteArray picture)>& serverFor);
 
+// The same for a helper that reads a file handed over on its own descriptor as it goes, however
+// large, rather than whole beforehand: `serverFor` gets the descriptor (read with pread, which the
+// filter allows) and nothing in `picture`, or the bytes and -1 for bytes handed over on the pipe.
+// `prepare` gets the first bytes.
+int runStreamingHelper(const std::function<void(const QByteArray&)>& prepare,
+                       const std::function<std::unique_ptr<TaskServer>(QByteArray picture, int fd)>& serverFor);
+
 } // namespace cropling

@@ -13,10 +13,13 @@ extern "C" {
 using namespace cropling;
 
 int main() {
-    return runHelper(
+    // A clip is read from its file as the container asks: an hour of video is gigabytes.
+    return runStreamingHelper(
         [](const QByteArray&) {
             // Standard error is /dev/null here; the library's messages would only cost time.
             av_log_set_level(AV_LOG_QUIET);
         },
-        [](QByteArray clip) -> std::unique_ptr<TaskServer> { return std::make_unique<video::ClipService>(std::move(clip)); });
+        [](QByteArray clip, int fd) -> std::unique_ptr<TaskServer> {
+            return std::make_unique<video::ClipService>(std::move(clip), fd);
+        });
 }

@@ -8,7 +8,7 @@
 
 namespace cropling {
 
-int openRegularFile(const QByteArray& path, int* error) {
+int openRegularFile(const QByteArray& path, int* error, long long maxBytes) {
     *error = ENOENT;
     if (path.isEmpty() || path.contains('\0'))
         return -1;
@@ -20,8 +20,8 @@ int openRegularFile(const QByteArray& path, int* error) {
         return -1;
     }
     struct stat info {};
-    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) || info.st_size > kMaxFileBytes) {
-        *error = info.st_size > kMaxFileBytes && S_ISREG(info.st_mode) ? EFBIG : EINVAL;
+    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) || info.st_size > maxBytes) {
+        *error = info.st_size > maxBytes && S_ISREG(info.st_mode) ? EFBIG : EINVAL;
         ::close(fd);
         return -1;
     }

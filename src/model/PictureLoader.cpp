@@ -1,10 +1,13 @@
 #include "PictureLoader.h"
 
 #include "image/DecoderSession.h"
+#include "image/Formats.h"
 #include "io/FileBytes.h"
 
 #include <QFutureWatcher>
 #include <QtConcurrent/QtConcurrentRun>
+
+#include <sys/stat.h>
 
 #include <cerrno>
 #include <memory>
@@ -76,9 +79,15 @@ void decodeSteps(DecoderSession& session, const PictureLoader::Source& source, c
 
 PictureInput openPictureFile(const QByteArray& path) {
     int error = 0;
-    const int fd = openRegularFile(path, &error);
-    if (fd >= 0)
-        return PictureInput::file(fd);
+    const int fd = openRegularFile(path, &error, kMaxClipFileBytes);
+    if (fd >= 0) {
+        // Only a clip, which is never read whole, may be larger than a picture.
+        PictureInput input = PictureInput::file(fd);
+        struct stat info {};
+        if (::fstat(fd, &info) == 0 && info.st_size > kMaxFileBytes && !isClip(input.head(12)))
+            return PictureInput::failed(OpenFailure::TooLarge);
+        return input;
+    }
     switch (error) {
     case ENOENT:
     case ENOTDIR: return PictureInput::failed(OpenFailure::NotFound);

@@ -1,6 +1,10 @@
 #include "ClipDecoder.h"
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <algorithm>
+#include <cerrno>
 #include <cmath>
 #include <cstring>
 
@@ -58,6 +62,8 @@ int orientationOf(const AVStream* stream) {
 
 struct ClipDecoder::Av {
     QByteArray bytes;
+    int fd = -1; // or the file, read where the container asks
+    qint64 size = 0;
     qint64 at = 0;
     AVIOContext* io = nullptr;
     AVFormatContext* format = nullptr;
@@ -83,20 +89,30 @@ struct ClipDecoder::Av {
         }
     }
 
-    // The container reads the bytes in memory, and seeks only within them.
-    static int read(void* opaque, uint8_t* buffer, int size) {
+    // The container reads the bytes in memory or the file, and seeks only within them.
+    static int read(void* opaque, uint8_t* buffer, int wanted) {
         auto* av = static_cast<Av*>(opaque);
-        const qint64 left = av->bytes.size() - av->at;
-        if (left <= 0 || size <= 0)
+        const qint64 left = av->size - av->at;
+        if (left <= 0 || wanted <= 0)
             return AVERROR_EOF;
-        const int n = int(std::min<qint64>(size, left));
-        std::memcpy(buffer, av->bytes.constData() + av->at, size_t(n));
+        int n = int(std::min<qint64>(wanted, left));
+        if (av->fd >= 0) {
+            ssize_t got = -1;
+            do
+                got = ::pread(av->fd, buffer, size_t(n), off_t(av->at));
+            while (got < 0 && errno == EINTR);
+            if (got <= 0)
+                return AVERROR_EOF;
+            n = int(got);
+        } else {
+            std::memcpy(buffer, av->bytes.constData() + av->at, size_t(n));
+        }
         av->at += n;
         return n;
     }
     static int64_t seek(void* opaque, int64_t offset, int whence) {
         auto* av = static_cast<Av*>(opaque);
-        const qint64 size = av->bytes.size();
+        const qint64 size = av->size;
         switch (whence & ~AVSEEK_FORCE) {
         case AVSEEK_SIZE: return size;
         case SEEK_SET: break;
@@ -140,11 +156,21 @@ PixelRows ClipDecoder::Av::scaled(const AVFrame* from, QSize size) {
     return rows;
 }
 
-std::unique_ptr<ClipDecoder> ClipDecoder::open(const QByteArray& bytes, OpenFailure* why) {
+std::unique_ptr<ClipDecoder> ClipDecoder::open(const QByteArray& bytes, int fd, OpenFailure* why) {
     std::unique_ptr<ClipDecoder> clip(new ClipDecoder);
     clip->av_ = std::make_unique<Av>();
     Av& av = *clip->av_;
     av.bytes = bytes;
+    av.size = bytes.size();
+    if (fd >= 0) {
+        struct stat info {};
+        if (::fstat(fd, &info) != 0) {
+            *why = OpenFailure::NotReadable;
+            return nullptr;
+        }
+        av.fd = fd;
+        av.size = info.st_size;
+    }
     *why = OpenFailure::Damaged;
     auto* buffer = static_cast<unsigned char*>(av_malloc(kIoBuffer));
     av.io = buffer ? avio_alloc_context(buffer, kIoBuffer, 0, &av, &Av::read, nullptr, &Av::seek) : nullptr;

@@ -19,10 +19,11 @@ namespace cropling::video {
 
 class ClipDecoder {
 public:
-    // The clip in these bytes, its header read and its decoder opened; nothing and why otherwise:
-    // NoVideo for sound alone, TooLarge for frames beyond the bounds, NotPicture for a container
-    // or codec not taken, Damaged for a file that does not parse.
-    static std::unique_ptr<ClipDecoder> open(const QByteArray& bytes, OpenFailure* why);
+    // The clip in these bytes, or in the file open on `fd` (then read as it goes, however large),
+    // its header read and its decoder opened; nothing and why otherwise: NoVideo for sound alone,
+    // TooLarge for frames beyond the bounds, NotPicture for a container or codec not taken,
+    // Damaged for a file that does not parse.
+    static std::unique_ptr<ClipDecoder> open(const QByteArray& bytes, int fd, OpenFailure* why);
     ~ClipDecoder();
     ClipDecoder(const ClipDecoder&) = delete;
     ClipDecoder& operator=(const ClipDecoder&) = delete;

@@ -68,7 +68,7 @@ void writeDelays(QByteArray* payload, int taken, int count, std::int32_t delayMs
 
 } // namespace
 
-ClipService::ClipService(QByteArray bytes) : bytes_(std::move(bytes)) {}
+ClipService::ClipService(QByteArray bytes, int fd) : bytes_(std::move(bytes)), fd_(fd) {}
 
 ClipService::~ClipService() = default;
 
@@ -78,7 +78,7 @@ ReplyHead ClipService::serve(const wire::Request& request, std::string_view* pay
         if (!opened_) {
             opened_ = true;
             OpenFailure why = OpenFailure::Damaged;
-            decoder_ = ClipDecoder::open(bytes_, &why);
+            decoder_ = ClipDecoder::open(bytes_, fd_, &why);
             failure_ = wire::statusOf(why);
             bytes_.clear(); // the decoder keeps what it reads
         }

@@ -17,7 +17,8 @@ class ClipDecoder;
 
 class ClipService final : public TaskServer {
 public:
-    explicit ClipService(QByteArray bytes);
+    // The clip's bytes, or the file open on `fd` (-1: none), read as it goes.
+    explicit ClipService(QByteArray bytes, int fd = -1);
     ~ClipService() override;
     wire::ReplyHead serve(const wire::Request& request, std::string_view* payload) override;
     void sent() override { payload_ = QByteArray(); }
@@ -26,6 +27,7 @@ private:
     wire::ReplyHead frames(const wire::Request& request, wire::ReplyHead head, int orientation);
     wire::ReplyHead squares(const wire::Request& request, wire::ReplyHead head, int orientation);
     QByteArray bytes_;
+    int fd_;
     bool opened_ = false;
     std::unique_ptr<ClipDecoder> decoder_;
     wire::Status failure_ = wire::Status::Damaged;
