@@ -126,14 +126,14 @@ struct ClipDecoder::Av {
         return offset;
     }
 
-    PixelRows scaled(const AVFrame* from, QSize size);
+    PixelRows scaled(const AVFrame* from, QSize to);
 };
 
-PixelRows ClipDecoder::Av::scaled(const AVFrame* from, QSize size) {
-    const bool smaller = size.width() < from->width;
+PixelRows ClipDecoder::Av::scaled(const AVFrame* from, QSize to) {
+    const bool smaller = to.width() < from->width;
     SwsContext* before = scaler;
-    scaler = sws_getCachedContext(scaler, from->width, from->height, AVPixelFormat(from->format), size.width(),
-                                  size.height(), AV_PIX_FMT_RGBA, smaller ? SWS_BILINEAR : SWS_BICUBIC, nullptr, nullptr, nullptr);
+    scaler = sws_getCachedContext(scaler, from->width, from->height, AVPixelFormat(from->format), to.width(),
+                                  to.height(), AV_PIX_FMT_RGBA, smaller ? SWS_BILINEAR : SWS_BICUBIC, nullptr, nullptr, nullptr);
     if (!scaler)
         return {};
     // The clip's own colour matrix; high-definition video without one is BT.709, as players read
@@ -148,10 +148,10 @@ PixelRows ClipDecoder::Av::scaled(const AVFrame* from, QSize size) {
         scalerSpace = space;
         scalerFullRange = full;
     }
-    PixelRows rows{size.width(), size.height(), 4, std::vector<std::uint8_t>(size_t(size.width()) * size_t(size.height()) * 4)};
+    PixelRows rows{to.width(), to.height(), 4, std::vector<std::uint8_t>(size_t(to.width()) * size_t(to.height()) * 4)};
     uint8_t* planes[4] = {rows.bytes.data(), nullptr, nullptr, nullptr};
-    const int strides[4] = {size.width() * 4, 0, 0, 0};
-    if (sws_scale(scaler, from->data, from->linesize, 0, from->height, planes, strides) != size.height())
+    const int strides[4] = {to.width() * 4, 0, 0, 0};
+    if (sws_scale(scaler, from->data, from->linesize, 0, from->height, planes, strides) != to.height())
         return {};
     return rows;
 }
