@@ -176,6 +176,9 @@ def as_browsers_show(path):
 
 
 def mean_psnr(src, out):
+    # A clip's span is judged against a lossless copy of its decoded frames (REFERENCE), whatever
+    # the tool read.
+    src = os.environ.get('REFERENCE', src)
     ref, ref_delays = strip('reference', src, src + '.ref.png')
     got, got_delays = as_browsers_show(out)
     starts, total = np.cumsum([0] + got_delays[:-1]), 0
@@ -316,7 +319,7 @@ if __name__ == '__main__':
     elif what in ('gifsicle', 'ffmpeg'):
         src, budget, work = args[0], int(args[1]), args[2]
         cap = int(os.environ.get('MAX_FRAMES', '50'))
-        delays = strip('reference', src, src + '.ref.png')[1]
+        delays = strip('reference', os.environ.get('REFERENCE', src), os.environ.get('REFERENCE', src) + '.ref.png')[1]
         count = len(delays)
         trials = (gifsicle_trials(src, work, count, cap) if what == 'gifsicle'
                   else ffmpeg_trials(src, work, 1000 / delays[0], count, cap))

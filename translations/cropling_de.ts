@@ -107,8 +107,17 @@ Außerdem: cropling render DATEI... -o AUS (siehe cropling render --help).</tran
         <translation>--rotate braucht 90, 180 oder 270 (Grad im Uhrzeigersinn)</translation>
     </message>
     <message>
+        <source>%1 needs a time in the clip, as seconds (1.5) or m:ss.s (0:01.5)</source>
+        <translation>%1 braucht eine Zeit im Clip, in Sekunden (1.5) oder als m:ss.s (0:01.5)</translation>
+    </message>
+    <message>
+        <source>--speed needs a number from %1 to %2</source>
+        <translation>--speed braucht eine Zahl von %1 bis %2</translation>
+    </message>
+    <message>
         <source>Usage: cropling render FILE -o OUT.png|OUT.gif [--zoom Z] [--offset X,Y | --auto] [--size N]
                                 [--rotate 90|180|270] [--flip] [--target T] [--max-bytes B]
+       cropling render CLIP -o OUT.gif [--start S] [--end E] [--speed X] [...]
        cropling render FILE... -o FOLDER/
        cropling render FILE [--zoom Z] [--offset X,Y] --copy
 
@@ -124,9 +133,12 @@ An output ending in .gif is an animated GIF within the caps of the chat service 
 (%2; the first is the default): its frames, colours and detail weighed against each
 other until it fits. --max-bytes B sets another byte cap. Any other output is a PNG
 (of an animation, its first frame). In a folder, an animation is saved as NAME.gif.
+A video clip (MP4, MOV, WebM, MKV) is an animation of the part from S to E (seconds, 1.5,
+or m:ss.s), played X times as fast (0.5 to 2): by default its first 3 seconds.
 </source>
         <translation>Aufruf: cropling render DATEI -o AUS.png|AUS.gif [--zoom Z] [--offset X,Y | --auto] [--size N]
                                 [--rotate 90|180|270] [--flip] [--target T] [--max-bytes B]
+       cropling render CLIP -o AUS.gif [--start S] [--end E] [--speed X] [...]
        cropling render DATEI... -o ORDNER/
        cropling render DATEI [--zoom Z] [--offset X,Y] --copy
 
@@ -143,7 +155,13 @@ Eine Ausgabe auf .gif ist ein animiertes GIF in den Grenzen des Chatdienstes T
 (%2; der erste gilt ohne Angabe): Bilder, Farben und Details werden gegeneinander abgewogen,
 bis es passt. --max-bytes B setzt eine andere Bytegrenze. Jede andere Ausgabe ist ein PNG
 (einer Animation ihr erstes Bild). In einem Ordner wird eine Animation als NAME.gif gespeichert.
+Ein Videoclip (MP4, MOV, WebM, MKV) wird zur Animation des Teils von S bis E (Sekunden, 1.5,
+oder m:ss.s), X-mal so schnell abgespielt (0.5 bis 2): ohne Angabe seine ersten 3 Sekunden.
 </translation>
+    </message>
+    <message>
+        <source>--end needs a time after --start</source>
+        <translation>--end braucht eine Zeit nach --start</translation>
     </message>
 </context>
 <context>
@@ -191,6 +209,10 @@ bis es passt. --max-bytes B setzt eine andere Bytegrenze. Jede andere Ausgabe is
     <message>
         <source>Rotate</source>
         <translation>Drehen</translation>
+    </message>
+    <message>
+        <source>Change Span</source>
+        <translation>Abschnitt ändern</translation>
     </message>
 </context>
 <context>
@@ -404,6 +426,10 @@ bis es passt. --max-bytes B setzt eine andere Bytegrenze. Jede andere Ausgabe is
         <source>Couldn&apos;t turn the picture: not enough memory</source>
         <translation>Das Bild konnte nicht gedreht werden: nicht genug Speicher</translation>
     </message>
+    <message>
+        <source>sound only, no video</source>
+        <translation>nur Ton, kein Video</translation>
+    </message>
 </context>
 <context>
     <name>cropling::Application</name>
@@ -441,6 +467,46 @@ bis es passt. --max-bytes B setzt eine andere Bytegrenze. Jede andere Ausgabe is
     <message>
         <source>2:48 PM</source>
         <translation>14:48</translation>
+    </message>
+</context>
+<context>
+    <name>cropling::ClipControls</name>
+    <message>
+        <source>Speed</source>
+        <translation>Tempo</translation>
+    </message>
+    <message>
+        <source>How fast the emoji plays the part of the clip</source>
+        <translation>Wie schnell das Emoji den Abschnitt des Clips abspielt</translation>
+    </message>
+    <message>
+        <source>%1 s</source>
+        <translation>%1 s</translation>
+    </message>
+    <message>
+        <source>%1 – %2 · decoding…</source>
+        <translation>%1 – %2 · wird dekodiert …</translation>
+    </message>
+    <message>
+        <source>%1 – %2 · %3</source>
+        <translation>%1 – %2 · %3</translation>
+    </message>
+</context>
+<context>
+    <name>cropling::ClipTimeline</name>
+    <message>
+        <source>Clip span</source>
+        <translation>Abschnitt des Clips</translation>
+    </message>
+    <message>
+        <source>Drag the handles to choose the part of the clip, or drag the part to move it.
+Arrow keys move it (Shift: by a second); Ctrl with the arrows moves its end.</source>
+        <translation>Die Griffe ziehen, um den Abschnitt des Clips zu wählen, oder den Abschnitt ziehen, um ihn zu verschieben.
+Pfeiltasten verschieben ihn (Umschalt: um eine Sekunde); Strg mit den Pfeiltasten verschiebt sein Ende.</translation>
+    </message>
+    <message>
+        <source>From %1 to %2 of %3</source>
+        <translation>Von %1 bis %2 von %3</translation>
     </message>
 </context>
 <context>

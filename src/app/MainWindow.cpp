@@ -144,7 +144,7 @@ void MainWindow::choosePhoto() {
     chooser_->setAttribute(Qt::WA_DeleteOnClose);
     chooser_->setFileMode(QFileDialog::ExistingFile);
     chooser_->setAcceptMode(QFileDialog::AcceptOpen);
-    chooser_->setMimeTypeFilters(openableMimeTypes());
+    chooser_->setMimeTypeFilters(openableMimeTypes() + openableClipTypes());
     // The folder a picture was last chosen from, while the program runs.
     if (!lastOpenedFolder.isEmpty() && QFileInfo(lastOpenedFolder).isDir())
         chooser_->setDirectory(lastOpenedFolder);

@@ -57,6 +57,8 @@ ClipControls::ClipControls(EmojiEditor* editor, QWidget* parent) : QWidget(paren
 
 void ClipControls::showClip() {
     setVisible(editor_->hasClip());
+    if (!editor_->hasClip())
+        return spanText_->clear();
     const ClipSpan& span = editor_->clip().span;
     const bool known = editor_->hasClip() && editor_->clip().source->durationMs() > 0;
     timeline_->setVisible(known);
