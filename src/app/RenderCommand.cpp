@@ -4,6 +4,7 @@
 #include "app/Translations.h"
 #include "core/ChatTarget.h"
 #include "core/ClipSpan.h"
+#include "core/Effects.h"
 #include "core/CropGeometry.h"
 #include "core/EmojiName.h"
 #include "core/NumberSyntax.h"
@@ -249,6 +250,7 @@ int runRenderCommand(int argc, char** argv) {
     std::optional<qint64> clipStart;
     std::optional<qint64> clipEnd;
     double clipSpeed = 1.0;
+    EffectSettings effect;
     bool help = false;
     ChatTarget service = defaultChatTarget();
     std::optional<long long> maxBytes;
@@ -306,12 +308,28 @@ int runRenderCommand(int argc, char** argv) {
                                         .arg(QString::fromLatin1(argument)));
             (argument == "--start" ? clipStart : clipEnd) = *time;
         } else if (argument == "--speed") {
-            const auto n = value(i, &text) ? parseNumber(text) : std::nullopt;
+            // An effect's pace by name, a clip's by a factor.
+            if (!value(i, &text))
+                text.clear();
+            if (const auto pace = effectSpeedNamed(QString::fromLocal8Bit(text))) {
+                effect.speed = *pace;
+                continue;
+            }
+            const auto n = parseNumber(text);
             if (!n || !(*n >= kMinClipSpeed && *n <= kMaxClipSpeed))
-                return badArguments(CommandLineText::tr("--speed needs a number from %1 to %2")
+                return badArguments(CommandLineText::tr("--speed needs slow, normal or fast, or for a clip a number from %1 to %2")
                                         .arg(kMinClipSpeed)
                                         .arg(kMaxClipSpeed));
             clipSpeed = *n;
+        } else if (argument == "--effect") {
+            const auto named = value(i, &text) ? effectNamed(QString::fromLocal8Bit(text)) : std::nullopt;
+            if (!named)
+                return badArguments(CommandLineText::tr("--effect needs one of: %1").arg(effectIds()));
+            effect.effect = *named;
+        } else if (argument == "--caption") {
+            if (!value(i, &text))
+                return badArguments(CommandLineText::tr("--caption needs a text"));
+            effect.caption = QString::fromLocal8Bit(text);
         } else if (argument == "--copy") {
             copy = true;
         } else if (argument == "--auto") {
@@ -335,6 +353,8 @@ int runRenderCommand(int argc, char** argv) {
                        "Usage: cropling render FILE -o OUT.png|OUT.gif [--zoom Z] [--offset X,Y | --auto] [--size N]\n"
                        "                                [--rotate 90|180|270] [--flip] [--target T] [--max-bytes B]\n"
                        "       cropling render CLIP -o OUT.gif [--start S] [--end E] [--speed X] [...]\n"
+                       "       cropling render STILL -o OUT.gif --effect party|shake|spin|pulse [--speed slow|normal|fast]\n"
+                       "                                [--caption TEXT] [...]\n"
                        "       cropling render FILE... -o FOLDER/\n"
                        "       cropling render FILE [--zoom Z] [--offset X,Y] --copy\n\n"
                        "Renders emoji without a window, exactly as the scripted save does: the square centred,\n"
@@ -350,7 +370,9 @@ int runRenderCommand(int argc, char** argv) {
                        "other until it fits. --max-bytes B sets another byte cap. Any other output is a PNG\n"
                        "(of an animation, its first frame). In a folder, an animation is saved as NAME.gif.\n"
                        "A video clip (MP4, MOV, WebM, MKV) is an animation of the part from S to E (seconds, 1.5,\n"
-                       "or m:ss.s), played X times as fast (0.5 to 2): by default its first 3 seconds.\n")
+                       "or m:ss.s), played X times as fast (0.5 to 2): by default its first 3 seconds.\n"
+                       "--effect makes a looping reaction of a still: party colours, a shake, a spin or a pulse;\n"
+                       "--caption draws a text at its foot on every frame (a still with a caption alone stays a PNG).\n")
                                  .arg(kMaxOutputSize)
                                  .arg(chatTargetIds())),
                    stdout);
@@ -391,7 +413,7 @@ int runRenderCommand(int argc, char** argv) {
             reportFailure(saveFailedMessage(CommandLineText::tr("can't make the folder %1").arg(QString::fromLocal8Bit(output))));
             return 1;
         }
-        return renderMany(files, output, framing, ExportRequest{ExportFormat::Auto, size, limits});
+        return renderMany(files, output, framing, ExportRequest{ExportFormat::Auto, size, limits, effect});
     }
     // Standard output counts too: "-o - 1<>photo.jpg" would write into the picture.
     struct stat written {};
@@ -406,7 +428,7 @@ int runRenderCommand(int argc, char** argv) {
     }
     // Whether the output was a link when named: one that appears during the render is not followed.
     const AtTarget asNamed = targetAsNamed(output);
-    const Rendered rendered = renderFile(files.first(), framing, ExportRequest{formatFor(output), size, limits});
+    const Rendered rendered = renderFile(files.first(), framing, ExportRequest{formatFor(output), size, limits, effect});
     if (!rendered.failure.isEmpty()) {
         reportFailure(rendered.failure);
         return 1;

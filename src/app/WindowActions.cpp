@@ -6,7 +6,11 @@
 #include "model/EmojiEditor.h"
 
 #include <QAction>
+#include <QActionGroup>
+#include <QInputDialog>
+#include <QLineEdit>
 #include <QMenu>
+#include <QSignalBlocker>
 #include <QMenuBar>
 #include <QMimeData>
 #include <QUndoStack>
@@ -62,6 +66,7 @@ WindowActions::WindowActions(EmojiEditor* editor, QWidget* window) : QObject(win
     rotateLeft = makeAction(window, tr("Rotate Left"), QKeySequence(Qt::CTRL | Qt::Key_L));
     rotateRight = makeAction(window, tr("Rotate Right"), QKeySequence(Qt::CTRL | Qt::Key_R));
     flip = makeAction(window, tr("Flip Horizontally"), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_H));
+    makeEffectMenu(window);
     shortcuts = makeAction(window, tr("Keyboard Shortcuts"), QKeySequence());
     about = makeAction(window, tr("About Cropling"), QKeySequence());
     about->setMenuRole(QAction::AboutRole);
@@ -98,7 +103,7 @@ void WindowActions::pasteFromClipboard() {
 void WindowActions::enableFromEditor() {
     // Without a picture there is nothing to export; a disabled action also ignores its shortcut.
     const bool hasPicture = bool(editor_->image());
-    save->setText(saveTexts().at(hasPicture && editor_->image()->isAnimated() ? 1 : 0));
+    save->setText(saveTexts().at(hasPicture && (editor_->image()->isAnimated() || editor_->effect().animates()) ? 1 : 0));
     save->setEnabled(hasPicture);
     copy->setEnabled(hasPicture);
     for (const auto& group : tools()) {
@@ -113,7 +118,77 @@ std::vector<std::vector<Tool>> WindowActions::tools() const {
     return {{{fit, QStringLiteral(":/icons/fit.svg")}, {autoFrame, QStringLiteral(":/icons/auto-frame.svg")}},
             {{rotateLeft, QStringLiteral(":/icons/rotate-left.svg")},
              {rotateRight, QStringLiteral(":/icons/rotate-right.svg")},
-             {flip, QStringLiteral(":/icons/flip.svg")}}};
+             {flip, QStringLiteral(":/icons/flip.svg")}},
+            {{effects, QStringLiteral(":/icons/effects.svg")}}};
+}
+
+void WindowActions::makeEffectMenu(QWidget* window) {
+    auto* menu = new QMenu(tr("Effect"), window);
+    effects = menu->menuAction();
+    effects->setText(tr("Effect"));
+    effects->setToolTip(tr("Party, shake, spin or pulse, and a caption"));
+    auto* kinds = new QActionGroup(this);
+    const std::pair<Effect, QString> named[] = {{Effect::None, tr("No Effect")}, {Effect::Party, tr("Party")},
+                                                {Effect::Shake, tr("Shake")}, {Effect::Spin, tr("Spin")},
+                                                {Effect::Pulse, tr("Pulse")}};
+    for (const auto& [kind, text] : named) {
+        QAction* choice = menu->addAction(text);
+        choice->setCheckable(true);
+        kinds->addAction(choice);
+        effectChoices_.emplace_back(choice, kind);
+        connect(choice, &QAction::triggered, this, [this, kind = kind] {
+            EffectSettings effect = editor_->effect();
+            effect.effect = kind;
+            editor_->setEffect(effect);
+        });
+    }
+    menu->addSeparator();
+    auto* speeds = new QActionGroup(this);
+    const std::pair<EffectSpeed, QString> paces[] = {{EffectSpeed::Slow, tr("Slow")}, {EffectSpeed::Normal, tr("Normal Speed")},
+                                                     {EffectSpeed::Fast, tr("Fast")}};
+    for (const auto& [pace, text] : paces) {
+        QAction* choice = menu->addAction(text);
+        choice->setCheckable(true);
+        speeds->addAction(choice);
+        speedChoices_.emplace_back(choice, pace);
+        connect(choice, &QAction::triggered, this, [this, pace = pace] {
+            EffectSettings effect = editor_->effect();
+            effect.speed = pace;
+            editor_->setEffect(effect);
+        });
+    }
+    menu->addSeparator();
+    caption = menu->addAction(tr("Caption…"));
+    connect(caption, &QAction::triggered, this, [this, window] {
+        bool ok = false;
+        const QString text = QInputDialog::getText(window, tr("Caption"), tr("Text on every frame of the emoji:"),
+                                                   QLineEdit::Normal, editor_->effect().caption, &ok);
+        if (!ok)
+            return;
+        EffectSettings effect = editor_->effect();
+        effect.caption = text.simplified();
+        editor_->setEffect(effect);
+    });
+    captionAtTop_ = menu->addAction(tr("Caption at the Top"));
+    captionAtTop_->setCheckable(true);
+    connect(captionAtTop_, &QAction::toggled, this, [this](bool top) {
+        EffectSettings effect = editor_->effect();
+        effect.captionAtTop = top;
+        editor_->setEffect(effect);
+    });
+    connect(editor_, &EmojiEditor::effectChanged, this, &WindowActions::showEffect);
+    connect(editor_, &EmojiEditor::effectChanged, this, &WindowActions::enableFromEditor);
+    showEffect();
+}
+
+void WindowActions::showEffect() {
+    const EffectSettings& effect = editor_->effect();
+    for (const auto& [choice, kind] : effectChoices_)
+        choice->setChecked(kind == effect.effect);
+    for (const auto& [choice, pace] : speedChoices_)
+        choice->setChecked(pace == effect.speed);
+    const QSignalBlocker quiet(captionAtTop_);
+    captionAtTop_->setChecked(effect.captionAtTop);
 }
 
 void WindowActions::populate(QMenuBar* menuBar) const {

@@ -3,6 +3,7 @@
 // The commands of one window. Each keyboard shortcut has exactly one owner here; buttons trigger
 // these actions, and every action is enabled from the editor state.
 
+#include "core/Effects.h"
 #include "widgets/editor/ToolRow.h"
 
 #include <QObject>
@@ -37,6 +38,9 @@ public:
     QAction* rotateLeft;
     QAction* rotateRight;
     QAction* flip;
+    // The reaction effects: a menu of them, their speeds and the caption, on the tool row too.
+    QAction* effects;
+    QAction* caption;
     QAction* about;
     QAction* shortcuts;
 
@@ -50,6 +54,11 @@ public:
 private:
     void pasteFromClipboard();
     void enableFromEditor();
+    void makeEffectMenu(QWidget* window);
+    void showEffect();
+    std::vector<std::pair<QAction*, Effect>> effectChoices_;
+    std::vector<std::pair<QAction*, EffectSpeed>> speedChoices_;
+    QAction* captionAtTop_ = nullptr;
     EmojiEditor* editor_;
     ClipboardReader* clipboardReader_ = nullptr;
 };

@@ -7,6 +7,7 @@
 // helper, the tests) use it directly.
 
 #include "core/ChatTarget.h"
+#include "core/Resample.h"
 #include "core/CropGeometry.h"
 #include "core/OpenFailure.h"
 #include "core/Progress.h"
@@ -15,6 +16,7 @@
 #include <QByteArray>
 #include <QPointF>
 #include <QSize>
+#include <QString>
 
 #include <cstdint>
 #include <memory>
@@ -76,6 +78,10 @@ public:
     virtual AutoFramingOutcome autoFrame(const Picture& picture, const Framing& current) const = 0;
     // The pixels of a picture that holds none.
     virtual const vips::VImage& emptyPixels() const = 0;
+    // A caption as RGBA pixels over an n x n square, transparent around the text: bold white
+    // letters with a dark outline, as large as fits across the square in at most two lines, at
+    // its top or bottom. Nothing for an empty caption or one that cannot be drawn.
+    virtual std::optional<PixelRows> captionOverlay(const QString& text, int n, bool top) const = 0;
 };
 
 } // namespace cropling

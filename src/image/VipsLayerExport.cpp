@@ -10,6 +10,9 @@
 
 #include <vips/vips8>
 
+#include <algorithm>
+#include <cstring>
+
 namespace cropling {
 
 namespace {
@@ -70,6 +73,46 @@ public:
 
     AutoFramingOutcome autoFrame(const Picture& picture, const Framing& current) const override {
         return autoFrameHere(picture, current);
+    }
+
+    std::optional<PixelRows> captionOverlay(const QString& text, int n, bool top) const override {
+        const QString shown = text.simplified();
+        if (shown.isEmpty() || n < 16)
+            return std::nullopt;
+        try {
+            // Pango's markup: the caption's own text escaped, set bold and fitted into the
+            // caption's box (two lines at most, a quarter of the square high).
+            const int margin = std::max(2, n / 32);
+            const QByteArray markup = "<b>" + shown.toHtmlEscaped().toUtf8() + "</b>";
+            VImage mask = VImage::text(markup.constData(), VImage::option()
+                                                               ->set("font", "DejaVu Sans Bold")
+                                                               ->set("width", n - 4 * margin)
+                                                               ->set("height", n / 4)
+                                                               ->set("align", VIPS_ALIGN_CENTRE)
+                                                               ->set("wrap", VIPS_TEXT_WRAP_WORD_CHAR));
+            if (mask.width() > n - 2 * margin || mask.height() > n / 3)
+                mask = mask.resize(std::min(double(n - 2 * margin) / mask.width(), double(n / 3) / mask.height()));
+            // The outline: the letters grown by a pixel or two each way.
+            const int grow = std::max(1, n / 64);
+            const VImage outline = mask.rank(2 * grow + 1, 2 * grow + 1, (2 * grow + 1) * (2 * grow + 1) - 1);
+            const int x = (n - mask.width()) / 2;
+            const int y = top ? margin + grow : n - margin - grow - mask.height();
+            const auto placed = [&](const VImage& m) {
+                return m.embed(x, y, n, n, VImage::option()->set("extend", VIPS_EXTEND_BLACK));
+            };
+            const VImage letters = placed(mask), edge = placed(outline);
+            // White where the letters are, near-black in the outline around them.
+            const VImage light = letters.cast(VIPS_FORMAT_FLOAT) / 255.0;
+            const VImage grey = (light * 255 + (1 - light) * 20).cast(VIPS_FORMAT_UCHAR);
+            const VImage alpha = (edge > letters).ifthenelse(edge, letters);
+            const VImage rgba = VImage::bandjoin({grey, grey, grey, alpha}).copy_memory();
+            PixelRows rows{n, n, 4, std::vector<std::uint8_t>(size_t(n) * size_t(n) * 4)};
+            std::memcpy(rows.bytes.data(), vips_image_get_data(rgba.get_image()), rows.bytes.size());
+            return rows;
+        } catch (const vips::VError&) {
+            vips_error_clear();
+            return std::nullopt;
+        }
     }
 
     const VImage& emptyPixels() const override {

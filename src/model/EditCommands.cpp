@@ -64,6 +64,26 @@ bool NameCommand::mergeWith(const QUndoCommand* other) {
     return true;
 }
 
+EffectCommand::EffectCommand(EmojiEditor* editor, EffectSettings before, EffectSettings after, quint64 gesture)
+    : EditStep(before.caption != after.caption ? EditText::tr("Caption") : EditText::tr("Effect")), editor_(editor),
+      before_(std::move(before)), after_(std::move(after)), gesture_(gesture) {}
+
+void EffectCommand::undo() {
+    editor_->applyEffect(before_);
+    undone();
+}
+
+void EffectCommand::redo() { editor_->applyEffect(after_); }
+
+bool EffectCommand::mergeWith(const QUndoCommand* other) {
+    const auto* next = static_cast<const EffectCommand*>(other);
+    // Only typing merges: each choice of an effect or a speed is a step of its own.
+    if (next->gesture_ != gesture_ || next->before_.caption == next->after_.caption)
+        return false;
+    after_ = next->after_;
+    return true;
+}
+
 SpanCommand::SpanCommand(EmojiEditor* editor, ClipSpan before, ClipSpan after, quint64 gesture)
     : EditStep(EditText::tr("Change Span")), editor_(editor), before_(before), after_(after), gesture_(gesture) {}
 

@@ -7,6 +7,7 @@
 
 #include "core/ClipSpan.h"
 #include "core/CropGeometry.h"
+#include "core/Effects.h"
 #include "image/Picture.h"
 #include "model/ClipSource.h"
 
@@ -77,6 +78,22 @@ private:
     EmojiEditor* editor_;
     QString before_;
     QString after_;
+    quint64 gesture_;
+};
+
+// A reaction effect, its speed or its caption changed; typing a caption is one step until it pauses.
+class EffectCommand : public EditStep {
+public:
+    EffectCommand(EmojiEditor* editor, EffectSettings before, EffectSettings after, quint64 gesture);
+    void undo() override;
+    void redo() override;
+    int id() const override { return 4; }
+    bool mergeWith(const QUndoCommand* other) override;
+
+private:
+    EmojiEditor* editor_;
+    EffectSettings before_;
+    EffectSettings after_;
     quint64 gesture_;
 };
 

@@ -40,8 +40,29 @@ EmojiEditor::EmojiEditor(QObject* parent)
     gifForDrag_.setSingleShot(true);
     gifForDrag_.setInterval(500);
     connect(&gifForDrag_, &QTimer::timeout, this, &EmojiEditor::prepareGifForDrag);
-    for (auto changed : {&EmojiEditor::framingChanged, &EmojiEditor::imageChanged, &EmojiEditor::maxBytesChanged})
+    for (auto changed : {&EmojiEditor::framingChanged, &EmojiEditor::imageChanged, &EmojiEditor::maxBytesChanged,
+                         &EmojiEditor::effectChanged})
         connect(this, changed, &gifForDrag_, qOverload<>(&QTimer::start));
+    // An effect's frames are made again once the framing rests, and play on their own timer.
+    effectTimer_.setSingleShot(true);
+    connect(&effectTimer_, &QTimer::timeout, this, [this] {
+        ++effectIndex_;
+        showNextEffectFrame();
+    });
+    effectRest_.setSingleShot(true);
+    effectRest_.setInterval(150);
+    connect(&effectRest_, &QTimer::timeout, this, &EmojiEditor::makeEffectPreview);
+    for (auto changed : {&EmojiEditor::framingChanged, &EmojiEditor::imageChanged})
+        connect(this, changed, this, [this] {
+            // The frames of the framing before would lag behind the drag: the plain picture shows
+            // until the new ones are made.
+            if (!effect_.changesStill())
+                return;
+            ++effectRequest_;
+            if (std::exchange(effectPreview_, nullptr))
+                Q_EMIT frameChanged();
+            effectRest_.start();
+        });
     // Each step may hold a picture: the history is kept to what a session of framing needs.
     undoStack_->setUndoLimit(kUndoSteps);
     connect(loader_, &PictureLoader::loaded, this,
@@ -210,6 +231,7 @@ void EmojiEditor::applyPicture(const PictureState& state, bool turn) {
 }
 
 void EmojiEditor::decodeForScreen(double devicePixelRatio) {
+    previewPixelRatio_ = std::max(1.0, devicePixelRatio);
     loader_->setSides(workingShorterSide(devicePixelRatio), int(std::ceil(kCropSide * std::max(1.0, devicePixelRatio))));
 }
 

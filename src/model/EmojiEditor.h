@@ -128,6 +128,15 @@ public:
     void setSpan(ClipSpan span);
     // Whether the frames on show are not yet those of the span.
     bool isDecodingSpan() const { return clip_ != shownClip_; }
+    // A reaction effect and a caption on the still (core/Effects.h): one undoable step each (typing
+    // a caption is one until it pauses). The export makes a GIF of the effect; the views play its
+    // frames, made on a worker once the framing rests.
+    const EffectSettings& effect() const { return effect_; }
+    void setEffect(const EffectSettings& effect);
+    // The frame of the effect to show now over the square, as a square picture; null without an
+    // effect or while its frames are made.
+    const Picture* effectFrame() const;
+
     // Small frames across the whole clip, for a timeline, once they are decoded; null until then.
     const PicturePtr& clipThumbnails() const { return clipThumbnails_; }
 
@@ -183,6 +192,7 @@ Q_SIGNALS:
     void maxBytesChanged();
     // A clip came or went, its span or speed changed, its frames or thumbnails arrived.
     void clipChanged();
+    void effectChanged();
     void exportingChanged(bool exporting);
 
 private:
@@ -220,6 +230,7 @@ private:
         Framing framing;
         GifLimits limits;
         const Picture* picture;
+        EffectSettings effect;
         bool operator==(const MadeFor&) const = default;
     };
     MadeFor madeFor() const;
@@ -235,6 +246,17 @@ private:
     friend class NameCommand;
     friend class PictureCommand;
     friend class SpanCommand;
+    friend class EffectCommand;
+    void applyEffect(const EffectSettings& effect);
+    void makeEffectPreview();
+    void showNextEffectFrame();
+    EffectSettings effect_;
+    PicturePtr effectPreview_;
+    int effectIndex_ = 0;
+    QTimer effectTimer_;
+    QTimer effectRest_;
+    quint64 effectRequest_ = 0;
+    double previewPixelRatio_ = 1.0;
     void applySpan(const ClipSpan& span);
     void decodeClipFrames();
     void finishClipFrames(const ClipState& wanted, const Outcome<PicturePtr>& frames);

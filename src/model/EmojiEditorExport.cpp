@@ -26,7 +26,7 @@ void EmojiEditor::setMaxBytes(long long bytes) {
 
 void EmojiEditor::setMaxFrames(int frames) { limits_.maxFrames = std::max(frames, 0); }
 
-ExportRequest EmojiEditor::exportRequest() const { return ExportRequest{exportFormat_, kEmojiSide, limits_}; }
+ExportRequest EmojiEditor::exportRequest() const { return ExportRequest{exportFormat_, kEmojiSide, limits_, effect_}; }
 
 ExportJob EmojiEditor::exportJob(const ExportRequest& request) const {
     return ExportJob(image_, framing(), request, fileName_);
@@ -68,7 +68,7 @@ void EmojiEditor::showExportProgress() {
     const bool untouched = statusMessage_ == beforeExport_.message && statusKind_ == beforeExport_.kind;
     if (!exportProgress_ || !(showingProgress_ || untouched))
         return;
-    setStatusMessage(exportProgressText(exportsGif(image_.get(), exportFormat_), exportProgress_->fraction()));
+    setStatusMessage(exportProgressText(exportsGif(image_.get(), exportFormat_, effect_), exportProgress_->fraction()));
     showingProgress_ = true;
 }
 
@@ -121,7 +121,7 @@ void EmojiEditor::runExport(const std::shared_ptr<Progress>& progress, std::func
         }
     };
     // The GIF made in the background for the framing shown is the one an export would make.
-    if (lastGif_ && lastGif_->first == madeFor() && exportsGif(image_.get(), exportFormat_)) {
+    if (lastGif_ && lastGif_->first == madeFor() && exportsGif(image_.get(), exportFormat_, effect_)) {
         ExportOutcome outcome;
         outcome.emoji = lastGif_->second;
         return deliver(outcome);
@@ -147,7 +147,7 @@ void EmojiEditor::save() {
     // under it.
     if (turning_ || isDecodingSpan())
         return waitingForFinal_.push_back([this] { save(); });
-    const bool gif = exportsGif(image_.get(), exportFormat_);
+    const bool gif = exportsGif(image_.get(), exportFormat_, effect_);
     const quint64 savedFor = generation_;
     if (!gif || !backgroundWork_) {
         // A still renders in a moment: rendered first, as every export checks it has something.
@@ -224,18 +224,18 @@ QMimeData* EmojiEditor::dragData() const {
         return nullptr;
     // An animation's GIF takes seconds to fit its budget: a drag takes the one made in the
     // background for the framing shown, and waits for it otherwise.
-    if (backgroundWork_ && image_ && image_->isAnimated())
+    if (backgroundWork_ && image_ && (image_->isAnimated() || effect_.animates()))
         return lastGif_ && lastGif_->first == madeFor() ? exportData(lastGif_->second) : nullptr;
     const ExportOutcome outcome = exportEmoji(exportRequest());
     return outcome ? exportData(*outcome.emoji) : nullptr;
 }
 
 EmojiEditor::MadeFor EmojiEditor::madeFor() const {
-    return {generation_, framing(), limits_, image_.get()};
+    return {generation_, framing(), limits_, image_.get(), effect_};
 }
 
 void EmojiEditor::prepareGifForDrag() {
-    if (!backgroundWork_ || !image_ || !image_->hasFrames() || isWaitingForPicture() ||
+    if (!backgroundWork_ || !image_ || !(image_->hasFrames() || effect_.animates()) || isWaitingForPicture() ||
         (lastGif_ && lastGif_->first == madeFor()))
         return;
     // Only the GIF for the framing shown now is wanted: one made for a framing left behind stops.

@@ -2,11 +2,13 @@
 
 #include "core/StatusText.h"
 #include "image/EmojiRenderer.h"
+#include "model/EffectExport.h"
 
 namespace cropling {
 
-bool exportsGif(const Picture* picture, ExportFormat format) {
-    return format == ExportFormat::Gif || (format == ExportFormat::Auto && picture && picture->isAnimated());
+bool exportsGif(const Picture* picture, ExportFormat format, const EffectSettings& effect) {
+    return format == ExportFormat::Gif ||
+           (format == ExportFormat::Auto && ((picture && picture->isAnimated()) || effect.animates()));
 }
 
 ExportOutcome exportEmoji(const Picture* picture, const Framing& framing, const ExportRequest& request, Progress* progress) {
@@ -15,7 +17,9 @@ ExportOutcome exportEmoji(const Picture* picture, const Framing& framing, const 
         outcome.failure = ExportFailure::Cancelled;
         return outcome;
     }
-    if (!exportsGif(picture, request.format)) {
+    if (request.effect.changesStill()) {
+        outcome = exportWithEffect(picture, framing, request, progress);
+    } else if (!exportsGif(picture, request.format)) {
         auto png = renderEmojiPNG(picture, framing, request.side, &outcome.why);
         if (png)
             outcome.emoji = ExportedEmoji{std::move(*png), false, 1, 1};

@@ -6,6 +6,7 @@
 // thread; a Progress follows it and can cancel it.
 
 #include "core/ChatTarget.h"
+#include "core/Effects.h"
 #include "core/CropGeometry.h"
 #include "core/OpenFailure.h"
 #include "core/Progress.h"
@@ -29,6 +30,7 @@ struct ExportRequest {
     ExportFormat format = ExportFormat::Auto;
     int side = kEmojiSide;
     GifLimits limits = gifLimitsOf(defaultChatTarget()); // for a GIF
+    EffectSettings effect = {}; // a reaction effect or a caption, made from the still
 };
 
 struct ExportedEmoji {
@@ -59,8 +61,8 @@ struct ExportOutcome {
     explicit operator bool() const { return emoji.has_value(); }
 };
 
-// Whether a request for this picture gives a GIF.
-bool exportsGif(const Picture* picture, ExportFormat format);
+// Whether a request for this picture gives a GIF: an animation, or a still with an effect.
+bool exportsGif(const Picture* picture, ExportFormat format, const EffectSettings& effect = {});
 
 ExportOutcome exportEmoji(const Picture* picture, const Framing& framing, const ExportRequest& request,
                           Progress* progress = nullptr);

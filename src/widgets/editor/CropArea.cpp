@@ -98,7 +98,11 @@ void CropArea::paintEvent(QPaintEvent*) {
     QPainter painter(this);
     RoundedLayer::paint(painter, side, kCornerRadius, [this, side](QPainter& layer, double dpr) {
         Checkerboard::paint(layer, QSizeF(side, side));
-        if (const Picture* picture = editor_->shownFrame()) {
+        // An effect plays over the whole square: its frames are the framed picture, moving.
+        if (const Picture* effect = editor_->effectFrame()) {
+            PicturePainter::paint(layer, *effect, Framing{}, side, dpr);
+            ThirdsGrid::paint(layer, side);
+        } else if (const Picture* picture = editor_->shownFrame()) {
             PicturePainter::paint(layer, *picture, editor_->framing(), side, dpr);
             ThirdsGrid::paint(layer, side);
         }

@@ -5,6 +5,7 @@
 
 #include <QAction>
 #include <QHBoxLayout>
+#include <QMenu>
 
 namespace cropling {
 
@@ -22,7 +23,13 @@ ToolRow::ToolRow(const std::vector<std::vector<Tool>>& groups, QWidget* parent) 
             if (!tool.action->toolTip().isEmpty() && tool.action->toolTip() != tool.action->text())
                 button->setAccessibleDescription(tool.action->toolTip());
             button->setEnabled(tool.action->isEnabled());
-            connect(button, &QToolButton::clicked, tool.action, &QAction::trigger);
+            // A tool with choices opens them.
+            if (QMenu* choices = tool.action->menu()) {
+                button->setMenu(choices);
+                button->setPopupMode(QToolButton::InstantPopup);
+            } else {
+                connect(button, &QToolButton::clicked, tool.action, &QAction::trigger);
+            }
             connect(tool.action, &QAction::changed, button, [button, action = tool.action] { button->setEnabled(action->isEnabled()); });
             layout->addWidget(button);
         }

@@ -63,7 +63,10 @@ void EmojiSquare::paintEvent(QPaintEvent*) {
         return;
     }
     RoundedLayer::paint(painter, side_, cornerRadius(), [this, picture](QPainter& layer, double dpr) {
-        PicturePainter::paint(layer, *picture, editor_->framing(), side_, dpr);
+        if (const Picture* effect = editor_->effectFrame())
+            PicturePainter::paint(layer, *effect, Framing{}, side_, dpr);
+        else
+            PicturePainter::paint(layer, *picture, editor_->framing(), side_, dpr);
     });
 }
 

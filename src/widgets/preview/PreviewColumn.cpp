@@ -159,10 +159,13 @@ PreviewColumn::PreviewColumn(EmojiEditor* editor, QAction* save, const QStringLi
     // An animation is saved as a GIF within the size limit, which the note says.
     const auto showNote = [this, noteLabel] {
         const PicturePtr& picture = editor_->image();
-        noteLabel->setText(picture && picture->isAnimated() ? animationNote(editor_->maxBytes(), editor_->maxFrames()) : note());
+        // An effect makes a GIF of a still, as an animation is one.
+        const bool gif = (picture && picture->isAnimated()) || editor_->effect().animates();
+        noteLabel->setText(gif ? animationNote(editor_->maxBytes(), editor_->maxFrames()) : note());
     };
     connect(editor_, &EmojiEditor::imageChanged, noteLabel, showNote);
     connect(editor_, &EmojiEditor::maxBytesChanged, noteLabel, showNote);
+    connect(editor_, &EmojiEditor::effectChanged, noteLabel, showNote);
     noteLabel->setTextFormat(Qt::PlainText);
     noteLabel->setFont(theme::smallFont());
     noteLabel->setWordWrap(true);

@@ -1,0 +1,53 @@
+#pragma once
+
+// Reaction effects that turn a still emoji into a looping animation: party (the hue turns once
+// round the colour circle per loop), shake (small jumps in several directions, "intensifies"),
+// spin (a full turn per loop about the centre) and pulse (growing and shrinking about the centre).
+// Each is computed on the emoji's own square, so a frame costs what 128 x 128 pixels cost, and the
+// last frame leads back into the first.
+
+#include "core/Resample.h"
+
+#include <QString>
+
+#include <optional>
+
+namespace cropling {
+
+enum class Effect { None, Party, Shake, Spin, Pulse };
+enum class EffectSpeed { Slow, Normal, Fast };
+
+// What the emoji does, and the caption drawn on every frame (empty: none).
+struct EffectSettings {
+    Effect effect = Effect::None;
+    EffectSpeed speed = EffectSpeed::Normal;
+    QString caption;
+    bool captionAtTop = false;
+    bool operator==(const EffectSettings&) const = default;
+    // Whether the emoji is an animation of the still: an effect, or a caption on its own.
+    bool animates() const { return effect != Effect::None; }
+    bool changesStill() const { return effect != Effect::None || !caption.trimmed().isEmpty(); }
+};
+
+// "party", "shake", "spin", "pulse" (and "none"), as the command line names them.
+QString effectId(Effect effect);
+std::optional<Effect> effectNamed(const QString& id);
+QString effectIds(); // "party, shake, spin, pulse"
+QString effectSpeedId(EffectSpeed speed);
+std::optional<EffectSpeed> effectSpeedNamed(const QString& id);
+
+// How many frames one loop has and how long each shows.
+struct EffectTiming {
+    int frames = 1;
+    int delayMs = 0;
+};
+EffectTiming effectTiming(Effect effect, EffectSpeed speed);
+
+// Frame `index` of `count` of the effect on an RGBA square (a still's rendered emoji): the same
+// size, transparent where the moved picture leaves the square.
+PixelRows effectFrame(const PixelRows& square, Effect effect, int index, int count);
+
+// A caption's pixels (RGBA, the square's size, transparent around the text) drawn over a frame.
+void drawOver(PixelRows* frame, const PixelRows& overlay);
+
+} // namespace cropling
