@@ -28,8 +28,9 @@ using cropling::test::darkPalette;
 namespace {
 
 // The framed photo; or, with `fitted`, the whole photo fitted into the square after a failed
-// open, which shows the transparent margin, the zoom readout at its lowest and an error.
-bool shoot(const QByteArray& photo, const QString& out, bool dark, bool fitted = false) {
+// open, which shows the transparent margin, the zoom readout at its lowest and an error; or, with
+// `effect`, the party effect playing with a caption.
+bool shoot(const QByteArray& photo, const QString& out, bool dark, bool fitted = false, bool effect = false) {
     QApplication::setPalette(dark ? darkPalette() : QApplication::style()->standardPalette());
     MainWindow window;
     window.show();
@@ -45,6 +46,15 @@ bool shoot(const QByteArray& photo, const QString& out, bool dark, bool fitted =
         window.editor()->setOffset({30, -20});
     }
     window.findChild<ChatMockup*>()->setDark(dark);
+    if (effect) {
+        EffectSettings party;
+        party.effect = Effect::Party;
+        party.caption = QStringLiteral("so good");
+        window.editor()->setEffect(party);
+        if (!QTest::qWaitFor([&] { return window.editor()->effectFrame() != nullptr; }, 10000))
+            return false;
+        QTest::qWait(250); // a few frames on, the colours turned
+    }
     QTest::qWait(100);
     return window.grab().save(out);
 }
@@ -52,9 +62,9 @@ bool shoot(const QByteArray& photo, const QString& out, bool dark, bool fitted =
 } // namespace
 
 int main(int argc, char** argv) {
-    if (argc != 4 && argc != 6 && argc != 7) {
+    if (argc != 4 && argc != 6 && argc != 7 && argc != 9) {
         std::fprintf(stderr, "usage: screenshots PHOTO OUT-LIGHT.png OUT-DARK.png [FITTED-LIGHT.png FITTED-DARK.png "
-                             "[GERMAN-LARGE.png]]\n");
+                             "[GERMAN-LARGE.png [EFFECT-LIGHT.png EFFECT-DARK.png]]]\n");
         return 2;
     }
     // A screen as large as a desktop's, so the window is drawn at its own size, not cut to fit
@@ -70,7 +80,9 @@ int main(int argc, char** argv) {
     bool ok = shoot(photo, QFile::decodeName(argv[2]), false) && shoot(photo, QFile::decodeName(argv[3]), true);
     if (argc >= 6)
         ok = ok && shoot(photo, QFile::decodeName(argv[4]), false, true) && shoot(photo, QFile::decodeName(argv[5]), true, true);
-    if (argc == 7) {
+    if (argc == 9)
+        ok = ok && shoot(photo, QFile::decodeName(argv[7]), false, false, true) && shoot(photo, QFile::decodeName(argv[8]), true, false, true);
+    if (argc >= 7) {
         QTranslator german;
         ok = ok && german.load(QStringLiteral(":/i18n/cropling_de.qm"));
         QCoreApplication::installTranslator(&german);

@@ -111,13 +111,27 @@ Außerdem: cropling render DATEI... -o AUS (siehe cropling render --help).</tran
         <translation>%1 braucht eine Zeit im Clip, in Sekunden (1.5) oder als m:ss.s (0:01.5)</translation>
     </message>
     <message>
-        <source>--speed needs a number from %1 to %2</source>
-        <translation>--speed braucht eine Zahl von %1 bis %2</translation>
+        <source>--end needs a time after --start</source>
+        <translation>--end braucht eine Zeit nach --start</translation>
+    </message>
+    <message>
+        <source>--speed needs slow, normal or fast, or for a clip a number from %1 to %2</source>
+        <translation>--speed braucht slow, normal oder fast, für einen Clip eine Zahl von %1 bis %2</translation>
+    </message>
+    <message>
+        <source>--effect needs one of: %1</source>
+        <translation>--effect braucht eines von: %1</translation>
+    </message>
+    <message>
+        <source>--caption needs a text</source>
+        <translation>--caption braucht einen Text</translation>
     </message>
     <message>
         <source>Usage: cropling render FILE -o OUT.png|OUT.gif [--zoom Z] [--offset X,Y | --auto] [--size N]
                                 [--rotate 90|180|270] [--flip] [--target T] [--max-bytes B]
        cropling render CLIP -o OUT.gif [--start S] [--end E] [--speed X] [...]
+       cropling render STILL -o OUT.gif --effect party|shake|spin|pulse [--speed slow|normal|fast]
+                                [--caption TEXT] [...]
        cropling render FILE... -o FOLDER/
        cropling render FILE [--zoom Z] [--offset X,Y] --copy
 
@@ -135,10 +149,14 @@ other until it fits. --max-bytes B sets another byte cap. Any other output is a 
 (of an animation, its first frame). In a folder, an animation is saved as NAME.gif.
 A video clip (MP4, MOV, WebM, MKV) is an animation of the part from S to E (seconds, 1.5,
 or m:ss.s), played X times as fast (0.5 to 2): by default its first 3 seconds.
+--effect makes a looping reaction of a still: party colours, a shake, a spin or a pulse;
+--caption draws a text at its foot on every frame (a still with a caption alone stays a PNG).
 </source>
         <translation>Aufruf: cropling render DATEI -o AUS.png|AUS.gif [--zoom Z] [--offset X,Y | --auto] [--size N]
                                 [--rotate 90|180|270] [--flip] [--target T] [--max-bytes B]
        cropling render CLIP -o AUS.gif [--start S] [--end E] [--speed X] [...]
+       cropling render STANDBILD -o AUS.gif --effect party|shake|spin|pulse [--speed slow|normal|fast]
+                                [--caption TEXT] [...]
        cropling render DATEI... -o ORDNER/
        cropling render DATEI [--zoom Z] [--offset X,Y] --copy
 
@@ -157,11 +175,9 @@ bis es passt. --max-bytes B setzt eine andere Bytegrenze. Jede andere Ausgabe is
 (einer Animation ihr erstes Bild). In einem Ordner wird eine Animation als NAME.gif gespeichert.
 Ein Videoclip (MP4, MOV, WebM, MKV) wird zur Animation des Teils von S bis E (Sekunden, 1.5,
 oder m:ss.s), X-mal so schnell abgespielt (0.5 bis 2): ohne Angabe seine ersten 3 Sekunden.
+--effect macht aus einem Standbild eine Reaktion in Schleife: Partyfarben, Zittern, Drehen oder
+Pulsieren; --caption schreibt einen Text an den Fuß jedes Bildes (ein Standbild nur mit Text bleibt ein PNG).
 </translation>
-    </message>
-    <message>
-        <source>--end needs a time after --start</source>
-        <translation>--end braucht eine Zeit nach --start</translation>
     </message>
 </context>
 <context>
@@ -213,6 +229,14 @@ oder m:ss.s), X-mal so schnell abgespielt (0.5 bis 2): ohne Angabe seine ersten 
     <message>
         <source>Change Span</source>
         <translation>Abschnitt ändern</translation>
+    </message>
+    <message>
+        <source>Caption</source>
+        <translation>Beschriftung</translation>
+    </message>
+    <message>
+        <source>Effect</source>
+        <translation>Effekt</translation>
     </message>
 </context>
 <context>
@@ -807,6 +831,62 @@ Hochladen unter Slack → Arbeitsbereich anpassen → Emoji.</translation>
     <message>
         <source>Flip Horizontally</source>
         <translation>Horizontal spiegeln</translation>
+    </message>
+    <message>
+        <source>Effect</source>
+        <translation>Effekt</translation>
+    </message>
+    <message>
+        <source>Party, shake, spin or pulse, and a caption</source>
+        <translation>Party, Zittern, Drehen oder Pulsieren, und eine Beschriftung</translation>
+    </message>
+    <message>
+        <source>No Effect</source>
+        <translation>Kein Effekt</translation>
+    </message>
+    <message>
+        <source>Party</source>
+        <translation>Party</translation>
+    </message>
+    <message>
+        <source>Shake</source>
+        <translation>Zittern</translation>
+    </message>
+    <message>
+        <source>Spin</source>
+        <translation>Drehen</translation>
+    </message>
+    <message>
+        <source>Pulse</source>
+        <translation>Pulsieren</translation>
+    </message>
+    <message>
+        <source>Slow</source>
+        <translation>Langsam</translation>
+    </message>
+    <message>
+        <source>Normal Speed</source>
+        <translation>Normales Tempo</translation>
+    </message>
+    <message>
+        <source>Fast</source>
+        <translation>Schnell</translation>
+    </message>
+    <message>
+        <source>Caption…</source>
+        <translation>Beschriftung …</translation>
+    </message>
+    <message>
+        <source>Caption</source>
+        <translation>Beschriftung</translation>
+    </message>
+    <message>
+        <source>Text on every frame of the emoji:</source>
+        <translation>Text auf jedem Bild des Emojis:</translation>
+    </message>
+    <message>
+        <source>Caption at the Top</source>
+        <translation>Beschriftung oben</translation>
     </message>
 </context>
 </TS>

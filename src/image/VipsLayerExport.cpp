@@ -93,7 +93,7 @@ public:
             if (mask.width() > n - 2 * margin || mask.height() > n / 3)
                 mask = mask.resize(std::min(double(n - 2 * margin) / mask.width(), double(n / 3) / mask.height()));
             // The outline: the letters grown by a pixel or two each way.
-            const int grow = std::max(1, n / 64);
+            const int grow = std::max(1, n / 160);
             const VImage outline = mask.rank(2 * grow + 1, 2 * grow + 1, (2 * grow + 1) * (2 * grow + 1) - 1);
             const int x = (n - mask.width()) / 2;
             const int y = top ? margin + grow : n - margin - grow - mask.height();

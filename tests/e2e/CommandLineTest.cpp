@@ -47,13 +47,18 @@ TEST(CommandLine, HelpVersionAndBadArgumentsAnswerWithoutAWindow) {
                                    QStringList{QStringLiteral("render"), photo(), QStringLiteral("--speed"), QStringLiteral("3"),
                                                QStringLiteral("-o"), QStringLiteral("-")},
                                    QStringList{QStringLiteral("render"), photo(), QStringLiteral("--rotate"), QStringLiteral("45"),
-                                               QStringLiteral("-o"), QStringLiteral("-")}}) {
+                                               QStringLiteral("-o"), QStringLiteral("-")},
+                                   QStringList{QStringLiteral("render"), photo(), QStringLiteral("--effect"), QStringLiteral("sparkle"),
+                                               QStringLiteral("-o"), QStringLiteral("x.gif")}}) {
         const ToolResult run = runTool(appPath(), bad, noDisplay);
         EXPECT_EQ(run.exitCode, 2) << bad.join(u' ').toStdString();
         EXPECT_EQ(lines(run.err).count('\n'), 0) << run.err.constData();
         EXPECT_TRUE(run.err.startsWith("cropling: ")) << run.err.constData();
         if (bad.contains(QStringLiteral("--target"))) {
             EXPECT_TRUE(run.err.contains("slack, discord")) << run.err.constData();
+        }
+        if (bad.contains(QStringLiteral("--effect"))) {
+            EXPECT_TRUE(run.err.contains("party, shake, spin, pulse")) << run.err.constData();
         }
     }
 }
