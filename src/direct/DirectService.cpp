@@ -10,16 +10,7 @@ namespace cropling::direct {
 using wire::ReplyHead;
 using wire::Status;
 using wire::Task;
-
-namespace {
-
-ReplyHead withStatus(Status status) {
-    ReplyHead head;
-    head.status = status;
-    return head;
-}
-
-} // namespace
+using wire::withStatus;
 
 DirectService::DirectService(QByteArray encoded) : encoded_(std::move(encoded)) {}
 

@@ -17,14 +17,9 @@ namespace cropling::video {
 using wire::ReplyHead;
 using wire::Status;
 using wire::Task;
+using wire::withStatus;
 
 namespace {
-
-ReplyHead withStatus(Status status) {
-    ReplyHead head;
-    head.status = status;
-    return head;
-}
 
 // Which frames a task takes: those the program asked for, or the clip's default span's.
 struct Sampling {

@@ -107,6 +107,13 @@ bool isPngOfSide(const QByteArray& png, int side);
 // give and together they play no longer than an animation may.
 std::optional<std::vector<int>> checkedDelays(const char* payload, int frames);
 
+// A reply of that status alone, with nothing after it.
+inline ReplyHead withStatus(Status status) {
+    ReplyHead head;
+    head.status = status;
+    return head;
+}
+
 // The reason a failed reply gives, if it gives one.
 std::optional<OpenFailure> failureOf(Status status);
 Status statusOf(OpenFailure failure);
