@@ -213,14 +213,16 @@ int renderMany(const QList<QByteArray>& files, const QByteArray& folder, const F
     return failed ? 1 : 0;
 }
 
-int copyOne(int argc, char** argv, const QByteArray& file, const FramingRequest& framing, const GifLimits& limits) {
+int copyOne(int argc, char** argv, const QByteArray& file, const FramingRequest& framing, const GifLimits& limits,
+            const EffectSettings& effect) {
     if (qEnvironmentVariableIsEmpty("DISPLAY"))
         return badArguments(CommandLineText::tr("--copy needs an X11 display (DISPLAY is unset)"));
     qputenv("QT_QPA_PLATFORM", "xcb");
     QGuiApplication app(argc, argv);
     installTranslations(app);
     const QUrl url = urlFromArgument(file);
-    const ExportOutcome outcome = ExportJob(url, framing, ExportRequest{ExportFormat::Auto, kEmojiSide, limits}, displayName(file)).run();
+    const ExportOutcome outcome =
+        ExportJob(url, framing, ExportRequest{ExportFormat::Auto, kEmojiSide, limits, effect}, displayName(file)).run();
     if (!outcome) {
         reportFailure(describe(outcome));
         return 1;
@@ -251,6 +253,7 @@ int runRenderCommand(int argc, char** argv) {
     std::optional<qint64> clipEnd;
     double clipSpeed = 1.0;
     EffectSettings effect;
+    bool cutout = false;
     bool help = false;
     ChatTarget service = defaultChatTarget();
     std::optional<long long> maxBytes;
@@ -334,6 +337,8 @@ int runRenderCommand(int argc, char** argv) {
             copy = true;
         } else if (argument == "--auto") {
             autoFrame = true;
+        } else if (argument == "--cutout") {
+            cutout = true;
         } else if (argument == "-h" || argument == "--help") {
             help = true;
         } else if (argument == "--") {
@@ -351,7 +356,7 @@ int runRenderCommand(int argc, char** argv) {
     if (help) {
         std::fputs(qPrintable(CommandLineText::tr(
                        "Usage: cropling render FILE -o OUT.png|OUT.gif [--zoom Z] [--offset X,Y | --auto] [--size N]\n"
-                       "                                [--rotate 90|180|270] [--flip] [--target T] [--max-bytes B]\n"
+                       "                                [--rotate 90|180|270] [--flip] [--cutout] [--target T] [--max-bytes B]\n"
                        "       cropling render CLIP -o OUT.gif [--start S] [--end E] [--speed X] [...]\n"
                        "       cropling render STILL -o OUT.gif --effect party|shake|spin|pulse [--speed slow|normal|fast]\n"
                        "                                [--caption TEXT] [...]\n"
@@ -364,7 +369,8 @@ int runRenderCommand(int argc, char** argv) {
                        "on all cores; the folder is made if it is missing. A picture is never written over.\n"
                        "--auto frames each picture's face (or its busiest part) instead of --zoom and --offset.\n"
                        "--rotate turns each picture clockwise and --flip swaps its left and right (after the turn),\n"
-                       "before it is framed.\n"
+                       "before it is framed. --cutout makes a plain background (a studio, a wall, a flat colour)\n"
+                       "transparent first.\n"
                        "An output ending in .gif is an animated GIF within the caps of the chat service T\n"
                        "(%2; the first is the default): its frames, colours and detail weighed against each\n"
                        "other until it fits. --max-bytes B sets another byte cap. Any other output is a PNG\n"
@@ -385,11 +391,14 @@ int runRenderCommand(int argc, char** argv) {
     if (clipStart && clipEnd && *clipEnd <= *clipStart)
         return badArguments(CommandLineText::tr("--end needs a time after --start"));
     const int turn = orientationOf({degrees, flip});
-    const FramingRequest framing{zoom, offset, autoFrame, turn, clipStart, clipEnd, clipSpeed};
+    const FramingRequest framing{zoom, offset, autoFrame, turn, clipStart, clipEnd, clipSpeed, cutout};
     if (copy) {
         if (files.size() != 1)
             return badArguments(CommandLineText::tr("--copy takes one picture"));
-        return copyOne(argc, argv, files.first(), FramingRequest{zoom, offset, false, turn}, limits);
+        // Everything but a face search, which a copy does not offer.
+        FramingRequest copied = framing;
+        copied.autoFrame = false;
+        return copyOne(argc, argv, files.first(), copied, limits, effect);
     }
     QCoreApplication app(argc, argv);
     installTranslations(app);

@@ -28,9 +28,10 @@ ClipSpan clampedSpan(ClipSpan span, qint64 durationMs) {
     span.startMs = std::clamp<qint64>(span.startMs, 0, std::max<qint64>(0, limit - kMinSpanMs));
     // The longest span the speed lets an animation play.
     const qint64 longest = qint64(double(kMaxAnimationMs) * span.speed);
-    span.endMs = std::clamp<qint64>(span.endMs, span.startMs + kMinSpanMs, std::min(limit, span.startMs + longest));
     // A clip shorter than the shortest span is taken whole.
-    span.endMs = std::max(span.endMs, std::min(limit, span.startMs + kMinSpanMs));
+    const qint64 highest = std::min(limit, span.startMs + longest);
+    const qint64 lowest = std::min(highest, span.startMs + kMinSpanMs);
+    span.endMs = std::clamp<qint64>(span.endMs, lowest, highest);
     return span;
 }
 

@@ -122,6 +122,8 @@ QString framedFacesMessage(int faces, bool kept) {
 
 QString autoFrameFailedMessage(const QString& reason) { return StatusText::tr("Couldn't frame the face: %1").arg(reason); }
 
+QString noBackgroundMessage() { return StatusText::tr("Found no plain background to remove"); }
+
 QString turnFailedMessage() { return StatusText::tr("Couldn't turn the picture: not enough memory"); }
 
 namespace {

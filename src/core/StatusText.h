@@ -48,6 +48,8 @@ QString noPictureMessage();
 // the busiest part"; or why it could not.
 QString framedFacesMessage(int faces, bool kept = false);
 QString autoFrameFailedMessage(const QString& reason);
+// A removal of the background that found none it could tell from the subject.
+QString noBackgroundMessage();
 // A turn that found no memory for the turned picture.
 QString turnFailedMessage();
 

@@ -83,7 +83,12 @@ public:
     int clipFrameMs() const { return clipFrameMs_; }
     // The span every task from now on takes from a clip; until set, the clip's default span. Set
     // before the tasks, from the thread that runs them.
-    void setSpan(const ClipSpan& span) { span_ = span; }
+    // `frameMs` is the clip's frame interval when this session has not read it yet (-1: as read).
+    void setSpan(const ClipSpan& span, int frameMs = -1) {
+        span_ = span;
+        if (frameMs >= 0)
+            clipFrameMs_ = frameMs;
+    }
     // `count` frames spread over the whole clip, each with its shorter side at least `side`: the
     // timeline's thumbnails.
     Outcome<std::shared_ptr<const Picture>> thumbnails(int count, int side, int turn = 1);

@@ -77,7 +77,7 @@ bool DecoderSession::start(const QByteArray& encoded) { return start(PictureInpu
 
 bool DecoderSession::start(const PictureInput& input, bool forRender) {
     // A clip goes to the video helper for every task; nothing else reads it.
-    if (!std::getenv("CROPLING_DECODER") && isClip(input.head(12))) {
+    if (!std::getenv("CROPLING_DECODER") && isClip(input.head(64))) {
         clip_ = true;
         return spawn(input, videoHelperPath());
     }

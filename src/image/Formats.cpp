@@ -1,5 +1,9 @@
 #include "Formats.h"
 
+#include <QtEndian>
+
+#include <algorithm>
+
 namespace cropling {
 
 QStringList openableMimeTypes() {
@@ -34,10 +38,16 @@ bool isClip(const QByteArray& head) {
         return false;
     const QByteArray box = head.mid(4, 4);
     if (box == "ftyp") {
-        // Pictures in the same container: HEIF, HEIC and AVIF, stills and sequences.
+        // Pictures in the same container: HEIF, HEIC and AVIF, stills and sequences, whose writers
+        // name them by the major brand or among the compatible ones that follow it.
         static const QList<QByteArray> pictures = {"heic", "heix", "hevc", "hevx", "heim", "heis", "hevm", "hevs",
-                                                   "mif1", "msf1", "avif", "avis"};
-        return !pictures.contains(head.mid(8, 4));
+                                                   "mif1", "msf1", "miaf", "avif", "avis"};
+        const qsizetype length = std::min<qsizetype>(head.size(), qFromBigEndian<quint32>(head.constData()));
+        for (qsizetype at = 8; at + 4 <= length; at += at == 8 ? 8 : 4) {
+            if (pictures.contains(head.mid(at, 4)))
+                return false;
+        }
+        return true;
     }
     const bool quickTime = box == "moov" || box == "mdat" || box == "wide" || box == "free" || box == "skip";
     const bool matroska = head.startsWith("\x1A\x45\xDF\xA3");

@@ -16,7 +16,7 @@ bool needsLoadableModule(const QByteArray& head);
 // JPEG, PNG or WebP (it may still leave a particular file to libvips).
 bool rendersDirectly(const QByteArray& head);
 
-// Whether a file with these first bytes (at least 12) is a video clip, or a sound file, which the
+// Whether a file with these first bytes (at least 12; 64 to see an ISO file's brands) is a video clip, or a sound file, which the
 // video helper takes: an ISO media file that is not a HEIF or AVIF picture (MP4, M4V, MOV, M4A), a
 // Matroska or WebM file, an older QuickTime file, or MP3, WAVE, Ogg, FLAC or AAC sound (which
 // it refuses as holding no video).

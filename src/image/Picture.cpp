@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <exception>
 #include <mutex>
 #include <thread>
 
@@ -58,9 +59,18 @@ public:
         prepareOwnDisplay();
         // An animation's frames on every core: a clip's span is a hundred frames or more.
         std::atomic<size_t> next = 1;
-        const auto work = [this, &next] {
-            for (size_t i = next++; i < frames_.size(); i = next++)
-                static_cast<const VipsPicture&>(*frames_[i]).prepareOwnDisplay();
+        std::exception_ptr failure;
+        std::mutex failureMutex;
+        const auto work = [this, &next, &failure, &failureMutex] {
+            try {
+                for (size_t i = next++; i < frames_.size(); i = next++)
+                    static_cast<const VipsPicture&>(*frames_[i]).prepareOwnDisplay();
+            } catch (...) {
+                // Handed to the caller once every thread is joined, as one thread would throw it.
+                std::lock_guard lock(failureMutex);
+                failure = std::current_exception();
+                next = frames_.size();
+            }
         };
         std::vector<std::thread> helpers;
         const unsigned cores = std::clamp(std::thread::hardware_concurrency(), 1U, 4U);
@@ -69,6 +79,8 @@ public:
         work();
         for (std::thread& helper : helpers)
             helper.join();
+        if (failure)
+            std::rethrow_exception(failure);
     }
 
     const QImage& displayLevel(double devicePixelsPerPixel) const override {

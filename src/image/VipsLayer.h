@@ -82,6 +82,8 @@ public:
     // letters with a dark outline, as large as fits across the square in at most two lines, at
     // its top or bottom. Nothing for an empty caption or one that cannot be drawn.
     virtual std::optional<PixelRows> captionOverlay(const QString& text, int n, bool top) const = 0;
+    // The picture with its plain background transparent; nothing when it has none (Cutout.h).
+    virtual std::shared_ptr<const Picture> withoutBackground(const Picture& picture) const = 0;
 };
 
 } // namespace cropling

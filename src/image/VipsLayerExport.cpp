@@ -1,6 +1,7 @@
 // The libvips part of the layer as the program loads it: one object behind the module's one
 // entry point, which starts libvips before it hands the object out.
 
+#include "image/Cutout.h"
 #include "image/FaceFraming.h"
 #include "image/GifEncoder.h"
 #include "image/Picture.h"
@@ -113,6 +114,10 @@ public:
             vips_error_clear();
             return std::nullopt;
         }
+    }
+
+    std::shared_ptr<const Picture> withoutBackground(const Picture& picture) const override {
+        return cropling::withoutBackground(picture);
     }
 
     const VImage& emptyPixels() const override {

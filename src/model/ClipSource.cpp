@@ -6,7 +6,7 @@ Outcome<PicturePtr> ClipSource::frames(const ClipSpan& span, int turn, int side)
     auto session = std::make_shared<DecoderSession>();
     if (!session->start(input_.again()))
         return {std::nullopt, OpenFailure::Damaged};
-    session->setSpan(span);
+    session->setSpan(span, frameMs_);
     auto picture = session->frames(side, turn);
     if (picture)
         (*picture.value)->prepareDisplay();

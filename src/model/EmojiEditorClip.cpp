@@ -56,6 +56,10 @@ void EmojiEditor::takeClip(const ClipState& clip) {
 void EmojiEditor::setSpan(ClipSpan span) {
     if (!clip_.source)
         return;
+    // A span moved while a turn is made applies to the turned clip: it waits for the turn, so that
+    // the frames shown and the span they are said to be never part.
+    if (turning_)
+        return waitingForFinal_.push_back([this, span] { setSpan(span); });
     span = clampedSpan(span, clip_.source->durationMs());
     if (span == clip_.span)
         return;
@@ -92,14 +96,19 @@ void EmojiEditor::finishClipFrames(const ClipState& wanted, const Outcome<Pictur
     clipDecoding_ = false;
     if (wanted != clip_) {
         // The span moved again, or another picture came: its frames are made now, if they are
-        // still wanted.
+        // still wanted; if not (the span was put back), what waited for them goes on.
         decodeClipFrames();
-        if (!isWaitingForPicture())
-            runWaitingExports();
-        return;
+        if (isWaitingForPicture())
+            return;
+        if (pendingTurn_ != 1)
+            return startTurn(std::exchange(pendingTurn_, 1));
+        return runWaitingExports();
     }
     shownClip_ = wanted;
     if (frames) {
+        // Another animation: what was made for the frames before (a GIF for a drag, a framing
+        // found on them) is not for these.
+        ++generation_;
         replaceImage(*frames.value);
     } else {
         // The frames shown stay; the span says what the user chose, and the line why it is not shown.

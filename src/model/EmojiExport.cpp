@@ -45,6 +45,7 @@ QString describe(const ExportOutcome& outcome) {
     case ExportFailure::NotOpened:
     case ExportFailure::Unreadable: return couldNotOpenMessage(outcome.input, outcome.why);
     case ExportFailure::NotFramed: return autoFrameFailedMessage(outcome.detail);
+    case ExportFailure::NoBackground: return noBackgroundMessage();
     case ExportFailure::OverBudget: return overBudgetMessage(outcome.maxBytes);
     case ExportFailure::Cancelled: return QString();
     case ExportFailure::ShowsNothing: break;

@@ -44,6 +44,7 @@ struct ExportedEmoji {
 enum class ExportFailure {
     NotOpened,    // the file did not open; `why` says why, when known
     NotFramed,    // auto-framing found no framing; `detail` says why
+    NoBackground, // a background to remove was asked for, and the picture has no plain one
     ShowsNothing, // no picture, or the square shows too little of it
     Unreadable,   // the file turned out unreadable only now; `why` says how
     OverBudget,   // not even one frame of the GIF fits the byte budget

@@ -3,6 +3,7 @@
 #include "core/ClipSpan.h"
 #include "image/DecoderSession.h"
 #include "image/FaceFraming.h"
+#include "image/VipsLayer.h"
 #include "io/LocalPath.h"
 #include "model/PictureLoader.h"
 
@@ -22,7 +23,8 @@ ExportOutcome failed(ExportFailure failure, std::optional<OpenFailure> why = std
 // decode at a window's working resolution (every frame of an animation that becomes a GIF) for
 // auto-framing to look at.
 Outcome<PicturePtr> openForExport(const QUrl& file, const FramingRequest& framing, bool animate) {
-    const bool decodeHere = framing.autoFrame;
+    // Looking for a face or a background needs the pixels here.
+    const bool decodeHere = framing.autoFrame || framing.cutout;
     const PictureInput input = openPictureFile(localPathBytes(file));
     if (!input.isValid())
         return {std::nullopt, input.why()};
@@ -68,6 +70,12 @@ ExportOutcome ExportJob::run(Progress* progress) const {
             picture = picture->turned(framingRequest_.turn);
         if (!picture)
             return failed(ExportFailure::NotOpened, OpenFailure::TooLarge);
+        if (framingRequest_.cutout) {
+            const VipsLayer* layer = VipsLayer::get();
+            picture = layer ? layer->withoutBackground(*picture) : nullptr;
+            if (!picture)
+                return failed(ExportFailure::NoBackground);
+        }
         const std::optional<QSizeF> size = picture->nominalSize();
         Framing framing;
         if (framingRequest_.autoFrame) {

@@ -28,6 +28,8 @@ struct FramingRequest {
     std::optional<qint64> clipStartMs = std::nullopt;
     std::optional<qint64> clipEndMs = std::nullopt;
     double clipSpeed = 1.0;
+    // The picture's plain background made transparent first.
+    bool cutout = false;
 };
 
 class ExportJob {

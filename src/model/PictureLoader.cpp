@@ -84,7 +84,7 @@ PictureInput openPictureFile(const QByteArray& path) {
         // Only a clip, which is never read whole, may be larger than a picture.
         PictureInput input = PictureInput::file(fd);
         struct stat info {};
-        if (::fstat(fd, &info) == 0 && info.st_size > kMaxFileBytes && !isClip(input.head(12)))
+        if (::fstat(fd, &info) == 0 && info.st_size > kMaxFileBytes && !isClip(input.head(64)))
             return PictureInput::failed(OpenFailure::TooLarge);
         return input;
     }

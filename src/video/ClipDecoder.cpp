@@ -219,6 +219,8 @@ std::unique_ptr<ClipDecoder> ClipDecoder::open(const QByteArray& bytes, int fd, 
     if (!av.codec || avcodec_parameters_to_context(av.codec, parameters) < 0)
         return nullptr;
     av.codec->pkt_timebase = stream->time_base;
+    // A stream may change its size midway: no frame beyond the bound is allocated, whatever it says.
+    av.codec->max_pixels = kMaxFramePixels;
     // Two threads: the helper's share of a two-core machine, and a bounded memory for frame threads.
     av.codec->thread_count = 2;
     av.codec->thread_type = FF_THREAD_FRAME | FF_THREAD_SLICE;
@@ -244,9 +246,10 @@ int ClipDecoder::takeFrames(qint64 startMs, int stepMs, int count, QSize size,
                             const std::function<void(PixelRows&& frame)>& take) {
     Av& av = *av_;
     const AVRational milliseconds{1, 1000};
+    // The decoder forgets its reference frames only when the container did move.
     const auto seekTo = [&](qint64 ms) {
-        av_seek_frame(av.format, av.stream, av.startPts + av_rescale_q(ms, milliseconds, av.timeBase), AVSEEK_FLAG_BACKWARD);
-        avcodec_flush_buffers(av.codec);
+        if (av_seek_frame(av.format, av.stream, av.startPts + av_rescale_q(ms, milliseconds, av.timeBase), AVSEEK_FLAG_BACKWARD) >= 0)
+            avcodec_flush_buffers(av.codec);
     };
     seekTo(startMs);
     // A frame counts for a time when it is shown from half a frame before it.
@@ -265,6 +268,9 @@ int ClipDecoder::takeFrames(qint64 startMs, int stepMs, int count, QSize size,
                                                     : (lastMs < 0 ? target : lastMs + std::max(frameMs_, 1));
             lastMs = ms;
             if (ms + early >= target) {
+                if (av.frame->width > kMaxFrameSide || av.frame->height > kMaxFrameSide ||
+                    (long long)av.frame->width * av.frame->height > kMaxFramePixels)
+                    break;
                 PixelRows frame = av.scaled(av.frame, size);
                 if (frame.bytes.empty())
                     break;

@@ -31,6 +31,9 @@ ClipTimeline::ClipTimeline(EmojiEditor* editor, QWidget* parent) : QWidget(paren
     setToolTip(tr("Drag the handles to choose the part of the clip, or drag the part to move it.\n"
                   "Arrow keys move it (Shift: by a second); Ctrl with the arrows moves its end."));
     connect(editor_, &EmojiEditor::clipChanged, this, [this] {
+        // A clip that goes away mid-drag (a new picture, an undo) ends the drag.
+        if (!editor_->hasClip())
+            endDrag();
         describe();
         update();
     });
@@ -139,6 +142,8 @@ void ClipTimeline::mousePressEvent(QMouseEvent* event) {
 
 void ClipTimeline::mouseMoveEvent(QMouseEvent* event) {
     const double x = event->position().x();
+    if (!editor_->hasClip())
+        return endDrag();
     if (dragging_ == Grip::None) {
         const Grip over = editor_->hasClip() ? gripAt(x) : Grip::None;
         setCursor(over == Grip::Start || over == Grip::End ? Qt::SizeHorCursor
@@ -163,7 +168,14 @@ void ClipTimeline::mouseMoveEvent(QMouseEvent* event) {
     editor_->setSpan(span);
 }
 
-void ClipTimeline::mouseReleaseEvent(QMouseEvent*) {
+void ClipTimeline::mouseReleaseEvent(QMouseEvent*) { endDrag(); }
+
+void ClipTimeline::hideEvent(QHideEvent* event) {
+    endDrag();
+    QWidget::hideEvent(event);
+}
+
+void ClipTimeline::endDrag() {
     if (dragging_ == Grip::None)
         return;
     dragging_ = Grip::None;

@@ -23,6 +23,7 @@ protected:
     void mouseMoveEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
+    void hideEvent(QHideEvent* event) override;
 
 private:
     enum class Grip { None, Start, End, Whole };
@@ -30,6 +31,7 @@ private:
     qint64 msAt(double x) const;
     Grip gripAt(double x) const;
     void describe();
+    void endDrag();
 
     EmojiEditor* editor_;
     Grip dragging_ = Grip::None;
