@@ -128,7 +128,7 @@ Außerdem: cropling render DATEI... -o AUS (siehe cropling render --help).</tran
     </message>
     <message>
         <source>Usage: cropling render FILE -o OUT.png|OUT.gif [--zoom Z] [--offset X,Y | --auto] [--size N]
-                                [--rotate 90|180|270] [--flip] [--target T] [--max-bytes B]
+                                [--rotate 90|180|270] [--flip] [--cutout] [--target T] [--max-bytes B]
        cropling render CLIP -o OUT.gif [--start S] [--end E] [--speed X] [...]
        cropling render STILL -o OUT.gif --effect party|shake|spin|pulse [--speed slow|normal|fast]
                                 [--caption TEXT] [...]
@@ -142,7 +142,8 @@ files, or an output ending in /, each emoji goes into the folder under its name,
 on all cores; the folder is made if it is missing. A picture is never written over.
 --auto frames each picture&apos;s face (or its busiest part) instead of --zoom and --offset.
 --rotate turns each picture clockwise and --flip swaps its left and right (after the turn),
-before it is framed.
+before it is framed. --cutout makes a plain background (a studio, a wall, a flat colour)
+transparent first.
 An output ending in .gif is an animated GIF within the caps of the chat service T
 (%2; the first is the default): its frames, colours and detail weighed against each
 other until it fits. --max-bytes B sets another byte cap. Any other output is a PNG
@@ -153,7 +154,7 @@ or m:ss.s), played X times as fast (0.5 to 2): by default its first 3 seconds.
 --caption draws a text at its foot on every frame (a still with a caption alone stays a PNG).
 </source>
         <translation>Aufruf: cropling render DATEI -o AUS.png|AUS.gif [--zoom Z] [--offset X,Y | --auto] [--size N]
-                                [--rotate 90|180|270] [--flip] [--target T] [--max-bytes B]
+                                [--rotate 90|180|270] [--flip] [--cutout] [--target T] [--max-bytes B]
        cropling render CLIP -o AUS.gif [--start S] [--end E] [--speed X] [...]
        cropling render STANDBILD -o AUS.gif --effect party|shake|spin|pulse [--speed slow|normal|fast]
                                 [--caption TEXT] [...]
@@ -168,7 +169,8 @@ seinem Namen in den Ordner, auf allen Kernen erstellt; ein fehlender Ordner wird
 Ein Bild wird nie überschrieben.
 --auto rahmt statt --zoom und --offset das Gesicht jedes Bildes ein (oder seinen lebhaftesten Teil).
 --rotate dreht jedes Bild im Uhrzeigersinn, --flip vertauscht links und rechts (nach der Drehung),
-bevor es gerahmt wird.
+bevor es gerahmt wird. --cutout macht zuerst einen schlichten Hintergrund (Studio, Wand, eine
+Farbe) durchsichtig.
 Eine Ausgabe auf .gif ist ein animiertes GIF in den Grenzen des Chatdienstes T
 (%2; der erste gilt ohne Angabe): Bilder, Farben und Details werden gegeneinander abgewogen,
 bis es passt. --max-bytes B setzt eine andere Bytegrenze. Jede andere Ausgabe ist ein PNG
@@ -237,6 +239,10 @@ Pulsieren; --caption schreibt einen Text an den Fuß jedes Bildes (ein Standbild
     <message>
         <source>Effect</source>
         <translation>Effekt</translation>
+    </message>
+    <message>
+        <source>Remove Background</source>
+        <translation>Hintergrund entfernen</translation>
     </message>
 </context>
 <context>
@@ -453,6 +459,10 @@ Pulsieren; --caption schreibt einen Text an den Fuß jedes Bildes (ein Standbild
     <message>
         <source>sound only, no video</source>
         <translation>nur Ton, kein Video</translation>
+    </message>
+    <message>
+        <source>Found no plain background to remove</source>
+        <translation>Kein schlichter Hintergrund zum Entfernen gefunden</translation>
     </message>
 </context>
 <context>
@@ -887,6 +897,14 @@ Hochladen unter Slack → Arbeitsbereich anpassen → Emoji.</translation>
     <message>
         <source>Caption at the Top</source>
         <translation>Beschriftung oben</translation>
+    </message>
+    <message>
+        <source>Remove Background</source>
+        <translation>Hintergrund entfernen</translation>
+    </message>
+    <message>
+        <source>Make a plain background transparent</source>
+        <translation>Einen schlichten Hintergrund durchsichtig machen</translation>
     </message>
 </context>
 </TS>

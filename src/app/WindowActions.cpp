@@ -66,6 +66,9 @@ WindowActions::WindowActions(EmojiEditor* editor, QWidget* window) : QObject(win
     rotateLeft = makeAction(window, tr("Rotate Left"), QKeySequence(Qt::CTRL | Qt::Key_L));
     rotateRight = makeAction(window, tr("Rotate Right"), QKeySequence(Qt::CTRL | Qt::Key_R));
     flip = makeAction(window, tr("Flip Horizontally"), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_H));
+    removeBackground = makeAction(window, tr("Remove Background"), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_B));
+    removeBackground->setToolTip(tr("Make a plain background transparent"));
+    connect(removeBackground, &QAction::triggered, editor_, &EmojiEditor::removeBackground);
     makeEffectMenu(window);
     shortcuts = makeAction(window, tr("Keyboard Shortcuts"), QKeySequence());
     about = makeAction(window, tr("About Cropling"), QKeySequence());
@@ -110,6 +113,7 @@ void WindowActions::enableFromEditor() {
         for (const Tool& tool : group)
             tool.action->setEnabled(hasPicture);
     }
+    removeBackground->setEnabled(hasPicture && !editor_->hasClip());
 }
 
 QStringList WindowActions::saveTexts() { return {tr("Save Emoji PNG…"), tr("Save Emoji GIF…")}; }
@@ -119,7 +123,7 @@ std::vector<std::vector<Tool>> WindowActions::tools() const {
             {{rotateLeft, QStringLiteral(":/icons/rotate-left.svg")},
              {rotateRight, QStringLiteral(":/icons/rotate-right.svg")},
              {flip, QStringLiteral(":/icons/flip.svg")}},
-            {{effects, QStringLiteral(":/icons/effects.svg")}}};
+            {{removeBackground, QStringLiteral(":/icons/cutout.svg")}, {effects, QStringLiteral(":/icons/effects.svg")}}};
 }
 
 void WindowActions::makeEffectMenu(QWidget* window) {

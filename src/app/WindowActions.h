@@ -38,6 +38,7 @@ public:
     QAction* rotateLeft;
     QAction* rotateRight;
     QAction* flip;
+    QAction* removeBackground;
     // The reaction effects: a menu of them, their speeds and the caption, on the tool row too.
     QAction* effects;
     QAction* caption;

@@ -117,6 +117,9 @@ public:
     // square, as one undoable step. The pixels are turned on a worker; turns asked for meanwhile
     // follow in order, and exports asked for meanwhile wait for them.
     void turnPicture(int orientation);
+    // Makes a plain background (a studio, a wall, a flat colour) transparent, as one undoable step
+    // made on a worker; says so when the picture has none. Not for a clip.
+    void removeBackground();
     bool isTurning() const { return turning_; }
 
     // A video clip: where it is read from, the span shown, and the turn its frames were given.

@@ -1,11 +1,12 @@
-// Turning the picture: rotations and the flip, each an undoable step that brings the same picture
-// in turned, with its framing turned alike.
+// Turning the picture (rotations and the flip, with its framing turned alike) and removing its
+// background: each an undoable step that brings the same picture in changed, made on a worker.
 
 #include "EmojiEditor.h"
 
 #include "core/CropGeometry.h"
 #include "core/Orientation.h"
 #include "core/StatusText.h"
+#include "image/VipsLayer.h"
 
 #include <QCoreApplication>
 #include <QFutureWatcher>
@@ -88,6 +89,45 @@ void EmojiEditor::finishTurn(const PicturePtr& turned, int orientation) {
                                         PictureCommand::Kind::Turn, turnStepText(orientation)));
     turning_ = false;
     startTurn(std::exchange(pendingTurn_, 1));
+}
+
+void EmojiEditor::removeBackground() {
+    // A clip's frames are made anew for each span, which would bring its background back.
+    if (!image_ || hasClip() || isWaitingForPicture())
+        return;
+    turning_ = true;
+    const auto finish = [this](const PicturePtr& cut) {
+        turning_ = false;
+        if (!cut) {
+            setStatusMessage(noBackgroundMessage(), StatusKind::Failure);
+            return runWaitingExports();
+        }
+        trimHistory();
+        const PictureState before{image_, framing(), emojiName_, fileName_, url_, clip_};
+        PictureState after = before;
+        after.image = cut;
+        undoStack_->push(new PictureCommand(this, before, after, PictureCommand::Kind::Turn, TurnText::tr("Remove Background")));
+        startTurn(std::exchange(pendingTurn_, 1));
+    };
+    const auto cutOut = [](const PicturePtr& picture) -> PicturePtr {
+        const VipsLayer* layer = VipsLayer::get();
+        PicturePtr cut = layer ? layer->withoutBackground(*picture) : nullptr;
+        if (cut)
+            cut->prepareDisplay();
+        return cut;
+    };
+    if (!backgroundWork_)
+        return finish(cutOut(image_));
+    auto* watcher = new QFutureWatcher<PicturePtr>(this);
+    connect(watcher, &QFutureWatcherBase::finished, this, [this, watcher, finish, generation = generation_] {
+        watcher->deleteLater();
+        if (generation == generation_)
+            return finish(watcher->result());
+        turning_ = false;
+        pendingTurn_ = 1;
+        runWaitingExports();
+    });
+    watcher->setFuture(QtConcurrent::run(cutOut, image_));
 }
 
 } // namespace cropling

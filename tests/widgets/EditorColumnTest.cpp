@@ -80,7 +80,8 @@ TEST(EditorColumn, ControlsFollowWhetherAPictureIsLoaded) {
     for (const QToolButton* tool : rowTools(w.window))
         tools << tool->accessibleName();
     EXPECT_EQ(tools, (QStringList{"Fit (Ctrl+9)", "Auto-Frame (Ctrl+Shift+F)", "Rotate Left (Ctrl+L)",
-                                  "Rotate Right (Ctrl+R)", "Flip Horizontally (Ctrl+Shift+H)", "Effect"}));
+                                  "Rotate Right (Ctrl+R)", "Flip Horizontally (Ctrl+Shift+H)",
+                                  "Remove Background (Ctrl+Shift+B)", "Effect"}));
     EXPECT_TRUE(slider->isVisibleTo(w.window));
     // A 4:3 picture: the knob's range starts at the zoom that fits it whole, below the opening zoom.
     EXPECT_EQ(slider->zoomAt(slider->minimum()), 0.75);

@@ -1,0 +1,128 @@
+// Removing a plain background, through the export job as `render --cutout` runs it and in the
+// editor: pictures whose true masks are known, made from real photographs.
+
+#include "PictureFixtures.h"
+
+#include "core/ChatTarget.h"
+#include "io/LocalPath.h"
+#include "model/EmojiEditor.h"
+#include "model/ExportJob.h"
+
+#include <QUndoStack>
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <random>
+
+using namespace cropling;
+using namespace cropling::test;
+using vips::VImage;
+
+namespace {
+
+constexpr int kSide = 720;
+
+VImage photo(const char* name) {
+    const VImage loaded = VImage::new_from_file((std::string("/usr/lib/python3/dist-packages/skimage/data/") + name).c_str());
+    return loaded.resize(double(kSide) / loaded.width(), VImage::option()->set("vscale", double(kSide) / loaded.height()))
+        .extract_band(0, VImage::option()->set("n", 3));
+}
+
+// The subject (where `inside` holds) over a background, as a JPEG, and the true mask at emoji size.
+struct Case {
+    QByteArray jpeg;
+    std::vector<bool> mask;
+};
+
+Case compose(const std::function<bool(int, int)>& inside, const VImage& subject,
+             const std::function<int(int, int, int)>& ground) {
+    const VImage subjectMemory = subject.copy_memory();
+    const auto* s = static_cast<const std::uint8_t*>(vips_image_get_data(subjectMemory.get_image()));
+    const VImage picture = makeImage(kSide, kSide, 3, [&](int x, int y, int b) {
+        return inside(x, y) ? int(s[(size_t(y) * kSide + size_t(x)) * 3 + size_t(b)]) : ground(x, y, b);
+    });
+    Case made{encode(picture, ".jpg", VImage::option()->set("Q", 90)), {}};
+    for (int y = 0; y < 128; ++y)
+        for (int x = 0; x < 128; ++x)
+            made.mask.push_back(inside(int((x + 0.5) * kSide / 128), int((y + 0.5) * kSide / 128)));
+    return made;
+}
+
+double iou(const QByteArray& png, const std::vector<bool>& mask) {
+    const Rgba cut = decodePng(png);
+    int both = 0, either = 0;
+    for (size_t i = 0; i < mask.size(); ++i) {
+        const bool kept = cut.data[i * 4 + 3] >= 128;
+        both += kept && mask[i];
+        either += kept || mask[i];
+    }
+    return double(both) / std::max(1, either);
+}
+
+ExportOutcome cutOut(const QByteArray& jpeg) {
+    FramingRequest framing;
+    framing.cutout = true;
+    return ExportJob(urlFromLocalPath(writeTempFile("cutout.jpg", jpeg)), framing,
+                     ExportRequest{ExportFormat::Png, kEmojiSide, gifLimitsOf(defaultChatTarget())}, QStringLiteral("cutout.jpg"))
+        .run();
+}
+
+bool inEllipse(int x, int y, double cx, double cy, double rx, double ry) {
+    return std::pow((x - cx) / rx, 2) + std::pow((y - cy) / ry, 2) <= 1;
+}
+
+} // namespace
+
+TEST(Cutout, APlainBackgroundGoesHolesIncludedAndAPictureWithoutOneIsLeftWhole) {
+    std::mt19937 noise(7);
+    std::normal_distribution<double> grain(0, 4);
+    const double c = kSide / 2.0;
+    const Case cases[] = {
+        // A flat ring on a flat colour: its hole goes too.
+        compose([&](int x, int y) { return inEllipse(x, y, c, c, 0.3 * kSide, 0.3 * kSide) && !inEllipse(x, y, c, c, 0.11 * kSide, 0.11 * kSide); },
+                makeImage(kSide, kSide, 3, [](int, int, int b) { return b == 0 ? 250 : b == 1 ? 150 : 40; }),
+                [](int, int, int b) { return b == 0 ? 60 : b == 1 ? 110 : 200; }),
+        // A photograph on a noisy studio gradient, touching the bottom edge.
+        compose([&](int x, int y) { return inEllipse(x, y, c, 0.45 * kSide, 0.33 * kSide, 0.38 * kSide) || (std::abs(x - c) < 0.1 * kSide && y > c); },
+                photo("chelsea.png"), [&](int x, int y, int b) { return int(90 + 80.0 * y / kSide + 20.0 * x / kSide + (b == 2 ? 10 : 0) + grain(noise)); }),
+        // A photograph on white.
+        compose([&](int x, int y) { return inEllipse(x, y, c, c, 0.35 * kSide, 0.28 * kSide); }, photo("coffee.png"),
+                [](int, int, int) { return 250; }),
+    };
+    for (const Case& one : cases) {
+        const ExportOutcome outcome = cutOut(one.jpeg);
+        ASSERT_TRUE(outcome) << describe(outcome).toStdString();
+        EXPECT_GE(iou(outcome.emoji->bytes, one.mask), 0.96);
+        // Soft: some pixels of the edge are partly transparent.
+        const Rgba cut = decodePng(outcome.emoji->bytes);
+        int partial = 0;
+        for (size_t i = 3; i < cut.data.size(); i += 4)
+            partial += cut.data[i] > 0 && cut.data[i] < 255;
+        EXPECT_GT(partial, 40);
+    }
+    // A photograph to its edges has no plain background: it says so and removes nothing.
+    const ExportOutcome none = cutOut(encode(photo("chelsea.png"), ".jpg"));
+    EXPECT_FALSE(none);
+    EXPECT_EQ(none.failure, ExportFailure::NoBackground);
+}
+
+TEST(Cutout, RemovingTheBackgroundIsOneStepAndSaysWhenThereIsNone) {
+    EmojiEditor editor;
+    const PicturePtr ring = makePicture(makeImage(400, 400, 3, [](int x, int y, int b) {
+        const bool on = std::hypot(x - 200, y - 200) < 150;
+        return on ? (b == 0 ? 240 : 60) : (b == 2 ? 230 : 30);
+    }));
+    editor.setImage(ring, QStringLiteral("ring"));
+    editor.removeBackground();
+    EXPECT_EQ(editor.undoStack()->undoText(), QStringLiteral("Remove Background"));
+    EXPECT_EQ(editor.image()->pixels().bands(), 4);
+    editor.undoStack()->undo();
+    EXPECT_EQ(editor.image(), ring);
+
+    editor.setImage(makePicture(cameraLike(400, 300)), QStringLiteral("photo"));
+    const int steps = editor.undoStack()->count();
+    editor.removeBackground();
+    EXPECT_EQ(editor.undoStack()->count(), steps);
+    EXPECT_EQ(editor.statusKind(), EmojiEditor::StatusKind::Failure);
+}
