@@ -126,41 +126,36 @@ std::vector<std::vector<Tool>> WindowActions::tools() const {
             {{removeBackground, QStringLiteral(":/icons/cutout.svg")}, {effects, QStringLiteral(":/icons/effects.svg")}}};
 }
 
+// One checkable item for each value, one of them checked at a time, each setting it in the effect.
+template <typename T>
+void WindowActions::addChoices(QMenu* menu, const std::vector<std::pair<T, QString>>& named,
+                               std::vector<std::pair<QAction*, T>>* choices, void (*set)(EffectSettings&, T)) {
+    auto* group = new QActionGroup(this);
+    for (const auto& [value, text] : named) {
+        QAction* choice = menu->addAction(text);
+        choice->setCheckable(true);
+        group->addAction(choice);
+        choices->emplace_back(choice, value);
+        connect(choice, &QAction::triggered, this, [this, set, value = value] {
+            EffectSettings effect = editor_->effect();
+            set(effect, value);
+            editor_->setEffect(effect);
+        });
+    }
+}
+
 void WindowActions::makeEffectMenu(QWidget* window) {
     auto* menu = new QMenu(tr("Effect"), window);
     effects = menu->menuAction();
     effects->setText(tr("Effect"));
     effects->setToolTip(tr("Party, shake, spin or pulse, and a caption"));
-    auto* kinds = new QActionGroup(this);
-    const std::pair<Effect, QString> named[] = {{Effect::None, tr("No Effect")}, {Effect::Party, tr("Party")},
-                                                {Effect::Shake, tr("Shake")}, {Effect::Spin, tr("Spin")},
-                                                {Effect::Pulse, tr("Pulse")}};
-    for (const auto& [kind, text] : named) {
-        QAction* choice = menu->addAction(text);
-        choice->setCheckable(true);
-        kinds->addAction(choice);
-        effectChoices_.emplace_back(choice, kind);
-        connect(choice, &QAction::triggered, this, [this, kind = kind] {
-            EffectSettings effect = editor_->effect();
-            effect.effect = kind;
-            editor_->setEffect(effect);
-        });
-    }
+    addChoices<Effect>(menu, {{Effect::None, tr("No Effect")}, {Effect::Party, tr("Party")}, {Effect::Shake, tr("Shake")},
+                              {Effect::Spin, tr("Spin")}, {Effect::Pulse, tr("Pulse")}},
+                       &effectChoices_, [](EffectSettings& effect, Effect kind) { effect.effect = kind; });
     menu->addSeparator();
-    auto* speeds = new QActionGroup(this);
-    const std::pair<EffectSpeed, QString> paces[] = {{EffectSpeed::Slow, tr("Slow")}, {EffectSpeed::Normal, tr("Normal Speed")},
-                                                     {EffectSpeed::Fast, tr("Fast")}};
-    for (const auto& [pace, text] : paces) {
-        QAction* choice = menu->addAction(text);
-        choice->setCheckable(true);
-        speeds->addAction(choice);
-        speedChoices_.emplace_back(choice, pace);
-        connect(choice, &QAction::triggered, this, [this, pace = pace] {
-            EffectSettings effect = editor_->effect();
-            effect.speed = pace;
-            editor_->setEffect(effect);
-        });
-    }
+    addChoices<EffectSpeed>(menu, {{EffectSpeed::Slow, tr("Slow")}, {EffectSpeed::Normal, tr("Normal Speed")},
+                                   {EffectSpeed::Fast, tr("Fast")}},
+                            &speedChoices_, [](EffectSettings& effect, EffectSpeed pace) { effect.speed = pace; });
     menu->addSeparator();
     caption = menu->addAction(tr("Caption…"));
     connect(caption, &QAction::triggered, this, [this, window] {

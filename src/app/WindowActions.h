@@ -11,6 +11,7 @@
 #include <vector>
 
 class QAction;
+class QMenu;
 class QMenuBar;
 class QWidget;
 
@@ -56,6 +57,9 @@ private:
     void pasteFromClipboard();
     void enableFromEditor();
     void makeEffectMenu(QWidget* window);
+    template <typename T>
+    void addChoices(QMenu* menu, const std::vector<std::pair<T, QString>>& named, std::vector<std::pair<QAction*, T>>* choices,
+                    void (*set)(EffectSettings&, T));
     void showEffect();
     std::vector<std::pair<QAction*, Effect>> effectChoices_;
     std::vector<std::pair<QAction*, EffectSpeed>> speedChoices_;

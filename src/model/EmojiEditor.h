@@ -288,7 +288,12 @@ private:
     // copy asked for meanwhile waits for the turn, with the exports waiting for a first look.
     bool isWaitingForPicture() const { return isFirstLook() || turning_ || isDecodingSpan(); }
     void startTurn(int orientation);
-    void finishTurn(const PicturePtr& turned, int orientation);
+    // Runs `change` on the picture shown, on a worker in the background, and brings what it
+    // gives in as the step named `step`, in the state `after` makes of it; says `failure` when it
+    // gives nothing. Turns, exports and spans asked for meanwhile wait for it.
+    void changePicture(const std::function<PicturePtr(const PicturePtr&)>& change,
+                       const std::function<PictureState(const PicturePtr&)>& after, const QString& step,
+                       const QString& failure);
     void runWaitingExports();
     bool turning_ = false;
     int pendingTurn_ = 1;

@@ -48,86 +48,68 @@ void EmojiEditor::turnPicture(int orientation) {
 void EmojiEditor::startTurn(int orientation) {
     if (pendingTurn_ == 1 && orientation == 1)
         return runWaitingExports();
-    turning_ = true;
-    if (!backgroundWork_)
-        return finishTurn(image_->turned(orientation), orientation);
-    auto* watcher = new QFutureWatcher<PicturePtr>(this);
-    connect(watcher, &QFutureWatcherBase::finished, this, [this, watcher, orientation, generation = generation_] {
-        watcher->deleteLater();
-        if (generation == generation_)
-            return finishTurn(watcher->result(), orientation);
-        // Another picture came meanwhile (or the history moved): this turn is for none of them.
-        turning_ = false;
-        pendingTurn_ = 1;
-        runWaitingExports();
-    });
-    watcher->setFuture(QtConcurrent::run([picture = image_, orientation]() -> PicturePtr {
-        PicturePtr turned = picture->turned(orientation);
-        if (turned)
-            turned->prepareDisplay();
-        return turned;
-    }));
-}
-
-void EmojiEditor::finishTurn(const PicturePtr& turned, int orientation) {
-    if (!turned) {
-        turning_ = false;
-        pendingTurn_ = 1;
-        setStatusMessage(turnFailedMessage(), StatusKind::Failure);
-        return runWaitingExports();
-    }
-    trimHistory();
-    // The scene turns about the square's centre: the picture's centre moves with it, so the part
-    // that was in the square still is.
-    const Framing after{zoom_, clampedOffset(turned->nominalSize(), zoom_, turnedPoint(offset_, orientation))};
-    const PictureState before{image_, framing(), emojiName_, fileName_, url_, clip_};
-    // A clip's later spans are decoded turned alike.
-    ClipState clip = clip_;
-    if (clip.source)
-        clip.turn = composedOrientation(clip.turn, orientation);
-    undoStack_->push(new PictureCommand(this, before, PictureState{turned, after, emojiName_, fileName_, url_, clip},
-                                        PictureCommand::Kind::Turn, turnStepText(orientation)));
-    turning_ = false;
-    startTurn(std::exchange(pendingTurn_, 1));
+    changePicture([orientation](const PicturePtr& picture) { return picture->turned(orientation); },
+                  [this, orientation](const PicturePtr& turned) {
+                      // The scene turns about the square's centre: the picture's centre moves with
+                      // it, so the part that was in the square still is. A clip's later spans are
+                      // decoded turned alike.
+                      const Framing framed{zoom_, clampedOffset(turned->nominalSize(), zoom_, turnedPoint(offset_, orientation))};
+                      ClipState clip = clip_;
+                      if (clip.source)
+                          clip.turn = composedOrientation(clip.turn, orientation);
+                      return PictureState{turned, framed, emojiName_, fileName_, url_, clip};
+                  },
+                  turnStepText(orientation), turnFailedMessage());
 }
 
 void EmojiEditor::removeBackground() {
     // A clip's frames are made anew for each span, which would bring its background back.
     if (!image_ || hasClip() || isWaitingForPicture())
         return;
+    changePicture(
+        [](const PicturePtr& picture) -> PicturePtr {
+            const VipsLayer* layer = VipsLayer::get();
+            return layer ? layer->withoutBackground(*picture) : nullptr;
+        },
+        [this](const PicturePtr& cut) { return PictureState{cut, framing(), emojiName_, fileName_, url_, clip_}; },
+        TurnText::tr("Remove Background"), noBackgroundMessage());
+}
+
+void EmojiEditor::changePicture(const std::function<PicturePtr(const PicturePtr&)>& change,
+                                const std::function<PictureState(const PicturePtr&)>& after, const QString& step,
+                                const QString& failure) {
     turning_ = true;
-    const auto finish = [this](const PicturePtr& cut) {
+    const auto finish = [this, after, step, failure](const PicturePtr& changed) {
         turning_ = false;
-        if (!cut) {
-            setStatusMessage(noBackgroundMessage(), StatusKind::Failure);
+        if (!changed) {
+            pendingTurn_ = 1;
+            setStatusMessage(failure, StatusKind::Failure);
             return runWaitingExports();
         }
         trimHistory();
         const PictureState before{image_, framing(), emojiName_, fileName_, url_, clip_};
-        PictureState after = before;
-        after.image = cut;
-        undoStack_->push(new PictureCommand(this, before, after, PictureCommand::Kind::Turn, TurnText::tr("Remove Background")));
+        undoStack_->push(new PictureCommand(this, before, after(changed), PictureCommand::Kind::Turn, step));
+        // Turns asked for meanwhile follow, then what waited for the picture.
         startTurn(std::exchange(pendingTurn_, 1));
     };
-    const auto cutOut = [](const PicturePtr& picture) -> PicturePtr {
-        const VipsLayer* layer = VipsLayer::get();
-        PicturePtr cut = layer ? layer->withoutBackground(*picture) : nullptr;
-        if (cut)
-            cut->prepareDisplay();
-        return cut;
-    };
     if (!backgroundWork_)
-        return finish(cutOut(image_));
+        return finish(change(image_));
     auto* watcher = new QFutureWatcher<PicturePtr>(this);
     connect(watcher, &QFutureWatcherBase::finished, this, [this, watcher, finish, generation = generation_] {
         watcher->deleteLater();
         if (generation == generation_)
             return finish(watcher->result());
+        // Another picture came meanwhile (or the history moved): this change is for none of them.
         turning_ = false;
         pendingTurn_ = 1;
         runWaitingExports();
     });
-    watcher->setFuture(QtConcurrent::run(cutOut, image_));
+    watcher->setFuture(QtConcurrent::run([change, picture = image_]() -> PicturePtr {
+        PicturePtr changed = change(picture);
+        if (changed)
+            changed->prepareDisplay();
+        return changed;
+    }));
 }
 
 } // namespace cropling
