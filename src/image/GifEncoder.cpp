@@ -70,25 +70,19 @@ Reference referenceOf(const EmojiFrames& frames) {
 // The mean PSNR over the judged source frames of the GIF frame shown in each one's place, the
 // frame kept for it when frames were dropped; `firsts` says which source frame each GIF frame
 // starts at.
-double qualityOf(const QByteArray& gif, const std::vector<int>& firsts, const Reference& reference) {
-    const VImage all =
-        VImage::new_from_buffer(gif.constData(), size_t(gif.size()), "", VImage::option()->set("n", -1)).copy_memory();
-    const int side = all.width();
-    const int pages = all.height() / side;
-    std::vector<std::vector<unsigned char>> shown;
-    for (int p = 0; p < pages; ++p)
-        shown.push_back(onGrey(all.crop(0, p * side, side, side)));
+double qualityOf(const std::vector<std::vector<uint8_t>>& shown, const std::vector<int>& firsts, const Reference& reference) {
+    const int pages = int(shown.size());
     double sum = 0;
     for (size_t k = 0; k < reference.indexes.size(); ++k) {
         const int page = int(std::upper_bound(firsts.begin(), firsts.end(), reference.indexes[k]) - firsts.begin()) - 1;
         const std::vector<unsigned char>& a = reference.pixels[k];
-        const std::vector<unsigned char>& b = shown[size_t(std::clamp(page, 0, pages - 1))];
-        double squares = 0;
+        const std::vector<uint8_t>& b = shown[size_t(std::clamp(page, 0, pages - 1))];
+        long long squares = 0;
         for (size_t i = 0; i < a.size() && i < b.size(); ++i) {
-            const double d = double(a[i]) - double(b[i]);
+            const int d = int(a[i]) - int(b[i]);
             squares += d * d;
         }
-        const double mse = squares / double(a.size());
+        const double mse = double(squares) / double(a.size());
         sum += mse == 0 ? 100.0 : 10 * std::log10(255.0 * 255.0 / mse);
     }
     return sum / double(reference.indexes.size());
@@ -105,52 +99,17 @@ int fewerFrames(int total, int count, int atMost) {
     return 1;
 }
 
-// More frames than this make every encode take seconds.
-constexpr int kLongClip = 80;
-
 // A count whose best GIF looks this much worse than the best so far ends the search: quality
 // rises with the frames kept and then falls, as colours and detail go instead.
 constexpr double kWorseDb = 0.5;
 // Frame counts tried once one fits, at most; the first takes every frame the caps allow.
 constexpr int kCounts = 5;
 
-struct Candidate {
-    QByteArray bytes;
-    int step = 0;
-    double quality = 0;
-};
-
-// Frames encoded at the smallest setting when the search ran out of time before any file fitted:
-// a few dozen at most (`likely`, when the files tried say about how many would fit), which is
-// quick, a quarter fewer each time until they fit.
-constexpr int kLastResortFrames = 40;
-
-std::optional<EncodedGif> lastResort(const EmojiFrames& frames, const GifLimits& caps, int likely) {
-    int count = std::min({int(frames.frames.size()), kLastResortFrames, std::max(likely, 1)});
-    if (caps.maxFrames > 0)
-        count = std::min(count, caps.maxFrames);
-    const GifSettings smallest = gifLadder(0.0).back();
-    for (;;) {
-        const GifStrip strip(keepEvenly(frames, count), 4);
-        QByteArray bytes = strip.encode(smallest);
-        if (fitsIn(bytes, caps.maxBytes))
-            return EncodedGif{std::move(bytes), count};
-        if (count == 1)
-            return std::nullopt;
-        count = count * 3 / 4;
-    }
-}
-
 } // namespace
 
 std::optional<EncodedGif> encodeGifWithin(const EmojiFrames& frames, const GifLimits& caps, Progress* progress, qint64 spentMs) {
     if (frames.frames.empty() || frames.frames.size() != frames.delaysMs.size() || caps.maxBytes < 1)
         return std::nullopt;
-    // Dithering hides banding in smooth gradients but adds noise that fine texture and flat
-    // colours are better without, and costs bytes: which wins is judged once, on the first frame
-    // count that fits, and kept.
-    const std::vector<GifSettings> ladders[] = {gifLadder(0.0), gifLadder(1.0)};
-    std::vector<const std::vector<GifSettings>*> ladderTried = {&ladders[0], &ladders[1]};
     try {
         GifSearchLimits limits{caps.maxBytes, {}, progress};
         limits.spentBefore = spentMs;
@@ -159,81 +118,52 @@ std::optional<EncodedGif> encodeGifWithin(const EmojiFrames& frames, const GifLi
         const Reference reference = referenceOf(frames);
         std::optional<EncodedGif> best;
         double bestQuality = -1;
-        int likelyFits = -1;
-        int likely = kLastResortFrames; // frames that would fit, as the files tried say
+        std::optional<GifSettings> hint;
+        PaletteGif::Tables tables;
         int count = caps.maxFrames > 0 ? std::min(total, caps.maxFrames) : total;
         for (int counts = 0; count >= 1; ++counts) {
             // Once one count fits, the search has kCounts slices of the progress bar; before, it
             // halves what is left with every count that does not.
-            limits.share = (best ? 1.0 / kCounts : (1 - limits.from) / 2) / double(ladderTried.size());
+            limits.share = best ? 1.0 / kCounts : (1 - limits.from) / 2;
             std::vector<int> firsts;
-            const EmojiFrames kept = keepEvenly(frames, count, &firsts);
-            GifStrip strip(kept, 4);
-            strip.watch(&limits);
+            const PaletteGif gif(keepEvenly(frames, count, &firsts), tables);
+            const GifJudge judge = [&](const std::vector<std::vector<uint8_t>>& shown) {
+                return qualityOf(shown, firsts, reference);
+            };
             long long smallest = 0;
-            std::optional<Candidate> here;
-            const std::vector<GifSettings>* winner = nullptr;
-            bool overdue = false;
-            for (const std::vector<GifSettings>* steps : ladderTried) {
-                // Every frame without dithering at full quality is as good as a GIF gets: dithering
-                // only adds noise then. A long clip, whose every encode takes seconds, is not
-                // dithered: without it won on every clip measured. Past the time, what is found so
-                // far is enough.
-                if (here && (here->step == 0 || count > kLongClip || limits.late()))
-                    break;
-                std::optional<GifFound> found;
-                try {
-                    found = bestSettingsWithin(kept, strip, *steps, limits, &smallest, likelyFits);
-                } catch (const GifOverdue&) {
-                    overdue = true;
-                    break;
-                }
-                limits.from = std::min(limits.from + limits.share, 1.0);
-                limits.reached(0);
-                if (!found)
-                    continue;
-                const double quality = qualityOf(found->bytes, firsts, reference);
-                if (!here || quality > here->quality) {
-                    here = Candidate{found->bytes, found->step, quality};
-                    winner = steps;
-                }
-            }
-            if (overdue && !here)
-                break;
+            const std::optional<GifFound> here = bestSettingsWithin(gif, judge, limits, &smallest, -1, hint);
+            limits.from = std::min(limits.from + limits.share, 1.0);
+            tables = gif.tables();
             int next = fewerFrames(total, count, count - 1);
             if (here) {
-                ladderTried = {winner};
                 if (here->quality > bestQuality) {
                     bestQuality = here->quality;
                     best = EncodedGif{here->bytes, count};
                 }
                 // Every frame at the best settings cannot be beaten; past the peak, fewer frames
                 // only lose more.
-                if (here->step == 0 || here->quality < bestQuality - kWorseDb || limits.late() || overdue)
+                const bool lossless = here->settings.colours == 256 && here->settings.keepWithin == 0;
+                if (lossless || here->quality < bestQuality - kWorseDb || limits.late())
                     break;
-                likelyFits = here->step;
+                hint = here->settings;
             } else if (!best) {
                 if (count == 1)
                     break;
                 // Nothing fits: the smallest file says about how many frames would.
-                const double ratio = double(smallest) / double(caps.maxBytes);
+                const double ratio = double(std::max(smallest, 1LL)) / double(caps.maxBytes);
                 next = fewerFrames(total, count, std::max(1, int(count / ratio)));
-                likely = next;
-                if (limits.late())
-                    break;
             }
             if (next >= count || (best && (counts + 1 >= kCounts || limits.late())))
                 break;
             count = next;
         }
-        if (!best && (limits.late() || limits.overdue()))
-            best = lastResort(frames, caps, likely);
         if (progress)
             progress->report(1);
         return best;
     } catch (const GifCancelled&) {
     } catch (const vips::VError&) {
         vips_error_clear();
+    } catch (const std::exception&) {
     }
     return std::nullopt;
 }

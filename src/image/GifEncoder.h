@@ -31,9 +31,9 @@ EmojiFrames keepEvenly(const EmojiFrames& all, int count, std::vector<int>* firs
 
 // The best-looking GIF of the frames within the limits: at most maxBytes, and at most maxFrames
 // frames (0: any number). Pixels under half opacity become GIF's transparent colour, the rest
-// opaque. Fewer frames, fewer colours, less dithering and changes left to the frame before are
-// weighed against each other by how the result looks at its size against every frame it stands
-// for. Nothing when not even one frame fits, or when `progress` was cancelled.
+// opaque. Fewer frames, fewer colours, dithering and changes left to the frame before are weighed
+// against each other by how the result looks at its size against every frame it stands for.
+// Nothing when not even one frame fits, or when `progress` was cancelled.
 // `spentMs`: how long the export has taken before the search, which counts towards its time.
 std::optional<EncodedGif> encodeGifWithin(const EmojiFrames& frames, const GifLimits& limits, Progress* progress = nullptr,
                                           qint64 spentMs = 0);

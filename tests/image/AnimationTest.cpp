@@ -6,7 +6,6 @@
 #include "image/helper/Decoding.h"
 #include "image/helper/FrameReader.h"
 #include "image/GifEncoder.h"
-#include "image/GifTables.h"
 #include "image/Picture.h"
 #include "image/shared/VipsRuntime.h"
 
@@ -194,27 +193,6 @@ TEST(GifBudget, TheFrameCapHoldsWhateverTheBudgetAndTheLengthStays) {
     keepEvenly(many, 50, &firsts);
     for (size_t j = 1; j < firsts.size(); ++j)
         EXPECT_TRUE(firsts[j] - firsts[j - 1] == 2 || firsts[j] - firsts[j - 1] == 3) << j;
-}
-
-TEST(GifBudget, ATransparentIndexPastItsColourTableGetsATableThatHoldsIt) {
-    // One pixel of index 4, the frame's transparent index, in a table of 4 colours: what the GIF
-    // writer makes of a full palette of few colours. Readers differ on it; libvips shows black.
-    const QByteArray header = QByteArray("GIF89a\x01\x00\x01\x00\x81\x00\x00", 13);
-    const QByteArray colours = QByteArray("\xff\x00\x00\x00\xff\x00\x00\x00\xff\xff\xff\xff", 12);
-    const QByteArray control = QByteArray("\x21\xf9\x04\x01\x00\x00\x04\x00", 8);
-    // 4-bit codes, low bits first: clear (8), 4, end (9).
-    const QByteArray image = QByteArray("\x2c\x00\x00\x00\x00\x01\x00\x01\x00\x00\x03\x02\x48\x09\x00\x3b", 16);
-    const QByteArray gif = header + colours + control + image;
-    const QByteArray repaired = withTransparentIndexesInTables(gif);
-    ASSERT_EQ(repaired.size(), gif.size() + 12);
-    EXPECT_EQ(repaired[10] & 7, 2); // 8 entries
-    const vips::VImage read = decoded(repaired);
-    EXPECT_EQ(read.getpoint(0, 0)[3], 0);
-    // Every other byte as it was: a cut file or one without the fault is left alone.
-    EXPECT_EQ(repaired.left(10), gif.left(10));
-    EXPECT_EQ(repaired.mid(13 + 24), gif.mid(13 + 12));
-    EXPECT_EQ(withTransparentIndexesInTables(repaired), repaired);
-    EXPECT_EQ(withTransparentIndexesInTables(gif.left(30)), gif.left(30));
 }
 
 TEST(GifBudget, CornersThatTurnTransparentStayTransparentUnderATightBudget) {
