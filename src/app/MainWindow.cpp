@@ -10,6 +10,7 @@
 #include "image/HelperConfinement.h"
 #include "model/EmojiEditor.h"
 #include "model/ScriptedRun.h"
+#include "widgets/editor/CropArea.h"
 #include "widgets/editor/EditorColumn.h"
 #include "widgets/preview/PreviewColumn.h"
 
@@ -73,7 +74,17 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent) {
     auto* row = new QHBoxLayout(content);
     row->setContentsMargins(24, 24, 24, 24);
     row->setSpacing(24);
-    row->addWidget(new EditorColumn(editor_, actions_->choosePhoto, actions_->paste, actions_->tools(), content), 0, Qt::AlignTop);
+    auto* editorColumn = new EditorColumn(editor_, actions_->choosePhoto, actions_->paste, actions_->tools(), content);
+    row->addWidget(editorColumn, 0, Qt::AlignTop);
+    // The brush on, off or changed by its actions (the tool row, the menu, the keys).
+    CropArea* cropArea = editorColumn->cropArea();
+    const auto takeBrush = [this, cropArea] {
+        cropArea->setBrushMode(actions_->markKeep->isChecked()     ? CutoutBrush::Mode::Keep
+                               : actions_->markRemove->isChecked() ? CutoutBrush::Mode::Remove
+                                                                   : CutoutBrush::Mode::Off);
+    };
+    connect(actions_->markKeep, &QAction::toggled, cropArea, takeBrush);
+    connect(actions_->markRemove, &QAction::toggled, cropArea, takeBrush);
     row->addWidget(new PreviewColumn(editor_, actions_->save, actions_->saveTexts(), actions_->copy, content), 0, Qt::AlignTop);
     // The content keeps the size its layout asks for; the window takes that size, unless the screen
     // is smaller (a large scale factor on a small screen), when the content scrolls instead.

@@ -69,6 +69,16 @@ WindowActions::WindowActions(EmojiEditor* editor, QWidget* window) : QObject(win
     removeBackground = makeAction(window, tr("Remove Background"), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_B));
     removeBackground->setToolTip(tr("Make a plain background transparent"));
     connect(removeBackground, &QAction::triggered, editor_, &EmojiEditor::removeBackground);
+    markKeep = makeAction(window, tr("Mark to Keep"), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_K));
+    markKeep->setToolTip(tr("Paint over what the removal took but should keep"));
+    markRemove = makeAction(window, tr("Mark to Remove"), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_J));
+    markRemove->setToolTip(tr("Paint over what the removal left but should take"));
+    auto* brushes = new QActionGroup(this);
+    brushes->setExclusionPolicy(QActionGroup::ExclusionPolicy::ExclusiveOptional);
+    for (QAction* brush : {markKeep, markRemove}) {
+        brush->setCheckable(true);
+        brushes->addAction(brush);
+    }
     makeEffectMenu(window);
     shortcuts = makeAction(window, tr("Keyboard Shortcuts"), QKeySequence());
     about = makeAction(window, tr("About Cropling"), QKeySequence());
@@ -114,6 +124,12 @@ void WindowActions::enableFromEditor() {
             tool.action->setEnabled(hasPicture);
     }
     removeBackground->setEnabled(hasPicture && !editor_->hasClip());
+    // The brushes are for a removed background; without one they are put down.
+    for (QAction* brush : {markKeep, markRemove}) {
+        brush->setEnabled(editor_->hasCutout());
+        if (!brush->isEnabled())
+            brush->setChecked(false);
+    }
 }
 
 QStringList WindowActions::saveTexts() { return {tr("Save Emoji PNG…"), tr("Save Emoji GIF…")}; }
@@ -123,7 +139,10 @@ std::vector<std::vector<Tool>> WindowActions::tools() const {
             {{rotateLeft, QStringLiteral(":/icons/rotate-left.svg")},
              {rotateRight, QStringLiteral(":/icons/rotate-right.svg")},
              {flip, QStringLiteral(":/icons/flip.svg")}},
-            {{removeBackground, QStringLiteral(":/icons/cutout.svg")}, {effects, QStringLiteral(":/icons/effects.svg")}}};
+            {{removeBackground, QStringLiteral(":/icons/cutout.svg")},
+             {markKeep, QStringLiteral(":/icons/mark-keep.svg")},
+             {markRemove, QStringLiteral(":/icons/mark-remove.svg")},
+             {effects, QStringLiteral(":/icons/effects.svg")}}};
 }
 
 // One checkable item for each value, one of them checked at a time, each setting it in the effect.

@@ -40,6 +40,9 @@ public:
     QAction* rotateRight;
     QAction* flip;
     QAction* removeBackground;
+    // Brushes of marks on a removed background, one of them or neither on at a time.
+    QAction* markKeep;
+    QAction* markRemove;
     // The reaction effects: a menu of them, their speeds and the caption, on the tool row too.
     QAction* effects;
     QAction* caption;

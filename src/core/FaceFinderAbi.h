@@ -1,7 +1,7 @@
 #pragma once
 
 // What the face-finding module offers: it is loaded by the program on the first use of
-// auto-framing so that nothing else pays for OpenCV. Plain C across the boundary, declared once
+// auto-framing or of refining a cut-out, so that nothing else pays for OpenCV. Plain C across the boundary, declared once
 // here for the module that defines it and the program that calls it.
 
 #ifdef __cplusplus
@@ -20,6 +20,16 @@ struct CroplingFace {
 int cropling_find_faces(const unsigned char* grey, int width, int height, int stride, struct CroplingFace* faces,
                         int most, char* error, int errorSize);
 typedef int (*CroplingFindFaces)(const unsigned char*, int, int, int, struct CroplingFace*, int, char*, int);
+
+// What each pixel of a picture is, for the segmentation: the values OpenCV's GrabCut takes.
+enum CroplingSegment { CroplingBackground = 0, CroplingSubject = 1, CroplingLikelyBackground = 2, CroplingLikelySubject = 3 };
+
+// Separates the subject from the background of an RGB picture, starting from `labels` (one byte a
+// pixel, a CroplingSegment each, stride `width`): the sure ones stay, the likely ones are decided
+// anew. Returns 0, or -1 with the reason in `error`.
+int cropling_segment(const unsigned char* rgb, int width, int height, int stride, unsigned char* labels, int iterations,
+                     char* error, int errorSize);
+typedef int (*CroplingSegmentPicture)(const unsigned char*, int, int, int, unsigned char*, int, char*, int);
 
 #ifdef __cplusplus
 }

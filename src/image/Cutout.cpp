@@ -1,6 +1,7 @@
 #include "Cutout.h"
 
 #include "core/BackgroundRemoval.h"
+#include "image/FaceFraming.h"
 #include "image/Picture.h"
 #include "image/helper/Decoding.h"
 
@@ -18,6 +19,9 @@ namespace {
 
 // The side the subject is looked for at: enough for an emoji's edge, quick on any photo.
 constexpr int kSearchSide = 700;
+// The side the segmentation works at: each of its rounds takes some 100 ms at this size.
+constexpr int kSegmentSide = 400;
+constexpr int kSegmentRounds = 4;
 
 PixelRows rowsOf(const VImage& rgb) {
     const VImage memory = rgb.copy_memory();
@@ -59,6 +63,45 @@ VImage cutOut(const VImage& frame, const VImage& mask, const Foreground& found) 
     return ownedCopy(pixels.bytes, pixels.width, pixels.height, 4).copy(VImage::option()->set("interpretation", VIPS_INTERPRETATION_sRGB));
 }
 
+// The picture with `mask` (of any size) as its alpha, every frame alike.
+std::shared_ptr<const Picture> withMask(const Picture& picture, const VImage& mask, const Foreground& found) {
+    if (!picture.hasFrames())
+        return Picture::fromPixels(cutOut(picture.pixels(), mask, found), picture.fullSize());
+    std::vector<std::shared_ptr<const Picture>> frames;
+    for (int i = 0; i < picture.frameCount(); ++i)
+        frames.push_back(Picture::fromPixels(cutOut(picture.frame(i).pixels(), mask, found), picture.fullSize(), true));
+    return Picture::animated(std::move(frames), picture.frameDelays(), picture.loopCount());
+}
+
+// The first frame reduced to at most `side` on its longer side, RGB.
+VImage reducedRgb(const Picture& picture, int side) {
+    const VImage& first = picture.frame(0).pixels();
+    const double scale = std::min(1.0, double(side) / std::max(first.width(), first.height()));
+    VImage small = scale < 1.0 ? first.resize(scale) : first;
+    if (small.bands() == 4)
+        small = small.flatten(VImage::option()->set("background", std::vector<double>{255, 255, 255}));
+    return small.cast(VIPS_FORMAT_UCHAR);
+}
+
+// Where the labels say the subject is, and the mean colour of what they say is background (the
+// colour edge pixels are decontaminated of).
+Foreground subjectOf(const PixelRows& rgb, const std::vector<std::uint8_t>& labels) {
+    Foreground subject{std::vector<std::uint8_t>(labels.size()), rgb.width, rgb.height};
+    double sum[3] = {}, count = 0;
+    for (size_t i = 0; i < labels.size(); ++i) {
+        const bool kept = labels[i] == CroplingSubject || labels[i] == CroplingLikelySubject;
+        subject.alpha[i] = kept ? 255 : 0;
+        if (!kept) {
+            for (int c = 0; c < 3; ++c)
+                sum[c] += rgb.bytes[3 * i + size_t(c)];
+            ++count;
+        }
+    }
+    for (int c = 0; c < 3; ++c)
+        subject.plane[c] = count > 0 ? sum[c] / count : 255.0;
+    return subject;
+}
+
 } // namespace
 
 std::shared_ptr<const Picture> withoutBackground(const Picture& picture) {
@@ -71,13 +114,57 @@ std::shared_ptr<const Picture> withoutBackground(const Picture& picture) {
         const auto found = findForeground(rowsOf(small.cast(VIPS_FORMAT_UCHAR)));
         if (!found)
             return nullptr;
-        const VImage mask = ownedCopy(found->alpha, found->width, found->height, 1);
-        if (!picture.hasFrames())
-            return Picture::fromPixels(cutOut(picture.pixels(), mask, *found), picture.fullSize());
-        std::vector<std::shared_ptr<const Picture>> frames;
-        for (int i = 0; i < picture.frameCount(); ++i)
-            frames.push_back(Picture::fromPixels(cutOut(picture.frame(i).pixels(), mask, *found), picture.fullSize(), true));
-        return Picture::animated(std::move(frames), picture.frameDelays(), picture.loopCount());
+        return withMask(picture, ownedCopy(found->alpha, found->width, found->height, 1), *found);
+    } catch (const vips::VError&) {
+        vips_error_clear();
+        return nullptr;
+    }
+}
+
+std::shared_ptr<const Picture> refinedCutout(const Picture& picture, const std::vector<CutoutMark>& marks, QString* why) {
+    if (picture.isOpenedForRender() || picture.pixelWidth() < 8)
+        return nullptr;
+    const FaceModule& module = faceModule();
+    if (!module.segment) {
+        *why = module.error;
+        return nullptr;
+    }
+    try {
+        const VImage small = reducedRgb(picture, kSegmentSide);
+        const PixelRows rgb = rowsOf(small.extract_band(0, VImage::option()->set("n", 3)));
+        const int w = rgb.width, h = rgb.height;
+        std::vector<std::uint8_t> labels(size_t(w) * size_t(h), CroplingLikelySubject);
+        // From the plain background's removal where there is one; else the border is background,
+        // as a frame drawn round the subject would say.
+        if (const auto found = findForeground(rgb)) {
+            for (size_t i = 0; i < labels.size(); ++i)
+                labels[i] = found->alpha[i] >= 128 ? CroplingLikelySubject : CroplingLikelyBackground;
+        } else {
+            for (int y = 0; y < h; ++y)
+                for (int x = 0; x < w; ++x)
+                    if (x == 0 || y == 0 || x == w - 1 || y == h - 1)
+                        labels[size_t(y) * size_t(w) + size_t(x)] = CroplingBackground;
+        }
+        // A face is the subject: the middle of each face found is kept for certain.
+        const VImage grey = small.colourspace(VIPS_INTERPRETATION_B_W).extract_band(0).cast(VIPS_FORMAT_UCHAR).copy_memory();
+        std::vector<CroplingFace> faces(16);
+        char error[256] = {};
+        const int found = module.find(static_cast<const unsigned char*>(vips_image_get_data(grey.get_image())), w, h, w,
+                                      faces.data(), int(faces.size()), error, int(sizeof error));
+        for (int f = 0; f < found; ++f)
+            for (int y = faces[size_t(f)].y + faces[size_t(f)].height / 4; y < faces[size_t(f)].y + 3 * faces[size_t(f)].height / 4; ++y)
+                for (int x = faces[size_t(f)].x + faces[size_t(f)].width / 4; x < faces[size_t(f)].x + 3 * faces[size_t(f)].width / 4; ++x)
+                    if (x >= 0 && y >= 0 && x < w && y < h)
+                        labels[size_t(y) * size_t(w) + size_t(x)] = CroplingSubject;
+        paintMarks(marks, w, h, labels.data(), CroplingSubject, CroplingBackground);
+        if (module.segment(rgb.bytes.data(), w, h, w * 3, labels.data(), kSegmentRounds, error, int(sizeof error)) != 0) {
+            *why = QString::fromUtf8(error);
+            return nullptr;
+        }
+        const Foreground subject = subjectOf(rgb, labels);
+        // A soft edge, about a pixel of the reduction wide, as the one-step removal makes.
+        const VImage mask = ownedCopy(subject.alpha, w, h, 1).gaussblur(0.7).cast(VIPS_FORMAT_UCHAR);
+        return withMask(picture, mask, subject);
     } catch (const vips::VError&) {
         vips_error_clear();
         return nullptr;

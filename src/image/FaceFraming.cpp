@@ -29,7 +29,6 @@ struct FaceText {
 };
 
 using Face = CroplingFace;
-using FindFaces = CroplingFindFaces;
 
 // Faces are looked for on a copy of this many pixels on its longer side: a face worth framing (a
 // tenth of the shorter side or more) keeps 30 pixels or more there, and the search costs the same
@@ -37,25 +36,21 @@ using FindFaces = CroplingFindFaces;
 constexpr int kSearchSide = 480;
 constexpr int kMostFaces = 64;
 
-struct Module {
-    FindFaces find = nullptr;
-    QString error;
-};
+} // namespace
 
-const Module& module() {
-    static Module loaded;
+const FaceModule& faceModule() {
+    static FaceModule loaded;
     static std::once_flag once;
     std::call_once(once, [] {
         QLibrary library(faceFinderPath());
         library.setLoadHints(QLibrary::ResolveAllSymbolsHint);
-        loaded.find = reinterpret_cast<FindFaces>(library.resolve("cropling_find_faces"));
-        if (!loaded.find)
+        loaded.find = reinterpret_cast<CroplingFindFaces>(library.resolve("cropling_find_faces"));
+        loaded.segment = reinterpret_cast<CroplingSegmentPicture>(library.resolve("cropling_segment"));
+        if (!loaded.find || !loaded.segment)
             loaded.error = FaceText::tr("face detection isn't installed (%1)").arg(library.errorString());
     });
     return loaded;
 }
-
-} // namespace
 
 QString faceFinderPath() {
     if (const QByteArray own = qgetenv("CROPLING_FACES"); !own.isEmpty())
@@ -97,7 +92,7 @@ constexpr double kClearGain = 1.25;
 AutoFramingOutcome autoFrameHere(const Picture& picture, const Framing& current) {
     if (picture.isOpenedForRender() || picture.pixelWidth() < 1)
         return {std::nullopt, FaceText::tr("no picture to frame")};
-    const Module& finder = module();
+    const FaceModule& finder = faceModule();
     if (!finder.find)
         return {std::nullopt, finder.error};
     ensureVipsStarted();

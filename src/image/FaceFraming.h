@@ -7,6 +7,7 @@
 // that never frames a face never loads it.
 
 #include "core/CropGeometry.h"
+#include "core/FaceFinderAbi.h"
 
 #include <QPointF>
 #include <QString>
@@ -51,5 +52,13 @@ AutoFraming framingFor(const HeadBox& head, double pictureWidth, double pictureH
 
 // Where the face finder module is: next to the program, in its lib folder, or in the build tree.
 QString faceFinderPath();
+
+// The module's entry points, loaded on first use; `error` says why they are missing.
+struct FaceModule {
+    CroplingFindFaces find = nullptr;
+    CroplingSegmentPicture segment = nullptr;
+    QString error;
+};
+const FaceModule& faceModule();
 
 } // namespace cropling

@@ -6,6 +6,7 @@
 // program starts without libvips and its hundred libraries. Programs that link it in (the libvips
 // helper, the tests) use it directly.
 
+#include "core/CutoutMarks.h"
 #include "core/ChatTarget.h"
 #include "core/Resample.h"
 #include "core/CropGeometry.h"
@@ -84,6 +85,9 @@ public:
     virtual std::optional<PixelRows> captionOverlay(const QString& text, int n, bool top) const = 0;
     // The picture with its plain background transparent; nothing when it has none (Cutout.h).
     virtual std::shared_ptr<const Picture> withoutBackground(const Picture& picture) const = 0;
+    // The picture cut out anew with marks of what to keep and remove (Cutout.h).
+    virtual std::shared_ptr<const Picture> refinedCutout(const Picture& picture, const std::vector<CutoutMark>& marks,
+                                                         QString* why) const = 0;
 };
 
 } // namespace cropling

@@ -120,6 +120,11 @@ public:
         return cropling::withoutBackground(picture);
     }
 
+    std::shared_ptr<const Picture> refinedCutout(const Picture& picture, const std::vector<CutoutMark>& marks,
+                                                 QString* why) const override {
+        return cropling::refinedCutout(picture, marks, why);
+    }
+
     const VImage& emptyPixels() const override {
         static const VImage none;
         return none;

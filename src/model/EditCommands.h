@@ -6,6 +6,7 @@
 // typing) merge into one.
 
 #include "core/ClipSpan.h"
+#include "core/CutoutMarks.h"
 #include "core/CropGeometry.h"
 #include "core/Effects.h"
 #include "image/Picture.h"
@@ -22,6 +23,13 @@ namespace cropling {
 
 class EmojiEditor;
 
+// A picture whose background was removed: the picture before, and the marks of what to keep and
+// remove painted since, each a step.
+struct CutoutSource {
+    PicturePtr original;
+    std::vector<CutoutMark> marks;
+};
+
 // Everything a new picture replaces.
 struct PictureState {
     PicturePtr image;
@@ -30,6 +38,7 @@ struct PictureState {
     QString fileName;
     QUrl url;
     ClipState clip; // for a video clip: its source, span and turn
+    std::shared_ptr<const CutoutSource> cutout; // when its background was removed
 };
 
 // What every step of the editor shares: it can be told to leave the history once it is undone.

@@ -190,9 +190,9 @@ void EmojiEditor::setImage(PicturePtr picture, const QString& name, const QStrin
     ClipState clipState;
     if (clip)
         clipState = {clip, defaultSpan(clip->durationMs()), 1};
-    PictureState after{std::move(picture), Framing{}, name, fileName, url, clipState};
+    PictureState after{std::move(picture), Framing{}, name, fileName, url, clipState, nullptr};
     undoStack_->push(
-        new PictureCommand(this, PictureState{image_, framing(), emojiName_, fileName_, url_, clip_}, after));
+        new PictureCommand(this, currentState(), after));
 }
 
 void EmojiEditor::applyPicture(const PictureState& state, bool turn) {
@@ -222,6 +222,7 @@ void EmojiEditor::applyPicture(const PictureState& state, bool turn) {
     if (!turn)
         Q_EMIT newPicture();
     takeClip(state.clip);
+    cutout_ = state.cutout;
     Q_EMIT imageChanged();
     Q_EMIT framingChanged();
     if (renamed)

@@ -120,6 +120,11 @@ public:
     // Makes a plain background (a studio, a wall, a flat colour) transparent, as one undoable step
     // made on a worker; says so when the picture has none. Not for a clip.
     void removeBackground();
+    // After a removal: a mark of what to keep or remove, painted over the picture, cuts the
+    // subject out anew with every mark so far, as one undoable step made on a worker.
+    void markCutout(const CutoutMark& mark);
+    bool canMarkCutout() const { return cutout_ && !isWaitingForPicture(); }
+    bool hasCutout() const { return bool(cutout_); }
     bool isTurning() const { return turning_; }
 
     // A video clip: where it is read from, the span shown, and the turn its frames were given.
@@ -296,6 +301,9 @@ private:
                        const QString& failure);
     void runWaitingExports();
     bool turning_ = false;
+    std::shared_ptr<const CutoutSource> cutout_;
+    // What a step that brings a picture in holds as the state before it.
+    PictureState currentState() const { return {image_, framing(), emojiName_, fileName_, url_, clip_, cutout_}; }
     int pendingTurn_ = 1;
 
     PicturePtr image_;

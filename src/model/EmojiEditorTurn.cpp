@@ -57,7 +57,7 @@ void EmojiEditor::startTurn(int orientation) {
                       ClipState clip = clip_;
                       if (clip.source)
                           clip.turn = composedOrientation(clip.turn, orientation);
-                      return PictureState{turned, framed, emojiName_, fileName_, url_, clip};
+                      return PictureState{turned, framed, emojiName_, fileName_, url_, clip, nullptr};
                   },
                   turnStepText(orientation), turnFailedMessage());
 }
@@ -66,13 +66,36 @@ void EmojiEditor::removeBackground() {
     // A clip's frames are made anew for each span, which would bring its background back.
     if (!image_ || hasClip() || isWaitingForPicture())
         return;
+    // Removed again, it is removed from the picture as it came.
+    const PicturePtr original = cutout_ ? cutout_->original : image_;
     changePicture(
-        [](const PicturePtr& picture) -> PicturePtr {
+        [original](const PicturePtr&) -> PicturePtr {
             const VipsLayer* layer = VipsLayer::get();
-            return layer ? layer->withoutBackground(*picture) : nullptr;
+            return layer ? layer->withoutBackground(*original) : nullptr;
         },
-        [this](const PicturePtr& cut) { return PictureState{cut, framing(), emojiName_, fileName_, url_, clip_}; },
+        [this, original](const PicturePtr& cut) {
+            return PictureState{cut, framing(), emojiName_, fileName_, url_, clip_,
+                                std::make_shared<const CutoutSource>(CutoutSource{original, {}})};
+        },
         TurnText::tr("Remove Background"), noBackgroundMessage());
+}
+
+void EmojiEditor::markCutout(const CutoutMark& mark) {
+    if (!canMarkCutout() || mark.points.empty())
+        return;
+    auto marked = std::make_shared<CutoutSource>(*cutout_);
+    marked->marks.push_back(mark);
+    changePicture(
+        [marked](const PicturePtr&) -> PicturePtr {
+            const VipsLayer* layer = VipsLayer::get();
+            QString why;
+            return layer ? layer->refinedCutout(*marked->original, marked->marks, &why) : nullptr;
+        },
+        [this, marked](const PicturePtr& cut) {
+            return PictureState{cut, framing(), emojiName_, fileName_, url_, clip_, marked};
+        },
+        mark.keep ? TurnText::tr("Mark to Keep") : TurnText::tr("Mark to Remove"),
+        TurnText::tr("Couldn't cut the picture out with the marks"));
 }
 
 void EmojiEditor::changePicture(const std::function<PicturePtr(const PicturePtr&)>& change,
@@ -87,7 +110,7 @@ void EmojiEditor::changePicture(const std::function<PicturePtr(const PicturePtr&
             return runWaitingExports();
         }
         trimHistory();
-        const PictureState before{image_, framing(), emojiName_, fileName_, url_, clip_};
+        const PictureState before = currentState();
         undoStack_->push(new PictureCommand(this, before, after(changed), PictureCommand::Kind::Turn, step));
         // Turns asked for meanwhile follow, then what waited for the picture.
         startTurn(std::exchange(pendingTurn_, 1));

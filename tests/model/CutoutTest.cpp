@@ -126,3 +126,44 @@ TEST(Cutout, RemovingTheBackgroundIsOneStepAndSaysWhenThereIsNone) {
     EXPECT_EQ(editor.undoStack()->count(), steps);
     EXPECT_EQ(editor.statusKind(), EmojiEditor::StatusKind::Failure);
 }
+
+TEST(Cutout, MarksKeepAndRemoveWhatTheyCoverAndEachIsAStepOfItsOwn) {
+    EmojiEditor editor;
+    // A disc with a hole: the one-step removal takes the hole with the background.
+    const auto alphaAt = [&editor](double fx, double fy) {
+        const VImage& pixels = editor.image()->pixels();
+        return int(pixels.getpoint(int(fx * pixels.width()), int(fy * pixels.height()))[3]);
+    };
+    editor.setImage(makePicture(makeImage(400, 400, 3, [](int x, int y, int b) {
+                        const double r = std::hypot(x - 200, y - 200);
+                        return r < 150 && r > 40 ? (b == 0 ? 240 : 60 + (x + y) % 7) : (b == 2 ? 230 : 30);
+                    })),
+                    QStringLiteral("ring"));
+    editor.removeBackground();
+    ASSERT_TRUE(editor.hasCutout());
+    EXPECT_EQ(alphaAt(0.5, 0.5), 0);
+
+    // Kept: the hole, where the mark passes.
+    editor.markCutout(CutoutMark{true, {{0.47, 0.5}, {0.53, 0.5}}, 0.04});
+    EXPECT_EQ(editor.undoStack()->undoText(), QStringLiteral("Mark to Keep"));
+    EXPECT_EQ(alphaAt(0.5, 0.5), 255);
+    EXPECT_EQ(alphaAt(0.05, 0.05), 0);
+    EXPECT_EQ(alphaAt(0.5, 0.8), 255);
+    const PicturePtr kept = editor.image();
+
+    // Removed: a stroke across the ring's top, the earlier mark still holding.
+    editor.markCutout(CutoutMark{false, {{0.35, 0.22}, {0.65, 0.22}}, 0.03});
+    EXPECT_EQ(editor.undoStack()->undoText(), QStringLiteral("Mark to Remove"));
+    EXPECT_EQ(alphaAt(0.5, 0.22), 0);
+    EXPECT_EQ(alphaAt(0.5, 0.5), 255);
+    EXPECT_EQ(alphaAt(0.5, 0.8), 255);
+    editor.undoStack()->undo();
+    EXPECT_EQ(editor.image(), kept);
+
+    // A new picture has nothing to mark.
+    editor.setImage(makePicture(cameraLike(200, 150)), QStringLiteral("photo"));
+    EXPECT_FALSE(editor.hasCutout());
+    const int steps = editor.undoStack()->count();
+    editor.markCutout(CutoutMark{true, {{0.5, 0.5}}, 0.05});
+    EXPECT_EQ(editor.undoStack()->count(), steps);
+}

@@ -86,8 +86,9 @@ CropArea::CropArea(EmojiEditor* editor, QWidget* parent) : QWidget(parent), edit
     });
     showCursor();
     // A picture that arrives while the button is held (a paste, say) is not moved by the old
-    // drag, whose base belongs to the old picture.
+    // drag, whose base belongs to the old picture, nor marked by its stroke.
     connect(editor_, &EmojiEditor::newPicture, this, &CropArea::endDrag);
+    connect(editor_, &EmojiEditor::newPicture, this, [this] { brush_.cancel(); });
     connect(editor_, &EmojiEditor::framingChanged, this, qOverload<>(&QWidget::update));
     connect(editor_, &EmojiEditor::frameChanged, this, qOverload<>(&QWidget::update));
 }
@@ -107,6 +108,7 @@ void CropArea::paintEvent(QPaintEvent*) {
             ThirdsGrid::paint(layer, side);
         }
     });
+    brush_.paint(painter);
 
     painter.setRenderHint(QPainter::Antialiasing, true);
     // The stroke lies wholly inside the square: inset by half its width. A file held over the
@@ -122,9 +124,19 @@ void CropArea::paintEvent(QPaintEvent*) {
     painter.drawRoundedRect(square.adjusted(inset, inset, -inset, -inset), kCornerRadius - inset, kCornerRadius - inset);
 }
 
+void CropArea::setBrushMode(CutoutBrush::Mode mode) {
+    brush_.setMode(mode);
+    showCursor();
+    update();
+}
+
+bool CropArea::brushPaints() const { return brush_.isOn() && editor_->canMarkCutout() && !editor_->effectFrame(); }
+
 void CropArea::showCursor() {
     if (!editor_->image())
         setCursor(Qt::PointingHandCursor);
+    else if (brush_.isOn())
+        setCursor(Qt::CrossCursor);
     else
         setCursor(dragBase_ ? Qt::ClosedHandCursor : Qt::OpenHandCursor);
 }
@@ -133,6 +145,10 @@ void CropArea::mousePressEvent(QMouseEvent* event) {
     if (event->button() != Qt::LeftButton)
         return QWidget::mousePressEvent(event);
     setFocus(Qt::MouseFocusReason);
+    if (brushPaints()) {
+        brush_.begin(event->position());
+        return update();
+    }
     pressPosition_ = event->position();
     dragging_ = false;
 }
@@ -203,6 +219,13 @@ void CropArea::keyPressEvent(QKeyEvent* event) {
             return QWidget::keyPressEvent(event);
         editor_->resetCrop();
         break;
+    case Qt::Key_Escape:
+        // A stroke being painted is let go of; otherwise the key is the window's.
+        if (!brush_.isPainting())
+            return QWidget::keyPressEvent(event);
+        brush_.cancel();
+        update();
+        break;
     default: return QWidget::keyPressEvent(event);
     }
     event->accept();
@@ -224,6 +247,10 @@ void CropArea::focusOutEvent(QFocusEvent* event) {
 }
 
 void CropArea::mouseMoveEvent(QMouseEvent* event) {
+    if (brush_.isPainting()) {
+        brush_.extend(event->position());
+        return update();
+    }
     if (!pressPosition_)
         return;
     const QPointF translation = event->position() - *pressPosition_;
@@ -251,6 +278,14 @@ void CropArea::endDrag() {
 }
 
 void CropArea::mouseReleaseEvent(QMouseEvent* event) {
+    if (event->button() == Qt::LeftButton && brush_.isPainting()) {
+        brush_.extend(event->position());
+        const PicturePtr picture = editor_->image();
+        if (const auto mark = picture ? brush_.finish(picture->nominalSize(), editor_->framing()) : std::nullopt)
+            editor_->markCutout(*mark);
+        brush_.cancel();
+        return update();
+    }
     if (event->button() != Qt::LeftButton || !pressPosition_)
         return QWidget::mouseReleaseEvent(event);
     const bool click = !dragging_;

@@ -4,6 +4,8 @@
 // rounded corners, the empty-state placeholder, dragging to pan, a click to choose a file while
 // empty, and file drops.
 
+#include "widgets/editor/CutoutBrush.h"
+
 #include <QPointF>
 #include <QTimer>
 #include <QWidget>
@@ -30,6 +32,11 @@ public:
     bool isPanning() const { return dragBase_.has_value(); }
     bool isDropHighlighted() const { return dropHighlighted_; }
 
+    // After a background's removal, a drag paints a mark of what to keep or remove instead of
+    // moving the picture; Off moves it again.
+    void setBrushMode(CutoutBrush::Mode mode);
+    CutoutBrush::Mode brushMode() const { return brush_.mode(); }
+
 Q_SIGNALS:
     // The empty square was clicked: the user wants to choose a picture.
     void chooseRequested();
@@ -55,6 +62,7 @@ private:
     void showCursor();
     // Zooms by a factor toward a point of the square (widget coordinates).
     void zoomToward(double factor, QPointF at);
+    bool brushPaints() const;
 
     EmojiEditor* editor_;
     QWidget* placeholder_;
@@ -65,6 +73,7 @@ private:
     std::optional<QPointF> dragBase_;
     bool dropHighlighted_ = false;
     bool keyboardFocus_ = false;
+    CutoutBrush brush_;
     QProgressBar* busy_;
     QTimer busyDelay_;
 };

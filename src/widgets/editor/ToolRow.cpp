@@ -30,6 +30,12 @@ ToolRow::ToolRow(const std::vector<std::vector<Tool>>& groups, QWidget* parent) 
             } else {
                 connect(button, &QToolButton::clicked, tool.action, &QAction::trigger);
             }
+            // A tool that stays on (a brush) shows so, whichever way it was turned on.
+            if (tool.action->isCheckable()) {
+                button->setCheckable(true);
+                button->setChecked(tool.action->isChecked());
+                connect(tool.action, &QAction::toggled, button, &QAbstractButton::setChecked);
+            }
             connect(tool.action, &QAction::changed, button, [button, action = tool.action] { button->setEnabled(action->isEnabled()); });
             layout->addWidget(button);
         }
