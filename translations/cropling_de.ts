@@ -244,6 +244,18 @@ Pulsieren; --caption schreibt einen Text an den Fuß jedes Bildes (ein Standbild
         <source>Remove Background</source>
         <translation>Hintergrund entfernen</translation>
     </message>
+    <message>
+        <source>Mark to Keep</source>
+        <translation>Zum Behalten markieren</translation>
+    </message>
+    <message>
+        <source>Mark to Remove</source>
+        <translation>Zum Entfernen markieren</translation>
+    </message>
+    <message>
+        <source>Couldn&apos;t cut the picture out with the marks</source>
+        <translation>Das Bild ließ sich mit den Markierungen nicht freistellen</translation>
+    </message>
 </context>
 <context>
     <name>FaceFraming</name>
@@ -905,6 +917,22 @@ Hochladen unter Slack → Arbeitsbereich anpassen → Emoji.</translation>
     <message>
         <source>Make a plain background transparent</source>
         <translation>Einen schlichten Hintergrund durchsichtig machen</translation>
+    </message>
+    <message>
+        <source>Mark to Keep</source>
+        <translation>Zum Behalten markieren</translation>
+    </message>
+    <message>
+        <source>Paint over what the removal took but should keep</source>
+        <translation>Übermalen, was die Entfernung genommen hat, aber bleiben soll</translation>
+    </message>
+    <message>
+        <source>Mark to Remove</source>
+        <translation>Zum Entfernen markieren</translation>
+    </message>
+    <message>
+        <source>Paint over what the removal left but should take</source>
+        <translation>Übermalen, was die Entfernung gelassen hat, aber weg soll</translation>
     </message>
 </context>
 </TS>
