@@ -243,7 +243,7 @@ void EmojiEditor::setBackgroundWork(bool background) {
     loader_->setBackground(background);
 }
 
-bool EmojiEditor::isBusy() const { return loader_->isBusy(); }
+bool EmojiEditor::isBusy() const { return loader_->isBusy() || turning_; }
 
 void EmojiEditor::load(const QUrl& url, const QString& shownAs) {
     const QByteArray path = localPathBytes(url);

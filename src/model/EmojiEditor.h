@@ -125,6 +125,8 @@ public:
     void markCutout(const CutoutMark& mark);
     bool canMarkCutout() const { return cutout_ && !isWaitingForPicture(); }
     bool hasCutout() const { return bool(cutout_); }
+    // Lets go of a turn, a removal or a mark being made: the picture stays as it is.
+    void cancelPictureChange();
     bool isTurning() const { return turning_; }
 
     // A video clip: where it is read from, the span shown, and the turn its frames were given.
@@ -301,6 +303,8 @@ private:
                        const QString& failure);
     void runWaitingExports();
     bool turning_ = false;
+    int changeId_ = 0; // of the latest change of the picture on a worker
+    void setTurning(bool turning);
     std::shared_ptr<const CutoutSource> cutout_;
     // What a step that brings a picture in holds as the state before it.
     PictureState currentState() const { return {image_, framing(), emojiName_, fileName_, url_, clip_, cutout_}; }

@@ -98,12 +98,29 @@ void EmojiEditor::markCutout(const CutoutMark& mark) {
         TurnText::tr("Couldn't cut the picture out with the marks"));
 }
 
+void EmojiEditor::setTurning(bool turning) {
+    if (std::exchange(turning_, turning) != turning)
+        Q_EMIT busyChanged(isBusy());
+}
+
+void EmojiEditor::cancelPictureChange() {
+    if (!turning_)
+        return;
+    // What the worker makes is let go of when it comes; turns and exports waiting for it go on
+    // with the picture as it is.
+    ++changeId_;
+    setTurning(false);
+    pendingTurn_ = 1;
+    setStatusMessage(TurnText::tr("Cancelled"), StatusKind::Note);
+    runWaitingExports();
+}
+
 void EmojiEditor::changePicture(const std::function<PicturePtr(const PicturePtr&)>& change,
                                 const std::function<PictureState(const PicturePtr&)>& after, const QString& step,
                                 const QString& failure) {
-    turning_ = true;
+    setTurning(true);
     const auto finish = [this, after, step, failure](const PicturePtr& changed) {
-        turning_ = false;
+        setTurning(false);
         if (!changed) {
             pendingTurn_ = 1;
             setStatusMessage(failure, StatusKind::Failure);
@@ -118,12 +135,15 @@ void EmojiEditor::changePicture(const std::function<PicturePtr(const PicturePtr&
     if (!backgroundWork_)
         return finish(change(image_));
     auto* watcher = new QFutureWatcher<PicturePtr>(this);
-    connect(watcher, &QFutureWatcherBase::finished, this, [this, watcher, finish, generation = generation_] {
+    connect(watcher, &QFutureWatcherBase::finished, this, [this, watcher, finish, generation = generation_, id = ++changeId_] {
         watcher->deleteLater();
+        // A change cancelled, or followed by another, is let go of: the later one owns the state.
+        if (id != changeId_)
+            return;
         if (generation == generation_)
             return finish(watcher->result());
         // Another picture came meanwhile (or the history moved): this change is for none of them.
-        turning_ = false;
+        setTurning(false);
         pendingTurn_ = 1;
         runWaitingExports();
     });

@@ -8,6 +8,9 @@
 #include "model/EmojiEditor.h"
 #include "model/ExportJob.h"
 
+#include <QCoreApplication>
+#include <QTest>
+#include <QThreadPool>
 #include <QUndoStack>
 
 #include <gtest/gtest.h>
@@ -166,4 +169,33 @@ TEST(Cutout, MarksKeepAndRemoveWhatTheyCoverAndEachIsAStepOfItsOwn) {
     const int steps = editor.undoStack()->count();
     editor.markCutout(CutoutMark{true, {{0.5, 0.5}}, 0.05});
     EXPECT_EQ(editor.undoStack()->count(), steps);
+}
+
+TEST(Cutout, ARemovalCancelledLeavesThePictureAndTheOneAfterItIsTheOneThatLands) {
+    EmojiEditor editor;
+    editor.setBackgroundWork(true);
+    const PicturePtr disc = makePicture(makeImage(1200, 900, 3, [](int x, int y, int b) {
+        return std::hypot(x - 600, y - 450) < 300 ? (b == 0 ? 240 : 60) : (b == 2 ? 230 : 30);
+    }));
+    editor.setImage(disc, QStringLiteral("disc"));
+    const int steps = editor.undoStack()->count();
+    editor.removeBackground();
+    EXPECT_TRUE(editor.isBusy());
+    editor.cancelPictureChange();
+    EXPECT_FALSE(editor.isBusy());
+    // The cancelled removal's worker ends; what it made is let go of.
+    QThreadPool::globalInstance()->waitForDone();
+    QCoreApplication::processEvents();
+    EXPECT_EQ(editor.image(), disc);
+    EXPECT_EQ(editor.undoStack()->count(), steps);
+
+    // Cancelled and asked again at once: the second lands, once.
+    editor.removeBackground();
+    editor.cancelPictureChange();
+    editor.removeBackground();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !editor.isBusy(); }, 20'000));
+    QThreadPool::globalInstance()->waitForDone();
+    QCoreApplication::processEvents();
+    EXPECT_EQ(editor.undoStack()->count(), steps + 1);
+    EXPECT_EQ(editor.image()->pixels().bands(), 4);
 }

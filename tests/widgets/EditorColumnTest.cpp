@@ -81,7 +81,11 @@ TEST(EditorColumn, ControlsFollowWhetherAPictureIsLoaded) {
         tools << tool->accessibleName();
     EXPECT_EQ(tools, (QStringList{"Fit (Ctrl+9)", "Auto-Frame (Ctrl+Shift+F)", "Rotate Left (Ctrl+L)",
                                   "Rotate Right (Ctrl+R)", "Flip Horizontally (Ctrl+Shift+H)",
-                                  "Remove Background (Ctrl+Shift+B)", "Effect"}));
+                                  "Remove Background (Ctrl+Shift+B)", "Mark to Keep (Ctrl+Shift+K)",
+                                  "Mark to Remove (Ctrl+Shift+J)", "Effect"}));
+    // The brushes are for a removed background: there is none yet.
+    EXPECT_FALSE(w.window->actions()->markKeep->isEnabled());
+    EXPECT_FALSE(w.window->actions()->markRemove->isEnabled());
     EXPECT_TRUE(slider->isVisibleTo(w.window));
     // A 4:3 picture: the knob's range starts at the zoom that fits it whole, below the opening zoom.
     EXPECT_EQ(slider->zoomAt(slider->minimum()), 0.75);

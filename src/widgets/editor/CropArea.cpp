@@ -68,7 +68,9 @@ CropArea::CropArea(EmojiEditor* editor, QWidget* parent) : QWidget(parent), edit
     // Opening a picture and making the emoji both show the bar, each under its own name.
     const auto showBusy = [this] {
         const bool exporting = editor_->isExporting();
-        busy_->setAccessibleName(exporting ? tr("Making the emoji") : tr("Opening the picture"));
+        busy_->setAccessibleName(exporting             ? tr("Making the emoji")
+                                 : editor_->isTurning() ? tr("Changing the picture (Escape cancels)")
+                                                        : tr("Opening the picture"));
         if (editor_->isBusy() || exporting) {
             if (!busy_->isVisible())
                 busyDelay_.start();
@@ -220,11 +222,16 @@ void CropArea::keyPressEvent(QKeyEvent* event) {
         editor_->resetCrop();
         break;
     case Qt::Key_Escape:
-        // A stroke being painted is let go of; otherwise the key is the window's.
-        if (!brush_.isPainting())
+        // A stroke being painted is let go of, or else a change of the picture being made;
+        // otherwise the key is the window's.
+        if (brush_.isPainting()) {
+            brush_.cancel();
+            update();
+        } else if (editor_->isTurning()) {
+            editor_->cancelPictureChange();
+        } else {
             return QWidget::keyPressEvent(event);
-        brush_.cancel();
-        update();
+        }
         break;
     default: return QWidget::keyPressEvent(event);
     }
