@@ -4,6 +4,7 @@
 #include <opencv2/objdetect.hpp>
 
 #include <algorithm>
+#include <iterator>
 #include <cstdio>
 #include <cstdlib>
 #include <mutex>
@@ -17,46 +18,36 @@ namespace {
 constexpr const char* kCascades[] = {"haarcascade_frontalface_alt2.xml", "haarcascade_profileface.xml",
                                      "haarcascade_frontalcatface_extended.xml"};
 
-struct Detectors {
-    std::vector<cv::CascadeClassifier> cascades;
+// Each cascade is read on its first use and kept for the process: reading one takes tens of
+// milliseconds, and a photo of a person never needs the other two.
+struct Detector {
+    cv::CascadeClassifier cascade;
     std::string error;
 };
 
-const Detectors& detectors() {
-    static Detectors loaded;
-    static std::once_flag once;
-    std::call_once(once, [] {
+const Detector& detector(size_t kind) {
+    static Detector loaded[std::size(kCascades)];
+    static std::once_flag once[std::size(kCascades)];
+    std::call_once(once[kind], [kind] {
         std::vector<std::string> folders;
         if (const char* own = std::getenv("CROPLING_CASCADES"))
             folders.emplace_back(own);
         folders.emplace_back("/usr/share/opencv4/haarcascades");
         folders.emplace_back("/usr/share/opencv/haarcascades");
-        for (const char* name : kCascades) {
-            cv::CascadeClassifier cascade;
-            for (const std::string& folder : folders) {
-                if (cascade.load(folder + "/" + name))
-                    break;
-            }
-            if (cascade.empty()) {
-                loaded.error = std::string("the face detector ") + name + " is not installed (package opencv-data)";
-                loaded.cascades.clear();
+        Detector& d = loaded[kind];
+        for (const std::string& folder : folders) {
+            if (d.cascade.load(folder + "/" + kCascades[kind]))
                 return;
-            }
-            loaded.cascades.push_back(std::move(cascade));
         }
+        d.error = std::string("the face detector ") + kCascades[kind] + " is not installed (package opencv-data)";
     });
-    return loaded;
+    return loaded[kind];
 }
 
 } // namespace
 
 extern "C" int cropling_find_faces(const unsigned char* grey, int width, int height, int stride, CroplingFace* faces,
                                    int most, char* error, int errorSize) {
-    const Detectors& found = detectors();
-    if (found.cascades.empty()) {
-        std::snprintf(error, size_t(errorSize), "%s", found.error.c_str());
-        return -1;
-    }
     try {
         const cv::Mat view(height, width, CV_8UC1, const_cast<unsigned char*>(grey), size_t(stride));
         cv::Mat equalised;
@@ -69,9 +60,14 @@ extern "C" int cropling_find_faces(const unsigned char* grey, int width, int hei
         // at a time, a few tens of milliseconds each.
         static std::mutex searching;
         const std::lock_guard lock(searching);
-        for (size_t i = 0; i < found.cascades.size(); ++i) {
+        for (size_t i = 0; i < std::size(kCascades); ++i) {
+            const Detector& found = detector(i);
+            if (found.cascade.empty()) {
+                std::snprintf(error, size_t(errorSize), "%s", found.error.c_str());
+                return -1;
+            }
             std::vector<cv::Rect> boxes;
-            const_cast<cv::CascadeClassifier&>(found.cascades[i])
+            const_cast<cv::CascadeClassifier&>(found.cascade)
                 .detectMultiScale(equalised, boxes, 1.2, 4, 0, cv::Size(smallest, smallest));
             for (const cv::Rect& box : boxes) {
                 if (count < most)

@@ -19,36 +19,46 @@ ExportOutcome failed(ExportFailure failure, std::optional<OpenFailure> why = std
     return outcome;
 }
 
+// A face is looked for on a decode of about this shorter side: the search reduces to 480 pixels
+// on the longer side, and a JPEG decodes this small from its DCT at a fraction of the cost.
+constexpr int kFaceSearchSide = 360;
+
 // The file as this export needs it: a picture of its header alone, which the helper renders, or a
 // decode at a window's working resolution (every frame of an animation that becomes a GIF) for
-// auto-framing to look at.
-Outcome<PicturePtr> openForExport(const QUrl& file, const FramingRequest& framing, bool animate) {
-    // Looking for a face or a background needs the pixels here.
-    const bool decodeHere = framing.autoFrame || framing.cutout;
+// the background's removal or an animation's auto-framing to work on. `searched`, for the
+// auto-framing of a still: a small decode of it to look for a face in, while the helper renders.
+Outcome<PicturePtr> openForExport(const QUrl& file, const FramingRequest& framing, bool animate, PicturePtr* searched) {
     const PictureInput input = openPictureFile(localPathBytes(file));
     if (!input.isValid())
         return {std::nullopt, input.why()};
+    // The background's removal needs the pixels here, and so does the auto-framing of a GIF.
+    const bool decodeHere = framing.cutout || (framing.autoFrame && animate);
     auto session = std::make_shared<DecoderSession>();
     if (!session->start(input, !decodeHere))
         return {};
+    Outcome<PicturePtr> clip;
     if (session->holdsClip()) {
         // The clip's length comes with its header; the span asked for is kept to it.
-        auto opened = session->openForRender();
-        if (!opened)
-            return opened;
+        clip = session->openForRender();
+        if (!clip)
+            return clip;
         session->setSpan(requestedSpan(framing.clipStartMs, framing.clipEndMs, framing.clipSpeed, session->clipMs()));
-        if (!decodeHere)
-            return opened;
     }
-    if (!decodeHere)
-        return session->openForRender();
+    if (!decodeHere) {
+        if (framing.autoFrame) {
+            auto small = session->decode(kFaceSearchSide);
+            if (!small)
+                return small;
+            *searched = *small.value;
+        }
+        return session->holdsClip() ? clip : session->openForRender();
+    }
     const int side = workingShorterSide(1.0);
     auto picture = session->decode(side);
     if (!picture || !animate || session->frameCount() < 2)
         return picture;
     return session->frames(side);
 }
-
 } // namespace
 
 ExportJob::ExportJob(PicturePtr picture, const Framing& framing, const ExportRequest& request, const QString& input)
@@ -62,12 +72,16 @@ ExportOutcome ExportJob::run(Progress* progress) const {
         if (!file_.isValid())
             return exportEmoji(picture_.get(), framing_, request_, progress);
         // A PNG of an animation is its first frame: the others are never decoded for it.
-        const auto opened = openForExport(file_, framingRequest_, request_.format != ExportFormat::Png);
+        PicturePtr searched;
+        const auto opened = openForExport(file_, framingRequest_, request_.format != ExportFormat::Png, &searched);
         if (!opened)
             return failed(ExportFailure::NotOpened, opened.why);
         PicturePtr picture = *opened.value;
-        if (framingRequest_.turn != 1)
+        if (framingRequest_.turn != 1) {
             picture = picture->turned(framingRequest_.turn);
+            if (searched)
+                searched = searched->turned(framingRequest_.turn);
+        }
         if (!picture)
             return failed(ExportFailure::NotOpened, OpenFailure::TooLarge);
         if (framingRequest_.cutout) {
@@ -79,7 +93,7 @@ ExportOutcome ExportJob::run(Progress* progress) const {
         const std::optional<QSizeF> size = picture->nominalSize();
         Framing framing;
         if (framingRequest_.autoFrame) {
-            const AutoFramingOutcome found = autoFrame(*picture);
+            const AutoFramingOutcome found = autoFrame(searched ? *searched : *picture);
             if (!found.framing)
                 return failed(ExportFailure::NotFramed, std::nullopt, found.why);
             framing = {found.framing->zoom, clampedOffset(size, found.framing->zoom, found.framing->offset)};
