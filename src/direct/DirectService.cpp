@@ -32,7 +32,7 @@ ReplyHead DirectService::serve(const wire::Request& request, QByteArray* payload
     }
     if (!decoder_)
         return withStatus(failure_ ? wire::statusOf(*failure_) : Status::Declined);
-    if (request.task != Task::Header && request.task != Task::Render)
+    if (request.task != Task::Header && request.task != Task::Render && request.task != Task::Preview)
         return withStatus(Status::Declined);
 
     ReplyHead head;
@@ -42,6 +42,8 @@ ReplyHead DirectService::serve(const wire::Request& request, QByteArray* payload
     head.fullHeight = upright.height();
     if (request.task == Task::Header)
         return head;
+    if (request.task == Task::Preview)
+        return preview(request.side, orientation, head, payload);
     std::optional<OpenFailure> failure;
     const auto png = renderSquarePng(*decoder_, convertProfile_, orientation, request.zoom, QPointF(request.offsetX, request.offsetY),
                                      request.side, &failure);
@@ -50,6 +52,29 @@ ReplyHead DirectService::serve(const wire::Request& request, QByteArray* payload
     head.width = head.height = request.side;
     head.payloadBytes = std::uint64_t(png->size());
     *payload = *png;
+    return head;
+}
+
+ReplyHead DirectService::preview(int side, int orientation, ReplyHead head, QByteArray* payload) {
+    // The whole picture, reduced as far as its decoder can while decoding (a JPEG from its DCT at
+    // an eighth), upright and in sRGB: a first look for the window while the libvips helper makes
+    // the working picture.
+    if (side < 1 || !decoder_->facts().reducesWhileDecoding)
+        return withStatus(Status::Declined);
+    Refusal why;
+    auto part = decoder_->decodePart(QRect(QPoint(0, 0), decoder_->facts().stored), side, &why);
+    if (!part)
+        return withStatus(wire::statusOf(why.failure.value_or(OpenFailure::Damaged)));
+    if (convertProfile_)
+        convertToSrgb(decoder_->facts().iccProfile, &part->pixels);
+    const PixelRows upright = turnedUpright(part->pixels, orientation);
+    if ((long long)upright.width * upright.height > wire::kMaxReplyPixels)
+        return withStatus(Status::TooLarge);
+    head.width = upright.width;
+    head.height = upright.height;
+    head.bands = upright.bands;
+    head.payloadBytes = std::uint64_t(upright.bytes.size());
+    *payload = QByteArray(reinterpret_cast<const char*>(upright.bytes.data()), qsizetype(upright.bytes.size()));
     return head;
 }
 

@@ -1,8 +1,8 @@
 #pragma once
 
 // The direct helper's side of the conversation: the tasks of a render (the header, then the framed
-// square) on a JPEG, PNG or WebP, without libvips. Every other picture and task is declined, and
-// the program asks the libvips helper instead.
+// square) and a first look on a JPEG, PNG or WebP, without libvips. Every other picture and task
+// is declined, and the program asks the libvips helper instead.
 
 #include "image/shared/TaskServer.h"
 
@@ -23,6 +23,7 @@ public:
     wire::ReplyHead serve(const wire::Request& request, QByteArray* payload);
 
 private:
+    wire::ReplyHead preview(int side, int orientation, wire::ReplyHead head, QByteArray* payload);
     QByteArray encoded_;
     std::unique_ptr<SourceDecoder> decoder_;
     std::optional<OpenFailure> failure_;

@@ -67,6 +67,7 @@ public:
             info_.jpeg_color_space != JCS_RGB)
             return false;
         facts_.stored = QSize(int(info_.image_width), int(info_.image_height));
+        facts_.reducesWhileDecoding = true;
         if ((long long)info_.image_width * info_.image_height > kMaxDecodedPixels) {
             why->failure = OpenFailure::TooLarge;
             return false;

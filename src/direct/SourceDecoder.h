@@ -24,6 +24,9 @@ struct SourceFacts {
     int orientation = 1;   // the EXIF tag
     QByteArray iccProfile; // an embedded RGB profile, or nothing for sRGB
     bool alpha = false;
+    // Whether a reduced decode costs a fraction of a whole one (a JPEG's DCT scaling), as a first
+    // look needs.
+    bool reducesWhileDecoding = false;
 };
 
 // The pixels a render reads: those the window touches in the reduced picture (RGB or RGBA), where

@@ -46,7 +46,10 @@ Outcome<PicturePtr> openForExport(const QUrl& file, const FramingRequest& framin
     }
     if (!decodeHere) {
         if (framing.autoFrame) {
-            auto small = session->decode(kFaceSearchSide);
+            // The direct helper's first look when it has one (a JPEG), else a small decode.
+            auto small = session->preview(kFaceSearchSide);
+            if (!small && !small.why)
+                small = session->decode(kFaceSearchSide);
             if (!small)
                 return small;
             *searched = *small.value;

@@ -34,7 +34,9 @@ void decodeSteps(DecoderSession& session, const PictureLoader::Source& source, c
     {
         // Only until the helper has it: a file is not even read here.
         const PictureInput input = source();
-        if (!input.isValid() || !session.start(input)) {
+        // With a first look to show, a JPEG goes to the direct helper first, which decodes it
+        // reduced from its DCT; the working picture then comes from the libvips helper.
+        if (!input.isValid() || !session.start(input, plan.previewSide > 0)) {
             emit(Step{nullptr, true, input.why()});
             return;
         }

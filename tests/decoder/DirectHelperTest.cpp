@@ -14,6 +14,8 @@
 
 #include <fcntl.h>
 
+#include <cmath>
+
 using namespace cropling;
 using namespace cropling::test;
 using vips::VImage;
@@ -193,4 +195,49 @@ TEST(DirectHelper, RefusesDamagedAndOversizedFilesForTheLibvipsHelpersReasons) {
         EXPECT_FALSE(libvips.png) << what;
         EXPECT_EQ(direct.failure, libvips.failure) << what;
     }
+}
+
+TEST(DirectHelper, GivesAJpegsFirstLookFromItsDctUprightAndInSrgb) {
+    const VImage photo = cameraLike(1200, 900);
+    VImage turned = photo.copy();
+    turned.set("orientation", 6);
+    const struct {
+        const char* what;
+        QByteArray file;
+    } files[] = {
+        {"orientation 6", encode(turned, ".jpg", VImage::option()->set("Q", 92))},
+        // Saturated colours, which a wide gamut's numbers move most.
+        {"wide-gamut profile",
+         encode(makeImage(1200, 900, 3, [](int x, int y, int b) { return ((x / 150 + y / 150 + b) % 3) == 0 ? 230 : 20; })
+                    .icc_transform("p3", VImage::option()->set("input_profile", "srgb")),
+                ".jpg", VImage::option()->set("Q", 95))},
+        {"grey", encode(photo.extract_band(1).copy(VImage::option()->set("interpretation", VIPS_INTERPRETATION_B_W)), ".jpg")},
+    };
+    for (const auto& [what, file] : files) {
+        auto session = std::make_shared<DecoderSession>();
+        ASSERT_TRUE(session->start(PictureInput::bytes(file), true)) << what;
+        const auto look = session->preview(200);
+        ASSERT_TRUE(look) << what;
+        EXPECT_TRUE(session->heldByDirectHelper()) << what;
+        // The working picture comes from the libvips helper: the first look must show the same.
+        const auto working = session->decode(0);
+        ASSERT_TRUE(working) << what;
+        EXPECT_FALSE(session->heldByDirectHelper()) << what;
+        const VImage small = (*look.value)->pixels();
+        const VImage full = (*working.value)->pixels();
+        EXPECT_EQ(small.width() < small.height(), full.width() < full.height()) << what;
+        EXPECT_GE(std::min(small.width(), small.height()), 200) << what;
+        EXPECT_LT(small.width(), full.width()) << what;
+        EXPECT_EQ((*look.value)->fullSize(), (*working.value)->fullSize()) << what;
+        const VImage reduced = full.resize(double(small.width()) / full.width(),
+                                           VImage::option()->set("vscale", double(small.height()) / full.height()));
+        const double mse = (reduced.cast(VIPS_FORMAT_FLOAT) - small.cast(VIPS_FORMAT_FLOAT)).pow(2).avg();
+        EXPECT_GE(10 * std::log10(255.0 * 255.0 / std::max(mse, 1e-9)), 32.0) << what;
+    }
+    // A PNG has no cheap reduction: the direct helper leaves the first look to the libvips helper.
+    auto session = std::make_shared<DecoderSession>();
+    ASSERT_TRUE(session->start(PictureInput::bytes(encode(photo, ".png")), true));
+    const auto look = session->preview(200);
+    EXPECT_FALSE(look.why);
+    EXPECT_FALSE(session->heldByDirectHelper());
 }
