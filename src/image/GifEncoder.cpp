@@ -70,11 +70,15 @@ Reference referenceOf(const EmojiFrames& frames) {
 // The mean PSNR over the judged source frames of the GIF frame shown in each one's place, the
 // frame kept for it when frames were dropped; `firsts` says which source frame each GIF frame
 // starts at.
+int pageOf(const std::vector<int>& firsts, int index) {
+    return int(std::upper_bound(firsts.begin(), firsts.end(), index) - firsts.begin()) - 1;
+}
+
 double qualityOf(const std::vector<std::vector<uint8_t>>& shown, const std::vector<int>& firsts, const Reference& reference) {
     const int pages = int(shown.size());
     double sum = 0;
     for (size_t k = 0; k < reference.indexes.size(); ++k) {
-        const int page = int(std::upper_bound(firsts.begin(), firsts.end(), reference.indexes[k]) - firsts.begin()) - 1;
+        const int page = pageOf(firsts, reference.indexes[k]);
         const std::vector<unsigned char>& a = reference.pixels[k];
         const std::vector<uint8_t>& b = shown[size_t(std::clamp(page, 0, pages - 1))];
         long long squares = 0;
@@ -127,9 +131,10 @@ std::optional<EncodedGif> encodeGifWithin(const EmojiFrames& frames, const GifLi
             limits.share = best ? 1.0 / kCounts : (1 - limits.from) / 2;
             std::vector<int> firsts;
             const PaletteGif gif(keepEvenly(frames, count, &firsts), tables);
-            const GifJudge judge = [&](const std::vector<std::vector<uint8_t>>& shown) {
-                return qualityOf(shown, firsts, reference);
-            };
+            GifJudge judge{std::vector<bool>(size_t(gif.count()), false),
+                           [&](const std::vector<std::vector<uint8_t>>& shown) { return qualityOf(shown, firsts, reference); }};
+            for (const int index : reference.indexes)
+                judge.pages[size_t(std::clamp(pageOf(firsts, index), 0, gif.count() - 1))] = true;
             long long smallest = 0;
             const std::optional<GifFound> here = bestSettingsWithin(gif, judge, limits, &smallest, -1, hint);
             limits.from = std::min(limits.from + limits.share, 1.0);

@@ -57,8 +57,8 @@ Branch searchBranch(const PaletteGif& gif, const GifJudge& judge, const GifSearc
     const bool keepsNothing = gif.count() == 1 || gif.alphaChanges();
     int lo = 1, hi = kLastKeep + 1; // the first step that fits lies in [lo, hi]; hi: none does
     if (startKeep == 0 || keepsNothing) {
-        QByteArray bytes = gif.encode(mapped, 0, &shown);
-        branch.bound = judge(shown);
+        QByteArray bytes = gif.encode(mapped, 0, &shown, &judge.pages);
+        branch.bound = judge.quality(shown);
         if (bytes.size() <= limits.maxBytes) {
             settings.keepWithin = 0;
             branch.found = GifFound{std::move(bytes), settings, branch.bound};
@@ -87,8 +87,8 @@ Branch searchBranch(const PaletteGif& gif, const GifJudge& judge, const GifSearc
             lo = mid + 1;
     }
     settings.keepWithin = kKeeps[hi];
-    QByteArray bytes = gif.encode(mapped, settings.keepWithin, &shown);
-    branch.found = GifFound{std::move(bytes), settings, judge(shown)};
+    QByteArray bytes = gif.encode(mapped, settings.keepWithin, &shown, &judge.pages);
+    branch.found = GifFound{std::move(bytes), settings, judge.quality(shown)};
     return branch;
 }
 
@@ -131,12 +131,12 @@ std::optional<GifFound> bestSettingsWithin(const PaletteGif& gif, const GifJudge
         limits.check();
         const GifSettings last{kColours[std::size(kColours) - 1], 0, kKeeps[kLastKeep]};
         std::vector<std::vector<uint8_t>> shown;
-        QByteArray bytes = gif.encode(gif.map(last.colours, last.dither), last.keepWithin, &shown);
+        QByteArray bytes = gif.encode(gif.map(last.colours, last.dither), last.keepWithin, &shown, &judge.pages);
         if (bytes.size() > limits.maxBytes) {
             *smallestSize = bytes.size();
             return std::nullopt;
         }
-        Branch smallest{GifFound{std::move(bytes), last, judge(shown)}};
+        Branch smallest{GifFound{std::move(bytes), last, judge.quality(shown)}};
         consider(smallest);
     }
     // The colour counts to try: all, best first; after a search of more frames, the count it

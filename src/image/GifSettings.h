@@ -38,8 +38,12 @@ struct GifSearchLimits {
     void reached(double part) const;
 };
 
-// How a GIF's frames look against the frames they stand for: higher is better.
-using GifJudge = std::function<double(const std::vector<std::vector<uint8_t>>& shownOnGrey)>;
+// How a GIF's frames look against the frames they stand for: higher is better. Only the frames
+// marked in `pages` are looked at (the others may be left empty).
+struct GifJudge {
+    std::vector<bool> pages;
+    std::function<double(const std::vector<std::vector<uint8_t>>& shownOnGrey)> quality;
+};
 
 struct GifFound {
     QByteArray bytes;

@@ -41,29 +41,28 @@ struct PaletteGif::Quantizer {
 PaletteGif::PaletteGif(const EmojiFrames& kept, Tables tables)
     : side_(kept.frames.front().height()), loop_(kept.loop), delaysMs_(kept.delaysMs), tables_(std::move(tables)) {
     const size_t pixels = size_t(side_) * size_t(side_);
+    // The frames are read where they lie (a frame already in memory is not copied), each pixel's
+    // opacity decided as it is read: GIF has one transparent colour and no partial opacity.
+    const uint8_t* before = nullptr;
     for (const VImage& frame : kept.frames) {
         VImage rgba = frame.bands() == 3 ? frame.bandjoin_const({255.0}) : frame;
         rgba = rgba.cast(VIPS_FORMAT_UCHAR).copy_memory();
         if (rgba.width() != side_ || rgba.height() != side_ || rgba.bands() != 4)
             throw vips::VError("the frames differ in size");
-        const auto* data = static_cast<const uint8_t*>(vips_image_get_data(rgba.get_image()));
-        std::vector<uint8_t> pixelsOf(data, data + pixels * 4);
-        // GIF has one transparent colour and no partial opacity: a pixel is either, decided at half.
-        for (size_t p = 0; p < pixels; ++p) {
-            uint8_t* px = &pixelsOf[4 * p];
-            if (px[3] < 128)
-                std::memset(px, 0, 4);
-            else
-                px[3] = 255;
-        }
-        if (!rgba_.empty() && !alphaChanges_)
+        frames_.push_back(rgba);
+        const uint8_t* now = pixelsOf(frames_.size() - 1);
+        if (before && !alphaChanges_)
             for (size_t p = 0; p < pixels; ++p)
-                if (pixelsOf[4 * p + 3] == 0 && rgba_.back()[4 * p + 3] != 0) {
+                if (!opaque(now, p) && opaque(before, p)) {
                     alphaChanges_ = true;
                     break;
                 }
-        rgba_.push_back(std::move(pixelsOf));
+        before = now;
     }
+}
+
+const uint8_t* PaletteGif::pixelsOf(size_t frame) const {
+    return static_cast<const uint8_t*>(vips_image_get_data(frames_[frame].get_image()));
 }
 
 PaletteGif::~PaletteGif() = default;
@@ -80,10 +79,19 @@ std::vector<uint8_t> PaletteGif::table(int colours) const {
     Quantizer quantizer;
     // The colours of frames spread over the animation: enough to find its table, where every
     // frame of a long one would take the quantizer far longer for the same colours.
-    const size_t count = rgba_.size();
+    const size_t count = frames_.size();
     const size_t used = std::min(count, kTableFrames);
+    const size_t pixels = size_t(side_) * size_t(side_);
+    std::vector<std::vector<uint8_t>> binary;
     for (size_t k = 0; k < used; ++k) {
-        const std::vector<uint8_t>& frame = rgba_[k * count / used];
+        const uint8_t* source = pixelsOf(k * count / used);
+        std::vector<uint8_t>& frame = binary.emplace_back(source, source + pixels * 4);
+        for (size_t p = 0; p < pixels; ++p) {
+            if (opaque(source, p))
+                frame[4 * p + 3] = 255;
+            else
+                std::memset(&frame[4 * p], 0, 4);
+        }
         liq_image* image = liq_image_create_rgba(quantizer.attr, frame.data(), side_, side_, 0);
         const bool added = image && liq_histogram_add_image(quantizer.histogram, quantizer.attr, image) == LIQ_OK;
         if (image)
@@ -161,7 +169,7 @@ void mapFrame(const uint8_t* rgba, int side, const std::vector<uint8_t>& table, 
     const size_t pixels = size_t(side) * size_t(side);
     if (dither <= 0) {
         for (size_t p = 0; p < pixels; ++p)
-            indexes[p] = rgba[4 * p + 3] == 0 ? transparent : nearest(rgba[4 * p], rgba[4 * p + 1], rgba[4 * p + 2]);
+            indexes[p] = rgba[4 * p + 3] < 128 ? transparent : nearest(rgba[4 * p], rgba[4 * p + 1], rgba[4 * p + 2]);
         return;
     }
     // Errors of this row and the next, per channel, with a pixel of margin on each side.
@@ -171,7 +179,7 @@ void mapFrame(const uint8_t* rgba, int side, const std::vector<uint8_t>& table, 
         for (int step = 0; step < side; ++step) {
             const int x = leftward ? side - 1 - step : step;
             const size_t p = size_t(y) * size_t(side) + size_t(x);
-            if (rgba[4 * p + 3] == 0) {
+            if (rgba[4 * p + 3] < 128) {
                 indexes[p] = transparent;
                 continue;
             }
@@ -206,9 +214,10 @@ MappedFrames PaletteGif::map(int colours, float dither) const {
     mapped.table.insert(mapped.table.end(), {0, 0, 0});
     NearestColour nearest(mapped.table, mapped.transparent);
     const size_t pixels = size_t(side_) * size_t(side_);
-    for (const std::vector<uint8_t>& frame : rgba_) {
+    for (size_t f = 0; f < frames_.size(); ++f) {
+        const uint8_t* frame = pixelsOf(f);
         std::vector<uint8_t> indexes(pixels);
-        mapFrame(frame.data(), side_, mapped.table, uint8_t(mapped.transparent), dither, nearest, indexes.data());
+        mapFrame(frame, side_, mapped.table, uint8_t(mapped.transparent), dither, nearest, indexes.data());
         mapped.indexes.push_back(std::move(indexes));
     }
     return mapped;
@@ -228,7 +237,8 @@ bool within(const uint8_t* rgba, const uint8_t* rgb, int error) {
 
 } // namespace
 
-QByteArray PaletteGif::encode(const MappedFrames& mapped, int keepWithin, std::vector<std::vector<uint8_t>>* shownOnGrey) const {
+QByteArray PaletteGif::encode(const MappedFrames& mapped, int keepWithin, std::vector<std::vector<uint8_t>>* shownOnGrey,
+                             const std::vector<bool>* pages) const {
     QByteArray bytes;
     const int entries = int(mapped.table.size() / 3);
     const uint8_t transparent = uint8_t(mapped.transparent);
@@ -254,8 +264,8 @@ QByteArray PaletteGif::encode(const MappedFrames& mapped, int keepWithin, std::v
     std::vector<uint8_t> drawn(pixels);
     if (shownOnGrey)
         shownOnGrey->clear();
-    for (size_t f = 0; f < rgba_.size(); ++f) {
-        const uint8_t* source = rgba_[f].data();
+    for (size_t f = 0; f < frames_.size(); ++f) {
+        const uint8_t* source = pixelsOf(f);
         const uint8_t* indexes = mapped.indexes[f].data();
         CGIF_FrameConfig frame{};
         frame.transIndex = transparent;
@@ -282,7 +292,9 @@ QByteArray PaletteGif::encode(const MappedFrames& mapped, int keepWithin, std::v
             cgif_close(gif);
             throw std::runtime_error("the GIF could not be written");
         }
-        if (shownOnGrey) {
+        if (shownOnGrey && pages && (f >= pages->size() || !(*pages)[f])) {
+            shownOnGrey->emplace_back();
+        } else if (shownOnGrey) {
             std::vector<uint8_t> grey(pixels * 3, 128);
             for (size_t p = 0; p < pixels; ++p)
                 if (shown[p] != transparent)

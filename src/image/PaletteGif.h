@@ -40,7 +40,7 @@ public:
     PaletteGif(const PaletteGif&) = delete;
     PaletteGif& operator=(const PaletteGif&) = delete;
 
-    int count() const { return int(rgba_.size()); }
+    int count() const { return int(frames_.size()); }
     Tables tables() const;
     // Whether a pixel turns transparent in a later frame: each frame then replaces the one before
     // entirely, since GIF cannot clear a pixel and keep its neighbours.
@@ -52,9 +52,10 @@ public:
 
     // The GIF of the mapped frames, leaving to the frame before every pixel whose shown colour is
     // within `keepWithin` of the frame's own in each channel. `shownOnGrey`, when given, gets each
-    // frame as a viewer shows it over mid grey, RGB, to judge how it looks.
-    QByteArray encode(const MappedFrames& mapped, int keepWithin,
-                      std::vector<std::vector<uint8_t>>* shownOnGrey = nullptr) const;
+    // frame as a viewer shows it over mid grey, RGB, to judge how it looks: those marked in
+    // `pages` when given, the others left empty.
+    QByteArray encode(const MappedFrames& mapped, int keepWithin, std::vector<std::vector<uint8_t>>* shownOnGrey = nullptr,
+                      const std::vector<bool>* pages = nullptr) const;
 
 private:
     struct Quantizer;
@@ -64,7 +65,10 @@ private:
     int side_ = 0;
     int loop_ = 0;
     std::vector<int> delaysMs_;
-    std::vector<std::vector<uint8_t>> rgba_;
+    // RGBA in memory, straight alpha; a pixel under half opacity is transparent.
+    std::vector<vips::VImage> frames_;
+    const uint8_t* pixelsOf(size_t frame) const;
+    static bool opaque(const uint8_t* rgba, size_t pixel) { return rgba[4 * pixel + 3] >= 128; }
     bool alphaChanges_ = false;
     mutable std::mutex tablesBusy_;
     mutable Tables tables_;
