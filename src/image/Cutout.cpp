@@ -162,8 +162,10 @@ std::shared_ptr<const Picture> refinedCutout(const Picture& picture, const std::
             return nullptr;
         }
         const Foreground subject = subjectOf(rgb, labels);
-        // A soft edge, about a pixel of the reduction wide, as the one-step removal makes.
-        const VImage mask = ownedCopy(subject.alpha, w, h, 1).gaussblur(0.7).cast(VIPS_FORMAT_UCHAR);
+        // Specks of a pixel or two the cut leaves go (an opening: the least of each 3 x 3, then the
+        // most), then a soft edge, about a pixel of the reduction wide, as the one-step removal makes.
+        const VImage mask =
+            ownedCopy(subject.alpha, w, h, 1).rank(3, 3, 0).rank(3, 3, 8).gaussblur(0.7).cast(VIPS_FORMAT_UCHAR);
         return withMask(picture, mask, subject);
     } catch (const vips::VError&) {
         vips_error_clear();
