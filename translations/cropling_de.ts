@@ -256,6 +256,14 @@ Pulsieren; --caption schreibt einen Text an den Fuß jedes Bildes (ein Standbild
         <source>Couldn&apos;t cut the picture out with the marks</source>
         <translation>Das Bild ließ sich mit den Markierungen nicht freistellen</translation>
     </message>
+    <message>
+        <source>Couldn&apos;t cut the picture out with the marks: %1</source>
+        <translation>Das Bild ließ sich mit den Markierungen nicht freistellen: %1</translation>
+    </message>
+    <message>
+        <source>Cancelled</source>
+        <translation>Abgebrochen</translation>
+    </message>
 </context>
 <context>
     <name>FaceFraming</name>
@@ -586,6 +594,10 @@ oder zum Auswählen klicken</translation>
     <message>
         <source>Drag or arrow keys (Shift: ×10) to move · wheel, pinch or Ctrl+plus/minus to zoom · double-click or Ctrl+0 to reset</source>
         <translation>Ziehen oder Pfeiltasten (Umschalt: ×10) zum Verschieben · Mausrad, Zwei-Finger-Geste oder Strg+Plus/Minus zum Zoomen · Doppelklick oder Strg+0 zum Zurücksetzen</translation>
+    </message>
+    <message>
+        <source>Changing the picture (Escape cancels)</source>
+        <translation>Das Bild wird geändert (Escape bricht ab)</translation>
     </message>
 </context>
 <context>

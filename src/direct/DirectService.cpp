@@ -5,6 +5,8 @@
 #include "direct/DirectRender.h"
 #include "direct/SourceDecoder.h"
 
+#include <algorithm>
+
 namespace cropling::direct {
 
 using wire::ReplyHead;
@@ -59,7 +61,10 @@ ReplyHead DirectService::preview(int side, int orientation, ReplyHead head, QByt
     // The whole picture, reduced as far as its decoder can while decoding (a JPEG from its DCT at
     // an eighth), upright and in sRGB: a first look for the window while the libvips helper makes
     // the working picture.
-    if (side < 1 || !decoder_->facts().reducesWhileDecoding)
+    // A reduction of less than a quarter saves too little over the working picture to be worth a
+    // decode of its own.
+    const QSize stored = decoder_->facts().stored;
+    if (side < 1 || !decoder_->facts().reducesWhileDecoding || std::min(stored.width(), stored.height()) < 4 * side)
         return withStatus(Status::Declined);
     Refusal why;
     auto part = decoder_->decodePart(QRect(QPoint(0, 0), decoder_->facts().stored), side, &why);

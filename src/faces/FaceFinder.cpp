@@ -82,5 +82,9 @@ extern "C" int cropling_find_faces(const unsigned char* grey, int width, int hei
     } catch (const cv::Exception& e) {
         std::snprintf(error, size_t(errorSize), "%s", e.what());
         return -1;
+    } catch (...) {
+        // Nothing may cross into the program, which knows no C++ of this module.
+        std::snprintf(error, size_t(errorSize), "%s", "out of memory");
+        return -1;
     }
 }

@@ -121,7 +121,8 @@ std::shared_ptr<const Picture> withoutBackground(const Picture& picture) {
     }
 }
 
-std::shared_ptr<const Picture> refinedCutout(const Picture& picture, const std::vector<CutoutMark>& marks, QString* why) {
+std::shared_ptr<const Picture> refinedCutout(const Picture& picture, const Picture& shown, const std::vector<CutoutMark>& marks,
+                                             QString* why) {
     if (picture.isOpenedForRender() || picture.pixelWidth() < 8)
         return nullptr;
     const FaceModule& module = faceModule();
@@ -134,11 +135,17 @@ std::shared_ptr<const Picture> refinedCutout(const Picture& picture, const std::
         const PixelRows rgb = rowsOf(small.extract_band(0, VImage::option()->set("n", 3)));
         const int w = rgb.width, h = rgb.height;
         std::vector<std::uint8_t> labels(size_t(w) * size_t(h), CroplingLikelySubject);
-        // From the plain background's removal where there is one; else the border is background,
-        // as a frame drawn round the subject would say.
-        if (const auto found = findForeground(rgb)) {
+        // From the cut shown now: its alpha at this size says what is likely kept. Without one,
+        // the border is background, as a frame drawn round the subject would say.
+        const VImage& cut = shown.frame(0).pixels();
+        if (cut.bands() == 4) {
+            const VImage alpha = cut.extract_band(3)
+                                     .resize(double(w) / cut.width(), VImage::option()->set("vscale", double(h) / cut.height()))
+                                     .cast(VIPS_FORMAT_UCHAR);
+            const PixelRows kept = rowsOf(alpha.crop(0, 0, std::min(w, alpha.width()), std::min(h, alpha.height()))
+                                              .embed(0, 0, w, h, VImage::option()->set("extend", VIPS_EXTEND_COPY)));
             for (size_t i = 0; i < labels.size(); ++i)
-                labels[i] = found->alpha[i] >= 128 ? CroplingLikelySubject : CroplingLikelyBackground;
+                labels[i] = kept.bytes[i] >= 128 ? CroplingLikelySubject : CroplingLikelyBackground;
         } else {
             for (int y = 0; y < h; ++y)
                 for (int x = 0; x < w; ++x)

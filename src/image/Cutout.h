@@ -20,9 +20,11 @@ class Picture;
 std::shared_ptr<const Picture> withoutBackground(const Picture& picture);
 
 // The picture's subject cut out anew, what `marks` say kept or removed for certain, the rest
-// decided around them by the colours of both (GrabCut), with faces found kept; from the plain
-// background's removal when there is one, else from the picture's border. `picture` is the one
-// before any removal. Nothing, with `why`, when the segmentation is not to be had.
-std::shared_ptr<const Picture> refinedCutout(const Picture& picture, const std::vector<CutoutMark>& marks, QString* why);
+// decided around them by the colours of both (GrabCut), with faces found kept; starting from the
+// cut shown now (`shown`, the same picture with its background removed), so that a mark changes
+// the cut around it. `picture` is the one before any removal. Nothing, with `why`, when the
+// segmentation is not to be had.
+std::shared_ptr<const Picture> refinedCutout(const Picture& picture, const Picture& shown, const std::vector<CutoutMark>& marks,
+                                             QString* why);
 
 } // namespace cropling

@@ -130,13 +130,20 @@ std::optional<EncodedGif> encodeGifWithin(const EmojiFrames& frames, const GifLi
             // halves what is left with every count that does not.
             limits.share = best ? 1.0 / kCounts : (1 - limits.from) / 2;
             std::vector<int> firsts;
-            const PaletteGif gif(keepEvenly(frames, count, &firsts), tables);
+            PaletteGif gif(keepEvenly(frames, count, &firsts), tables);
+            gif.watch([&limits] { limits.checkTime(); });
             GifJudge judge{std::vector<bool>(size_t(gif.count()), false),
                            [&](const std::vector<std::vector<uint8_t>>& shown) { return qualityOf(shown, firsts, reference); }};
             for (const int index : reference.indexes)
                 judge.pages[size_t(std::clamp(pageOf(firsts, index), 0, gif.count() - 1))] = true;
             long long smallest = 0;
-            const std::optional<GifFound> here = bestSettingsWithin(gif, judge, limits, &smallest, -1, hint);
+            std::optional<GifFound> here;
+            try {
+                here = bestSettingsWithin(gif, judge, limits, &smallest, -1, hint);
+            } catch (const GifOverdue&) {
+                // Out of time: what fitted so far is the GIF.
+                break;
+            }
             limits.from = std::min(limits.from + limits.share, 1.0);
             tables = gif.tables();
             int next = fewerFrames(total, count, count - 1);

@@ -9,8 +9,20 @@ namespace cropling {
 // Refining stops after this long: no animation holds an export up for long, whatever its size or
 // number of frames. Searches end far sooner; this bounds what nobody measured.
 constexpr qint64 kRefineMs = 8'000;
+constexpr qint64 kOverdueMs = 11'000;
+constexpr qint64 kOwnMs = 2'000;
 
-bool GifSearchLimits::late() const { return spentBefore + clock.elapsed() > kRefineMs; }
+bool GifSearchLimits::late() const { return clock.elapsed() > kOwnMs && spentBefore + clock.elapsed() > kRefineMs; }
+
+bool GifSearchLimits::overdue() const {
+    return clock.elapsed() > kOwnMs + (kOverdueMs - kRefineMs) && spentBefore + clock.elapsed() > kOverdueMs;
+}
+
+void GifSearchLimits::checkTime() const {
+    check();
+    if (overdue())
+        throw GifOverdue{};
+}
 
 void GifSearchLimits::check() const {
     if (progress && progress->cancelled())
@@ -173,7 +185,7 @@ std::optional<GifFound> bestSettingsWithin(const PaletteGif& gif, const GifJudge
     // Dithering at the best count: it hides banding where few colours cover smooth gradients.
     if (best && !limits.late() && gif.count() > 0) {
         const GifSettings dithered{best->settings.colours, kDither, 0};
-        Branch branch = searchBranch(gif, judge, limits, dithered, better, std::max(best->settings.keepWithin, 1));
+        Branch branch = searchBranch(gif, judge, limits, dithered, better, best->settings.keepWithin);
         consider(branch);
     }
     limits.reached(1);

@@ -24,6 +24,8 @@ struct GifSettings {
 
 // Thrown from a search whose progress was cancelled; nothing it made is kept.
 struct GifCancelled {};
+// Thrown from a map or an encode stopped halfway because the search ran out of time.
+struct GifOverdue {};
 
 // What a search must keep to: the budget, how long it may refine, and whom it tells how far it is,
 // within the share [from, from + share) of the whole export.
@@ -33,8 +35,12 @@ struct GifSearchLimits {
     Progress* progress = nullptr;
     double from = 0, share = 1;
     qint64 spentBefore = 0; // by the export before the search began
-    bool late() const;      // refining stops: what is found so far is enough
+    // Refining stops: what is found so far is enough. The export's time counts, but the search
+    // always has a little of its own, so an export that was slow to render still gets a search.
+    bool late() const;
+    bool overdue() const;   // maps and encodes are stopped where they are
     void check() const;     // throws GifCancelled when the export is no longer wanted
+    void checkTime() const; // check(), and throws GifOverdue when overdue
     void reached(double part) const;
 };
 

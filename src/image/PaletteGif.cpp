@@ -73,9 +73,11 @@ PaletteGif::Tables PaletteGif::tables() const {
 }
 
 std::vector<uint8_t> PaletteGif::table(int colours) const {
-    const std::lock_guard lock(tablesBusy_);
-    if (const auto known = tables_.find(colours); known != tables_.end())
-        return known->second;
+    {
+        const std::lock_guard lock(tablesBusy_);
+        if (const auto known = tables_.find(colours); known != tables_.end())
+            return known->second;
+    }
     Quantizer quantizer;
     // The colours of frames spread over the animation: enough to find its table, where every
     // frame of a long one would take the quantizer far longer for the same colours.
@@ -108,6 +110,7 @@ std::vector<uint8_t> PaletteGif::table(int colours) const {
     for (unsigned i = 0; i < palette->count; ++i)
         if (palette->entries[i].a >= 128)
             opaque.insert(opaque.end(), {palette->entries[i].r, palette->entries[i].g, palette->entries[i].b});
+    const std::lock_guard lock(tablesBusy_);
     tables_[colours] = opaque;
     return opaque;
 }
@@ -215,6 +218,8 @@ MappedFrames PaletteGif::map(int colours, float dither) const {
     NearestColour nearest(mapped.table, mapped.transparent);
     const size_t pixels = size_t(side_) * size_t(side_);
     for (size_t f = 0; f < frames_.size(); ++f) {
+        if (checkpoint_)
+            checkpoint_();
         const uint8_t* frame = pixelsOf(f);
         std::vector<uint8_t> indexes(pixels);
         mapFrame(frame, side_, mapped.table, uint8_t(mapped.transparent), dither, nearest, indexes.data());
@@ -258,6 +263,14 @@ QByteArray PaletteGif::encode(const MappedFrames& mapped, int keepWithin, std::v
     CGIF* gif = cgif_newgif(&config);
     if (!gif)
         throw std::bad_alloc();
+    // Closed however the encode ends, a checkpoint's throw included.
+    struct Closer {
+        CGIF* gif;
+        ~Closer() {
+            if (gif)
+                cgif_close(gif);
+        }
+    } closer{gif};
     const size_t pixels = size_t(side_) * size_t(side_);
     // What a viewer shows after each frame: the transparent index where nothing is drawn yet.
     std::vector<uint8_t> shown(pixels, transparent);
@@ -265,6 +278,8 @@ QByteArray PaletteGif::encode(const MappedFrames& mapped, int keepWithin, std::v
     if (shownOnGrey)
         shownOnGrey->clear();
     for (size_t f = 0; f < frames_.size(); ++f) {
+        if (checkpoint_)
+            checkpoint_();
         const uint8_t* source = pixelsOf(f);
         const uint8_t* indexes = mapped.indexes[f].data();
         CGIF_FrameConfig frame{};
@@ -288,10 +303,8 @@ QByteArray PaletteGif::encode(const MappedFrames& mapped, int keepWithin, std::v
             frame.genFlags = CGIF_FRAME_GEN_USE_DIFF_WINDOW;
         }
         frame.pImageData = drawn.data();
-        if (cgif_addframe(gif, &frame) != CGIF_OK) {
-            cgif_close(gif);
+        if (cgif_addframe(gif, &frame) != CGIF_OK)
             throw std::runtime_error("the GIF could not be written");
-        }
         if (shownOnGrey && pages && (f >= pages->size() || !(*pages)[f])) {
             shownOnGrey->emplace_back();
         } else if (shownOnGrey) {
@@ -302,6 +315,7 @@ QByteArray PaletteGif::encode(const MappedFrames& mapped, int keepWithin, std::v
             shownOnGrey->push_back(std::move(grey));
         }
     }
+    closer.gif = nullptr;
     if (cgif_close(gif) != CGIF_OK)
         throw std::runtime_error("the GIF could not be written");
     return bytes;

@@ -14,6 +14,7 @@
 #include <QByteArray>
 
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <mutex>
 #include <vector>
@@ -41,6 +42,8 @@ public:
     PaletteGif& operator=(const PaletteGif&) = delete;
 
     int count() const { return int(frames_.size()); }
+    // Called before each frame is mapped or encoded, from any thread: it may throw to stop them.
+    void watch(std::function<void()> checkpoint) { checkpoint_ = std::move(checkpoint); }
     Tables tables() const;
     // Whether a pixel turns transparent in a later frame: each frame then replaces the one before
     // entirely, since GIF cannot clear a pixel and keep its neighbours.
@@ -70,6 +73,7 @@ private:
     const uint8_t* pixelsOf(size_t frame) const;
     static bool opaque(const uint8_t* rgba, size_t pixel) { return rgba[4 * pixel + 3] >= 128; }
     bool alphaChanges_ = false;
+    std::function<void()> checkpoint_;
     mutable std::mutex tablesBusy_;
     mutable Tables tables_;
 };

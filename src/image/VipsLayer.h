@@ -86,7 +86,7 @@ public:
     // The picture with its plain background transparent; nothing when it has none (Cutout.h).
     virtual std::shared_ptr<const Picture> withoutBackground(const Picture& picture) const = 0;
     // The picture cut out anew with marks of what to keep and remove (Cutout.h).
-    virtual std::shared_ptr<const Picture> refinedCutout(const Picture& picture, const std::vector<CutoutMark>& marks,
+    virtual std::shared_ptr<const Picture> refinedCutout(const Picture& picture, const Picture& shown, const std::vector<CutoutMark>& marks,
                                                          QString* why) const = 0;
 };
 

@@ -120,9 +120,9 @@ public:
         return cropling::withoutBackground(picture);
     }
 
-    std::shared_ptr<const Picture> refinedCutout(const Picture& picture, const std::vector<CutoutMark>& marks,
+    std::shared_ptr<const Picture> refinedCutout(const Picture& picture, const Picture& shown, const std::vector<CutoutMark>& marks,
                                                  QString* why) const override {
-        return cropling::refinedCutout(picture, marks, why);
+        return cropling::refinedCutout(picture, shown, marks, why);
     }
 
     const VImage& emptyPixels() const override {

@@ -300,7 +300,7 @@ private:
     // gives nothing. Turns, exports and spans asked for meanwhile wait for it.
     void changePicture(const std::function<PicturePtr(const PicturePtr&)>& change,
                        const std::function<PictureState(const PicturePtr&)>& after, const QString& step,
-                       const QString& failure);
+                       const std::function<QString()>& failure);
     void runWaitingExports();
     bool turning_ = false;
     int changeId_ = 0; // of the latest change of the picture on a worker

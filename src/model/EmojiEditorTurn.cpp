@@ -59,7 +59,7 @@ void EmojiEditor::startTurn(int orientation) {
                           clip.turn = composedOrientation(clip.turn, orientation);
                       return PictureState{turned, framed, emojiName_, fileName_, url_, clip, nullptr};
                   },
-                  turnStepText(orientation), turnFailedMessage());
+                  turnStepText(orientation), [] { return turnFailedMessage(); });
 }
 
 void EmojiEditor::removeBackground() {
@@ -77,7 +77,7 @@ void EmojiEditor::removeBackground() {
             return PictureState{cut, framing(), emojiName_, fileName_, url_, clip_,
                                 std::make_shared<const CutoutSource>(CutoutSource{original, {}})};
         },
-        TurnText::tr("Remove Background"), noBackgroundMessage());
+        TurnText::tr("Remove Background"), [] { return noBackgroundMessage(); });
 }
 
 void EmojiEditor::markCutout(const CutoutMark& mark) {
@@ -85,17 +85,20 @@ void EmojiEditor::markCutout(const CutoutMark& mark) {
         return;
     auto marked = std::make_shared<CutoutSource>(*cutout_);
     marked->marks.push_back(mark);
+    // Why the segmentation failed, written by the worker before its result is taken.
+    auto why = std::make_shared<QString>();
     changePicture(
-        [marked](const PicturePtr&) -> PicturePtr {
+        [marked, why](const PicturePtr& shown) -> PicturePtr {
             const VipsLayer* layer = VipsLayer::get();
-            QString why;
-            return layer ? layer->refinedCutout(*marked->original, marked->marks, &why) : nullptr;
+            return layer ? layer->refinedCutout(*marked->original, *shown, marked->marks, why.get()) : nullptr;
         },
         [this, marked](const PicturePtr& cut) {
             return PictureState{cut, framing(), emojiName_, fileName_, url_, clip_, marked};
         },
-        mark.keep ? TurnText::tr("Mark to Keep") : TurnText::tr("Mark to Remove"),
-        TurnText::tr("Couldn't cut the picture out with the marks"));
+        mark.keep ? TurnText::tr("Mark to Keep") : TurnText::tr("Mark to Remove"), [why] {
+            return why->isEmpty() ? TurnText::tr("Couldn't cut the picture out with the marks")
+                                  : TurnText::tr("Couldn't cut the picture out with the marks: %1").arg(*why);
+        });
 }
 
 void EmojiEditor::setTurning(bool turning) {
@@ -117,13 +120,13 @@ void EmojiEditor::cancelPictureChange() {
 
 void EmojiEditor::changePicture(const std::function<PicturePtr(const PicturePtr&)>& change,
                                 const std::function<PictureState(const PicturePtr&)>& after, const QString& step,
-                                const QString& failure) {
+                                const std::function<QString()>& failure) {
     setTurning(true);
     const auto finish = [this, after, step, failure](const PicturePtr& changed) {
         setTurning(false);
         if (!changed) {
             pendingTurn_ = 1;
-            setStatusMessage(failure, StatusKind::Failure);
+            setStatusMessage(failure(), StatusKind::Failure);
             return runWaitingExports();
         }
         trimHistory();

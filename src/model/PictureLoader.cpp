@@ -35,8 +35,10 @@ void decodeSteps(DecoderSession& session, const PictureLoader::Source& source, c
         // Only until the helper has it: a file is not even read here.
         const PictureInput input = source();
         // With a first look to show, a JPEG goes to the direct helper first, which decodes it
-        // reduced from its DCT; the working picture then comes from the libvips helper.
-        if (!input.isValid() || !session.start(input, plan.previewSide > 0)) {
+        // reduced from its DCT; the working picture then comes from the libvips helper. Other
+        // formats go to the libvips helper alone.
+        const bool jpeg = input.isValid() && input.head(3) == QByteArray("\xff\xd8\xff", 3);
+        if (!input.isValid() || !session.start(input, plan.previewSide > 0 && jpeg)) {
             emit(Step{nullptr, true, input.why()});
             return;
         }

@@ -80,6 +80,7 @@ CropArea::CropArea(EmojiEditor* editor, QWidget* parent) : QWidget(parent), edit
         }
     };
     connect(editor_, &EmojiEditor::busyChanged, this, showBusy);
+    connect(editor_, &EmojiEditor::busyChanged, this, &CropArea::showCursor);
     connect(editor_, &EmojiEditor::exportingChanged, this, showBusy);
     connect(editor_, &EmojiEditor::imageChanged, this, [this] {
         placeholder_->setVisible(!editor_->image());
@@ -137,8 +138,8 @@ bool CropArea::brushPaints() const { return brush_.isOn() && editor_->canMarkCut
 void CropArea::showCursor() {
     if (!editor_->image())
         setCursor(Qt::PointingHandCursor);
-    else if (brush_.isOn())
-        setCursor(Qt::CrossCursor);
+    else if (brush_.isOn() && editor_->hasCutout())
+        setCursor(editor_->isTurning() ? Qt::BusyCursor : Qt::CrossCursor);
     else
         setCursor(dragBase_ ? Qt::ClosedHandCursor : Qt::OpenHandCursor);
 }
@@ -147,8 +148,11 @@ void CropArea::mousePressEvent(QMouseEvent* event) {
     if (event->button() != Qt::LeftButton)
         return QWidget::mousePressEvent(event);
     setFocus(Qt::MouseFocusReason);
-    if (brushPaints()) {
-        brush_.begin(event->position());
+    // With a brush on, a press paints and never moves the picture; while a mark is being made
+    // it does nothing (the cursor says to wait).
+    if (brush_.isOn() && editor_->hasCutout()) {
+        if (brushPaints())
+            brush_.begin(event->position());
         return update();
     }
     pressPosition_ = event->position();
@@ -156,6 +160,9 @@ void CropArea::mousePressEvent(QMouseEvent* event) {
 }
 
 void CropArea::mouseDoubleClickEvent(QMouseEvent* event) {
+    // Two quick dabs of the brush are two presses, not a reset.
+    if (event->button() == Qt::LeftButton && brush_.isOn() && editor_->hasCutout())
+        return mousePressEvent(event);
     if (event->button() == Qt::LeftButton && editor_->image())
         editor_->resetCrop();
 }
