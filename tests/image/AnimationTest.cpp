@@ -172,6 +172,22 @@ TEST(GifBudget, AnExportOutOfTimeStopsItsEncodeAndStillGivesAGifThatFits) {
     EXPECT_EQ(std::accumulate(delays.begin(), delays.end(), 0LL), animationDuration(noise.delaysMs));
 }
 
+TEST(GifBudget, AnExportSlowToRenderStillSearchesForTheBestThatFits) {
+    // Smooth gradients that fit the budget with every colour: an export that took long to render
+    // its frames must not fall back to the smallest file there is.
+    EmojiFrames smooth;
+    for (int i = 0; i < 10; ++i) {
+        smooth.frames.push_back(makeImage(128, 128, 4, [i](int x, int y, int b) { return b == 3 ? 255 : (x + y + i * 4 + b * 40) & 255; }));
+        smooth.delaysMs.push_back(80);
+    }
+    const auto gif = encodeGifWithin(smooth, {131'072, 50}, nullptr, 60'000);
+    ASSERT_TRUE(gif);
+    const vips::VImage first = decoded(gif->bytes).crop(0, 0, 128, 128);
+    const vips::VImage source = smooth.frames.front();
+    const double mse = (first.cast(VIPS_FORMAT_FLOAT) - source.cast(VIPS_FORMAT_FLOAT)).pow(2).avg();
+    EXPECT_LT(mse, 4.0);
+}
+
 TEST(GifBudget, TheFrameCapHoldsWhateverTheBudgetAndTheLengthStays) {
     // 125 small frames fit the bytes many times over; the cap alone makes them fewer.
     EmojiFrames many;

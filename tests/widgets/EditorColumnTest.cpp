@@ -26,6 +26,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
+
 using namespace cropling;
 using namespace cropling::test;
 
@@ -250,6 +252,43 @@ TEST(CropArea, KeysPanZoomAndResetAndADoubleClickResets) {
     QTest::mouseDClick(area, Qt::LeftButton, Qt::NoModifier, QPoint(100, 100));
     EXPECT_EQ(w.editor().zoom(), 1);
     EXPECT_EQ(w.editor().offset(), QPointF(0, 0));
+}
+
+TEST(CropArea, WithABrushOnAStrokeMarksAndNothingMovesOrResets) {
+    Window w;
+    // A disc on a plain ground, its background removed: the brushes are on offer.
+    w.editor().setImage(makePicture(makeImage(400, 300, 3, [](int x, int y, int b) {
+                            return std::hypot(x - 200, y - 150) < 100 ? (b == 0 ? 230 : 40) : (b == 2 ? 220 : 30);
+                        })),
+                        QStringLiteral("disc"));
+    w.editor().removeBackground();
+    ASSERT_TRUE(w.settle());
+    ASSERT_TRUE(w.window->actions()->markRemove->isEnabled());
+    w.window->actions()->markRemove->trigger();
+    w.editor().setZoom(2);
+    w.editor().setOffset({30, 20});
+    CropArea* area = w.cropArea();
+    mouse(area, QEvent::MouseButtonPress, {150, 150}, Qt::LeftButton);
+    mouse(area, QEvent::MouseMove, {200, 160}, Qt::LeftButton);
+    mouse(area, QEvent::MouseButtonRelease, {200, 160}, Qt::NoButton);
+    // While the mark is made, a press neither paints nor moves the picture.
+    mouse(area, QEvent::MouseButtonPress, {100, 100}, Qt::LeftButton);
+    mouse(area, QEvent::MouseMove, {140, 100}, Qt::LeftButton);
+    mouse(area, QEvent::MouseButtonRelease, {140, 100}, Qt::NoButton);
+    ASSERT_TRUE(w.settle());
+    EXPECT_EQ(w.editor().offset(), QPointF(30, 20));
+    EXPECT_EQ(w.editor().undoStack()->undoText(), QStringLiteral("Mark to Remove"));
+    // Two quick dabs are marks, not a reset of the framing.
+    QTest::mouseDClick(area, Qt::LeftButton, Qt::NoModifier, QPoint(120, 120));
+    ASSERT_TRUE(w.settle());
+    EXPECT_EQ(w.editor().zoom(), 2);
+    EXPECT_EQ(w.editor().offset(), QPointF(30, 20));
+    // Put down, the brush gives the drag back to the picture.
+    w.window->actions()->markRemove->trigger();
+    mouse(area, QEvent::MouseButtonPress, {100, 100}, Qt::LeftButton);
+    mouse(area, QEvent::MouseMove, {120, 100}, Qt::LeftButton);
+    mouse(area, QEvent::MouseButtonRelease, {120, 100}, Qt::NoButton);
+    EXPECT_EQ(w.editor().offset(), QPointF(50, 20));
 }
 
 TEST(CropArea, AClickOpensTheChooserOnlyWhileEmpty) {
