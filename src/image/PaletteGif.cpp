@@ -46,7 +46,9 @@ PaletteGif::PaletteGif(const EmojiFrames& kept, Tables tables)
     const uint8_t* before = nullptr;
     for (const VImage& frame : kept.frames) {
         VImage rgba = frame.bands() == 3 ? frame.bandjoin_const({255.0}) : frame;
-        rgba = rgba.cast(VIPS_FORMAT_UCHAR).copy_memory();
+        if (rgba.format() != VIPS_FORMAT_UCHAR)
+            rgba = rgba.cast(VIPS_FORMAT_UCHAR);
+        rgba = rgba.copy_memory();
         if (rgba.width() != side_ || rgba.height() != side_ || rgba.bands() != 4)
             throw vips::VError("the frames differ in size");
         frames_.push_back(rgba);
