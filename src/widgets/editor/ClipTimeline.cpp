@@ -3,6 +3,7 @@
 #include "core/ClipSpan.h"
 #include "core/CropGeometry.h"
 #include "model/EmojiEditor.h"
+#include "model/FramePlayback.h"
 #include "widgets/Theme.h"
 
 #include <QKeyEvent>
@@ -36,6 +37,11 @@ ClipTimeline::ClipTimeline(EmojiEditor* editor, QWidget* parent) : QWidget(paren
             endDrag();
         describe();
         update();
+    });
+    // The playhead follows the frame the square shows.
+    connect(editor_, &EmojiEditor::frameChanged, this, [this] {
+        if (editor_->hasClip())
+            update();
     });
     describe();
 }
@@ -115,6 +121,16 @@ void ClipTimeline::paintEvent(QPaintEvent*) {
     painter.setBrush(palette().color(QPalette::HighlightedText));
     for (const double x : {start - kHandle / 2.0, end + kHandle / 2.0})
         painter.drawRect(QRectF(x - 0.75, height() / 2.0 - 6, 1.5, 12));
+    // The playhead: where in the span the frame on show lies (the span's frames are evenly spaced).
+    const PicturePtr& shown = editor_->image();
+    if (shown && shown->frameCount() > 1 && !editor_->isDecodingSpan()) {
+        const double at = double(editor_->playback()->currentFrame()) / shown->frameCount();
+        const double x = xOf(span.startMs + qint64(at * double(span.endMs - span.startMs)));
+        painter.setPen(QPen(QColor(0, 0, 0, 160), 3.5));
+        painter.drawLine(QPointF(x, strip.top() + 1), QPointF(x, strip.bottom() - 1));
+        painter.setPen(QPen(Qt::white, 1.5));
+        painter.drawLine(QPointF(x, strip.top() + 1), QPointF(x, strip.bottom() - 1));
+    }
     if (hasFocus()) {
         painter.setPen(QPen(accent, 1, Qt::DotLine));
         painter.setBrush(Qt::NoBrush);
