@@ -61,8 +61,10 @@ QStringList openableClipTypes() {
             QStringLiteral("video/x-matroska"), QStringLiteral("video/x-m4v")};
 }
 
+bool looksFirstDirectly(const QByteArray& head) { return head.startsWith("\xFF\xD8"); }
+
 bool rendersDirectly(const QByteArray& head) {
-    return head.startsWith("\xFF\xD8") || head.startsWith("\x89PNG\r\n\x1a\n") ||
+    return looksFirstDirectly(head) || head.startsWith("\x89PNG\r\n\x1a\n") ||
            (head.startsWith("RIFF") && head.mid(8, 4) == "WEBP");
 }
 

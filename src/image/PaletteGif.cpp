@@ -211,7 +211,6 @@ void mapFrame(const uint8_t* rgba, int side, const std::vector<uint8_t>& table, 
 
 MappedFrames PaletteGif::map(int colours, float dither) const {
     MappedFrames mapped;
-    mapped.dither = dither;
     mapped.table = table(colours);
     if (mapped.table.empty())
         mapped.table.assign(3, 0);

@@ -26,7 +26,6 @@ struct MappedFrames {
     std::vector<std::vector<uint8_t>> indexes;
     std::vector<uint8_t> table; // RGB, transparent entry included
     int transparent = 0;
-    float dither = 0;
 };
 
 class PaletteGif {

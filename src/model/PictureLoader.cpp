@@ -37,8 +37,7 @@ void decodeSteps(DecoderSession& session, const PictureLoader::Source& source, c
         // With a first look to show, a JPEG goes to the direct helper first, which decodes it
         // reduced from its DCT; the working picture then comes from the libvips helper. Other
         // formats go to the libvips helper alone.
-        const bool jpeg = input.isValid() && input.head(3) == QByteArray("\xff\xd8\xff", 3);
-        if (!input.isValid() || !session.start(input, plan.previewSide > 0 && jpeg)) {
+        if (!input.isValid() || !session.start(input, plan.previewSide > 0 && looksFirstDirectly(input.head(12)))) {
             emit(Step{nullptr, true, input.why()});
             return;
         }
