@@ -10,7 +10,8 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 app="$PWD/build/cropling"
 maker="$PWD/build/bench/make_photo"
-[ -x "$app" ] && [ -x "$maker" ] || { echo "build first: bash tools/build" >&2; exit 1; }
+[ -d build ] || { echo "configure first: bash tools/build" >&2; exit 1; }
+cmake --build build --target benchmarks -j"$(nproc)" >/dev/null
 
 bash bench/need-packages.sh hyperfine libvips-tools imagemagick time libjpeg-turbo-progs
 

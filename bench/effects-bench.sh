@@ -9,7 +9,8 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 app="$PWD/build/cropling"
 measure="/usr/bin/python3 $PWD/bench/animation_bench.py"
-[ -x "$app" ] && [ -x build/bench/make_photo ] || { echo "build first: cmake --build build -j2" >&2; exit 1; }
+[ -d build ] || { echo "configure first: bash tools/build" >&2; exit 1; }
+cmake --build build --target benchmarks -j"$(nproc)" >/dev/null
 bash bench/need-packages.sh hyperfine libvips-tools python3-skimage
 
 work=$(mktemp -d)

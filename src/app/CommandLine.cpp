@@ -15,15 +15,6 @@
 
 namespace cropling {
 
-namespace {
-
-// The translation context of these texts.
-struct CommandLineText {
-    Q_DECLARE_TR_FUNCTIONS(CommandLine)
-};
-
-} // namespace
-
 int badArguments(const QString& reason) {
     std::fprintf(stderr, "cropling: %s\n", terminalLine(reason).constData());
     return 2;

@@ -4,12 +4,18 @@
 // own; `render` writes emoji without any window. Both answer --help; bad arguments get one line on
 // stderr and exit status 2.
 
+#include <QCoreApplication>
 #include <QList>
 #include <QUrl>
 
 #include <optional>
 
 namespace cropling {
+
+// The translation context of the command line's texts, shared by the launch and the render command.
+struct CommandLineText {
+    Q_DECLARE_TR_FUNCTIONS(CommandLine)
+};
 
 struct Launch {
     QList<QUrl> pictures;        // to open, one window each

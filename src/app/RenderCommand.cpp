@@ -45,11 +45,6 @@ namespace cropling {
 
 namespace {
 
-// The translation context of these texts.
-struct CommandLineText {
-    Q_DECLARE_TR_FUNCTIONS(CommandLine)
-};
-
 struct Rendered {
     ExportedEmoji emoji;
     QString failure;

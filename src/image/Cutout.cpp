@@ -18,7 +18,7 @@ using vips::VImage;
 namespace {
 
 // The side the subject is looked for at: enough for an emoji's edge, quick on any photo.
-constexpr int kSearchSide = 700;
+constexpr int kCutoutSearchSide = 700;
 // The side the segmentation works at: each of its rounds takes some 100 ms at this size.
 constexpr int kSegmentSide = 400;
 constexpr int kSegmentRounds = 4;
@@ -109,7 +109,7 @@ std::shared_ptr<const Picture> withoutBackground(const Picture& picture) {
         return nullptr;
     try {
         const VImage& first = picture.frame(0).pixels();
-        const double scale = std::min(1.0, double(kSearchSide) / std::max(first.width(), first.height()));
+        const double scale = std::min(1.0, double(kCutoutSearchSide) / std::max(first.width(), first.height()));
         const VImage small = scale < 1.0 ? first.resize(scale) : first;
         const auto found = findForeground(rowsOf(small.cast(VIPS_FORMAT_UCHAR)));
         if (!found)

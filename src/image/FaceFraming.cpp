@@ -33,7 +33,7 @@ using Face = CroplingFace;
 // Faces are looked for on a copy of this many pixels on its longer side: a face worth framing (a
 // tenth of the shorter side or more) keeps 30 pixels or more there, and the search costs the same
 // whatever the photo's size.
-constexpr int kSearchSide = 480;
+constexpr int kFaceSearchSide = 480;
 constexpr int kMostFaces = 64;
 
 } // namespace
@@ -100,7 +100,7 @@ AutoFramingOutcome autoFrameHere(const Picture& picture, const Framing& current)
     try {
         const VImage& pixels = picture.pixels();
         const double shrink =
-            std::min(1.0, double(kSearchSide) / std::max(pixels.width(), pixels.height()));
+            std::min(1.0, double(kFaceSearchSide) / std::max(pixels.width(), pixels.height()));
         // A plain box-and-linear reduction: the search needs no finer filter.
         const VImage colour = pixels.resize(shrink, VImage::option()->set("kernel", VIPS_KERNEL_LINEAR));
         const VImage grey = colour.colourspace(VIPS_INTERPRETATION_B_W).extract_band(0).cast(VIPS_FORMAT_UCHAR);

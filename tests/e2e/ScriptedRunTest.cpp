@@ -37,19 +37,19 @@ ScriptRun scripted(QList<std::pair<QString, QString>> variables, bool withDispla
     return run;
 }
 
-QString photo() {
+QString scriptPhoto() {
     static const QString path = writeLandscape(QStringLiteral("Script Photo.png"), 800, 600);
     return path;
 }
 
 ScriptRun withZoom(const QString& zoom) {
-    return scripted({{"CROPLING_OPEN", photo()}, {"CROPLING_TEST_SAVE", ""}, {"CROPLING_TEST_ZOOM", zoom}});
+    return scripted({{"CROPLING_OPEN", scriptPhoto()}, {"CROPLING_TEST_SAVE", ""}, {"CROPLING_TEST_ZOOM", zoom}});
 }
 
 } // namespace
 
 TEST(ScriptedProcess, NumberFormsAreAcceptedOrTreatedAsAbsent) {
-    const ScriptRun plain = scripted({{"CROPLING_OPEN", photo()}, {"CROPLING_TEST_SAVE", ""}});
+    const ScriptRun plain = scripted({{"CROPLING_OPEN", scriptPhoto()}, {"CROPLING_TEST_SAVE", ""}});
     ASSERT_EQ(plain.result.exitCode, 0);
     ASSERT_FALSE(plain.png.isEmpty());
     EXPECT_TRUE(plain.result.err.isEmpty());
@@ -70,18 +70,18 @@ TEST(ScriptedProcess, NumberFormsAreAcceptedOrTreatedAsAbsent) {
 
 TEST(ScriptedProcess, NumbersAreReadInTheCLocaleWhateverTheUsersLocale) {
     const ScriptRun c = withZoom(QStringLiteral("1.5"));
-    const ScriptRun german = scripted({{"CROPLING_OPEN", photo()}, {"CROPLING_TEST_SAVE", ""}, {"CROPLING_TEST_ZOOM", "1.5"},
+    const ScriptRun german = scripted({{"CROPLING_OPEN", scriptPhoto()}, {"CROPLING_TEST_SAVE", ""}, {"CROPLING_TEST_ZOOM", "1.5"},
                                  {"LC_ALL", "de_DE.UTF-8"}, {"LANG", "de_DE.UTF-8"}});
     ASSERT_EQ(german.result.exitCode, 0);
     EXPECT_EQ(german.png, c.png);
 }
 
 TEST(ScriptedProcess, OffsetNeedsBothHalvesAndIsClamped) {
-    const ScriptRun plain = scripted({{"CROPLING_OPEN", photo()}, {"CROPLING_TEST_SAVE", ""}});
-    EXPECT_EQ(scripted({{"CROPLING_OPEN", photo()}, {"CROPLING_TEST_SAVE", ""}, {"CROPLING_TEST_OX", "40"}}).png, plain.png);
+    const ScriptRun plain = scripted({{"CROPLING_OPEN", scriptPhoto()}, {"CROPLING_TEST_SAVE", ""}});
+    EXPECT_EQ(scripted({{"CROPLING_OPEN", scriptPhoto()}, {"CROPLING_TEST_SAVE", ""}, {"CROPLING_TEST_OX", "40"}}).png, plain.png);
     // 800 x 600 at zoom 1 may move 56.67 pixels sideways: anything further is the same picture.
-    const ScriptRun far = scripted({{"CROPLING_OPEN", photo()}, {"CROPLING_TEST_SAVE", ""}, {"CROPLING_TEST_OX", "500"}, {"CROPLING_TEST_OY", "0"}});
-    const ScriptRun limit = scripted({{"CROPLING_OPEN", photo()}, {"CROPLING_TEST_SAVE", ""}, {"CROPLING_TEST_OX", "56.666666666666667"}, {"CROPLING_TEST_OY", "0"}});
+    const ScriptRun far = scripted({{"CROPLING_OPEN", scriptPhoto()}, {"CROPLING_TEST_SAVE", ""}, {"CROPLING_TEST_OX", "500"}, {"CROPLING_TEST_OY", "0"}});
+    const ScriptRun limit = scripted({{"CROPLING_OPEN", scriptPhoto()}, {"CROPLING_TEST_SAVE", ""}, {"CROPLING_TEST_OX", "56.666666666666667"}, {"CROPLING_TEST_OY", "0"}});
     EXPECT_NE(far.png, plain.png);
     EXPECT_EQ(far.png, limit.png);
 }
@@ -92,7 +92,7 @@ TEST(ScriptedProcess, FailuresExitOneWithOneLineAndNoFile) {
     EXPECT_TRUE(nan.png.isEmpty());
     EXPECT_EQ(nan.result.err, QByteArray("cropling: Couldn't render the emoji.\n"));
 
-    const ScriptRun missingFolder = scripted({{"CROPLING_OPEN", photo()}, {"CROPLING_TEST_SAVE", scratchFolder() + "/nowhere/x.png"}});
+    const ScriptRun missingFolder = scripted({{"CROPLING_OPEN", scriptPhoto()}, {"CROPLING_TEST_SAVE", scratchFolder() + "/nowhere/x.png"}});
     EXPECT_EQ(missingFolder.result.exitCode, 1);
     EXPECT_EQ(missingFolder.result.err, QByteArray("cropling: Save failed: No such file or directory\n"));
 
@@ -110,7 +110,7 @@ TEST(ScriptedProcess, ZoomBelowOneKeepsAMarginAndHeadlessRunsWork) {
     EXPECT_EQ(qAlpha(fitted.pixel(0, 0)), 0);
 
     // No display at all: a save still works, and gives the very same file.
-    const ScriptRun headless = scripted({{"CROPLING_OPEN", photo()}, {"CROPLING_TEST_SAVE", ""}, {"CROPLING_TEST_ZOOM", "0.5"}}, false);
+    const ScriptRun headless = scripted({{"CROPLING_OPEN", scriptPhoto()}, {"CROPLING_TEST_SAVE", ""}, {"CROPLING_TEST_ZOOM", "0.5"}}, false);
     EXPECT_EQ(headless.result.exitCode, 0) << headless.result.err.constData();
     EXPECT_EQ(headless.png, half.png);
 
@@ -121,7 +121,7 @@ TEST(ScriptedProcess, ZoomBelowOneKeepsAMarginAndHeadlessRunsWork) {
 
 TEST(ScriptedProcess, RelativePathsResolveAgainstTheWorkingDirectory) {
     QDir(scratchFolder()).mkpath(QStringLiteral("rel"));
-    QFile::copy(photo(), scratchFolder() + QStringLiteral("/rel/in.png"));
+    QFile::copy(scriptPhoto(), scratchFolder() + QStringLiteral("/rel/in.png"));
     const ScriptRun run = scripted({{"CROPLING_OPEN", "in.png"}, {"CROPLING_TEST_SAVE", "out.png"}}, true, scratchFolder() + "/rel");
     EXPECT_EQ(run.result.exitCode, 0);
     EXPECT_TRUE(QFile::exists(scratchFolder() + QStringLiteral("/rel/out.png")));
@@ -131,14 +131,14 @@ TEST(ScriptedProcess, AFileSizeLimitOrAForeignPlatformStillEndsInOneLine) {
     // A save cut short by the shell's file-size limit (1 KB) fails cleanly and leaves nothing.
     const QString folder = scratchFolder() + QStringLiteral("/limited");
     QDir().mkpath(folder);
-    QProcessEnvironment env = appEnvironment({{"CROPLING_OPEN", photo()}, {"CROPLING_TEST_SAVE", folder + "/big.png"}});
+    QProcessEnvironment env = appEnvironment({{"CROPLING_OPEN", scriptPhoto()}, {"CROPLING_TEST_SAVE", folder + "/big.png"}});
     const ToolResult limited = runTool(QStringLiteral("bash"), {QStringLiteral("-c"), QStringLiteral("ulimit -f 1; exec \"$0\""), appPath()}, env);
     EXPECT_EQ(limited.exitCode, 1);
     EXPECT_EQ(limited.err, QByteArray("cropling: Save failed: File too large\n"));
     EXPECT_TRUE(QDir(folder).entryList(QDir::Files | QDir::Hidden).isEmpty());
 
     // A batch save needs no platform at all, whatever the environment names.
-    env = appEnvironment({{"CROPLING_OPEN", photo()}, {"CROPLING_TEST_SAVE", folder + "/ok.png"}, {"QT_QPA_PLATFORM", "wayland"}});
+    env = appEnvironment({{"CROPLING_OPEN", scriptPhoto()}, {"CROPLING_TEST_SAVE", folder + "/ok.png"}, {"QT_QPA_PLATFORM", "wayland"}});
     env.remove(QStringLiteral("DISPLAY"));
     env.remove(QStringLiteral("WAYLAND_DISPLAY"));
     const ToolResult foreign = runTool(appPath(), {}, env);

@@ -49,7 +49,7 @@ QByteArray riffChunk(const char* type, const QByteArray& body) {
     return chunk;
 }
 
-QByteArray encode(const VImage& image, const char* suffix, vips::VOption* options = nullptr) {
+QByteArray encoded(const VImage& image, const char* suffix, vips::VOption* options = nullptr) {
     return VipsBytes::encode(image, suffix, options).toByteArray();
 }
 
@@ -64,7 +64,7 @@ VImage gradient(int width, int height) {
 } // namespace
 
 QByteArray pngWithTextBombs(int chunks, qsizetype inflated) {
-    const QByteArray png = encode(gradient(64, 64), ".png");
+    const QByteArray png = encoded(gradient(64, 64), ".png");
     const QByteArray bomb = deflated(inflated);
     QByteArray text;
     for (int i = 0; i < chunks; ++i) {
@@ -92,11 +92,11 @@ QByteArray gifClaiming(int width, int height) {
 QByteArray tiffWithBands(int side, int bands) {
     ensureVipsStarted();
     const VImage many = VImage::black(side, side, VImage::option()->set("bands", bands)) + 90;
-    return encode(many.cast(VIPS_FORMAT_UCHAR), ".tif", VImage::option()->set("compression", VIPS_FOREIGN_TIFF_COMPRESSION_DEFLATE));
+    return encoded(many.cast(VIPS_FORMAT_UCHAR), ".tif", VImage::option()->set("compression", VIPS_FOREIGN_TIFF_COMPRESSION_DEFLATE));
 }
 
 QByteArray animatedWebp(int frames) {
-    const QByteArray single = encode(gradient(1, 1), ".webp", VImage::option()->set("lossless", true));
+    const QByteArray single = encoded(gradient(1, 1), ".webp", VImage::option()->set("lossless", true));
     const QByteArray frame = single.mid(single.indexOf("VP8L")); // the image chunk, without VP8X
     QByteArray body("WEBP");
     body += riffChunk("VP8X", QByteArray("\x02\0\0\0", 4) + littleEndian(0, 3) + littleEndian(0, 3));
@@ -110,7 +110,7 @@ QByteArray animatedWebp(int frames) {
 }
 
 QByteArray jpegWithScans(int scans) {
-    const QByteArray jpeg = encode(gradient(64, 64), ".jpg", VImage::option()->set("interlace", true));
+    const QByteArray jpeg = encoded(gradient(64, 64), ".jpg", VImage::option()->set("interlace", true));
     const qsizetype last = jpeg.lastIndexOf("\xFF\xDA");
     const qsizetype end = jpeg.lastIndexOf("\xFF\xD9");
     const QByteArray scan = jpeg.mid(last, end - last);
@@ -124,7 +124,7 @@ QByteArray hugeJpeg(int side, int orientation) {
     VImage plain = (VImage::black(side, side, VImage::option()->set("bands", 3)) + 128).cast(VIPS_FORMAT_UCHAR)
                        .copy(VImage::option()->set("interpretation", VIPS_INTERPRETATION_sRGB));
     plain.set("orientation", orientation);
-    return encode(plain, ".jpg");
+    return encoded(plain, ".jpg");
 }
 
 QByteArray hugePng16(int side, int orientation) {
@@ -132,20 +132,20 @@ QByteArray hugePng16(int side, int orientation) {
     VImage plain = (VImage::black(side, side, VImage::option()->set("bands", 4)) + 30000).cast(VIPS_FORMAT_USHORT)
                        .copy(VImage::option()->set("interpretation", VIPS_INTERPRETATION_RGB16));
     plain.set("orientation", orientation);
-    return encode(plain, ".png", VImage::option()->set("compression", 6)->set("bitdepth", 16));
+    return encoded(plain, ".png", VImage::option()->set("compression", 6)->set("bitdepth", 16));
 }
 
 QByteArray hugeWebp(int side) {
     ensureVipsStarted();
     const VImage plain = VImage::black(side, side, VImage::option()->set("bands", 3))
                              .copy(VImage::option()->set("interpretation", VIPS_INTERPRETATION_sRGB));
-    return encode(plain, ".webp", VImage::option()->set("lossless", true)->set("effort", 0));
+    return encoded(plain, ".webp", VImage::option()->set("lossless", true)->set("effort", 0));
 }
 
 QByteArray tiffWithPages(int pages, int side) {
     ensureVipsStarted();
     const VImage strip = (VImage::black(side, side * pages) + 77).cast(VIPS_FORMAT_UCHAR);
-    return encode(strip, ".tif", VImage::option()->set("page_height", side));
+    return encoded(strip, ".tif", VImage::option()->set("page_height", side));
 }
 
 QByteArray progressiveJpeg(int side, int scans, bool junkAfterStart, bool fullChroma) {
@@ -154,7 +154,7 @@ QByteArray progressiveJpeg(int side, int scans, bool junkAfterStart, bool fullCh
     vips::VOption* options = VImage::option()->set("interlace", true)->set("Q", 90);
     if (fullChroma)
         options->set("subsample_mode", VIPS_FOREIGN_SUBSAMPLE_OFF);
-    const QByteArray jpeg = encode(plain, ".jpg", options);
+    const QByteArray jpeg = encoded(plain, ".jpg", options);
     const qsizetype last = jpeg.lastIndexOf("\xFF\xDA");
     const qsizetype end = jpeg.lastIndexOf("\xFF\xD9");
     QByteArray out = jpeg.left(end);
@@ -172,12 +172,12 @@ QByteArray plainPng(int width, int height, int bands, int depth, bool interlaced
                        .cast(depth == 16 ? VIPS_FORMAT_USHORT : VIPS_FORMAT_UCHAR)
                        .copy(VImage::option()->set("interpretation",
                                                    depth == 16 ? VIPS_INTERPRETATION_RGB16 : VIPS_INTERPRETATION_sRGB));
-    return encode(plain, ".png",
+    return encoded(plain, ".png",
                   VImage::option()->set("compression", 6)->set("bitdepth", depth)->set("interlace", interlaced));
 }
 
 QByteArray jpegWithAppSegments(int segments) {
-    const QByteArray jpeg = encode(gradient(64, 64), ".jpg");
+    const QByteArray jpeg = encoded(gradient(64, 64), ".jpg");
     const QByteArray segment = QByteArray("\xFF\xE1\xFF\xFF", 4) + QByteArray(0xFFFF - 2, 'x');
     QByteArray out = jpeg.left(2);
     out.reserve(jpeg.size() + segment.size() * segments);
@@ -187,7 +187,7 @@ QByteArray jpegWithAppSegments(int segments) {
 }
 
 QByteArray pngWithExif(qsizetype bytes) {
-    const QByteArray png = encode(gradient(64, 64), ".png");
+    const QByteArray png = encoded(gradient(64, 64), ".png");
     QByteArray exif = QByteArray("MM\0*\0\0\0\x08", 8);
     exif += QByteArray(bytes - exif.size(), '\0');
     return png.left(33) + pngChunk("eXIf", exif) + png.mid(33);
