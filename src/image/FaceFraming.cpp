@@ -3,17 +3,16 @@
 #include "core/CropGeometry.h"
 #include "core/FaceFinderAbi.h"
 #include "image/Picture.h"
-#include "image/ProgramFiles.h"
 #include "image/shared/VipsRuntime.h"
 
 #include <QCoreApplication>
-#include <QFile>
-#include <QLibrary>
 
 #include <vips/vips8>
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
+#include <future>
 #include <mutex>
 #include <vector>
 
@@ -37,26 +36,6 @@ constexpr int kFaceSearchSide = 480;
 constexpr int kMostFaces = 64;
 
 } // namespace
-
-const FaceModule& faceModule() {
-    static FaceModule loaded;
-    static std::once_flag once;
-    std::call_once(once, [] {
-        QLibrary library(faceFinderPath());
-        library.setLoadHints(QLibrary::ResolveAllSymbolsHint);
-        loaded.find = reinterpret_cast<CroplingFindFaces>(library.resolve("cropling_find_faces"));
-        loaded.segment = reinterpret_cast<CroplingSegmentPicture>(library.resolve("cropling_segment"));
-        if (!loaded.find || !loaded.segment)
-            loaded.error = FaceText::tr("face detection isn't installed (%1)").arg(library.errorString());
-    });
-    return loaded;
-}
-
-QString faceFinderPath() {
-    if (const QByteArray own = qgetenv("CROPLING_FACES"); !own.isEmpty())
-        return QString::fromLocal8Bit(own);
-    return QFile::decodeName(programFile(QStringLiteral("libcropling-faces.so"), "lib/cropling", CROPLING_FACES_BUILD_PATH));
-}
 
 HeadBox headAround(double x, double y, double width, double height) {
     const double side = 1.6 * std::max(width, height);
@@ -87,13 +66,53 @@ double interestOf(const VImage& edges, const Framing& framing) {
 // The busiest part must show this much more to replace the framing the user had.
 constexpr double kClearGain = 1.25;
 
+// No face: the most interesting part of the picture, at the opening zoom, unless it shows little
+// more than the framing the user had.
+AutoFraming attentionFraming(const VImage& colour, const VImage& grey, QSize full, const Framing& current) {
+    int attentionX = 0, attentionY = 0;
+    const int side = std::min(colour.width(), colour.height());
+    (void)colour.smartcrop(side, side,
+                           VImage::option()
+                               ->set("interesting", VIPS_INTERESTING_ATTENTION)
+                               ->set("attention_x", &attentionX)
+                               ->set("attention_y", &attentionY));
+    AutoFraming framing;
+    const double toFull = double(full.width()) / grey.width();
+    const double scale = CropFrame(QSizeF(full), 1.0).scale();
+    framing.offset = QPointF((full.width() / 2.0 - attentionX * toFull) * scale,
+                             (full.height() / 2.0 - attentionY * toFull) * scale);
+    // Centred on what draws the eye is not always better than what the user had (a cat's fur
+    // draws it away from the cat's eyes): the busiest part must show clearly more.
+    const VImage edges = grey.sobel();
+    const double proposed = interestOf(edges, {framing.zoom, clampedOffset(QSizeF(full), framing.zoom, framing.offset)});
+    if (proposed < kClearGain * interestOf(edges, current)) {
+        framing.zoom = current.zoom;
+        framing.offset = current.offset;
+        framing.kept = true;
+    }
+    return framing;
+}
+
+// The faces of one kind in the searched copy: how many, or -1 with the reason in `why`.
+int facesOf(const FaceModule& finder, int kind, const VImage& grey, std::vector<Face>& faces, QString* why) {
+    char error[256] = {};
+    const int found = finder.findOf(kind, static_cast<const unsigned char*>(vips_image_get_data(grey.get_image())),
+                                    grey.width(), grey.height(), grey.width(), faces.data(), int(faces.size()), error,
+                                    int(sizeof error));
+    if (found < 0)
+        *why = QString::fromUtf8(error);
+    return found;
+}
+
 } // namespace
+
+void prepareAutoFrameHere() { ensureVipsStarted(); }
 
 AutoFramingOutcome autoFrameHere(const Picture& picture, const Framing& current) {
     if (picture.isOpenedForRender() || picture.pixelWidth() < 1)
         return {std::nullopt, FaceText::tr("no picture to frame")};
     const FaceModule& finder = faceModule();
-    if (!finder.find)
+    if (!finder.findOf)
         return {std::nullopt, finder.error};
     ensureVipsStarted();
     const QSize full = picture.fullSize();
@@ -101,60 +120,55 @@ AutoFramingOutcome autoFrameHere(const Picture& picture, const Framing& current)
         const VImage& pixels = picture.pixels();
         const double shrink =
             std::min(1.0, double(kFaceSearchSide) / std::max(pixels.width(), pixels.height()));
-        // A plain box-and-linear reduction: the search needs no finer filter.
-        const VImage colour = pixels.resize(shrink, VImage::option()->set("kernel", VIPS_KERNEL_LINEAR));
-        const VImage grey = colour.colourspace(VIPS_INTERPRETATION_B_W).extract_band(0).cast(VIPS_FORMAT_UCHAR);
-        size_t size = 0;
-        void* memory = grey.write_to_memory(&size);
+        // A plain box-and-linear reduction: the search needs no finer filter. Both copies are held
+        // in memory, as two threads may read them.
+        const VImage colour = pixels.resize(shrink, VImage::option()->set("kernel", VIPS_KERNEL_LINEAR)).copy_memory();
+        const VImage grey = colour.colourspace(VIPS_INTERPRETATION_B_W).extract_band(0).cast(VIPS_FORMAT_UCHAR).copy_memory();
         std::vector<Face> faces(kMostFaces);
-        char error[256] = {};
-        const int found =
-            finder.find(static_cast<const unsigned char*>(memory), grey.width(), grey.height(), grey.width(),
-                        faces.data(), kMostFaces, error, int(sizeof error));
-        g_free(memory);
+        QString why;
+        int found = facesOf(finder, CroplingFrontalFace, grey, faces, &why);
+        if (found == 0) {
+            // No one facing the camera. Profiles are looked for here, while a second core finds
+            // where the picture draws the eye (what the framing falls back on) and then looks for
+            // cats, unless a profile was found by then.
+            std::atomic<bool> settled = false;
+            std::vector<Face> cats(kMostFaces);
+            QString catsWhy;
+            auto elsewhere = std::async(std::launch::async, [&] {
+                const AutoFraming attention = attentionFraming(colour, grey, full, current);
+                const int catsFound = settled ? 0 : facesOf(finder, CroplingCatFace, grey, cats, &catsWhy);
+                return std::pair(attention, catsFound);
+            });
+            found = facesOf(finder, CroplingProfileFace, grey, faces, &why);
+            settled = found != 0;
+            const auto [attention, catsFound] = elsewhere.get();
+            if (found == 0) {
+                found = catsFound;
+                faces.swap(cats);
+                why = catsWhy;
+            }
+            if (found == 0)
+                return {attention, {}};
+        }
         if (found < 0)
-            return {std::nullopt, QString::fromUtf8(error)};
+            return {std::nullopt, why};
         // From the searched copy to the picture's own pixels.
         const double toFull = double(full.width()) / grey.width();
-        if (found > 0) {
-            const QPointF centre(grey.width() / 2.0, grey.height() / 2.0);
-            const auto area = [](const Face& f) { return double(f.width) * f.height; };
-            const auto distance = [&](const Face& f) {
-                return std::hypot(f.x + f.width / 2.0 - centre.x(), f.y + f.height / 2.0 - centre.y());
-            };
-            // The largest face; of faces of one size (within a tenth), the one nearest the centre.
-            const Face best = *std::max_element(faces.begin(), faces.begin() + found, [&](const Face& a, const Face& b) {
-                if (std::abs(area(a) - area(b)) > 0.1 * std::max(area(a), area(b)))
-                    return area(a) < area(b);
-                return distance(a) > distance(b);
-            });
-            AutoFraming framing = framingFor(headAround(best.x * toFull, best.y * toFull, best.width * toFull,
-                                                        best.height * toFull),
-                                             full.width(), full.height());
-            framing.faces = found;
-            return {framing, {}};
-        }
-        // No face: the most interesting part of the picture, at the opening zoom.
-        int attentionX = 0, attentionY = 0;
-        const int side = std::min(colour.width(), colour.height());
-        (void)colour.smartcrop(side, side,
-                               VImage::option()
-                                   ->set("interesting", VIPS_INTERESTING_ATTENTION)
-                                   ->set("attention_x", &attentionX)
-                                   ->set("attention_y", &attentionY));
-        AutoFraming framing;
-        const double scale = CropFrame(QSizeF(full), 1.0).scale();
-        framing.offset = QPointF((full.width() / 2.0 - attentionX * toFull) * scale,
-                                 (full.height() / 2.0 - attentionY * toFull) * scale);
-        // Centred on what draws the eye is not always better than what the user had (a cat's
-        // fur draws it away from the cat's eyes): the busiest part must show clearly more.
-        const VImage edges = grey.sobel();
-        const double proposed = interestOf(edges, {framing.zoom, clampedOffset(QSizeF(full), framing.zoom, framing.offset)});
-        if (proposed < kClearGain * interestOf(edges, current)) {
-            framing.zoom = current.zoom;
-            framing.offset = current.offset;
-            framing.kept = true;
-        }
+        const QPointF centre(grey.width() / 2.0, grey.height() / 2.0);
+        const auto area = [](const Face& f) { return double(f.width) * f.height; };
+        const auto distance = [&](const Face& f) {
+            return std::hypot(f.x + f.width / 2.0 - centre.x(), f.y + f.height / 2.0 - centre.y());
+        };
+        // The largest face; of faces of one size (within a tenth), the one nearest the centre.
+        const Face best = *std::max_element(faces.begin(), faces.begin() + found, [&](const Face& a, const Face& b) {
+            if (std::abs(area(a) - area(b)) > 0.1 * std::max(area(a), area(b)))
+                return area(a) < area(b);
+            return distance(a) > distance(b);
+        });
+        AutoFraming framing = framingFor(headAround(best.x * toFull, best.y * toFull, best.width * toFull,
+                                                    best.height * toFull),
+                                         full.width(), full.height());
+        framing.faces = found;
         return {framing, {}};
     } catch (const vips::VError&) {
         vips_error_clear();

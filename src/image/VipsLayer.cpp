@@ -6,6 +6,7 @@
 #include <dlfcn.h>
 
 #include <cstdio>
+#include <future>
 
 // Defined when the layer is linked into the program; otherwise it is looked up in the module.
 extern "C" const cropling::VipsLayer* cropling_vips_layer() __attribute__((weak));
@@ -41,6 +42,13 @@ AutoFramingOutcome autoFrame(const Picture& picture, const Framing& current) {
     if (!layer)
         return {std::nullopt, QStringLiteral("no libvips layer (%1)").arg(QString::fromLocal8Bit(VipsLayer::modulePath()))};
     return layer->autoFrame(picture, current);
+}
+
+void prepareAutoFrame() {
+    // Neither module needs the other: each loads on a thread of its own.
+    const auto faces = std::async(std::launch::async, [] { prepareFaceSearch(); });
+    if (const VipsLayer* layer = VipsLayer::get())
+        layer->prepareAutoFrame();
 }
 
 } // namespace cropling

@@ -76,6 +76,8 @@ public:
         return autoFrameHere(picture, current);
     }
 
+    void prepareAutoFrame() const override { prepareAutoFrameHere(); }
+
     std::optional<PixelRows> captionOverlay(const QString& text, int n, bool top) const override {
         const QString shown = text.simplified();
         if (shown.isEmpty() || n < 16)

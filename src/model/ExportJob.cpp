@@ -7,6 +7,8 @@
 #include "io/LocalPath.h"
 #include "model/PictureLoader.h"
 
+#include <future>
+
 namespace cropling {
 
 namespace {
@@ -46,6 +48,8 @@ Outcome<PicturePtr> openForExport(const QUrl& file, const FramingRequest& framin
     }
     if (!decodeHere) {
         if (framing.autoFrame) {
+            // What the search loads is loaded while the helper decodes; the future waits for it.
+            const auto prepared = std::async(std::launch::async, [] { prepareAutoFrame(); });
             // The direct helper's first look when it has one (a JPEG), else a small decode.
             auto small = session->preview(kFaceSearchSide);
             if (!small && !small.why)

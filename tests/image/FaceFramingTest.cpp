@@ -6,6 +6,9 @@
 
 #include <QFile>
 
+#include <future>
+#include <vector>
+
 #include <gtest/gtest.h>
 
 using namespace cropling;
@@ -17,6 +20,12 @@ namespace {
 // from the brows to the chin.
 const QString kPortrait = QStringLiteral("/usr/lib/python3/dist-packages/skimage/data/astronaut.png");
 constexpr double kFaceCentreX = 224, kFaceCentreY = 114, kFaceWidth = 93;
+
+// A plain ground with one detailed patch near the right edge: no face anywhere.
+std::shared_ptr<const Picture> busyPatch() {
+    const auto busy = [](int x, int y, int) { return x > 450 && x < 550 && y > 150 && y < 250 ? ((x * 37 + y * 91) & 255) : 128; };
+    return makePicture(makeImage(600, 400, 3, busy));
+}
 
 } // namespace
 
@@ -48,9 +57,7 @@ TEST(FaceFraming, APortraitsFaceLandsInTheMiddleWithItsHeadFillingTheSquare) {
 }
 
 TEST(FaceFraming, WithoutAFaceTheBusiestPartIsCentredAtTheOpeningZoom) {
-    // A plain ground with one detailed patch near the right edge.
-    const auto busy = [](int x, int y, int) { return x > 450 && x < 550 && y > 150 && y < 250 ? ((x * 37 + y * 91) & 255) : 128; };
-    const auto picture = makePicture(makeImage(600, 400, 3, busy));
+    const auto picture = busyPatch();
     const AutoFramingOutcome outcome = autoFrame(*picture);
     ASSERT_TRUE(outcome.framing) << outcome.why.toStdString();
     EXPECT_EQ(outcome.framing->faces, 0);
@@ -67,4 +74,32 @@ TEST(FaceFraming, WithoutAFaceTheBusiestPartIsCentredAtTheOpeningZoom) {
     EXPECT_TRUE(kept.framing->kept);
     EXPECT_EQ(kept.framing->zoom, onThePatch.zoom);
     EXPECT_EQ(kept.framing->offset, onThePatch.offset);
+}
+
+TEST(FaceFraming, SearchesOnSeveralThreadsWhileTheModulesLoadFindWhatOneFindsAlone) {
+    // The searches of each kind run on threads of their own and the modules load on others: the
+    // detectors they share must give every search the answer a lone search gets.
+    QFile file(kPortrait);
+    if (!file.open(QIODevice::ReadOnly))
+        GTEST_SKIP() << "python3-skimage's sample data is not installed";
+    const auto portrait = Picture::decode(file.readAll(), workingShorterSide(1.0));
+    ASSERT_TRUE(portrait);
+    const auto plain = busyPatch();
+    std::vector<std::future<std::pair<AutoFramingOutcome, AutoFramingOutcome>>> searches;
+    for (int i = 0; i < 4; ++i)
+        searches.push_back(std::async(std::launch::async, [&] {
+            prepareAutoFrame();
+            return std::pair(autoFrame(*portrait), autoFrame(*plain));
+        }));
+    const AutoFramingOutcome face = autoFrame(*portrait), none = autoFrame(*plain);
+    ASSERT_TRUE(face.framing && none.framing);
+    for (auto& search : searches) {
+        const auto [withFace, without] = search.get();
+        ASSERT_TRUE(withFace.framing && without.framing);
+        EXPECT_EQ(withFace.framing->faces, face.framing->faces);
+        EXPECT_EQ(withFace.framing->zoom, face.framing->zoom);
+        EXPECT_EQ(withFace.framing->offset, face.framing->offset);
+        EXPECT_EQ(without.framing->faces, 0);
+        EXPECT_EQ(without.framing->offset, none.framing->offset);
+    }
 }
