@@ -68,6 +68,9 @@ extern "C" int cropling_prepare_faces(int kind, char* error, int errorSize) {
             return -1;
         }
         return 0;
+    } catch (const cv::Exception& e) {
+        std::snprintf(error, size_t(errorSize), "%s", e.what());
+        return -1;
     } catch (...) {
         // Nothing may cross into the program, which knows no C++ of this module.
         std::snprintf(error, size_t(errorSize), "%s", "out of memory");

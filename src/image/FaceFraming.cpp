@@ -2,6 +2,7 @@
 
 #include "core/CropGeometry.h"
 #include "core/FaceFinderAbi.h"
+#include "core/SpareThread.h"
 #include "image/Picture.h"
 #include "image/shared/VipsRuntime.h"
 
@@ -12,7 +13,6 @@
 #include <algorithm>
 #include <atomic>
 #include <cmath>
-#include <future>
 #include <mutex>
 #include <vector>
 
@@ -134,21 +134,30 @@ AutoFramingOutcome autoFrameHere(const Picture& picture, const Framing& current)
             std::atomic<bool> settled = false;
             std::vector<Face> cats(kMostFaces);
             QString catsWhy;
-            auto elsewhere = std::async(std::launch::async, [&] {
-                const AutoFraming attention = attentionFraming(colour, grey, full, current);
+            const auto attentionAndCats = [&] {
+                // A failed attention crop loses nothing when a face is found.
+                std::optional<AutoFraming> attention;
+                try {
+                    attention = attentionFraming(colour, grey, full, current);
+                } catch (const vips::VError&) {
+                    vips_error_clear();
+                }
                 const int catsFound = settled ? 0 : facesOf(finder, CroplingCatFace, grey, cats, &catsWhy);
                 return std::pair(attention, catsFound);
-            });
+            };
+            auto elsewhere = onSpareThread(attentionAndCats);
             found = facesOf(finder, CroplingProfileFace, grey, faces, &why);
             settled = found != 0;
-            const auto [attention, catsFound] = elsewhere.get();
+            const auto [attention, catsFound] = elsewhere.valid() ? elsewhere.get() : attentionAndCats();
             if (found == 0) {
                 found = catsFound;
                 faces.swap(cats);
                 why = catsWhy;
             }
+            if (found == 0 && !attention)
+                return {std::nullopt, FaceText::tr("the picture could not be searched")};
             if (found == 0)
-                return {attention, {}};
+                return {*attention, {}};
         }
         if (found < 0)
             return {std::nullopt, why};

@@ -1,12 +1,12 @@
 #include "VipsLayer.h"
 
+#include "core/SpareThread.h"
 #include "image/ProgramFiles.h"
 
 
 #include <dlfcn.h>
 
 #include <cstdio>
-#include <future>
 
 // Defined when the layer is linked into the program; otherwise it is looked up in the module.
 extern "C" const cropling::VipsLayer* cropling_vips_layer() __attribute__((weak));
@@ -46,9 +46,11 @@ AutoFramingOutcome autoFrame(const Picture& picture, const Framing& current) {
 
 void prepareAutoFrame() {
     // Neither module needs the other: each loads on a thread of its own.
-    const auto faces = std::async(std::launch::async, [] { prepareFaceSearch(); });
+    const auto faces = onSpareThread(&prepareFaceSearch);
     if (const VipsLayer* layer = VipsLayer::get())
         layer->prepareAutoFrame();
+    if (!faces.valid())
+        prepareFaceSearch();
 }
 
 } // namespace cropling

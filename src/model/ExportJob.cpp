@@ -1,13 +1,12 @@
 #include "ExportJob.h"
 
 #include "core/ClipSpan.h"
+#include "core/SpareThread.h"
 #include "image/DecoderSession.h"
 #include "image/FaceFraming.h"
 #include "image/VipsLayer.h"
 #include "io/LocalPath.h"
 #include "model/PictureLoader.h"
-
-#include <future>
 
 namespace cropling {
 
@@ -48,8 +47,9 @@ Outcome<PicturePtr> openForExport(const QUrl& file, const FramingRequest& framin
     }
     if (!decodeHere) {
         if (framing.autoFrame) {
-            // What the search loads is loaded while the helper decodes; the future waits for it.
-            const auto prepared = std::async(std::launch::async, [] { prepareAutoFrame(); });
+            // What the search loads is loaded while the helper decodes (without a spare thread,
+            // by the search itself); the future waits for it.
+            const auto prepared = onSpareThread(&prepareAutoFrame);
             // The direct helper's first look when it has one (a JPEG), else a small decode.
             auto small = session->preview(kFaceSearchSide);
             if (!small && !small.why)
