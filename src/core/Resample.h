@@ -13,14 +13,17 @@
 
 namespace cropling {
 
-// 8-bit pixels someone else holds, RGB (3 bands) or RGBA (4 bands, not premultiplied), rows one
-// after another.
+// 8-bit pixels someone else holds, RGB (3 bands) or RGBA (4 bands, not premultiplied): a picture
+// or a part of a larger one.
 struct PixelView {
     const std::uint8_t* data = nullptr;
     int width = 0;
     int height = 0;
     int bands = 0;
-    const std::uint8_t* row(int y) const { return data + size_t(y) * size_t(width) * size_t(bands); }
+    size_t rowBytes = 0; // from one row to the next; 0: width x bands, rows one after another
+    const std::uint8_t* row(int y) const {
+        return data + size_t(y) * (rowBytes ? rowBytes : size_t(width) * size_t(bands));
+    }
 };
 
 // Such pixels, owned.

@@ -286,3 +286,32 @@ TEST(AnimationExport, AGifRenderedInTheHelperShowsEachFramesPixels) {
         EXPECT_EQ(at(2), (std::vector<int>{255, 0, 0}));
     }
 }
+
+TEST(AnimationExport, FramesReadSeveralAtATimeComeOutEachInItsPlace) {
+    // Large enough that the helper reads its frames in several batches, none of them full: each
+    // frame's own colour must land in its own place, for the window's frames and for squares.
+    const int count = 25, side = 600;
+    std::vector<vips::VImage> pages;
+    for (int i = 0; i < count; ++i)
+        pages.push_back(makeImage(side, side, 3, [i](int, int, int b) { return b == 0 ? 10 * i : b == 1 ? 250 - 10 * i : 90; }));
+    vips::VImage strip = vips::VImage::arrayjoin(pages, vips::VImage::option()->set("across", 1))
+                             .copy(vips::VImage::option()->set("interpretation", VIPS_INTERPRETATION_sRGB));
+    strip.set("page-height", side);
+    strip.set("delay", std::vector<int>(size_t(count), 50));
+    auto session = std::make_shared<DecoderSession>();
+    ASSERT_TRUE(session->start(encode(strip, ".gif")));
+    const auto frames = session->frames(0);
+    ASSERT_TRUE(frames);
+    ASSERT_EQ((*frames.value)->frameCount(), count);
+    const auto squares = session->renderFrames({1, {0, 0}}, 64);
+    ASSERT_TRUE(squares);
+    ASSERT_EQ(int(squares.value->frames.size()), count);
+    for (int i = 0; i < count; ++i) {
+        const std::vector<int> colour = pixel((*frames.value)->frame(i), side / 2, side / 2);
+        EXPECT_NEAR(colour[0], 10 * i, 2) << "frame " << i;
+        EXPECT_NEAR(colour[1], 250 - 10 * i, 2) << "frame " << i;
+        const std::uint8_t* square = squares.value->frames[size_t(i)] + (32 * 64 + 32) * 4;
+        EXPECT_NEAR(square[0], 10 * i, 2) << "square " << i;
+        EXPECT_NEAR(square[1], 250 - 10 * i, 2) << "square " << i;
+    }
+}

@@ -4,6 +4,7 @@
 #include "core/CropGeometry.h"
 #include "image/EmojiRenderer.h"
 #include "image/Picture.h"
+#include "image/shared/Resampler.h"
 
 #include <gtest/gtest.h>
 
@@ -252,4 +253,20 @@ TEST(EmojiRender, RendersRunningAtOnceShareThePoolAndGiveTheSamePixels) {
         thread.join();
     for (const auto& png : together)
         EXPECT_EQ(png, alone);
+}
+
+TEST(Render, AWindowOfAPictureInMemoryResamplesAsTheSameWindowComputedLazily) {
+    // A frame in memory is read where it lies, through a view of the window's part; a lazy picture
+    // has the part copied out. The filter must see the same pixels either way, so the part's edge
+    // folds onto itself and no pixel beyond it bleeds in, for RGB and RGBA alike.
+    for (const int bands : {3, 4}) {
+        const vips::VImage lazy = makeImage(300, 200, bands, [](int x, int y, int b) { return (x * 7 + y * 13 + b * 50) % 256; }) + 0;
+        const vips::VImage held = lazy.cast(VIPS_FORMAT_UCHAR).copy_memory();
+        for (const QRectF& window : {QRectF(37.3, 21.6, 120.5, 120.5), QRectF(0, 0, 300, 200), QRectF(250.5, 150.25, 49.5, 49.75)}) {
+            const vips::VImage a = resampleWindow(lazy.cast(VIPS_FORMAT_UCHAR), window, 64, 64);
+            const vips::VImage b = resampleWindow(held, window, 64, 64);
+            EXPECT_EQ(a.bands(), bands);
+            EXPECT_EQ((a - b).abs().max(), 0) << bands << " bands, window at " << window.x() << "," << window.y();
+        }
+    }
 }

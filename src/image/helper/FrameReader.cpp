@@ -23,6 +23,9 @@ VImage allPages(const Header& header, vips::VOption* options = VImage::option())
                                    options->set("n", -1));
 }
 
+// Frames kept at their size are computed this many bytes at a time.
+constexpr size_t kFrameBatchBytes = size_t(16) << 20;
+
 } // namespace
 
 bool isAnimated(const Header& header) { return animates(header.loader) && header.pages > 1; }
@@ -70,13 +73,40 @@ void readFrames(const Header& header, int frames, QSize upright, const std::func
     if (pages.width() != width || pages.height() != height * frames)
         throw vips::VError("the frames are not the size of the first");
     const QSize target = header.orientation >= 5 ? upright.transposed() : upright;
-    for (int i = 0; i < frames; ++i) {
+    const auto checkTime = [&clock] {
         if (clock.elapsed() > qint64(kDecodeSeconds * 1000))
             throw vips::VError("took too long");
-        // Pages are taken in order, so the stream only ever moves down.
-        VImage frame = toSrgb8(pages.crop(0, i * height, width, height), header.hasProfile);
-        if (frame.bands() == 3)
-            frame = frame.bandjoin_const({255});
+    };
+    const auto rgba = [&](const VImage& rows) {
+        VImage converted = toSrgb8(rows, header.hasProfile);
+        return converted.bands() == 3 ? converted.bandjoin_const({255}) : converted;
+    };
+    if (target == header.stored && header.orientation <= 1) {
+        // Frames kept at their size are computed several at a time, and each handed on where it
+        // lies: every computation wakes libvips' threads, which for a long animation of small
+        // frames cost more than the decoding.
+        const size_t frameBytes = size_t(width) * size_t(height) * 4;
+        const int batch = int(std::clamp<size_t>(kFrameBatchBytes / frameBytes, 1, size_t(frames)));
+        for (int first = 0; first < frames; first += batch) {
+            checkTime();
+            // Pages are taken in order, so the stream only ever moves down.
+            const int count = std::min(batch, frames - first);
+            const VImage rows = withDeadline(rgba(pages.crop(0, first * height, width, count * height))).copy_memory();
+            if (rows.bands() != 4 || rows.format() != VIPS_FORMAT_UCHAR)
+                throw vips::VError("the frames are not 8-bit RGBA");
+            auto* bytes = static_cast<std::uint8_t*>(const_cast<void*>(rows.data()));
+            for (int i = 0; i < count; ++i) {
+                VImage frame = VImage::new_from_memory(bytes + size_t(i) * frameBytes, frameBytes, width, height, 4,
+                                                       VIPS_FORMAT_UCHAR);
+                frame.get_image()->Type = VIPS_INTERPRETATION_sRGB;
+                take(frame);
+            }
+        }
+        return;
+    }
+    for (int i = 0; i < frames; ++i) {
+        checkTime();
+        VImage frame = rgba(pages.crop(0, i * height, width, height));
         if (target != header.stored) {
             // Resampled on premultiplied pixels, so no invisible colour bleeds into the edges.
             frame = frame.premultiply()

@@ -33,7 +33,7 @@ std::optional<Timing> readTiming(const Header& header, OpenFailure* why);
 QSize frameSize(const Header& header, int frames, int minShorterSide);
 
 // Decodes the frames in order, each as upright 8-bit sRGB RGBA of the given upright size (one of
-// frameSize()), and hands each to `take` at once. Throws like a computation does, also when
+// frameSize()), and hands each to `take` at once; its pixels may last only until `take` returns. Throws like a computation does, also when
 // kDecodeSeconds have passed.
 void readFrames(const Header& header, int frames, QSize upright, const std::function<void(const vips::VImage& frame)>& take);
 
