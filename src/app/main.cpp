@@ -1,4 +1,5 @@
 #include "app/Application.h"
+#include "image/DecoderSession.h"
 
 #include <malloc.h>
 
@@ -7,5 +8,6 @@ int main(int argc, char** argv) {
     // when freed. Left to itself, malloc raises this threshold after the first such free and then
     // keeps them in its arenas, where the small blocks kept between them pin hundreds of megabytes.
     ::mallopt(M_MMAP_THRESHOLD, 256 * 1024);
+    cropling::DecoderSession::leaveVipsModulesToHelpers();
     return cropling::Application::run(argc, argv);
 }

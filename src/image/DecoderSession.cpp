@@ -214,6 +214,26 @@ Outcome<std::shared_ptr<const Picture>> DecoderSession::pixels(wire::Task task, 
     return {std::move(picture), std::nullopt};
 }
 
+Outcome<DecoderSession::PlainPixels> DecoderSession::plainPixels(wire::Task task, int side) {
+    Request request;
+    request.task = task;
+    request.side = side;
+    std::optional<OpenFailure> failure;
+    auto reply = ask(request, &failure);
+    if (!reply)
+        return {std::nullopt, failure};
+    const ReplyHead& h = reply->head;
+    frames_ = h.frames;
+    // The checked head says exactly how many bytes came.
+    const auto* bytes = static_cast<const std::uint8_t*>(reply->payload);
+    PixelRows rows{h.width, h.height, int(h.bands), {bytes, bytes + h.payloadBytes}};
+    return {PlainPixels{std::move(rows), QSize(h.fullWidth, h.fullHeight)}, std::nullopt};
+}
+
+Outcome<DecoderSession::PlainPixels> DecoderSession::decodePixels(int side) { return plainPixels(Task::Decode, side); }
+
+Outcome<DecoderSession::PlainPixels> DecoderSession::previewPixels(int side) { return plainPixels(Task::Preview, side); }
+
 Outcome<std::shared_ptr<const Picture>> DecoderSession::decode(int side) { return pixels(Task::Decode, side); }
 
 Outcome<std::shared_ptr<const Picture>> DecoderSession::preview(int side) { return pixels(Task::Preview, side); }

@@ -10,6 +10,7 @@
 #include "core/ClipSpan.h"
 #include "core/CropGeometry.h"
 #include "core/OpenFailure.h"
+#include "core/Resample.h"
 #include "image/PictureInput.h"
 
 #include <QByteArray>
@@ -60,6 +61,14 @@ public:
     Outcome<std::shared_ptr<const Picture>> decode(int side);
     // A quick first look; nothing without a failure when the format has no cheap reduction.
     Outcome<std::shared_ptr<const Picture>> preview(int side);
+    // The same two as plain pixels held here, for work that needs no libvips (a render's face
+    // search); `fullSize` is the whole picture's.
+    struct PlainPixels {
+        PixelRows rows;
+        QSize fullSize;
+    };
+    Outcome<PlainPixels> decodePixels(int side);
+    Outcome<PlainPixels> previewPixels(int side);
     // A picture that holds no pixels, rendered through this session: only its header is read now.
     Outcome<std::shared_ptr<const Picture>> openForRender();
     // The framed square as an n x n PNG, decoded from just the part of the file it shows.
@@ -106,6 +115,10 @@ public:
     // A batch that decodes one picture per core sets 1, so the process tree never runs more
     // threads than there are cores.
     static void setHelperThreads(int threads) { helperThreads_ = threads; }
+    // Called first in a program's main(), before any thread: the program's own libvips loads none
+    // of its modules (HEIF, JPEG XL, ImageMagick and the rest, some 30 ms and megabytes when it
+    // starts), as only the helpers decode files; the helpers still load them as before.
+    static void leaveVipsModulesToHelpers();
     // Where the helpers are: next to the program, in its libexec folder, or in the build tree.
     // CROPLING_DECODER names one helper for every picture instead.
     static QByteArray helperPath();
@@ -119,6 +132,7 @@ private:
     // The reply when the helper did the task; otherwise nothing, and why when there is a reason.
     std::optional<Reply> ask(const wire::Request& request, std::optional<OpenFailure>* failure);
     Outcome<std::shared_ptr<const Picture>> pixels(wire::Task task, int side);
+    Outcome<PlainPixels> plainPixels(wire::Task task, int side);
     OpenFailure reap();
 
     static std::atomic<int> helperThreads_;

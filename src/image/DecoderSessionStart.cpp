@@ -25,6 +25,11 @@ namespace cropling {
 
 namespace {
 
+constexpr char kWithoutModules[] = "VIPSHOME=/nonexistent/cropling-without-modules";
+// The libvips home the program was started with, kept for its helpers when the program's own
+// libvips was set to load no modules (empty: none was set).
+constexpr char kHelpersVipsHome[] = "CROPLING_HELPERS_VIPSHOME";
+
 // The helper's environment: the program's, and for a picture that no loadable module of libvips
 // reads (HEIF, AVIF and JPEG XL are modules; JPEG, PNG, WebP, GIF, TIFF and SVG are built in), a
 // libvips home without modules, so its start-up loads none of them (some 20 ms of a headless save).
@@ -36,12 +41,20 @@ public:
         const auto overridden = [threads](const char* entry) {
             return threads > 0 && (std::strncmp(entry, "VIPS_CONCURRENCY=", 17) == 0 || std::strncmp(entry, "CROPLING_THREADS=", 17) == 0);
         };
+        const auto named = [](const char* entry, const char* name) {
+            const size_t length = std::strlen(name);
+            return std::strncmp(entry, name, length) == 0 && entry[length] == '=';
+        };
+        const char* kept = std::getenv(kHelpersVipsHome);
         for (char** e = environ; *e; ++e) {
-            if ((modules || std::strncmp(*e, "VIPSHOME=", 9) != 0) && !overridden(*e))
+            const bool home = named(*e, "VIPSHOME");
+            if ((!home || (modules && !kept)) && !named(*e, kHelpersVipsHome) && !overridden(*e))
                 entries_.emplace_back(*e);
         }
         if (!modules)
-            entries_.emplace_back("VIPSHOME=/nonexistent/cropling-without-modules");
+            entries_.emplace_back(kWithoutModules);
+        else if (kept && *kept)
+            entries_.emplace_back(QByteArray("VIPSHOME=") + kept);
         if (threads > 0) {
             entries_.emplace_back("VIPS_CONCURRENCY=" + QByteArray::number(threads));
             entries_.emplace_back("CROPLING_THREADS=" + QByteArray::number(threads));
@@ -58,6 +71,14 @@ private:
 };
 
 } // namespace
+
+void DecoderSession::leaveVipsModulesToHelpers() {
+    if (std::getenv(kHelpersVipsHome))
+        return; // a program started by this one: already so
+    const char* home = std::getenv("VIPSHOME");
+    ::setenv(kHelpersVipsHome, home ? home : "", 1);
+    ::setenv("VIPSHOME", kWithoutModules + std::strlen("VIPSHOME="), 1);
+}
 
 QByteArray DecoderSession::helperPath() {
     if (const char* own = std::getenv("CROPLING_DECODER"))

@@ -1,6 +1,5 @@
 #include "VipsLayer.h"
 
-#include "core/SpareThread.h"
 #include "image/ProgramFiles.h"
 
 
@@ -44,13 +43,15 @@ AutoFramingOutcome autoFrame(const Picture& picture, const Framing& current) {
     return layer->autoFrame(picture, current);
 }
 
-void prepareAutoFrame() {
-    // Neither module needs the other: each loads on a thread of its own.
-    const auto faces = onSpareThread(&prepareFaceSearch);
-    if (const VipsLayer* layer = VipsLayer::get())
-        layer->prepareAutoFrame();
-    if (!faces.valid())
-        prepareFaceSearch();
+AutoFramingOutcome autoFrame(const PixelView& pixels, QSize full) {
+    if (pixels.width < 1 || pixels.height < 1 || (pixels.bands != 3 && pixels.bands != 4))
+        return {std::nullopt, nothingToFrame()};
+    const SearchCopy copy = searchCopyOf(pixels);
+    // libvips is loaded only for the busiest part, which only a picture without a face needs.
+    return framingOfFaces(copy, full, [&]() -> std::optional<AutoFraming> {
+        const VipsLayer* layer = VipsLayer::get();
+        return layer ? layer->busiestFraming(copy, full, {}) : std::nullopt;
+    });
 }
 
 } // namespace cropling

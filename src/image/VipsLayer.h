@@ -77,7 +77,7 @@ public:
     virtual std::optional<EncodedGif> encodeGif(const RgbaFrames& frames, const GifLimits& limits, Progress* progress,
                                                 qint64 spentMs) const = 0;
     virtual AutoFramingOutcome autoFrame(const Picture& picture, const Framing& current) const = 0;
-    virtual void prepareAutoFrame() const = 0;
+    virtual std::optional<AutoFraming> busiestFraming(const SearchCopy& copy, QSize full, const Framing& current) const = 0;
     // The pixels of a picture that holds none.
     virtual const vips::VImage& emptyPixels() const = 0;
     // A caption as RGBA pixels over an n x n square, transparent around the text: bold white

@@ -76,7 +76,9 @@ public:
         return autoFrameHere(picture, current);
     }
 
-    void prepareAutoFrame() const override { prepareAutoFrameHere(); }
+    std::optional<AutoFraming> busiestFraming(const SearchCopy& copy, QSize full, const Framing& current) const override {
+        return busiestFramingHere(copy, full, current);
+    }
 
     std::optional<PixelRows> captionOverlay(const QString& text, int n, bool top) const override {
         const QString shown = text.simplified();

@@ -1,6 +1,7 @@
 #include "ExportJob.h"
 
 #include "core/ClipSpan.h"
+#include "core/Orientation.h"
 #include "core/SpareThread.h"
 #include "image/DecoderSession.h"
 #include "image/FaceFraming.h"
@@ -28,7 +29,8 @@ constexpr int kFaceSearchSide = 360;
 // decode at a window's working resolution (every frame of an animation that becomes a GIF) for
 // the background's removal or an animation's auto-framing to work on. `searched`, for the
 // auto-framing of a still: a small decode of it to look for a face in, while the helper renders.
-Outcome<PicturePtr> openForExport(const QUrl& file, const FramingRequest& framing, bool animate, PicturePtr* searched) {
+Outcome<PicturePtr> openForExport(const QUrl& file, const FramingRequest& framing, bool animate,
+                                  std::optional<PixelRows>* searched) {
     const PictureInput input = openPictureFile(localPathBytes(file));
     if (!input.isValid())
         return {std::nullopt, input.why()};
@@ -47,16 +49,16 @@ Outcome<PicturePtr> openForExport(const QUrl& file, const FramingRequest& framin
     }
     if (!decodeHere) {
         if (framing.autoFrame) {
-            // What the search loads is loaded while the helper decodes (without a spare thread,
-            // by the search itself); the future waits for it.
-            const auto prepared = onSpareThread(&prepareAutoFrame);
+            // The face finder is loaded while the helper decodes (without a spare thread, by the
+            // search itself); the future waits for it.
+            const auto prepared = onSpareThread(&prepareFaceSearch);
             // The direct helper's first look when it has one (a JPEG), else a small decode.
-            auto small = session->preview(kFaceSearchSide);
+            auto small = session->previewPixels(kFaceSearchSide);
             if (!small && !small.why)
-                small = session->decode(kFaceSearchSide);
+                small = session->decodePixels(kFaceSearchSide);
             if (!small)
-                return small;
-            *searched = *small.value;
+                return {std::nullopt, small.why};
+            *searched = std::move(small.value->rows);
         }
         return session->holdsClip() ? clip : session->openForRender();
     }
@@ -79,7 +81,7 @@ ExportOutcome ExportJob::run(Progress* progress) const {
         if (!file_.isValid())
             return exportEmoji(picture_.get(), framing_, request_, progress);
         // A PNG of an animation is its first frame: the others are never decoded for it.
-        PicturePtr searched;
+        std::optional<PixelRows> searched;
         const auto opened = openForExport(file_, framingRequest_, request_.format != ExportFormat::Png, &searched);
         if (!opened)
             return failed(ExportFailure::NotOpened, opened.why);
@@ -87,7 +89,7 @@ ExportOutcome ExportJob::run(Progress* progress) const {
         if (framingRequest_.turn != 1) {
             picture = picture->turned(framingRequest_.turn);
             if (searched)
-                searched = searched->turned(framingRequest_.turn);
+                searched = turnedUpright(*searched, framingRequest_.turn);
         }
         if (!picture)
             return failed(ExportFailure::NotOpened, OpenFailure::TooLarge);
@@ -100,7 +102,8 @@ ExportOutcome ExportJob::run(Progress* progress) const {
         const std::optional<QSizeF> size = picture->nominalSize();
         Framing framing;
         if (framingRequest_.autoFrame) {
-            const AutoFramingOutcome found = autoFrame(searched ? *searched : *picture);
+            const AutoFramingOutcome found =
+                searched ? autoFrame(searched->view(), picture->fullSize()) : autoFrame(*picture);
             if (!found.framing)
                 return failed(ExportFailure::NotFramed, std::nullopt, found.why);
             framing = {found.framing->zoom, clampedOffset(size, found.framing->zoom, found.framing->offset)};

@@ -192,6 +192,25 @@ TEST(CommandLine, AutoFramingWithoutItsLibrarySaysSoAndWritesNothing) {
     EXPECT_TRUE(QFile::exists(out));
 }
 
+TEST(CommandLine, AFormatOnlyALibvipsModuleReadsStillRendersThoughTheProgramLoadsNoModule) {
+    // The program hides libvips' modules from itself at start; its helpers must still get them,
+    // with or without a libvips home the user set.
+    const QString avif = scratchFolder() + QStringLiteral("/module.avif");
+    QFile::remove(avif);
+    const ToolResult made = runTool(QStringLiteral("vips"), {QStringLiteral("copy"), photo(), avif + QStringLiteral("[compression=av1]")});
+    ASSERT_EQ(made.exitCode, 0) << made.err.constData();
+    for (const QString& home : {QString(), QStringLiteral("/usr")}) {
+        const QString out = scratchFolder() + QStringLiteral("/module.png");
+        QFile::remove(out);
+        QProcessEnvironment env = appEnvironment();
+        if (!home.isEmpty())
+            env.insert(QStringLiteral("VIPSHOME"), home);
+        const ToolResult run = runTool(appPath(), {QStringLiteral("render"), avif, QStringLiteral("--auto"), QStringLiteral("-o"), out}, env);
+        EXPECT_EQ(run.exitCode, 0) << run.err.constData();
+        EXPECT_TRUE(QFile::exists(out));
+    }
+}
+
 TEST(CommandLine, AnAnimationRendersAsAGifWithinItsBudgetOrAsItsFirstFrame) {
     const QString animation = QStringLiteral(CROPLING_FAULT_FILES "/../../fixtures/animation/restore-previous.gif");
     const QString folder = scratchFolder() + QStringLiteral("/animated");
