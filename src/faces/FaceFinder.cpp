@@ -1,4 +1,5 @@
 #include "core/FaceFinderAbi.h"
+#include "Guarded.h"
 
 #include <opencv2/imgproc.hpp>
 #include <opencv2/objdetect.hpp>
@@ -49,45 +50,33 @@ Detector& detector(int kind) {
     return loaded[kind];
 }
 
-bool validKind(int kind, char* error, int errorSize) {
-    if (kind >= 0 && kind < CroplingFaceKinds)
-        return true;
-    std::snprintf(error, size_t(errorSize), "no such kind of face: %d", kind);
-    return false;
+// The detector of a kind, read on first use; nothing, with the reason in `error`, for a kind there
+// is none of or a detector that is not installed.
+Detector* loaded(int kind, char* error, int errorSize) {
+    if (kind < 0 || kind >= CroplingFaceKinds) {
+        std::snprintf(error, size_t(errorSize), "no such kind of face: %d", kind);
+        return nullptr;
+    }
+    Detector& found = detector(kind);
+    if (found.cascade.empty()) {
+        std::snprintf(error, size_t(errorSize), "%s", found.error.c_str());
+        return nullptr;
+    }
+    return &found;
 }
 
 } // namespace
 
 extern "C" int cropling_prepare_faces(int kind, char* error, int errorSize) {
-    if (!validKind(kind, error, errorSize))
-        return -1;
-    try {
-        const Detector& found = detector(kind);
-        if (found.cascade.empty()) {
-            std::snprintf(error, size_t(errorSize), "%s", found.error.c_str());
-            return -1;
-        }
-        return 0;
-    } catch (const cv::Exception& e) {
-        std::snprintf(error, size_t(errorSize), "%s", e.what());
-        return -1;
-    } catch (...) {
-        // Nothing may cross into the program, which knows no C++ of this module.
-        std::snprintf(error, size_t(errorSize), "%s", "out of memory");
-        return -1;
-    }
+    return guarded(error, errorSize, [&] { return loaded(kind, error, errorSize) ? 0 : -1; });
 }
 
 extern "C" int cropling_find_faces_of(int kind, const unsigned char* grey, int width, int height, int stride,
                                       CroplingFace* faces, int most, char* error, int errorSize) {
-    if (!validKind(kind, error, errorSize))
-        return -1;
-    try {
-        Detector& found = detector(kind);
-        if (found.cascade.empty()) {
-            std::snprintf(error, size_t(errorSize), "%s", found.error.c_str());
+    return guarded(error, errorSize, [&] {
+        Detector* found = loaded(kind, error, errorSize);
+        if (!found)
             return -1;
-        }
         const cv::Mat view(height, width, CV_8UC1, const_cast<unsigned char*>(grey), size_t(stride));
         cv::Mat equalised;
         cv::equalizeHist(view, equalised);
@@ -96,8 +85,8 @@ extern "C" int cropling_find_faces_of(int kind, const unsigned char* grey, int w
         const int smallest = std::max(20, std::min(width, height) / 10);
         std::vector<cv::Rect> boxes;
         {
-            const std::lock_guard lock(found.searching);
-            found.cascade.detectMultiScale(equalised, boxes, 1.2, 4, 0, cv::Size(smallest, smallest));
+            const std::lock_guard lock(found->searching);
+            found->cascade.detectMultiScale(equalised, boxes, 1.2, 4, 0, cv::Size(smallest, smallest));
         }
         int count = 0;
         for (const cv::Rect& box : boxes) {
@@ -105,13 +94,7 @@ extern "C" int cropling_find_faces_of(int kind, const unsigned char* grey, int w
                 faces[count++] = CroplingFace{box.x, box.y, box.width, box.height};
         }
         return count;
-    } catch (const cv::Exception& e) {
-        std::snprintf(error, size_t(errorSize), "%s", e.what());
-        return -1;
-    } catch (...) {
-        std::snprintf(error, size_t(errorSize), "%s", "out of memory");
-        return -1;
-    }
+    });
 }
 
 extern "C" int cropling_find_faces(const unsigned char* grey, int width, int height, int stride, CroplingFace* faces,

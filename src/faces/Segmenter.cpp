@@ -2,14 +2,14 @@
 // colours and cuts between them along the picture's edges; what the user marked stays as marked.
 
 #include "core/FaceFinderAbi.h"
+#include "Guarded.h"
 
 #include <opencv2/imgproc.hpp>
 
-#include <cstdio>
 
 extern "C" int cropling_segment(const unsigned char* rgb, int width, int height, int stride, unsigned char* labels,
                                 int iterations, char* error, int errorSize) {
-    try {
+    return guarded(error, errorSize, [&] {
         const cv::Mat picture(height, width, CV_8UC3, const_cast<unsigned char*>(rgb), size_t(stride));
         cv::Mat mask(height, width, CV_8UC1, labels);
         // GrabCut needs some of both to model them: without, there is nothing to decide.
@@ -25,12 +25,5 @@ extern "C" int cropling_segment(const unsigned char* rgb, int width, int height,
         cv::Mat backgroundModel, subjectModel;
         cv::grabCut(picture, mask, cv::Rect(), backgroundModel, subjectModel, iterations, cv::GC_INIT_WITH_MASK);
         return 0;
-    } catch (const cv::Exception& e) {
-        std::snprintf(error, size_t(errorSize), "%s", e.what());
-        return -1;
-    } catch (...) {
-        // Nothing may cross into the program, which knows no C++ of this module.
-        std::snprintf(error, size_t(errorSize), "%s", "out of memory");
-        return -1;
-    }
+    });
 }

@@ -193,16 +193,22 @@ std::optional<DecoderSession::Reply> DecoderSession::ask(const Request& asked, s
     return reply && status == Status::Ok ? std::move(reply) : std::nullopt;
 }
 
-Outcome<std::shared_ptr<const Picture>> DecoderSession::pixels(wire::Task task, int side) {
+std::optional<DecoderSession::Reply> DecoderSession::pixelsReply(wire::Task task, int side, std::optional<OpenFailure>* failure) {
     Request request;
     request.task = task;
     request.side = side;
+    auto reply = ask(request, failure);
+    if (reply)
+        frames_ = reply->head.frames;
+    return reply;
+}
+
+Outcome<std::shared_ptr<const Picture>> DecoderSession::pixels(wire::Task task, int side) {
     std::optional<OpenFailure> failure;
-    auto reply = ask(request, &failure);
+    auto reply = pixelsReply(task, side, &failure);
     if (!reply)
         return {std::nullopt, failure};
     const ReplyHead& h = reply->head;
-    frames_ = h.frames;
     const VipsLayer* layer = VipsLayer::get();
     if (!layer)
         return {std::nullopt, OpenFailure::Damaged};
@@ -215,15 +221,11 @@ Outcome<std::shared_ptr<const Picture>> DecoderSession::pixels(wire::Task task, 
 }
 
 Outcome<DecoderSession::PlainPixels> DecoderSession::plainPixels(wire::Task task, int side) {
-    Request request;
-    request.task = task;
-    request.side = side;
     std::optional<OpenFailure> failure;
-    auto reply = ask(request, &failure);
+    auto reply = pixelsReply(task, side, &failure);
     if (!reply)
         return {std::nullopt, failure};
     const ReplyHead& h = reply->head;
-    frames_ = h.frames;
     // The checked head says exactly how many bytes came.
     const auto* bytes = static_cast<const std::uint8_t*>(reply->payload);
     PixelRows rows{h.width, h.height, int(h.bands), {bytes, bytes + h.payloadBytes}};

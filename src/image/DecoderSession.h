@@ -131,6 +131,8 @@ private:
     std::optional<Reply> exchange(const wire::Request& request, OpenFailure* why);
     // The reply when the helper did the task; otherwise nothing, and why when there is a reason.
     std::optional<Reply> ask(const wire::Request& request, std::optional<OpenFailure>* failure);
+    // A task whose reply is pixels; the reply holds them.
+    std::optional<Reply> pixelsReply(wire::Task task, int side, std::optional<OpenFailure>* failure);
     Outcome<std::shared_ptr<const Picture>> pixels(wire::Task task, int side);
     Outcome<PlainPixels> plainPixels(wire::Task task, int side);
     OpenFailure reap();
