@@ -106,7 +106,11 @@ ReplyHead framesTask(const std::optional<decoding::Header>& header, OpenFailure 
             }
             FrameWriter writer(&payload->bytes, *timing, QSize(n, n));
             // One frame at a time is held, so the bound is that of one frame, not of all of them.
-            const QSize size = decoding::frameSize(*header, 1, needed);
+            // Frames at most twice the size the square needs are rendered from their own pixels:
+            // the filter reduces them as well in one step, and reducing each first would cost a
+            // computation per frame.
+            const QSize reduced = decoding::frameSize(*header, 1, needed), whole = decoding::frameSize(*header, 1, 0);
+            const QSize size = whole.width() <= 2 * reduced.width() && whole.height() <= 2 * reduced.height() ? whole : reduced;
             decoding::readFrames(*header, frames, size, [&](const vips::VImage& frame) {
                 const auto square = renderSquare(frame, header->upright, framing, n);
                 if (!square)
