@@ -1,5 +1,7 @@
 #include "Animation.h"
 
+#include <algorithm>
+
 namespace cropling {
 
 int shownDelay(int delayMs) { return delayMs <= 10 ? 100 : delayMs; }
@@ -9,6 +11,27 @@ long long animationDuration(const std::vector<int>& delaysMs) {
     for (const int delay : delaysMs)
         total += shownDelay(delay);
     return total;
+}
+
+FrameRuns framesToRender(const std::vector<int>& delaysMs, int maxFrames) {
+    const int total = int(delaysMs.size());
+    FrameRuns runs;
+    runs.group = maxFrames > 0 ? std::max(1, total / (2 * maxFrames)) : 1;
+    if (runs.group == 1) {
+        runs.delaysMs = delaysMs;
+        for (int i = 0; i < total; ++i)
+            runs.shown.push_back(i);
+        return runs;
+    }
+    for (int from = 0; from < total; from += runs.group) {
+        const int to = std::min(total, from + runs.group);
+        int delay = 0;
+        for (int i = from; i < to; ++i)
+            delay += shownDelay(delaysMs[size_t(i)]);
+        runs.shown.push_back(from + (to - from - 1) / 2);
+        runs.delaysMs.push_back(delay);
+    }
+    return runs;
 }
 
 } // namespace cropling

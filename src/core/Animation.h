@@ -21,4 +21,16 @@ int shownDelay(int delayMs);
 // The duration of an animation with these delays, each as shownDelay() reads it.
 long long animationDuration(const std::vector<int>& delaysMs);
 
+// The frames an export that keeps at most `maxFrames` (0: any number) renders of a long
+// animation: of every run of `group` frames, the middle one, showing as long as the whole run. A
+// run is as long as leaves twice the frames kept, so the export still chooses among twice as many
+// as it keeps, and only they are rendered. Frames of an animation no longer than that stand for
+// themselves.
+struct FrameRuns {
+    int group = 1;
+    std::vector<int> shown;    // the index of each run's frame
+    std::vector<int> delaysMs; // how long each shows
+};
+FrameRuns framesToRender(const std::vector<int>& delaysMs, int maxFrames);
+
 } // namespace cropling

@@ -78,8 +78,10 @@ public:
     int frameCount() const { return frames_; }
     // Every frame of an animation at a working resolution (as decode()), with its timing.
     Outcome<std::shared_ptr<const Picture>> frames(int side, int turn = 1);
-    // The framed square of every frame, n x n, with the timing: only the squares come back.
-    Outcome<RgbaFrames> renderFrames(const Framing& framing, int side, int turn = 1);
+    // The framed square of every frame, n x n, with the timing: only the squares come back. Of a
+    // long animation, only the frames an export keeping at most `maxFrames` can keep (0: every
+    // frame; core/Animation.h, framesToRender).
+    Outcome<RgbaFrames> renderFrames(const Framing& framing, int side, int turn = 1, int maxFrames = 0);
 
     // Whether the direct helper holds the picture (it has declined nothing so far).
     bool heldByDirectHelper() const { return declinedTo_.has_value(); }

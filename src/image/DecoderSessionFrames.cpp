@@ -3,6 +3,7 @@
 
 #include "DecoderSession.h"
 
+#include "core/Animation.h"
 #include "image/DecoderReply.h"
 #include "image/shared/DecoderWire.h"
 #include "image/Picture.h"
@@ -31,6 +32,8 @@ std::optional<RgbaFrames> frameBlock(void* payload, const ReplyHead& h) {
     block.delaysMs = std::move(*delays);
     block.loop = h.loop;
     block.size = QSize(h.width, h.height);
+    // Only said in a message, and never fewer than came or more than an animation may have.
+    block.sourceFrames = h.sourceFrames > 0 ? std::clamp(h.sourceFrames, h.frames, kMaxFrames) : 0;
     const size_t frameBytes = size_t(h.width) * size_t(h.height) * 4;
     const auto* pixels = reinterpret_cast<const std::uint8_t*>(bytes + sizeof(int) * size_t(h.frames));
     for (int i = 0; i < h.frames; ++i)
@@ -79,11 +82,13 @@ Outcome<std::shared_ptr<const Picture>> DecoderSession::framesOf(const Request& 
     return {std::move(picture), std::nullopt};
 }
 
-Outcome<RgbaFrames> DecoderSession::renderFrames(const Framing& framing, int side, int turn) {
+Outcome<RgbaFrames> DecoderSession::renderFrames(const Framing& framing, int side, int turn, int maxFrames) {
     if (side < 1 || side > wire::kMaxRenderSide)
         return {};
     std::optional<OpenFailure> failure;
-    auto reply = ask(squareRequest(Task::RenderFrames, framing, side, turn), &failure);
+    Request request = squareRequest(Task::RenderFrames, framing, side, turn);
+    request.maxFrames = maxFrames;
+    auto reply = ask(request, &failure);
     if (!reply)
         return {std::nullopt, failure};
     // The squares lie in the reply's buffer, which they keep.

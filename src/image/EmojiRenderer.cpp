@@ -30,7 +30,7 @@ GifOutcome renderEmojiGIF(const Picture* picture, const Framing& framing, int ou
     clock.start();
     std::optional<RgbaFrames> frames;
     if (picture->isAnimated()) {
-        frames = picture->renderFrames(framing, outputSize, &outcome.why);
+        frames = picture->renderFrames(framing, outputSize, limits.maxFrames, &outcome.why);
     } else {
         // A still is a GIF of one frame, rendered as its PNG is.
         const auto png = renderEmojiPNG(picture, framing, outputSize, &outcome.why);
@@ -45,7 +45,7 @@ GifOutcome renderEmojiGIF(const Picture* picture, const Framing& framing, int ou
         outcome.overBudget = !outcome.cancelled;
         return outcome;
     }
-    outcome.gif = EmojiGif{std::move(gif->bytes), gif->frames, int(frames->frames.size())};
+    outcome.gif = EmojiGif{std::move(gif->bytes), gif->frames, frames->sourceFrames > 0 ? frames->sourceFrames : int(frames->frames.size())};
     return outcome;
 }
 

@@ -40,8 +40,9 @@ public:
             return renderOpenedPng(encoded_, orientation_, framing, n, why);
         return renderPicturePng(*this, framing, n, why);
     }
-    std::optional<RgbaFrames> renderFrames(const Framing& framing, int n, std::optional<OpenFailure>*) const override {
-        return renderPictureFrames(*this, framing, n);
+    std::optional<RgbaFrames> renderFrames(const Framing& framing, int n, int maxFrames,
+                                           std::optional<OpenFailure>*) const override {
+        return renderPictureFrames(*this, framing, n, maxFrames);
     }
     int frameCount() const override { return frameCount_; }
     const Picture& frame(int index) const override {

@@ -79,7 +79,8 @@ public:
     // the picture is held: by its helper, or here. Nothing when the square shows too little, and
     // then, when the file turned out unreadable only now, `why` says how.
     virtual std::optional<QByteArray> renderPng(const Framing& framing, int n, std::optional<OpenFailure>* why) const = 0;
-    virtual std::optional<RgbaFrames> renderFrames(const Framing& framing, int n, std::optional<OpenFailure>* why) const = 0;
+    virtual std::optional<RgbaFrames> renderFrames(const Framing& framing, int n, int maxFrames,
+                                                   std::optional<OpenFailure>* why) const = 0;
 
     // An animation's frames (a still is one frame, itself), their delays and its loop count. A
     // picture opened for one render knows how many frames it has, and has none decoded.

@@ -33,8 +33,9 @@ public:
         *why = rendered.why;
         return std::move(rendered.value);
     }
-    std::optional<RgbaFrames> renderFrames(const Framing& framing, int n, std::optional<OpenFailure>* why) const override {
-        auto rendered = session_->renderFrames(framing, n, turn_);
+    std::optional<RgbaFrames> renderFrames(const Framing& framing, int n, int maxFrames,
+                                           std::optional<OpenFailure>* why) const override {
+        auto rendered = session_->renderFrames(framing, n, turn_, maxFrames);
         *why = rendered.why;
         return std::move(rendered.value);
     }

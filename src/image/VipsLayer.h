@@ -40,6 +40,7 @@ struct RgbaFrames {
     QSize size;
     std::vector<int> delaysMs;
     int loop = 0;
+    int sourceFrames = 0; // the animation's, when only some of them were rendered (0: as many as here)
 };
 
 struct EncodedGif {

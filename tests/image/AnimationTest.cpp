@@ -314,4 +314,13 @@ TEST(AnimationExport, FramesReadSeveralAtATimeComeOutEachInItsPlace) {
         EXPECT_NEAR(square[0], 10 * i, 2) << "square " << i;
         EXPECT_NEAR(square[1], 250 - 10 * i, 2) << "square " << i;
     }
+    // For an export that keeps at most 5, only the middle frame of each run of two is rendered,
+    // showing as long as its run: the animation lasts as long, and says how many frames it has.
+    const auto kept = session->renderFrames({1, {0, 0}}, 64, 1, 5);
+    ASSERT_TRUE(kept);
+    ASSERT_EQ(int(kept.value->frames.size()), 13);
+    EXPECT_EQ(kept.value->sourceFrames, count);
+    EXPECT_EQ(std::accumulate(kept.value->delaysMs.begin(), kept.value->delaysMs.end(), 0), count * 50);
+    for (int k = 0; k < 13; ++k)
+        EXPECT_NEAR(kept.value->frames[size_t(k)][(32 * 64 + 32) * 4], 10 * (2 * k), 2) << "run " << k;
 }

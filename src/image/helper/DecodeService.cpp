@@ -1,5 +1,6 @@
 #include "DecodeService.h"
 
+#include "core/Animation.h"
 #include "core/CropGeometry.h"
 #include "core/Orientation.h"
 #include "image/helper/Decoding.h"
@@ -104,19 +105,30 @@ ReplyHead framesTask(const std::optional<decoding::Header>& header, OpenFailure 
                 nothing.status = Status::Nothing;
                 return nothing;
             }
-            FrameWriter writer(&payload->bytes, *timing, QSize(n, n));
+            // Of a long animation, only the frames the export can keep are rendered.
+            const FrameRuns runs = framesToRender(timing->delaysMs, std::max(0, request.maxFrames));
+            FrameWriter writer(&payload->bytes, decoding::Timing{runs.delaysMs, timing->loop}, QSize(n, n));
             // One frame at a time is held, so the bound is that of one frame, not of all of them.
             // Frames at most twice the size the square needs are rendered from their own pixels:
             // the filter reduces them as well in one step, and reducing each first would cost a
             // computation per frame.
             const QSize reduced = decoding::frameSize(*header, 1, needed), whole = decoding::frameSize(*header, 1, 0);
             const QSize size = whole.width() <= 2 * reduced.width() && whole.height() <= 2 * reduced.height() ? whole : reduced;
+            size_t next = 0;
+            int index = 0;
             decoding::readFrames(*header, frames, size, [&](const vips::VImage& frame) {
+                const bool shown = next < runs.shown.size() && index == runs.shown[next];
+                ++index;
+                if (!shown)
+                    return;
+                ++next;
                 const auto square = renderSquare(frame, header->upright, framing, n);
                 if (!square)
                     throw vips::VError("the square shows nothing");
                 writer.append(square->copy_memory());
             });
+            head.frames = int(runs.shown.size());
+            head.sourceFrames = frames;
             head.width = head.height = n;
         }
     } catch (const vips::VError& error) {

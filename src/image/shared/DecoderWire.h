@@ -43,7 +43,9 @@ struct Request {
     std::int32_t clipStepMs = 0;
     std::int32_t clipDelayMs = 0;
     std::int32_t clipFrames = 0;
-    std::int32_t spare = 0;
+    // For the squares of an animation's frames: how many an export keeps at most (0: any), which
+    // says which frames are rendered (core/Animation.h, framesToRender).
+    std::int32_t maxFrames = 0;
 };
 
 // The longest clip a reply may say it has.
@@ -74,7 +76,8 @@ struct ReplyHead {
     std::int32_t clipMs = 0;      // a video clip's length (0 for a picture, or a clip of unknown length)
     std::int32_t clipFrameMs = 0; // the time between a clip's frames (0: unknown)
     std::int32_t reserved = 0;
-    std::int32_t spare = 0;
+    // RenderFrames: how many frames of the animation those that follow stand for (0: as many).
+    std::int32_t sourceFrames = 0;
     std::uint64_t payloadBytes = 0;
 };
 

@@ -1,5 +1,6 @@
 #include "VipsRender.h"
 
+#include "core/Animation.h"
 #include "core/CropGeometry.h"
 #include "core/Orientation.h"
 #include "image/helper/Decoding.h"
@@ -100,21 +101,24 @@ std::optional<QByteArray> renderPicturePng(const Picture& picture, const Framing
     }
 }
 
-std::optional<RgbaFrames> renderPictureFrames(const Picture& picture, const Framing& framing, int outputSize) {
+std::optional<RgbaFrames> renderPictureFrames(const Picture& picture, const Framing& framing, int outputSize, int maxFrames) {
+    // Of a long animation, only the frames the export can keep are rendered, as a helper does.
+    const FrameRuns runs = picture.frameCount() > 1 ? framesToRender(picture.frameDelays(), maxFrames)
+                                                    : FrameRuns{1, {0}, picture.frameDelays()};
     const size_t frameBytes = size_t(outputSize) * size_t(outputSize) * 4;
-    auto* memory = static_cast<std::uint8_t*>(std::malloc(frameBytes * size_t(picture.frameCount())));
+    auto* memory = static_cast<std::uint8_t*>(std::malloc(frameBytes * runs.shown.size()));
     if (!memory)
         return std::nullopt;
     RgbaFrames frames;
     frames.memory = std::shared_ptr<void>(memory, std::free);
     frames.size = QSize(outputSize, outputSize);
     try {
-        for (int i = 0; i < picture.frameCount(); ++i) {
-            const Picture& frame = picture.frame(i);
+        for (size_t i = 0; i < runs.shown.size(); ++i) {
+            const Picture& frame = picture.frame(runs.shown[i]);
             const auto square = renderSquare(frame.pixels(), frame.fullSize(), framing, outputSize);
             if (!square)
                 return std::nullopt;
-            std::uint8_t* at = memory + frameBytes * size_t(i);
+            std::uint8_t* at = memory + frameBytes * i;
             std::memcpy(at, square->copy_memory().data(), frameBytes);
             frames.frames.push_back(at);
         }
@@ -122,8 +126,9 @@ std::optional<RgbaFrames> renderPictureFrames(const Picture& picture, const Fram
         vips_error_clear();
         return std::nullopt;
     }
-    frames.delaysMs = picture.frameDelays();
+    frames.delaysMs = runs.delaysMs;
     frames.loop = picture.loopCount();
+    frames.sourceFrames = picture.frameCount();
     return frames;
 }
 

@@ -25,7 +25,7 @@ std::optional<QByteArray> renderPicturePng(const Picture& picture, const Framing
 std::optional<QByteArray> renderOpenedPng(const QByteArray& encoded, int orientation, const Framing& framing,
                                           int outputSize, std::optional<OpenFailure>* failure);
 // The framed square of every frame of a decoded animation.
-std::optional<RgbaFrames> renderPictureFrames(const Picture& picture, const Framing& framing, int outputSize);
+std::optional<RgbaFrames> renderPictureFrames(const Picture& picture, const Framing& framing, int outputSize, int maxFrames = 0);
 // A rendered square's PNG as one frame.
 std::optional<RgbaFrames> frameOfPng(const QByteArray& png);
 
