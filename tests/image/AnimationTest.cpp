@@ -324,3 +324,22 @@ TEST(AnimationExport, FramesReadSeveralAtATimeComeOutEachInItsPlace) {
     for (int k = 0; k < 13; ++k)
         EXPECT_NEAR(kept.value->frames[size_t(k)][(32 * 64 + 32) * 4], 10 * (2 * k), 2) << "run " << k;
 }
+
+TEST(AnimationExport, ALongAnimationsLargeSquaresAreBoundedByTheFramesKeptNotAllItsFrames) {
+    // 70 frames of 1,024-pixel squares would be 280 MB, past the bound; an export keeping at most
+    // 10 renders 24 of them, 96 MB, which is within it.
+    const int count = 70;
+    std::vector<vips::VImage> pages;
+    for (int i = 0; i < count; ++i)
+        pages.push_back(makeImage(8, 8, 3, [i](int, int, int) { return 3 * i; }));
+    vips::VImage strip = vips::VImage::arrayjoin(pages, vips::VImage::option()->set("across", 1))
+                             .copy(vips::VImage::option()->set("interpretation", VIPS_INTERPRETATION_sRGB));
+    strip.set("page-height", 8);
+    strip.set("delay", std::vector<int>(size_t(count), 40));
+    auto session = std::make_shared<DecoderSession>();
+    ASSERT_TRUE(session->start(encode(strip, ".gif")));
+    EXPECT_FALSE(session->renderFrames({1, {0, 0}}, 1024));
+    const auto kept = session->renderFrames({1, {0, 0}}, 1024, 1, 10);
+    ASSERT_TRUE(kept);
+    EXPECT_EQ(int(kept.value->frames.size()), 24);
+}

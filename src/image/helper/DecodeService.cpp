@@ -21,6 +21,7 @@
 #include <vips/vips8>
 
 #include <cmath>
+#include <cstdlib>
 #include <cstring>
 
 namespace cropling {
@@ -94,7 +95,10 @@ ReplyHead framesTask(const std::optional<decoding::Header>& header, OpenFailure 
             // Each frame is decoded at the resolution the square needs and rendered at once; only
             // the squares are kept.
             const int n = request.side;
-            if ((long long)n * n * 4 * frames > kMaxAnimationBytes)
+            // Of a long animation, only the frames the export can keep are rendered, and only
+            // their squares are held.
+            const FrameRuns runs = framesToRender(timing->delaysMs, std::max(0, request.maxFrames));
+            if ((long long)n * n * 4 * (long long)runs.shown.size() > kMaxAnimationBytes)
                 return failed(OpenFailure::TooLarge);
             const QPointF offset(request.offsetX, request.offsetY);
             const Framing framing{request.zoom, offset};
@@ -105,8 +109,6 @@ ReplyHead framesTask(const std::optional<decoding::Header>& header, OpenFailure 
                 nothing.status = Status::Nothing;
                 return nothing;
             }
-            // Of a long animation, only the frames the export can keep are rendered.
-            const FrameRuns runs = framesToRender(timing->delaysMs, std::max(0, request.maxFrames));
             FrameWriter writer(&payload->bytes, decoding::Timing{runs.delaysMs, timing->loop}, QSize(n, n));
             // One frame at a time is held, so the bound is that of one frame, not of all of them.
             // Frames at most twice the size the square needs are rendered from their own pixels:
@@ -269,6 +271,10 @@ void DecodeService::sent() {
 }
 
 void prepareFor(const QByteArray& encoded) {
+    // Shut in, the helper may create no file, so libvips must never decode a large picture into a
+    // temporary one, as it does past 100 MB by default (a big animated WebP was called damaged).
+    // It decodes into memory instead, where the helper's address limit bounds it.
+    ::setenv("VIPS_DISC_THRESHOLD", "1000g", 1);
     ensureVipsStarted();
     // No code made at run time: once shut in, the helper may map no executable memory.
     vips_vector_set_enabled(FALSE);
