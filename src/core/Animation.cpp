@@ -16,15 +16,15 @@ long long animationDuration(const std::vector<int>& delaysMs) {
 FrameRuns framesToRender(const std::vector<int>& delaysMs, int maxFrames) {
     const int total = int(delaysMs.size());
     FrameRuns runs;
-    runs.group = maxFrames > 0 ? std::max(1, total / (2 * maxFrames)) : 1;
-    if (runs.group == 1) {
+    const int group = maxFrames > 0 ? std::max(1, total / (2 * maxFrames)) : 1;
+    if (group == 1) {
         runs.delaysMs = delaysMs;
         for (int i = 0; i < total; ++i)
             runs.shown.push_back(i);
         return runs;
     }
-    for (int from = 0; from < total; from += runs.group) {
-        const int to = std::min(total, from + runs.group);
+    for (int from = 0; from < total; from += group) {
+        const int to = std::min(total, from + group);
         int delay = 0;
         for (int i = from; i < to; ++i)
             delay += shownDelay(delaysMs[size_t(i)]);

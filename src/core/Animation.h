@@ -27,7 +27,6 @@ long long animationDuration(const std::vector<int>& delaysMs);
 // as it keeps, and only they are rendered. Frames of an animation no longer than that stand for
 // themselves.
 struct FrameRuns {
-    int group = 1;
     std::vector<int> shown;    // the index of each run's frame
     std::vector<int> delaysMs; // how long each shows
 };

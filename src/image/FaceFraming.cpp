@@ -2,6 +2,7 @@
 
 #include "core/CropGeometry.h"
 #include "image/Picture.h"
+#include "image/shared/Resampler.h"
 #include "image/shared/VipsRuntime.h"
 
 #include <QCoreApplication>
@@ -30,16 +31,6 @@ double interestOf(const VImage& edges, const Framing& framing) {
 
 // The busiest part must show this much more to replace the framing the user had.
 constexpr double kClearGain = 1.25;
-
-// A copy of the rows libvips owns: its operation cache may keep what it was given past this call.
-VImage imageOf(const PixelRows& rows) {
-    VipsImage* made =
-        vips_image_new_from_memory_copy(rows.bytes.data(), rows.bytes.size(), rows.width, rows.height, rows.bands, VIPS_FORMAT_UCHAR);
-    if (!made)
-        throw vips::VError();
-    made->Type = rows.bands < 3 ? VIPS_INTERPRETATION_B_W : VIPS_INTERPRETATION_sRGB;
-    return VImage(made);
-}
 
 } // namespace
 

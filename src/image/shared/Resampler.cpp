@@ -12,16 +12,6 @@ bool heldInMemory(const VImage& picture) {
     return kind == VIPS_IMAGE_SETBUF || kind == VIPS_IMAGE_SETBUF_FOREIGN;
 }
 
-// The filter's result as an image of its own, made without a computation.
-VImage imageOf(const PixelRows& square) {
-    VipsImage* made = vips_image_new_from_memory_copy(square.bytes.data(), square.bytes.size(), square.width,
-                                                      square.height, square.bands, VIPS_FORMAT_UCHAR);
-    if (!made)
-        throw vips::VError();
-    made->Type = VIPS_INTERPRETATION_sRGB;
-    return VImage(made);
-}
-
 } // namespace
 
 VImage resampleWindow(const VImage& picture, const QRectF& window, int outWidth, int outHeight) {
@@ -40,6 +30,16 @@ VImage resampleWindow(const VImage& picture, const QRectF& window, int outWidth,
     const VImage source = picture.crop(part.x(), part.y(), part.width(), part.height()).copy_memory();
     const PixelView pixels{static_cast<const std::uint8_t*>(source.data()), part.width(), part.height(), picture.bands()};
     return imageOf(resampleWindow(pixels, part.topLeft(), window, outWidth, outHeight));
+}
+
+VImage imageOf(const PixelRows& rows) {
+    VipsImage* made =
+        vips_image_new_from_memory_copy(rows.bytes.data(), rows.bytes.size(), rows.width, rows.height, rows.bands, VIPS_FORMAT_UCHAR);
+    if (!made)
+        throw vips::VError();
+    // A new image of our own: its header says what its bytes are.
+    made->Type = rows.bands < 3 ? VIPS_INTERPRETATION_B_W : VIPS_INTERPRETATION_sRGB;
+    return VImage(made);
 }
 
 } // namespace cropling

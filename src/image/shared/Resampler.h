@@ -15,4 +15,8 @@ namespace cropling {
 // decoded picture decodes just them. The result has the input's bands and is 8-bit.
 vips::VImage resampleWindow(const vips::VImage& picture, const QRectF& window, int outWidth, int outHeight);
 
+// Plain 8-bit pixels as an image libvips owns, made without a computation: grey for one or two
+// bands, sRGB for three or four. A copy, as libvips' operation cache may keep what it was given.
+vips::VImage imageOf(const PixelRows& rows);
+
 } // namespace cropling
