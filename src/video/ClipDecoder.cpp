@@ -11,7 +11,7 @@
 extern "C" {
 #include <libavcodec/avcodec.h>
 #include <libavformat/avformat.h>
-#include <libavutil/display.h>
+#include <libavutil/imgutils.h>
 #include <libswscale/swscale.h>
 }
 
@@ -42,20 +42,31 @@ bool isTakenCodec(AVCodecID id) {
     }
 }
 
-// A display matrix's turn as an EXIF orientation: a clockwise quarter turn is 6.
+// A display matrix as an EXIF orientation: its turn and its mirror both. The matrix maps a stored
+// pixel (x, y) to where it shows, x' = a x + c y, y' = b x + d y; of the eight ways a square can
+// land, the one nearest the matrix is taken, so that a slightly rounded or scaled matrix still
+// counts as the quarter turn or mirror it stands for. A front camera writes a mirror (a = -1): read
+// as a turn alone it would show the clip upside down.
 int orientationOf(const AVStream* stream) {
     const auto* matrix = reinterpret_cast<const int32_t*>(av_stream_get_side_data(stream, AV_PKT_DATA_DISPLAYMATRIX, nullptr));
     if (!matrix)
         return 1;
-    const double degrees = -av_display_rotation_get(matrix);
-    if (!std::isfinite(degrees))
-        return 1;
-    switch (((int(std::lround(degrees / 90.0)) % 4) + 4) % 4) {
-    case 1: return 6;
-    case 2: return 3;
-    case 3: return 8;
-    default: return 1;
+    struct Landing {
+        int a, b, c, d, orientation;
+    };
+    static constexpr Landing kLandings[] = {{1, 0, 0, 1, 1},  {-1, 0, 0, 1, 2}, {-1, 0, 0, -1, 3}, {1, 0, 0, -1, 4},
+                                            {0, 1, 1, 0, 5},  {0, 1, -1, 0, 6}, {0, -1, -1, 0, 7}, {0, -1, 1, 0, 8}};
+    const double a = matrix[0], b = matrix[1], c = matrix[3], d = matrix[4];
+    double best = 0;
+    int orientation = 1;
+    for (const Landing& landing : kLandings) {
+        const double match = a * landing.a + b * landing.b + c * landing.c + d * landing.d;
+        if (match > best) {
+            best = match;
+            orientation = landing.orientation;
+        }
     }
+    return orientation;
 }
 
 } // namespace
@@ -69,6 +80,11 @@ struct ClipDecoder::Av {
     AVFormatContext* format = nullptr;
     AVCodecContext* codec = nullptr;
     SwsContext* scaler = nullptr;
+    // Where the scaler writes: its rows aligned and padded as its vector code needs, since it
+    // writes whole blocks of pixels, past the last one of a row whose width is not a multiple of 16.
+    uint8_t* scratch[4] = {};
+    int scratchStride[4] = {};
+    QSize scratchSize;
     int scalerSpace = -1;
     bool scalerFullRange = false;
     AVPacket* packet = nullptr;
@@ -79,6 +95,7 @@ struct ClipDecoder::Av {
 
     ~Av() {
         sws_freeContext(scaler);
+        av_freep(&scratch[0]);
         av_frame_free(&frame);
         av_packet_free(&packet);
         avcodec_free_context(&codec);
@@ -148,11 +165,19 @@ PixelRows ClipDecoder::Av::scaled(const AVFrame* from, QSize to) {
         scalerSpace = space;
         scalerFullRange = full;
     }
-    PixelRows rows{to.width(), to.height(), 4, std::vector<std::uint8_t>(size_t(to.width()) * size_t(to.height()) * 4)};
-    uint8_t* planes[4] = {rows.bytes.data(), nullptr, nullptr, nullptr};
-    const int strides[4] = {to.width() * 4, 0, 0, 0};
-    if (sws_scale(scaler, from->data, from->linesize, 0, from->height, planes, strides) != to.height())
+    if (scratchSize != to) {
+        av_freep(&scratch[0]);
+        scratchSize = QSize();
+        if (av_image_alloc(scratch, scratchStride, to.width(), to.height(), AV_PIX_FMT_RGBA, 64) < 0)
+            return {};
+        scratchSize = to;
+    }
+    if (sws_scale(scaler, from->data, from->linesize, 0, from->height, scratch, scratchStride) != to.height())
         return {};
+    const size_t rowBytes = size_t(to.width()) * 4;
+    PixelRows rows{to.width(), to.height(), 4, std::vector<std::uint8_t>(rowBytes * size_t(to.height()))};
+    for (int y = 0; y < to.height(); ++y)
+        std::memcpy(rows.bytes.data() + rowBytes * size_t(y), scratch[0] + size_t(scratchStride[0]) * size_t(y), rowBytes);
     return rows;
 }
 

@@ -15,6 +15,19 @@ namespace cropling::test {
 QByteArray clipFile(const QString& fileName, const QStringList& encoding, double seconds = 4, int fps = 25,
                     int width = 480, int height = 270);
 
+// The first frame of a clip as ffmpeg's own decoder shows it, through its video filters `filters`
+// (empty: none), as RGBA rows; empty when ffmpeg failed.
+struct FirstFrame {
+    int width = 0;
+    int height = 0;
+    QByteArray rgba;
+};
+FirstFrame ffmpegFirstFrame(const QByteArray& path, const QString& filters = {});
+
+// An MP4's or MOV's bytes with the video track's display matrix set to x' = a x + c y,
+// y' = b x + d y (each -1, 0 or 1), as cameras write it for a turn or a mirror.
+QByteArray withDisplayMatrix(QByteArray movie, int a, int b, int c, int d);
+
 // A file of sound alone, with ffmpeg's output options for its codec.
 QByteArray soundFile(const QString& fileName, const QStringList& encoding);
 
