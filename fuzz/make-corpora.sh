@@ -52,6 +52,35 @@ clip vp8.webm -c:v libvpx
 clip vp9.mkv -c:v libvpx-vp9
 clip mpeg4.mp4 -c:v mpeg4
 ffmpeg -nostdin -loglevel error -y -f lavfi -i sine=duration=0.3 "$out/clip/sound.m4a" || true
+# Sizes phones and sites make, none a multiple of 16, odd ones, and the pixel formats encoders write.
+sized() { # name size ffmpeg-output-options...
+  local name="$1" size="$2"
+  shift 2
+  ffmpeg -nostdin -loglevel error -y -f lavfi -i testsrc2=size=$size:rate=10 -t 0.3 "$@" "$out/clip/$name" || true
+}
+sized 426x240.mp4 426x240 -c:v libx264 -pix_fmt yuv420p
+sized 88x72.mov 88x72 -c:v libx264 -pix_fmt yuv420p
+sized 10x10.webm 10x10 -c:v libvpx-vp9
+sized 3x2.mkv 3x2 -c:v libx264 -pix_fmt yuv444p
+sized 99x67.mkv 99x67 -c:v libx264 -pix_fmt yuv444p
+sized 150x86-10bit.mkv 150x86 -c:v libx264 -pix_fmt yuv422p10le
+sized 130x70-alpha.webm 130x70 -c:v libvpx-vp9 -pix_fmt yuva420p
+sized 66x50-yuvj.mp4 66x50 -c:v libx264 -pix_fmt yuvj420p
+# The eight display matrices a camera may write (turns, a front camera's mirror, the diagonals).
+if [ -f "$out/clip/88x72.mov" ]; then
+  python3 - "$out/clip" <<'PY'
+import struct, sys
+folder = sys.argv[1]
+movie = open(folder + "/88x72.mov", "rb").read()
+at = movie.find(b"tkhd")
+matrix = at + (56 if movie[at + 4] == 1 else 44)
+for n, (a, b, c, d) in enumerate([(-1, 0, 0, 1), (1, 0, 0, -1), (0, 1, 1, 0), (0, -1, -1, 0), (0, 1, -1, 0)]):
+    patched = bytearray(movie)
+    for offset, value in ((0, a), (4, b), (12, c), (16, d)):
+        struct.pack_into(">i", patched, matrix + offset, value << 16)
+    open(f"{folder}/matrix-{n}.mov", "wb").write(patched)
+PY
+fi
 
 printf 'My Cat Photo.JPG' > "$out/text/name"
 printf 'caf\xe9 \xff.png' > "$out/text/invalid-utf8"

@@ -48,28 +48,68 @@ bool mapIdentity(uid_t uid, gid_t gid) {
     return writeTo("/proc/self/gid_map", line) && ok;
 }
 
+// Signals whose default is to end a process. The helper is the first process of its PID
+// namespace, and such a process ignores those it sends itself (a library's abort() or raise()) and
+// the kernel's SIGXCPU; a handler turns each into an exit the waiting process passes on as that
+// signal. SIGSYS is left to the system call filter, SIGPIPE stays ignored.
+constexpr int kEndingSignals[] = {SIGHUP, SIGINT,  SIGQUIT, SIGILL,  SIGTRAP,   SIGABRT, SIGBUS, SIGFPE, SIGUSR1,
+                                  SIGSEGV, SIGUSR2, SIGALRM, SIGTERM, SIGSTKFLT, SIGXCPU, SIGXFSZ, SIGVTALRM, SIGPROF,
+                                  SIGIO,   SIGPWR};
+constexpr int kExitBySignal = 128;
+
+bool isEndingSignal(int signal) {
+    for (const int ending : kEndingSignals)
+        if (ending == signal)
+            return true;
+    return false;
+}
+
+void endAsSignalled(int signal) {
+    ::_exit(kExitBySignal + signal);
+}
+
+void endOnEveryEndingSignal() {
+    struct sigaction action {};
+    action.sa_handler = endAsSignalled;
+    sigemptyset(&action.sa_mask);
+    for (const int signal : kEndingSignals)
+        ::sigaction(signal, &action, nullptr);
+}
+
 // The waiting process: it holds nothing, may do nothing but wait, and ends as the helper ended,
-// so that the program reads the same reasons either way.
-[[noreturn]] void waitFor(pid_t helper) {
-    ::close_range(0, ~0U, 0);
-    if (!allowWaitingOnly()) {
+// so that the program reads the same reasons either way. Only once it holds nothing and is filtered
+// does it write a byte on `ready`, the helper's sign to go on: no picture is read while it is not
+// yet confined.
+[[noreturn]] void waitFor(pid_t helper, int ready) {
+    if (ready > 0)
+        ::close_range(0, unsigned(ready) - 1, 0);
+    ::close_range(unsigned(ready) + 1, ~0U, 0);
+    const char go = 1;
+    if (!allowWaitingOnly(ready) || ::write(ready, &go, 1) != 1) {
         ::kill(helper, SIGKILL);
         ::_exit(2);
     }
+    ::close(ready);
     int status = 0;
     while (::waitpid(helper, &status, 0) < 0 && errno == EINTR) {
     }
-    if (WIFEXITED(status))
-        ::_exit(WEXITSTATUS(status));
-    const int signal = WIFSIGNALED(status) ? WTERMSIG(status) : SIGKILL;
+    int signal = WIFSIGNALED(status) ? WTERMSIG(status) : SIGKILL;
+    if (WIFEXITED(status)) {
+        const int code = WEXITSTATUS(status);
+        if (code <= kExitBySignal || !isEndingSignal(code - kExitBySignal))
+            ::_exit(code);
+        signal = code - kExitBySignal;
+    }
     ::kill(::getpid(), signal);
-    ::_exit(128 + signal);
+    ::_exit(kExitBySignal + signal);
 }
 
 } // namespace
 
 bool limitResources() {
-    bool ok = ::prctl(PR_SET_PDEATHSIG, SIGKILL) == 0;
+    // A program that died before the death signal was asked for has handed this process on.
+    const pid_t parent = ::getppid();
+    bool ok = ::prctl(PR_SET_PDEATHSIG, SIGKILL) == 0 && ::getppid() == parent;
     ok = setLimit(RLIMIT_CORE, 0, 0) && ok;
     ok = setLimit(RLIMIT_FSIZE, 0, 0) && ok;
     ok = setLimit(RLIMIT_AS, rlim_t(kAddressSpaceBytes), rlim_t(kAddressSpaceBytes)) && ok;
@@ -84,14 +124,29 @@ bool enterNamespaces() {
         return false;
     if (!mapIdentity(uid, gid))
         return false;
+    int ready[2];
+    if (::pipe2(ready, O_CLOEXEC) != 0)
+        return false;
     const pid_t helper = ::fork();
     if (helper < 0)
         return false;
-    if (helper > 0)
-        waitFor(helper);
+    if (helper > 0) {
+        ::close(ready[0]);
+        waitFor(helper, ready[1]);
+    }
     // The death signal does not pass through fork: the helper dies with the waiting process,
     // which dies with the program.
     ::prctl(PR_SET_PDEATHSIG, SIGKILL);
+    endOnEveryEndingSignal();
+    ::close(ready[1]);
+    // No byte: the waiting process died before its death signal could reach this one.
+    char go = 0;
+    ssize_t got = -1;
+    while ((got = ::read(ready[0], &go, 1)) < 0 && errno == EINTR) {
+    }
+    ::close(ready[0]);
+    if (got != 1)
+        ::_exit(2);
     return true;
 }
 

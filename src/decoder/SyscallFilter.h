@@ -11,7 +11,8 @@ namespace cropling::sandbox {
 // randomness, and signals to itself.
 bool allowDecodingOnly();
 
-// For the process that only waits for the helper and ends as it ended.
-bool allowWaitingOnly();
+// For the process that only waits for the helper and ends as it ended; it may still tell the helper
+// on `ready` that it is confined.
+bool allowWaitingOnly(int ready);
 
 } // namespace cropling::sandbox

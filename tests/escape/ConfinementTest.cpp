@@ -8,7 +8,10 @@
 #include "image/HelperConfinement.h"
 #include "image/shared/DecoderWire.h"
 
+#include <QDeadlineTimer>
 #include <QDir>
+#include <QFile>
+#include <QThread>
 
 #include <gtest/gtest.h>
 
@@ -91,6 +94,23 @@ QStringList descriptorsOf(pid_t pid) {
     return QDir(QStringLiteral("/proc/%1/fd").arg(pid)).entryList(QDir::NoDotAndDotDot | QDir::AllEntries | QDir::System);
 }
 
+QByteArray namespaceOf(pid_t pid, const char* kind) {
+    char target[64] = {};
+    const QByteArray path = "/proc/" + QByteArray::number(pid) + "/ns/" + kind;
+    const ssize_t n = ::readlink(path.constData(), target, sizeof target - 1);
+    return QByteArray(target, n > 0 ? int(n) : 0);
+}
+
+// Whether the process is gone (or only a zombie nobody has reaped yet).
+bool ended(pid_t pid) {
+    QFile status(QStringLiteral("/proc/%1/stat").arg(pid));
+    if (!status.open(QIODevice::ReadOnly))
+        return true;
+    const QByteArray line = status.readAll();
+    const qsizetype close = line.lastIndexOf(')');
+    return close < 0 || line.mid(close + 2, 1) == "Z";
+}
+
 } // namespace
 
 TEST(Confinement, AHelperTakenOverCanComputeButReachesNothingOutsideItself) {
@@ -106,7 +126,7 @@ TEST(Confinement, AHelperTakenOverCanComputeButReachesNothingOutsideItself) {
             return endOf(kit);
         };
         // What a decoder does still works, or the kit would prove nothing.
-        for (const char* allowed : {"thread", "memory"}) {
+        for (const char* allowed : {"thread", "memory", "file-status"}) {
             const int status = run(allowed);
             EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 1) << allowed << " status " << status;
         }
@@ -114,12 +134,24 @@ TEST(Confinement, AHelperTakenOverCanComputeButReachesNothingOutsideItself) {
              {"open-file", "create-file", "socket", "socketpair", "io-uring", "kill-parent", "tgkill-parent",
               "pidfd-parent", "ptrace-parent", "read-parent-memory", "signal-on-input", "exec", "fork", "clone3",
               "foreign-descriptor", "raise-limit", "setrlimit", "executable-memory", "make-executable", "unshare",
-              "mount", "bpf", "userfaultfd"}) {
+              "mount", "bpf", "userfaultfd", "path-status", "lower-limit"}) {
             const int status = run(forbidden);
             const bool refused = (WIFEXITED(status) && WEXITSTATUS(status) == 0) ||
                                  (WIFSIGNALED(status) && WTERMSIG(status) == SIGSYS);
             EXPECT_TRUE(refused) << forbidden << " status " << status;
         }
+        // Only an attack calls as another architecture: the whole process ends, not one thread.
+        std::vector<const char*> foreign = {"x32-call"};
+#ifdef __x86_64__
+        foreign.push_back("foreign-architecture");
+#endif
+        for (const char* call : foreign) {
+            const int status = run(call);
+            EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGSYS) << call << " status " << status;
+        }
+        // A library's abort() ends the helper as aborted, though it is the first of its namespace.
+        const int aborted = run("abort");
+        EXPECT_TRUE(WIFSIGNALED(aborted) && WTERMSIG(aborted) == SIGABRT) << "status " << aborted;
     }
     ::close(stray);
     EXPECT_TRUE(readFile(strayPath).isEmpty());
@@ -155,6 +187,10 @@ TEST(Confinement, EachHelperRunsFilteredInItsOwnNamespacesHoldingOnlyItsPipes) {
                 EXPECT_TRUE(seen->ownNamespaces) << pid;
             }
         }
+        // The one that decodes sees no process but its own.
+        if (systemGivesNamespaces()) {
+            EXPECT_NE(namespaceOf(decoding, "pid"), namespaceOf(::getpid(), "pid"));
+        }
         EXPECT_TRUE(descriptorsOf(helper.pid).isEmpty()) << descriptorsOf(helper.pid).join(' ').toStdString();
         EXPECT_EQ(descriptorsOf(decoding), QStringList({"0", "1", "2"}));
         char target[64] = {};
@@ -162,5 +198,68 @@ TEST(Confinement, EachHelperRunsFilteredInItsOwnNamespacesHoldingOnlyItsPipes) {
         EXPECT_STREQ(target, "/dev/null");
         const int status = endOf(helper);
         EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+    }
+}
+
+// A helper stuck in a loop ends with the program that started it, at once rather than at its CPU
+// limit: the waiting process and the one that decodes both die with their parent.
+TEST(Confinement, AStuckHelperDiesWithTheProgramThatStartedIt) {
+    for (const std::string mode : {"CROPLING_ESCAPE_MODE=namespaces", "CROPLING_NO_NAMESPACES=1"}) {
+        SCOPED_TRACE(mode);
+        // Everything the stand-in for the program needs is made before it is forked.
+        std::vector<std::string> entries = {"CROPLING_ESCAPE=spin", "CROPLING_ESCAPE_PARENT=1", mode};
+        for (char** e = environ; *e; ++e)
+            entries.emplace_back(*e);
+        std::vector<char*> env;
+        for (std::string& entry : entries)
+            env.push_back(entry.data());
+        env.push_back(nullptr);
+        int requests[2], report[2];
+        ASSERT_EQ(::pipe(requests), 0);
+        ASSERT_EQ(::pipe2(report, O_CLOEXEC), 0);
+        const std::uint64_t empty = 0;
+        ASSERT_EQ(::write(requests[1], &empty, sizeof empty), ssize_t(sizeof empty));
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_adddup2(&actions, requests[0], 0);
+        char* argv[] = {const_cast<char*>("helper"), nullptr};
+        const pid_t program = ::fork();
+        if (program == 0) {
+            pid_t helper = -1;
+            ::posix_spawn(&helper, ESCAPE_KIT, &actions, nullptr, argv, env.data());
+            (void)!::write(report[1], &helper, sizeof helper);
+            for (;;)
+                ::pause();
+        }
+        posix_spawn_file_actions_destroy(&actions);
+        ::close(requests[0]);
+        ::close(report[1]);
+        pid_t helper = -1;
+        ASSERT_EQ(::read(report[0], &helper, sizeof helper), ssize_t(sizeof helper));
+        ::close(report[0]);
+        ASSERT_GT(helper, 0);
+        // Spinning once filtered: the helper, and with namespaces the one it waits for.
+        const bool namespaces = mode == "CROPLING_ESCAPE_MODE=namespaces" && systemGivesNamespaces();
+        QDeadlineTimer started(10'000);
+        pid_t decoding = -1;
+        while (!started.hasExpired() && decoding < 0) {
+            QFile children(QStringLiteral("/proc/%1/task/%1/children").arg(helper));
+            const pid_t child = children.open(QIODevice::ReadOnly) ? pid_t(children.readAll().trimmed().toInt()) : 0;
+            const pid_t candidate = namespaces ? child : helper;
+            const auto seen = candidate > 0 ? HelperConfinement::of(candidate) : std::nullopt;
+            if (seen && seen->filtered)
+                decoding = candidate;
+            else
+                QThread::yieldCurrentThread();
+        }
+        ASSERT_GT(decoding, 0);
+        ::kill(program, SIGKILL);
+        ::waitpid(program, nullptr, 0);
+        QDeadlineTimer deadline(10'000);
+        while (!deadline.hasExpired() && !(ended(helper) && ended(decoding)))
+            QThread::yieldCurrentThread();
+        EXPECT_TRUE(ended(helper));
+        EXPECT_TRUE(ended(decoding));
+        ::close(requests[1]);
     }
 }

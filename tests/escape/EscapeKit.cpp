@@ -45,6 +45,45 @@ bool attempt(const std::string& action, pid_t parent) {
              void* block = ::mmap(nullptr, 64 << 20, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
              return block != MAP_FAILED && std::memset(block, 1, 64 << 20) == block;
          }},
+        {"file-status",
+         [] {
+             struct stat status {};
+             return ::fstat(0, &status) == 0 && S_ISFIFO(status.st_mode);
+         }},
+        {"path-status",
+         [] {
+             struct stat status {};
+             return ::stat("/etc/passwd", &status) == 0 || ::fstatat(AT_FDCWD, "/etc/passwd", &status, AT_EMPTY_PATH) == 0 ||
+                    ::syscall(SYS_newfstatat, AT_FDCWD, "/etc/passwd", &status, AT_EMPTY_PATH) == 0;
+         }},
+        // Another architecture's calls, from a second thread: the filter must end the whole
+        // process, or the first thread would go on.
+        {"x32-call",
+         [] {
+             std::thread([] { ::syscall(0x40000000L | SYS_getpid); }).join();
+             return true;
+         }},
+#ifdef __x86_64__
+        {"foreign-architecture",
+         [] {
+             std::thread([] {
+                 long result = 20; // getpid as a 32-bit x86 call
+                 asm volatile("int $0x80" : "+a"(result) : : "memory");
+             }).join();
+             return true;
+         }},
+#endif
+        {"abort",
+         [] {
+             ::raise(SIGABRT);
+             return true;
+         }},
+        {"spin",
+         [] {
+             for (;;)
+                 asm volatile("" ::: "memory");
+             return true;
+         }},
         {"open-file", [] { return ::open("/etc/passwd", O_RDONLY) >= 0 || ::open("/", O_RDONLY | O_DIRECTORY) >= 0; }},
         {"create-file", [] { return ::creat("/escaped", 0600) >= 0 || ::mkdir("/escaped", 0700) == 0; }},
         {"socket", [] { return ::socket(AF_UNIX, SOCK_STREAM, 0) >= 0 || ::socket(AF_INET, SOCK_DGRAM, 0) >= 0; }},
@@ -98,6 +137,11 @@ bool attempt(const std::string& action, pid_t parent) {
          [] {
              const rlimit unlimited{RLIM_INFINITY, RLIM_INFINITY};
              return ::prlimit(0, RLIMIT_AS, &unlimited, nullptr) == 0;
+         }},
+        {"lower-limit",
+         [] {
+             const rlimit lower{20, 20};
+             return ::prlimit(0, RLIMIT_CPU, &lower, nullptr) == 0;
          }},
         {"setrlimit",
          [] {
