@@ -62,6 +62,14 @@ TEST(FileWriting, ReplacingKeepsWhatTheOldFileWas) {
     }
     EXPECT_EQ(readFile(secret), QByteArray("new"));
 
+    // A new file gets the mode new files get, not a private one.
+    const QByteArray fresh = folder + "/fresh.png";
+    const mode_t mask = ::umask(022);
+    ASSERT_EQ(writeFile(fresh, "new"), WriteResult::Written);
+    ::umask(mask);
+    ASSERT_EQ(::stat(fresh.constData(), &info), 0);
+    EXPECT_EQ(info.st_mode & 07777, 0644u);
+
     // A link stays a link; the file it names is replaced.
     const QByteArray link = folder + "/link.png";
     ASSERT_EQ(::symlink("secret.png", link.constData()), 0);
@@ -173,6 +181,12 @@ TEST(FileWriting, WhatIsAtTheNameWhenWritingDecidesNotWhatWasThereBefore) {
         EXPECT_EQ(writeFile(output, "emoji", nullptr, mode, keep), WriteResult::WouldReplaceKept);
         EXPECT_EQ(readFile(picture), QByteArray("the picture"));
     }
+    // A file of another device that happens to have the output's inode number is another file.
+    ::unlink(output.constData());
+    ASSERT_TRUE(writeFileAtomically(output, "old emoji"));
+    const FileIdentity output0 = *identityOf(output);
+    const std::vector<FileIdentity> elsewhere{FileIdentity{output0.device + 1, output0.inode}};
+    EXPECT_EQ(writeFile(output, "emoji", nullptr, AtTarget::FollowLinks, elsewhere), WriteResult::Written);
     // Nothing is left behind by a refused write.
     EXPECT_EQ(QDir(QFile::decodeName(folder)).entryList(QDir::Files | QDir::Hidden).size(), 2);
 
@@ -236,11 +250,18 @@ TEST(FileWriting, TemporariesOfAKilledRunAreRemovedOnTheNextStart) {
     const QByteArray left = note(ended, ".cropling-left");
     const QByteArray running = note(::getppid(), ".cropling-running");
     const QByteArray other = note(ended, "emoji.png"); // not a name the writer gives: kept
+    // Another user's file at a writer's name, in a folder both may write to: kept.
+    const QByteArray strangers = note(ended, ".cropling-strangers");
+    const bool root = ::geteuid() == 0;
+    if (root) {
+        ASSERT_EQ(::chown(strangers.constData(), 65534, 65534), 0);
+    }
 
     removeUnfinishedTemporaries();
     qunsetenv("XDG_STATE_HOME");
     EXPECT_FALSE(QFile::exists(QFile::decodeName(left)));
     EXPECT_TRUE(QFile::exists(QFile::decodeName(running)));
     EXPECT_TRUE(QFile::exists(QFile::decodeName(other)));
+    EXPECT_EQ(QFile::exists(QFile::decodeName(strangers)), root);
     EXPECT_EQ(QDir(QFile::decodeName(notes)).entryList(QDir::Files).size(), 1); // the running one's
 }
