@@ -224,6 +224,9 @@ int main(int argc, char** argv) {
                                QStringLiteral("m4a"));
          }},
         {"clip: MP4 of 100000 frames of 16x16", [] { return testClip(QStringLiteral("16x16"), 1000, 100); }},
+        {"clip: MP4, its track repeated 1000 times", [] {
+             return mp4WithRepeatedTrack(testClip(QStringLiteral("640x360"), 30, 3), 1000);
+         }},
         {"clip: WebM 1080p VP9, 4 s", [] {
              return testClip(QStringLiteral("1920x1080"), 30, 4,
                              {QStringLiteral("-c:v"), QStringLiteral("libvpx-vp9"), QStringLiteral("-deadline"), QStringLiteral("realtime"),

@@ -13,6 +13,7 @@ enum class OpenFailure {
     TookTooLong, // stopped by the decode deadline
     TooManyFrames, // an animation of more frames or a longer play than the bounds allow
     NoVideo,     // a media file with sound and no picture: an audio file, a clip of sound alone
+    UnsupportedCodec, // a clip whose video is in a codec the video helper does not decode
 };
 
 } // namespace cropling

@@ -96,14 +96,20 @@ QString openFailureReason(OpenFailure why) {
     case OpenFailure::TooLarge: return StatusText::tr("too large to open safely");
     case OpenFailure::TookTooLong: return StatusText::tr("took too long");
     case OpenFailure::NoVideo: return StatusText::tr("sound only, no video");
+    case OpenFailure::UnsupportedCodec: return StatusText::tr("unsupported video codec");
     case OpenFailure::TooManyFrames: return StatusText::tr("an animation longer than %1 frames or %2 s").arg(QLocale().toString(kMaxFrames)).arg(kMaxAnimationMs / 1000);
     }
     return StatusText::tr("damaged");
 }
 
-QString couldNotOpenMessage(const QString& fileName, std::optional<OpenFailure> why) {
+QString couldNotOpenMessage(const QString& fileName, std::optional<OpenFailure> why, VideoCodec codec) {
     const QString plain = couldNotOpenMessage(fileName);
-    return why ? StatusText::tr("%1: %2").arg(plain, openFailureReason(*why)) : plain;
+    if (!why)
+        return plain;
+    const QString name = videoCodecName(codec);
+    if (*why == OpenFailure::UnsupportedCodec && !name.isEmpty())
+        return StatusText::tr("%1: %2 (%3)").arg(plain, openFailureReason(*why), name);
+    return StatusText::tr("%1: %2").arg(plain, openFailureReason(*why));
 }
 
 QString noImageOnClipboardMessage() { return StatusText::tr("No image on the clipboard."); }

@@ -3,6 +3,7 @@
 // The export name and every message the status line or a scripted run reports.
 
 #include "core/OpenFailure.h"
+#include "core/VideoCodec.h"
 
 #include <QString>
 
@@ -39,8 +40,9 @@ QString pictureChangedMessage();
 QString replacesPictureMessage(const QString& output, const QString& picture);
 QString renderFailedMessage();
 QString couldNotOpenMessage(const QString& fileName);
-// "Couldn't open cat.jpg: damaged": the reason follows the plain message when it is known.
-QString couldNotOpenMessage(const QString& fileName, std::optional<OpenFailure> why);
+// "Couldn't open cat.jpg: damaged": the reason follows the plain message when it is known, and
+// the codec when it is a clip's: "Couldn't open scan.mkv: unsupported video codec (FFV1)".
+QString couldNotOpenMessage(const QString& fileName, std::optional<OpenFailure> why, VideoCodec codec = VideoCodec::Unknown);
 QString openFailureReason(OpenFailure why);
 QString noImageOnClipboardMessage();
 QString noPictureMessage();

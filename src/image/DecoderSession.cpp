@@ -190,6 +190,8 @@ std::optional<DecoderSession::Reply> DecoderSession::ask(const Request& asked, s
         *failure = OpenFailure::Damaged; // only the direct helper declines
     else if (status != Status::Ok)
         *failure = wire::failureOf(status);
+    if (reply && status == Status::UnsupportedCodec)
+        refusedCodec_ = VideoCodec(reply->head.codec);
     return reply && status == Status::Ok ? std::move(reply) : std::nullopt;
 }
 

@@ -11,6 +11,7 @@
 #include "core/CropGeometry.h"
 #include "core/OpenFailure.h"
 #include "core/Resample.h"
+#include "core/VideoCodec.h"
 #include "image/PictureInput.h"
 
 #include <QByteArray>
@@ -40,6 +41,8 @@ template <typename T>
 struct Outcome {
     std::optional<T> value;
     std::optional<OpenFailure> why;
+    VideoCodec codec = VideoCodec::Unknown; // with UnsupportedCodec: which codec
+
     explicit operator bool() const { return value.has_value(); }
 };
 
@@ -89,6 +92,8 @@ public:
     // Whether the file is a video clip (or a sound file), which the video helper holds: its
     // frames, its still and its renders are those of a span of it.
     bool holdsClip() const { return clip_; }
+    // The codec of a clip refused as UnsupportedCodec, as the helper named it.
+    VideoCodec refusedCodec() const { return refusedCodec_; }
     // The clip's length and the time between its frames, as the last reply said (0: unknown).
     qint64 clipMs() const { return clipMs_; }
     int clipFrameMs() const { return clipFrameMs_; }
@@ -149,6 +154,7 @@ private:
     qint64 deadlineMs_ = kDeadlineMs;
     int frames_ = 1;
     bool clip_ = false;
+    VideoCodec refusedCodec_ = VideoCodec::Unknown;
     qint64 clipMs_ = 0;
     int clipFrameMs_ = 0;
     std::optional<ClipSpan> span_;

@@ -72,10 +72,10 @@ EmojiEditor::EmojiEditor(QObject* parent)
             firstLook_ = picture;
     });
     connect(loader_, &PictureLoader::refined, this, &EmojiEditor::takeFinalPicture);
-    connect(loader_, &PictureLoader::failed, this, [this](std::optional<OpenFailure> why) {
+    connect(loader_, &PictureLoader::failed, this, [this](std::optional<OpenFailure> why, VideoCodec codec) {
         dropFirstLook();
         // A file says why it did not open; pasted data has its own message.
-        setStatusMessage(pending_.fileName.isEmpty() ? pending_.failure : couldNotOpenMessage(pending_.fileName, why),
+        setStatusMessage(pending_.fileName.isEmpty() ? pending_.failure : couldNotOpenMessage(pending_.fileName, why, codec),
                          StatusKind::Failure);
     });
     connect(loader_, &PictureLoader::busyChanged, this, &EmojiEditor::busyChanged);

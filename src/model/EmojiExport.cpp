@@ -43,7 +43,7 @@ ExportOutcome exportEmoji(const Picture* picture, const Framing& framing, const 
 QString describe(const ExportOutcome& outcome) {
     switch (outcome.failure) {
     case ExportFailure::NotOpened:
-    case ExportFailure::Unreadable: return couldNotOpenMessage(outcome.input, outcome.why);
+    case ExportFailure::Unreadable: return couldNotOpenMessage(outcome.input, outcome.why, outcome.codec);
     case ExportFailure::NotFramed: return autoFrameFailedMessage(outcome.detail);
     case ExportFailure::NoBackground: return noBackgroundMessage();
     case ExportFailure::OverBudget: return overBudgetMessage(outcome.maxBytes);

@@ -10,6 +10,7 @@
 #include "core/CropGeometry.h"
 #include "core/OpenFailure.h"
 #include "core/Progress.h"
+#include "core/VideoCodec.h"
 #include "image/Picture.h"
 #include "image/VipsLayer.h"
 
@@ -57,6 +58,7 @@ struct ExportOutcome {
     ExportFailure failure = ExportFailure::ShowsNothing;
     std::optional<OpenFailure> why;
     QString detail;
+    VideoCodec codec = VideoCodec::Unknown; // a clip's, when its codec is why it did not open
     QString input;          // the picture as given, or as the window names it
     long long maxBytes = 0; // the budget a GIF did not fit
     explicit operator bool() const { return emoji.has_value(); }

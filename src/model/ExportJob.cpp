@@ -43,8 +43,10 @@ Outcome<PicturePtr> openForExport(const QUrl& file, const FramingRequest& framin
     if (session->holdsClip()) {
         // The clip's length comes with its header; the span asked for is kept to it.
         clip = session->openForRender();
-        if (!clip)
+        if (!clip) {
+            clip.codec = session->refusedCodec();
             return clip;
+        }
         session->setSpan(requestedSpan(framing.clipStartMs, framing.clipEndMs, framing.clipSpeed, session->clipMs()));
     }
     if (!decodeHere) {
@@ -83,8 +85,11 @@ ExportOutcome ExportJob::run(Progress* progress) const {
         // A PNG of an animation is its first frame: the others are never decoded for it.
         std::optional<PixelRows> searched;
         const auto opened = openForExport(file_, framingRequest_, request_.format != ExportFormat::Png, &searched);
-        if (!opened)
-            return failed(ExportFailure::NotOpened, opened.why);
+        if (!opened) {
+            ExportOutcome refused = failed(ExportFailure::NotOpened, opened.why);
+            refused.codec = opened.codec;
+            return refused;
+        }
         PicturePtr picture = *opened.value;
         if (framingRequest_.turn != 1) {
             picture = picture->turned(framingRequest_.turn);

@@ -49,7 +49,7 @@ void decodeSteps(DecoderSession& session, const PictureLoader::Source& source, c
         auto preview = session.preview(plan.previewSide);
         if (preview.why) {
             // What the header refused, the full decode would refuse as well.
-            emit(Step{nullptr, true, preview.why});
+            emit(Step{nullptr, true, preview.why, session.refusedCodec()});
             return;
         }
         if (preview) {
@@ -66,16 +66,16 @@ void decodeSteps(DecoderSession& session, const PictureLoader::Source& source, c
     if (picture && session.holdsClip())
         clip = std::make_shared<ClipSource>(std::move(clipInput), session.clipMs(), session.clipFrameMs());
     if (!picture || !plan.animate || session.frameCount() < 2) {
-        emit(Step{picture.value.value_or(nullptr), true, picture.why, clip});
+        emit(Step{picture.value.value_or(nullptr), true, picture.why, session.refusedCodec(), clip});
         return;
     }
     // An animation shows its first frame while the others decode.
-    if (!shown && !emit(Step{*picture.value, false, std::nullopt, clip}))
+    if (!shown && !emit(Step{*picture.value, false, std::nullopt, VideoCodec::Unknown, clip}))
         return;
     auto animation = session.frames(session.holdsClip() ? plan.clipSide : plan.side);
     if (animation)
         (*animation.value)->prepareDisplay();
-    emit(Step{animation.value.value_or(nullptr), true, animation.why, clip});
+    emit(Step{animation.value.value_or(nullptr), true, animation.why, VideoCodec::Unknown, clip});
 }
 
 } // namespace
@@ -152,7 +152,7 @@ void PictureLoader::load(const Source& source) {
 
 void PictureLoader::deliver(const Step& step, bool* shown) {
     if (!step.picture) {
-        Q_EMIT failed(step.why);
+        Q_EMIT failed(step.why, step.codec);
     } else if (!*shown) {
         *shown = true;
         Q_EMIT loaded(step.picture, step.final, step.clip);

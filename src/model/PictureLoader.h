@@ -56,6 +56,7 @@ public:
         PicturePtr picture;
         bool final = false;
         std::optional<OpenFailure> why; // with no picture: why it failed, when known
+        VideoCodec codec = VideoCodec::Unknown; // and the codec, when a clip's is why
         std::shared_ptr<const ClipSource> clip = nullptr; // for a video clip: where its spans are decoded from
     };
 
@@ -66,7 +67,7 @@ Q_SIGNALS:
     // The final picture after a first look: same size, finer resolution.
     void refined(const PicturePtr& picture);
     // Nothing could be read or decoded; after a first look, the final decode failed.
-    void failed(std::optional<OpenFailure> why);
+    void failed(std::optional<OpenFailure> why, VideoCodec codec);
     void busyChanged(bool busy);
 
 private:

@@ -29,6 +29,8 @@ constexpr int kMaxFrameSide = 8192;
 // Frames further ahead than this are reached by seeking rather than by decoding all between.
 constexpr qint64 kSeekAheadMs = 3000;
 constexpr int kIoBuffer = 1 << 16;
+// The most streams a file may have for each to be probed before the first frame is read.
+constexpr unsigned kMaxProbedStreams = 8;
 
 bool isTakenCodec(AVCodecID id) {
     switch (id) {
@@ -40,6 +42,61 @@ bool isTakenCodec(AVCodecID id) {
     case AV_CODEC_ID_MPEG4: return true;
     default: return false;
     }
+}
+
+// A codec not taken, as the program may name it.
+VideoCodec refusedCodec(AVCodecID id) {
+    switch (id) {
+    case AV_CODEC_ID_FFV1: return VideoCodec::Ffv1;
+    case AV_CODEC_ID_PRORES: return VideoCodec::ProRes;
+    case AV_CODEC_ID_MJPEG: return VideoCodec::Mjpeg;
+    case AV_CODEC_ID_RAWVIDEO: return VideoCodec::RawVideo;
+    case AV_CODEC_ID_MPEG1VIDEO: return VideoCodec::Mpeg1;
+    case AV_CODEC_ID_MPEG2VIDEO: return VideoCodec::Mpeg2;
+    case AV_CODEC_ID_H263:
+    case AV_CODEC_ID_H263P: return VideoCodec::H263;
+    case AV_CODEC_ID_THEORA: return VideoCodec::Theora;
+    case AV_CODEC_ID_VC1: return VideoCodec::Vc1;
+    case AV_CODEC_ID_WMV1:
+    case AV_CODEC_ID_WMV2:
+    case AV_CODEC_ID_WMV3: return VideoCodec::Wmv;
+    case AV_CODEC_ID_DNXHD: return VideoCodec::DnxHd;
+    case AV_CODEC_ID_CINEPAK: return VideoCodec::Cinepak;
+    case AV_CODEC_ID_PNG:
+    case AV_CODEC_ID_APNG: return VideoCodec::Png;
+    case AV_CODEC_ID_GIF: return VideoCodec::Gif;
+    default: return VideoCodec::Unknown;
+    }
+}
+
+bool isMovingPicture(const AVStream* stream) {
+    return stream->codecpar->codec_type == AVMEDIA_TYPE_VIDEO && !(stream->disposition & AV_DISPOSITION_ATTACHED_PIC);
+}
+
+// The first video stream in a codec the helper decodes, as the container's header says (not a
+// cover picture, an audio file's album art). Every other stream is dropped before a packet is read
+// or a decoder probed: a file of a thousand tracks costs what a file of one does.
+int chosenStream(AVFormatContext* format) {
+    int chosen = -1;
+    for (unsigned i = 0; i < format->nb_streams; ++i) {
+        AVStream* stream = format->streams[i];
+        if (chosen < 0 && isMovingPicture(stream) && isTakenCodec(stream->codecpar->codec_id))
+            chosen = int(i);
+        else
+            stream->discard = AVDISCARD_ALL;
+    }
+    return chosen;
+}
+
+// Why no stream was chosen: a video stream in another codec, sound alone, or nothing readable.
+OpenFailure noStreamReason(const AVFormatContext* format, VideoCodec* codec) {
+    for (unsigned i = 0; i < format->nb_streams; ++i) {
+        if (isMovingPicture(format->streams[i])) {
+            *codec = refusedCodec(format->streams[i]->codecpar->codec_id);
+            return OpenFailure::UnsupportedCodec;
+        }
+    }
+    return format->nb_streams > 0 ? OpenFailure::NoVideo : OpenFailure::Damaged;
 }
 
 // A display matrix as an EXIF orientation: its turn and its mirror both. The matrix maps a stored
@@ -181,7 +238,7 @@ PixelRows ClipDecoder::Av::scaled(const AVFrame* from, QSize to) {
     return rows;
 }
 
-std::unique_ptr<ClipDecoder> ClipDecoder::open(const QByteArray& bytes, int fd, OpenFailure* why) {
+std::unique_ptr<ClipDecoder> ClipDecoder::open(const QByteArray& bytes, int fd, OpenFailure* why, VideoCodec* codec) {
     std::unique_ptr<ClipDecoder> clip(new ClipDecoder);
     clip->av_ = std::make_unique<Av>();
     Av& av = *clip->av_;
@@ -217,23 +274,19 @@ std::unique_ptr<ClipDecoder> ClipDecoder::open(const QByteArray& bytes, int fd, 
     av_dict_free(&options);
     if (opened < 0)
         return nullptr;
-    avformat_find_stream_info(av.format, nullptr); // a cut file may say less; what it says is used
-    // The first video stream that is not a cover picture (an audio file's album art).
-    for (unsigned i = 0; i < av.format->nb_streams && av.stream < 0; ++i) {
-        const AVStream* stream = av.format->streams[i];
-        if (stream->codecpar->codec_type == AVMEDIA_TYPE_VIDEO && !(stream->disposition & AV_DISPOSITION_ATTACHED_PIC))
-            av.stream = int(i);
-    }
+    av.stream = chosenStream(av.format);
     if (av.stream < 0) {
-        *why = av.format->nb_streams > 0 ? OpenFailure::NoVideo : OpenFailure::Damaged;
+        *why = noStreamReason(av.format, codec);
         return nullptr;
     }
+    // The probe opens a decoder for every stream, dropped or not: a file of a thousand tracks would
+    // hold a thousand. Cameras and phones write a few (video, sound, metadata, depth); past that,
+    // the container's header alone describes the stream, which it does for every codec taken but
+    // MPEG-4 Part 2. A cut file may say less; what it says is used.
+    if (av.format->nb_streams <= kMaxProbedStreams)
+        avformat_find_stream_info(av.format, nullptr);
     AVStream* stream = av.format->streams[av.stream];
     const AVCodecParameters* parameters = stream->codecpar;
-    if (!isTakenCodec(parameters->codec_id)) {
-        *why = OpenFailure::NotPicture;
-        return nullptr;
-    }
     const int w = parameters->width, h = parameters->height;
     if (w < 1 || h < 1 || w > kMaxFrameSide || h > kMaxFrameSide || (long long)w * h > kMaxFramePixels) {
         *why = w < 1 || h < 1 ? OpenFailure::Damaged : OpenFailure::TooLarge;

@@ -7,6 +7,7 @@
 
 #include "core/OpenFailure.h"
 #include "core/Resample.h"
+#include "core/VideoCodec.h"
 
 #include <QByteArray>
 #include <QSize>
@@ -21,9 +22,10 @@ class ClipDecoder {
 public:
     // The clip in these bytes, or in the file open on `fd` (then read as it goes, however large),
     // its header read and its decoder opened; nothing and why otherwise: NoVideo for sound alone,
-    // TooLarge for frames beyond the bounds, NotPicture for a container or codec not taken,
-    // Damaged for a file that does not parse.
-    static std::unique_ptr<ClipDecoder> open(const QByteArray& bytes, int fd, OpenFailure* why);
+    // TooLarge for frames beyond the bounds, NotPicture for a container not taken,
+    // UnsupportedCodec (and `codec`) for video in a codec not taken, Damaged for a file that does
+    // not parse.
+    static std::unique_ptr<ClipDecoder> open(const QByteArray& bytes, int fd, OpenFailure* why, VideoCodec* codec);
     ~ClipDecoder();
     ClipDecoder(const ClipDecoder&) = delete;
     ClipDecoder& operator=(const ClipDecoder&) = delete;

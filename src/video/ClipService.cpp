@@ -73,12 +73,16 @@ ReplyHead ClipService::serve(const wire::Request& request, std::string_view* pay
         if (!opened_) {
             opened_ = true;
             OpenFailure why = OpenFailure::Damaged;
-            decoder_ = ClipDecoder::open(bytes_, fd_, &why);
+            decoder_ = ClipDecoder::open(bytes_, fd_, &why, &refusedCodec_);
             failure_ = wire::statusOf(why);
             bytes_.clear(); // the decoder keeps what it reads
         }
-        if (!decoder_)
-            return withStatus(failure_);
+        if (!decoder_) {
+            ReplyHead refused = withStatus(failure_);
+            if (failure_ == Status::UnsupportedCodec)
+                refused.codec = std::int32_t(refusedCodec_);
+            return refused;
+        }
         const int orientation = composedOrientation(decoder_->orientation(), request.turn);
         const QSize upright = uprightSize(decoder_->stored(), orientation);
         ReplyHead head;

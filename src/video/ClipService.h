@@ -31,6 +31,7 @@ private:
     bool opened_ = false;
     std::unique_ptr<ClipDecoder> decoder_;
     wire::Status failure_ = wire::Status::Damaged;
+    VideoCodec refusedCodec_ = VideoCodec::Unknown;
     QByteArray payload_;
 };
 

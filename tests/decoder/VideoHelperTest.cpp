@@ -8,6 +8,9 @@
 #include "image/DecoderSession.h"
 #include "model/PictureLoader.h"
 
+#include <QFile>
+#include <QProcess>
+
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -116,4 +119,32 @@ TEST(VideoHelper, DisplayMatricesTurnAndMirrorAsFfmpegShowsThem) {
             EXPECT_GT(meanDifference(ours->rows, expected[j]), own + 4.0) << "also like " << landings[j].filters;
         }
     }
+}
+
+// The first track the helper decodes is used when an earlier one is in another codec, and a clip
+// in a codec it does not take is named.
+TEST(VideoHelper, TheFirstDecodableTrackIsUsedAndAnotherCodecIsNamed) {
+    const QByteArray one = readFile(clipFile(QStringLiteral("tracks-source.mp4"), encoder("libx264", "yuv420p"), 1, 10, 160, 90));
+    ASSERT_FALSE(one.isEmpty());
+
+    const QByteArray ffv1 = clipFile(QStringLiteral("archive.mkv"), {QStringLiteral("-c:v"), QStringLiteral("ffv1")}, 0.4, 10, 64, 36);
+    ASSERT_FALSE(ffv1.isEmpty());
+    auto refused = std::make_shared<DecoderSession>();
+    ASSERT_TRUE(refused->start(openPictureFile(ffv1)));
+    const auto header = refused->openForRender();
+    EXPECT_EQ(header.why, OpenFailure::UnsupportedCodec);
+    EXPECT_EQ(refused->refusedCodec(), VideoCodec::Ffv1);
+
+    // FFV1 first, H.264 second: the second is shown.
+    const QByteArray second = tempFolder() + "/second-stream.mkv";
+    QProcess ffmpeg;
+    ffmpeg.start(QStringLiteral("ffmpeg"), {QStringLiteral("-nostdin"), QStringLiteral("-loglevel"), QStringLiteral("error"),
+                                            QStringLiteral("-y"), QStringLiteral("-i"), QFile::decodeName(ffv1),
+                                            QStringLiteral("-i"), QFile::decodeName(one.isEmpty() ? QByteArray() : tempFolder() + "/tracks-source.mp4"),
+                                            QStringLiteral("-map"), QStringLiteral("0:v"), QStringLiteral("-map"), QStringLiteral("1:v"),
+                                            QStringLiteral("-c"), QStringLiteral("copy"), QFile::decodeName(second)});
+    ASSERT_TRUE(ffmpeg.waitForFinished(30'000) && ffmpeg.exitCode() == 0);
+    const auto shown = helperFirstFrame(second);
+    ASSERT_TRUE(shown);
+    EXPECT_EQ(shown->fullSize, QSize(160, 90));
 }

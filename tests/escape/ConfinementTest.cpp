@@ -2,6 +2,7 @@
 // refused, and from outside, a process of its own namespaces holding nothing but its pipes.
 
 #include "ClipFixtures.h"
+#include "HostileFiles.h"
 #include "PictureFixtures.h"
 
 #include "image/DecoderSession.h"
@@ -19,6 +20,7 @@
 #include <sched.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -262,4 +264,37 @@ TEST(Confinement, AStuckHelperDiesWithTheProgramThatStartedIt) {
         EXPECT_TRUE(ended(decoding));
         ::close(requests[1]);
     }
+}
+
+// A file may hold up to a thousand tracks, and probing each would hold a decoder for each: a clip
+// whose one video track is repeated a thousand times costs the video helper about what the clip
+// of one track does, measured as the peak memory of the helper's processes.
+TEST(Confinement, AClipOfAThousandTracksCostsTheHelperWhatOneTrackDoes) {
+    const QByteArray one =
+        readFile(clipFile(QStringLiteral("tracks.mp4"), {QStringLiteral("-c:v"), QStringLiteral("libx264"), QStringLiteral("-pix_fmt"),
+                                                         QStringLiteral("yuv420p")},
+                          1, 10, 320, 180));
+    ASSERT_FALSE(one.isEmpty());
+    const QByteArray many = mp4WithRepeatedTrack(one, 1000);
+    ASSERT_FALSE(many.isEmpty());
+    const auto peakKb = [](const QByteArray& clip) {
+        Spawned helper = spawnHelper(DecoderSession::videoHelperPath(), clip, {});
+        wire::Request request;
+        request.task = wire::Task::RenderFrames;
+        request.side = 32;
+        EXPECT_EQ(::write(helper.requests, &request, sizeof request), ssize_t(sizeof request));
+        wire::ReplyHead head;
+        EXPECT_EQ(::read(helper.replies, &head, sizeof head), ssize_t(sizeof head));
+        EXPECT_EQ(head.status, wire::Status::Ok);
+        ::close(helper.requests);
+        ::close(helper.replies);
+        // The waiting process's own peak and that of the one it waited for, whichever is larger.
+        rusage usage {};
+        int status = 0;
+        ::wait4(helper.pid, &status, 0, &usage);
+        return usage.ru_maxrss;
+    };
+    const long single = peakKb(one);
+    const long thousand = peakKb(many);
+    EXPECT_LT(thousand, single * 2) << single << " KB for one track, " << thousand << " KB for a thousand";
 }

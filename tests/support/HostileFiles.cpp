@@ -224,4 +224,26 @@ QByteArray svgRects(int count) {
     return svg + "</svg>";
 }
 
+QByteArray mp4WithRepeatedTrack(const QByteArray& mp4, int copies) {
+    const auto sizeAt = [&](qsizetype at) {
+        return qsizetype(quint8(mp4[at])) << 24 | qsizetype(quint8(mp4[at + 1])) << 16 | qsizetype(quint8(mp4[at + 2])) << 8 |
+               qsizetype(quint8(mp4[at + 3]));
+    };
+    // The top-level boxes up to the movie box, which must come last so that no sample moves.
+    qsizetype moov = 0;
+    while (moov + 8 <= mp4.size() && mp4.mid(moov + 4, 4) != "moov" && sizeAt(moov) >= 8)
+        moov += sizeAt(moov);
+    if (moov + 8 > mp4.size() || mp4.mid(moov + 4, 4) != "moov" || moov + sizeAt(moov) != mp4.size())
+        return {};
+    QByteArray children;
+    for (qsizetype at = moov + 8; at + 8 <= mp4.size() && sizeAt(at) >= 8; at += sizeAt(at)) {
+        const QByteArray box = mp4.mid(at, sizeAt(at));
+        children += box;
+        if (box.mid(4, 4) == "trak")
+            for (int copy = 1; copy < copies; ++copy)
+                children += box;
+    }
+    return mp4.left(moov) + bigEndian(quint32(children.size() + 8)) + "moov" + children;
+}
+
 } // namespace cropling::test

@@ -51,4 +51,9 @@ QByteArray thinSvg(int width, int height);
 QByteArray svgConvolution(int order);
 QByteArray svgRects(int count);
 
+// An MP4 (its movie box after its media, as ffmpeg writes it by default) whose first track is
+// repeated until there are `copies` of it, each reading the same samples: a file of a few
+// megabytes that asks for as many decoders as it has tracks. Empty when it has no such layout.
+QByteArray mp4WithRepeatedTrack(const QByteArray& mp4, int copies);
+
 } // namespace cropling::test

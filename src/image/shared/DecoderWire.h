@@ -7,6 +7,7 @@
 #include "core/Animation.h"
 #include "core/OpenFailure.h"
 #include "core/CropGeometry.h"
+#include "core/VideoCodec.h"
 
 #include <QByteArray>
 #include <QSize>
@@ -61,6 +62,7 @@ enum class Status : std::uint32_t {
     TooManyFrames = 6,
     Declined = 7, // the direct helper leaves this picture, or this task, to the libvips one
     NoVideo = 8,  // a media file without a picture in it
+    UnsupportedCodec = 9, // a clip in a codec not decoded; `codec` says which
 };
 
 struct ReplyHead {
@@ -75,7 +77,7 @@ struct ReplyHead {
     std::int32_t loop = 0;   // how often an animation plays (0: for ever)
     std::int32_t clipMs = 0;      // a video clip's length (0 for a picture, or a clip of unknown length)
     std::int32_t clipFrameMs = 0; // the time between a clip's frames (0: unknown)
-    std::int32_t reserved = 0;
+    std::int32_t codec = 0; // UnsupportedCodec: which (core/VideoCodec.h)
     // RenderFrames: how many frames of the animation those that follow stand for (0: as many).
     std::int32_t sourceFrames = 0;
     std::uint64_t payloadBytes = 0;
