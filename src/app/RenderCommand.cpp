@@ -47,6 +47,7 @@ namespace {
 
 struct Rendered {
     ExportedEmoji emoji;
+    QString note; // a line to show beside the emoji: what was changed to make it
     QString failure;
     bool namesPicture = false; // whether the failure says which picture it is about
 };
@@ -63,9 +64,10 @@ ExportFormat formatFor(const QByteArray& output) {
 Rendered renderFile(const QByteArray& path, const FramingRequest& framing, const ExportRequest& request) {
     const ExportOutcome outcome = ExportJob(urlFromArgument(path), framing, request, displayName(path)).run();
     if (outcome)
-        return {*outcome.emoji, {}};
-    const bool named = outcome.failure == ExportFailure::NotOpened || outcome.failure == ExportFailure::Unreadable;
-    return {{}, describe(outcome), named};
+        return {*outcome.emoji, outcome.note, {}};
+    const bool named = outcome.failure == ExportFailure::NotOpened || outcome.failure == ExportFailure::Unreadable ||
+                       outcome.failure == ExportFailure::SpanPastEnd;
+    return {{}, {}, describe(outcome), named};
 }
 
 constexpr qsizetype kMaxOutputNameLength = 100;
@@ -247,6 +249,7 @@ int runRenderCommand(int argc, char** argv) {
     std::optional<qint64> clipStart;
     std::optional<qint64> clipEnd;
     double clipSpeed = 1.0;
+    bool paceNamed = false; // --speed as slow, normal or fast: an effect's pace
     EffectSettings effect;
     bool cutout = false;
     bool help = false;
@@ -311,9 +314,11 @@ int runRenderCommand(int argc, char** argv) {
                 text.clear();
             if (const auto pace = effectSpeedNamed(QString::fromLocal8Bit(text))) {
                 effect.speed = *pace;
+                paceNamed = true;
                 continue;
             }
-            const auto n = parseNumber(text);
+            // Written as the times are: 1.5, never 0x1 or 1e0.
+            const auto n = parseDecimal(text);
             if (!n || !(*n >= kMinClipSpeed && *n <= kMaxClipSpeed))
                 return badArguments(CommandLineText::tr("--speed needs slow, normal or fast, or for a clip a number from %1 to %2")
                                         .arg(kMinClipSpeed)
@@ -385,6 +390,10 @@ int runRenderCommand(int argc, char** argv) {
     limits.maxBytes = maxBytes.value_or(limits.maxBytes);
     if (clipStart && clipEnd && *clipEnd <= *clipStart)
         return badArguments(CommandLineText::tr("--end needs a time after --start"));
+    if (paceNamed && effect.effect == Effect::None)
+        return badArguments(CommandLineText::tr("--speed slow, normal or fast needs --effect; a clip's speed is a number from %1 to %2")
+                                .arg(kMinClipSpeed)
+                                .arg(kMaxClipSpeed));
     const int turn = orientationOf({degrees, flip});
     const FramingRequest framing{zoom, offset, autoFrame, turn, clipStart, clipEnd, clipSpeed, cutout};
     if (copy) {
@@ -434,9 +443,11 @@ int runRenderCommand(int argc, char** argv) {
     const AtTarget asNamed = targetAsNamed(output);
     const Rendered rendered = renderFile(files.first(), framing, ExportRequest{formatFor(output), size, limits, effect});
     if (!rendered.failure.isEmpty()) {
-        reportFailure(rendered.failure);
+        reportFailure(rendered.namesPicture ? rendered.failure : displayName(files.first()) + QStringLiteral(": ") + rendered.failure);
         return 1;
     }
+    if (!rendered.note.isEmpty())
+        reportFailure(rendered.note);
     if (output == "-") {
         if (writeAll(STDOUT_FILENO, rendered.emoji.bytes))
             return 0;

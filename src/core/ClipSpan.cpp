@@ -58,10 +58,7 @@ std::optional<qint64> parseClipTime(const QByteArray& text) {
     for (qsizetype i = 0; i < parts.size(); ++i) {
         const bool last = i == parts.size() - 1;
         // Whole minutes and hours; seconds may have a fraction. Only the first part may pass 59.
-        const bool plain = !parts[i].isEmpty() && std::all_of(parts[i].begin(), parts[i].end(), [](char c) {
-            return (c >= '0' && c <= '9') || c == '.';
-        });
-        const auto value = plain ? parseNumber(parts[i]) : std::nullopt;
+        const auto value = parseDecimal(parts[i]);
         if (!value || (!last && *value != std::floor(*value)) || (i > 0 && *value >= 60))
             return std::nullopt;
         seconds = seconds * 60 + *value;

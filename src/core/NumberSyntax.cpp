@@ -26,4 +26,17 @@ std::optional<double> parseNumber(const QByteArray& text) {
     return value;
 }
 
+std::optional<double> parseDecimal(const QByteArray& text) {
+    int digits = 0, points = 0;
+    for (const char c : text) {
+        if (c >= '0' && c <= '9')
+            ++digits;
+        else if (c == '.')
+            ++points;
+        else
+            return std::nullopt;
+    }
+    return digits > 0 && points <= 1 ? parseNumber(text) : std::nullopt;
+}
+
 } // namespace cropling

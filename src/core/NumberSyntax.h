@@ -10,4 +10,8 @@ namespace cropling {
 // whatever the user's locale. Empty values, leading white space and anything left over are rejected.
 std::optional<double> parseNumber(const QByteArray& text);
 
+// A number as people write one: digits with at most one decimal point ("1.5", ".5", "2."), nothing
+// else: no sign, exponent, hex or infinity.
+std::optional<double> parseDecimal(const QByteArray& text);
+
 } // namespace cropling

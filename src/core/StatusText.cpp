@@ -128,6 +128,14 @@ QString framedFacesMessage(int faces, bool kept) {
 
 QString autoFrameFailedMessage(const QString& reason) { return StatusText::tr("Couldn't frame the face: %1").arg(reason); }
 
+QString spanPastEndMessage(const QString& fileName, const QString& clipLength) {
+    return StatusText::tr("Couldn't render %1: the clip ends at %2, before the span's start").arg(fileName, clipLength);
+}
+
+QString spanShortenedMessage(const QString& fileName, const QString& clipLength, const QString& start, const QString& end) {
+    return StatusText::tr("%1 ends at %2: the span was shortened to %3–%4").arg(fileName, clipLength, start, end);
+}
+
 QString noBackgroundMessage() { return StatusText::tr("Found no plain background to remove"); }
 
 QString turnFailedMessage() { return StatusText::tr("Couldn't turn the picture: not enough memory"); }

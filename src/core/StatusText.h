@@ -52,6 +52,10 @@ QString framedFacesMessage(int faces, bool kept = false);
 QString autoFrameFailedMessage(const QString& reason);
 // A removal of the background that found none it could tell from the subject.
 QString noBackgroundMessage();
+// A clip's span asked to start at or after the clip's end ("0:04.0").
+QString spanPastEndMessage(const QString& fileName, const QString& clipLength);
+// A span asked to end after the clip's end, cut to it.
+QString spanShortenedMessage(const QString& fileName, const QString& clipLength, const QString& start, const QString& end);
 // A turn that found no memory for the turned picture.
 QString turnFailedMessage();
 

@@ -47,6 +47,7 @@ QString describe(const ExportOutcome& outcome) {
     case ExportFailure::NotFramed: return autoFrameFailedMessage(outcome.detail);
     case ExportFailure::NoBackground: return noBackgroundMessage();
     case ExportFailure::OverBudget: return overBudgetMessage(outcome.maxBytes);
+    case ExportFailure::SpanPastEnd: return spanPastEndMessage(outcome.input, outcome.detail);
     case ExportFailure::Cancelled: return QString();
     case ExportFailure::ShowsNothing: break;
     }

@@ -49,6 +49,7 @@ enum class ExportFailure {
     ShowsNothing, // no picture, or the square shows too little of it
     Unreadable,   // the file turned out unreadable only now; `why` says how
     OverBudget,   // not even one frame of the GIF fits the byte budget
+    SpanPastEnd,  // a clip's span starts at or after its end; `detail` is the clip's length
     Cancelled,    // no longer wanted; nothing was made
 };
 
@@ -61,6 +62,7 @@ struct ExportOutcome {
     VideoCodec codec = VideoCodec::Unknown; // a clip's, when its codec is why it did not open
     QString input;          // the picture as given, or as the window names it
     long long maxBytes = 0; // the budget a GIF did not fit
+    QString note;           // with an emoji: what was changed to make it, as a line to show
     explicit operator bool() const { return emoji.has_value(); }
 };
 

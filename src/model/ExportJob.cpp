@@ -3,6 +3,7 @@
 #include "core/ClipSpan.h"
 #include "core/Orientation.h"
 #include "core/SpareThread.h"
+#include "core/StatusText.h"
 #include "image/DecoderSession.h"
 #include "image/FaceFraming.h"
 #include "image/VipsLayer.h"
@@ -25,12 +26,20 @@ ExportOutcome failed(ExportFailure failure, std::optional<OpenFailure> why = std
 // on the longer side, and a JPEG decodes this small from its DCT at a fraction of the cost.
 constexpr int kFaceSearchSide = 360;
 
+// What became of the span asked of a clip: the clip's length, the span taken (none when it would
+// start past the end), and whether it was cut at the clip's end.
+struct SpanCheck {
+    qint64 clipMs = 0;
+    std::optional<ClipSpan> taken;
+    bool shortened = false;
+};
+
 // The file as this export needs it: a picture of its header alone, which the helper renders, or a
 // decode at a window's working resolution (every frame of an animation that becomes a GIF) for
 // the background's removal or an animation's auto-framing to work on. `searched`, for the
 // auto-framing of a still: a small decode of it to look for a face in, while the helper renders.
 Outcome<PicturePtr> openForExport(const QUrl& file, const FramingRequest& framing, bool animate,
-                                  std::optional<PixelRows>* searched) {
+                                  std::optional<PixelRows>* searched, SpanCheck* span) {
     const PictureInput input = openPictureFile(localPathBytes(file));
     if (!input.isValid())
         return {std::nullopt, input.why()};
@@ -47,7 +56,13 @@ Outcome<PicturePtr> openForExport(const QUrl& file, const FramingRequest& framin
             clip.codec = session->refusedCodec();
             return clip;
         }
-        session->setSpan(requestedSpan(framing.clipStartMs, framing.clipEndMs, framing.clipSpeed, session->clipMs()));
+        const qint64 length = session->clipMs();
+        span->clipMs = length;
+        if (length > 0 && framing.clipStartMs && *framing.clipStartMs >= length)
+            return {};
+        span->taken = requestedSpan(framing.clipStartMs, framing.clipEndMs, framing.clipSpeed, length);
+        span->shortened = length > 0 && framing.clipEndMs && *framing.clipEndMs > length;
+        session->setSpan(*span->taken);
     }
     if (!decodeHere) {
         if (framing.autoFrame) {
@@ -84,7 +99,10 @@ ExportOutcome ExportJob::run(Progress* progress) const {
             return exportEmoji(picture_.get(), framing_, request_, progress);
         // A PNG of an animation is its first frame: the others are never decoded for it.
         std::optional<PixelRows> searched;
-        const auto opened = openForExport(file_, framingRequest_, request_.format != ExportFormat::Png, &searched);
+        SpanCheck span;
+        const auto opened = openForExport(file_, framingRequest_, request_.format != ExportFormat::Png, &searched, &span);
+        if (!opened && !opened.why && span.clipMs > 0 && !span.taken)
+            return failed(ExportFailure::SpanPastEnd, std::nullopt, clipTimeText(span.clipMs));
         if (!opened) {
             ExportOutcome refused = failed(ExportFailure::NotOpened, opened.why);
             refused.codec = opened.codec;
@@ -118,7 +136,11 @@ ExportOutcome ExportJob::run(Progress* progress) const {
             if (framingRequest_.offset)
                 framing.offset = clampedOffset(size, framing.zoom, *framingRequest_.offset);
         }
-        return exportEmoji(picture.get(), framing, request_, progress);
+        ExportOutcome made = exportEmoji(picture.get(), framing, request_, progress);
+        if (made && span.shortened)
+            made.note = spanShortenedMessage(input_, clipTimeText(span.clipMs), clipTimeText(span.taken->startMs),
+                                             clipTimeText(span.taken->endMs));
+        return made;
     }();
     outcome.input = input_;
     outcome.maxBytes = request_.limits.maxBytes;

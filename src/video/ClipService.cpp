@@ -139,8 +139,15 @@ ReplyHead ClipService::frames(const wire::Request& request, ReplyHead head, int 
 // (Render). Each frame is decoded at the resolution the square needs and resampled as a still is.
 ReplyHead ClipService::squares(const wire::Request& request, ReplyHead head, int orientation) {
     const int n = request.side;
-    const Sampling sampling = samplingFor(request, *decoder_);
+    Sampling sampling = samplingFor(request, *decoder_);
     const bool png = request.task == Task::Render;
+    // Large squares: every k-th frame, each shown k times as long, so that the span keeps its
+    // length within the memory the squares may take.
+    const long long fitting = n >= 1 ? kMaxAnimationBytes / (4LL * n * n) : 1;
+    if (!png && fitting >= 1 && sampling.frames > fitting) {
+        const int k = int((sampling.frames + fitting - 1) / fitting);
+        sampling = {sampling.startMs, sampling.stepMs * k, sampling.delayMs * k, (sampling.frames + k - 1) / k};
+    }
     const int count = png ? 1 : sampling.frames;
     const QSize stored = decoder_->stored();
     const auto square = storedSquare(stored, orientation, request.zoom, QPointF(request.offsetX, request.offsetY), n);

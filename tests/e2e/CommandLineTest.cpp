@@ -46,6 +46,10 @@ TEST(CommandLine, HelpVersionAndBadArgumentsAnswerWithoutAWindow) {
                                                QStringLiteral("-o"), QStringLiteral("-")},
                                    QStringList{QStringLiteral("render"), photo(), QStringLiteral("--speed"), QStringLiteral("3"),
                                                QStringLiteral("-o"), QStringLiteral("-")},
+                                   QStringList{QStringLiteral("render"), photo(), QStringLiteral("--speed"), QStringLiteral("0x1"),
+                                               QStringLiteral("-o"), QStringLiteral("-")},
+                                   QStringList{QStringLiteral("render"), photo(), QStringLiteral("--speed"), QStringLiteral("fast"),
+                                               QStringLiteral("-o"), QStringLiteral("x.gif")},
                                    QStringList{QStringLiteral("render"), photo(), QStringLiteral("--rotate"), QStringLiteral("45"),
                                                QStringLiteral("-o"), QStringLiteral("-")},
                                    QStringList{QStringLiteral("render"), photo(), QStringLiteral("--effect"), QStringLiteral("sparkle"),
@@ -184,7 +188,8 @@ TEST(CommandLine, AutoFramingWithoutItsLibrarySaysSoAndWritesNothing) {
     const ToolResult missing = runTool(appPath(), {QStringLiteral("render"), photo(), QStringLiteral("--auto"), QStringLiteral("-o"), out},
                                        appEnvironment({{QStringLiteral("CROPLING_FACES"), QStringLiteral("/nonexistent/libfaces.so")}}));
     EXPECT_EQ(missing.exitCode, 1);
-    EXPECT_TRUE(missing.err.startsWith("cropling: Couldn't frame the face: face detection isn't installed")) << missing.err.constData();
+    EXPECT_TRUE(missing.err.startsWith("cropling: " + photo().toUtf8() + ": Couldn't frame the face: face detection isn't installed"))
+        << missing.err.constData();
     EXPECT_FALSE(QFile::exists(out));
     // With it, the same run frames the picture (here no face: its busiest part) and writes the emoji.
     const ToolResult framed = runTool(appPath(), {QStringLiteral("render"), photo(), QStringLiteral("--auto"), QStringLiteral("-o"), out});
@@ -226,9 +231,9 @@ TEST(CommandLine, AnAnimationRendersAsAGifWithinItsBudgetOrAsItsFirstFrame) {
     const ToolResult tiny = runTool(appPath(), {QStringLiteral("render"), animation, QStringLiteral("-o"), folder + QStringLiteral("/tiny.gif"),
                                                 QStringLiteral("--max-bytes"), QStringLiteral("40")});
     EXPECT_EQ(tiny.exitCode, 1);
-    EXPECT_EQ(tiny.err, "cropling: Couldn't fit the animation in 40 bytes\n");
+    // Every line names its picture, alone or in a batch.
+    EXPECT_EQ(tiny.err, "cropling: " + animation.toUtf8() + ": Couldn't fit the animation in 40 bytes\n");
     EXPECT_FALSE(QFile::exists(folder + QStringLiteral("/tiny.gif")));
-    // In a batch, a failure that does not name its picture by itself gets the name in front.
     const ToolResult tinyBatch = runTool(appPath(), {QStringLiteral("render"), animation, photo(), QStringLiteral("-o"),
                                                      folder + QStringLiteral("/tiny/"), QStringLiteral("--max-bytes"), QStringLiteral("40")});
     EXPECT_TRUE(tinyBatch.err.contains("cropling: " + animation.toUtf8() + ": Couldn't fit the animation in 40 bytes\n"))

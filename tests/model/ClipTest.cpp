@@ -128,6 +128,30 @@ TEST(Clip, SoundAloneAndCutClipsEndWithAReason) {
     ASSERT_TRUE(most) << describe(most).toStdString();
 }
 
+// A span that starts past the clip's end is refused with the clip's length; one that ends past it
+// is cut there and says so; a span of large squares takes fewer frames, each shown longer, rather
+// than being refused as too large a file.
+TEST(Clip, ASpanPastTheEndOrOfLargeSquaresSaysWhatBecameOfIt) {
+    const QByteArray mp4 = clipFile(QStringLiteral("pan.mp4"), {QStringLiteral("-c:v"), QStringLiteral("libx264"),
+                                                                QStringLiteral("-pix_fmt"), QStringLiteral("yuv420p")}, 6);
+    ASSERT_FALSE(mp4.isEmpty());
+    const ExportOutcome past = renderClip(mp4, span(10'000, 20'000));
+    ASSERT_FALSE(past);
+    EXPECT_EQ(past.failure, ExportFailure::SpanPastEnd);
+    EXPECT_TRUE(describe(past).contains(QStringLiteral("0:06.0"))) << describe(past).toStdString();
+
+    const ExportOutcome cut = renderClip(mp4, span(5000, 20'000));
+    ASSERT_TRUE(cut) << describe(cut).toStdString();
+    EXPECT_NEAR(double(playedMs(cut.emoji->bytes)), 1000.0, 50.0);
+    EXPECT_TRUE(cut.note.contains(QStringLiteral("0:05.0–0:06.0"))) << cut.note.toStdString();
+    EXPECT_TRUE(renderClip(mp4, span(1000, 3000)).note.isEmpty());
+
+    const ExportRequest large{ExportFormat::Gif, kMaxOutputSize, gifLimitsOf(defaultChatTarget())};
+    const ExportOutcome squares = ExportJob(urlFromLocalPath(mp4), span(0, 4000), large, QFile::decodeName(mp4)).run();
+    ASSERT_TRUE(squares) << describe(squares).toStdString();
+    EXPECT_NEAR(double(playedMs(squares.emoji->bytes)), 4000.0, 200.0);
+}
+
 // In the window: a span moved is one step that undo takes back, the animation shown becomes that
 // span's, and a copy asked for at once carries the new span, not the old.
 TEST(Clip, ASpanChangeIsOneStepAndTheExportWaitsForItsFrames) {
