@@ -133,7 +133,21 @@ EffectTiming effectTiming(Effect effect, EffectSpeed speed) {
 }
 
 PixelRows effectFrame(const PixelRows& square, Effect effect, int index, int count) {
-    const double phase = count > 0 ? double(index % count) / count : 0.0;
+    return effectFrameAt(square, effect, count > 0 ? double(index % count) / count : 0.0);
+}
+
+double effectPhase(Effect effect, EffectSpeed speed, qint64 atMs, qint64 lengthMs) {
+    const EffectTiming timing = effectTiming(effect, speed);
+    const double loopMs = double(timing.frames) * timing.delayMs;
+    if (lengthMs <= 0 || loopMs <= 0)
+        return 0.0;
+    const double loops = std::max(1.0, std::round(double(lengthMs) / loopMs));
+    const double phase = std::fmod(double(atMs) / double(lengthMs) * loops, 1.0);
+    return phase < 0 ? phase + 1.0 : phase;
+}
+
+PixelRows effectFrameAt(const PixelRows& square, Effect effect, double phase) {
+    phase = std::isfinite(phase) ? phase - std::floor(phase) : 0.0;
     const double cx = square.width / 2.0, cy = square.height / 2.0;
     switch (effect) {
     case Effect::None: return square;
@@ -143,7 +157,7 @@ PixelRows effectFrame(const PixelRows& square, Effect effect, int index, int cou
         static constexpr std::array<std::array<double, 2>, 8> jumps = {
             {{0, 0}, {1, -0.6}, {-0.8, 0.9}, {0.5, 1}, {-1, -0.4}, {0.9, 0.5}, {-0.4, -1}, {0.2, 0.8}}};
         const double amplitude = square.width / 32.0;
-        const auto& jump = jumps[size_t(index % int(jumps.size()))];
+        const auto& jump = jumps[std::min(jumps.size() - 1, size_t(phase * double(jumps.size()) + 1e-9))];
         return mapped(square, [&](double x, double y) { return std::pair(x - jump[0] * amplitude, y - jump[1] * amplitude); });
     }
     case Effect::Spin: {

@@ -46,6 +46,12 @@ EffectTiming effectTiming(Effect effect, EffectSpeed speed);
 // Frame `index` of `count` of the effect on an RGBA square (a still's rendered emoji): the same
 // size, transparent where the moved picture leaves the square.
 PixelRows effectFrame(const PixelRows& square, Effect effect, int index, int count);
+// The effect at `phase` (0 to 1) of its loop: what frame `index` of `count` shows at index/count.
+PixelRows effectFrameAt(const PixelRows& square, Effect effect, double phase);
+// Where in its loop the effect is `atMs` into an animation that plays `lengthMs` once: a whole
+// number of loops, the nearest to the effect's own pace (at least one), fills the animation, so
+// that it still loops without a jump.
+double effectPhase(Effect effect, EffectSpeed speed, qint64 atMs, qint64 lengthMs);
 
 // A caption's pixels (RGBA, the square's size, transparent around the text) drawn over a frame.
 void drawOver(PixelRows* frame, const PixelRows& overlay);

@@ -7,38 +7,84 @@
 
 #include <QElapsedTimer>
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 
 namespace cropling {
 
-std::optional<RgbaFrames> effectFrames(const Picture* picture, const Framing& framing, int n, const EffectSettings& effect,
-                                       std::optional<OpenFailure>* why) {
-    const VipsLayer* layer = VipsLayer::get();
-    const auto png = renderEmojiPNG(picture, framing, n, why);
-    if (!png || !layer)
-        return std::nullopt;
-    const auto still = layer->frameOfPng(*png);
-    if (!still || still->size != QSize(n, n))
-        return std::nullopt;
+namespace {
+
+// Room for `count` frames of n x n RGBA, kept alive by the frames that point into it.
+std::optional<RgbaFrames> framesWithRoom(int n, int count) {
     const size_t frameBytes = size_t(n) * size_t(n) * 4;
-    const PixelRows square{n, n, 4, std::vector<std::uint8_t>(still->frames.front(), still->frames.front() + frameBytes)};
-    const std::optional<PixelRows> caption = layer->captionOverlay(effect.caption, n, effect.captionAtTop);
-    const EffectTiming timing = effectTiming(effect.effect, effect.speed);
-    auto* memory = static_cast<std::uint8_t*>(std::malloc(frameBytes * size_t(timing.frames)));
+    auto* memory = static_cast<std::uint8_t*>(std::malloc(frameBytes * size_t(std::max(count, 1))));
     if (!memory)
         return std::nullopt;
     RgbaFrames frames;
     frames.memory = std::shared_ptr<void>(memory, std::free);
     frames.size = QSize(n, n);
+    for (int i = 0; i < count; ++i)
+        frames.frames.push_back(memory + frameBytes * size_t(i));
+    return frames;
+}
+
+// The effect and the caption over each square of an animation, timed as it is: the effect's loops
+// fill its length.
+std::optional<RgbaFrames> effectOverFrames(const RgbaFrames& squares, const EffectSettings& effect,
+                                           const std::optional<PixelRows>& caption) {
+    const int n = squares.size.width();
+    const size_t frameBytes = size_t(n) * size_t(n) * 4;
+    auto frames = framesWithRoom(n, int(squares.frames.size()));
+    if (!frames)
+        return std::nullopt;
+    frames->delaysMs = squares.delaysMs;
+    frames->loop = squares.loop;
+    frames->sourceFrames = squares.sourceFrames;
+    qint64 lengthMs = 0;
+    for (const int delay : squares.delaysMs)
+        lengthMs += delay;
+    qint64 atMs = 0;
+    for (size_t i = 0; i < squares.frames.size(); ++i) {
+        const PixelRows square{n, n, 4, std::vector<std::uint8_t>(squares.frames[i], squares.frames[i] + frameBytes)};
+        PixelRows frame = effectFrameAt(square, effect.effect, effectPhase(effect.effect, effect.speed, atMs, lengthMs));
+        if (caption)
+            drawOver(&frame, *caption);
+        std::memcpy(const_cast<std::uint8_t*>(frames->frames[i]), frame.bytes.data(), frameBytes);
+        atMs += i < squares.delaysMs.size() ? squares.delaysMs[i] : 0;
+    }
+    return frames;
+}
+
+} // namespace
+
+std::optional<RgbaFrames> effectFrames(const Picture* picture, const Framing& framing, int n, const EffectSettings& effect,
+                                       std::optional<OpenFailure>* why, int maxFrames) {
+    const VipsLayer* layer = VipsLayer::get();
+    if (!layer || !picture)
+        return std::nullopt;
+    const std::optional<PixelRows> caption = layer->captionOverlay(effect.caption, n, effect.captionAtTop);
+    // An animation or a clip's span carries the effect on every frame.
+    if (picture->isAnimated()) {
+        const auto squares = picture->renderFrames(framing, n, maxFrames, why);
+        return squares ? effectOverFrames(*squares, effect, caption) : std::nullopt;
+    }
+    const auto png = renderEmojiPNG(picture, framing, n, why);
+    const auto still = png ? layer->frameOfPng(*png) : std::nullopt;
+    if (!still || still->size != QSize(n, n))
+        return std::nullopt;
+    const size_t frameBytes = size_t(n) * size_t(n) * 4;
+    const PixelRows square{n, n, 4, std::vector<std::uint8_t>(still->frames.front(), still->frames.front() + frameBytes)};
+    const EffectTiming timing = effectTiming(effect.effect, effect.speed);
+    auto frames = framesWithRoom(n, timing.frames);
+    if (!frames)
+        return std::nullopt;
     for (int i = 0; i < timing.frames; ++i) {
         PixelRows frame = effectFrame(square, effect.effect, i, timing.frames);
         if (caption)
             drawOver(&frame, *caption);
-        std::uint8_t* at = memory + frameBytes * size_t(i);
-        std::memcpy(at, frame.bytes.data(), frameBytes);
-        frames.frames.push_back(at);
-        frames.delaysMs.push_back(timing.delayMs);
+        std::memcpy(const_cast<std::uint8_t*>(frames->frames[size_t(i)]), frame.bytes.data(), frameBytes);
+        frames->delaysMs.push_back(timing.delayMs);
     }
     return frames;
 }
@@ -48,10 +94,13 @@ ExportOutcome exportWithEffect(const Picture* picture, const Framing& framing, c
     QElapsedTimer clock;
     clock.start();
     ExportOutcome outcome;
-    // An effect on an animation moves its first frame: the emoji is the still, moving.
-    const Picture* still = picture && picture->isAnimated() && picture->hasFrames() ? &picture->frame(0) : picture;
-    const auto frames = effectFrames(still, framing, request.side, request.effect, &outcome.why);
-    if (frames && (request.format == ExportFormat::Png || (!request.effect.animates() && request.format != ExportFormat::Gif))) {
+    // A PNG asked for is the first frame; a still with a caption alone stays a still.
+    const bool asStill = request.format == ExportFormat::Png ||
+                     (!request.effect.animates() && request.format != ExportFormat::Gif && !(picture && picture->isAnimated()));
+    const Picture* first = asStill && picture && picture->hasFrames() ? &picture->frame(0) : picture;
+    const auto frames = effectFrames(first, framing, request.side, request.effect, &outcome.why,
+                                     asStill ? 1 : request.limits.maxFrames);
+    if (frames && asStill) {
         // A caption alone keeps a still a PNG; a PNG asked for is the first frame.
         const PixelRows rows{request.side, request.side, 4,
                              std::vector<std::uint8_t>(frames->frames.front(),
@@ -65,7 +114,8 @@ ExportOutcome exportWithEffect(const Picture* picture, const Framing& framing, c
         }
         const auto gif = VipsLayer::get()->encodeGif(*frames, request.limits, progress, clock.elapsed());
         if (gif)
-            outcome.emoji = ExportedEmoji{gif->bytes, true, gif->frames, int(frames->frames.size())};
+            outcome.emoji = ExportedEmoji{gif->bytes, true, gif->frames,
+                                          frames->sourceFrames > 0 ? frames->sourceFrames : int(frames->frames.size())};
         else if (progress && progress->cancelled())
             outcome.failure = ExportFailure::Cancelled;
         else

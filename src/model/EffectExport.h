@@ -15,8 +15,10 @@ ExportOutcome exportWithEffect(const Picture* picture, const Framing& framing, c
                                Progress* progress);
 
 // The effect's frames of the square, n x n RGBA, with their timing: what the export encodes and
-// what the window plays. Nothing when the square shows too little of the picture.
-std::optional<RgbaFrames> effectFrames(const Picture* picture, const Framing& framing, int n,
-                                       const EffectSettings& effect, std::optional<OpenFailure>* why = nullptr);
+// what the window plays. A still's loop is the effect's own; an animation's (or a clip span's)
+// frames each carry it, timed as they are, at most those an export keeping `maxFrames` renders
+// (0: all). Nothing when the square shows too little of the picture.
+std::optional<RgbaFrames> effectFrames(const Picture* picture, const Framing& framing, int n, const EffectSettings& effect,
+                                       std::optional<OpenFailure>* why = nullptr, int maxFrames = 0);
 
 } // namespace cropling

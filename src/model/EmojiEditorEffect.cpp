@@ -55,17 +55,16 @@ void EmojiEditor::makeEffectPreview() {
         effectIndex_ = 0;
         showNextEffectFrame();
     };
-    const Picture* still = image_->hasFrames() ? &image_->frame(0) : image_.get();
+    // An animation or a clip's span carries the effect on every frame, as its export does.
     if (!backgroundWork_)
-        return take(effectFrames(still, framing(), side, effect_));
+        return take(effectFrames(image_.get(), framing(), side, effect_));
     auto* watcher = new QFutureWatcher<std::optional<RgbaFrames>>(this);
     connect(watcher, &QFutureWatcherBase::finished, this, [watcher, take] {
         watcher->deleteLater();
         take(watcher->result());
     });
     watcher->setFuture(QtConcurrent::run([picture = image_, framing = framing(), side, effect = effect_] {
-        const Picture* frame = picture->hasFrames() ? &picture->frame(0) : picture.get();
-        return effectFrames(frame, framing, side, effect);
+        return effectFrames(picture.get(), framing, side, effect);
     }));
 }
 

@@ -108,6 +108,36 @@ TEST(Effects, EachMovesItsFirstFrameAsItsNameSaysAndLoops) {
     EXPECT_GE(sextants.size(), 5u);
 }
 
+// Over an animation the effect runs whole loops, as many as its pace fits (at least one), so that
+// the animation still loops without a jump; a shake's phases keep its jumps in their order.
+TEST(Effects, OverAnAnimationTheEffectRunsWholeLoopsAtItsOwnPace) {
+    // Normal party: a loop of 800 ms; 2,000 ms hold two or three, 300 ms one.
+    for (const qint64 length : {qint64(2000), qint64(300), qint64(10'000)}) {
+        SCOPED_TRACE(length);
+        EXPECT_DOUBLE_EQ(effectPhase(Effect::Party, EffectSpeed::Normal, 0, length), 0.0);
+        const double nearEnd = effectPhase(Effect::Party, EffectSpeed::Normal, length - 1, length);
+        EXPECT_GT(nearEnd, 0.9);
+        const int loops = int(std::lround(std::max(1.0, std::round(double(length) / 800.0))));
+        // One loop on, the phase is back where it began.
+        const double oneLoopOn = effectPhase(Effect::Party, EffectSpeed::Normal, length / loops, length);
+        EXPECT_LT(std::min(oneLoopOn, 1.0 - oneLoopOn), 0.01);
+        const double quarter = effectPhase(Effect::Party, EffectSpeed::Normal, length / loops / 4, length);
+        EXPECT_NEAR(quarter, 0.25, 0.01);
+    }
+    // Faster runs more loops in the same length.
+    EXPECT_GT(effectPhase(Effect::Spin, EffectSpeed::Fast, 100, 4000), effectPhase(Effect::Spin, EffectSpeed::Slow, 100, 4000));
+    // The phase of frame i of 8 shows the shake's jump i.
+    const PixelRows square = [] {
+        PixelRows rows{32, 32, 4, std::vector<std::uint8_t>(32 * 32 * 4, 0)};
+        for (int y = 12; y < 20; ++y)
+            for (int x = 12; x < 20; ++x)
+                std::fill_n(rows.row(y) + x * 4, 4, std::uint8_t(255));
+        return rows;
+    }();
+    for (int i = 0; i < 8; ++i)
+        EXPECT_EQ(effectFrameAt(square, Effect::Shake, i / 8.0).bytes, effectFrame(square, Effect::Shake, i, 8).bytes) << i;
+}
+
 TEST(Effects, NamesReadAsTheCommandLineWritesThem) {
     for (const Effect effect : {Effect::None, Effect::Party, Effect::Shake, Effect::Spin, Effect::Pulse})
         EXPECT_EQ(effectNamed(effectId(effect)), effect);

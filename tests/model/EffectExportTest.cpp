@@ -1,11 +1,15 @@
 // A still with an effect through the one export job: a GIF that loops for ever within the caps,
 // and a caption that reaches every frame.
 
+#include "ClipFixtures.h"
 #include "PictureFixtures.h"
 
 #include "core/ChatTarget.h"
 #include "model/EmojiEditor.h"
+#include "io/LocalPath.h"
 #include "model/ExportJob.h"
+
+#include <QFile>
 
 #include <QTest>
 #include <QUndoStack>
@@ -52,6 +56,42 @@ TEST(EffectExport, AnEffectIsALoopingGifWithinTheCapsAndACaptionMarksEveryFrame)
     }
     EXPECT_GT(whiter, 50);
     EXPECT_EQ(changedAbove, 0);
+}
+
+// On a clip, the effect and the caption ride over the span asked for: each frame of it carries
+// them, and the GIF plays as long as the span, where the still's loop would play 0.8 s. A caption
+// alone keeps the clip an animation.
+TEST(EffectExport, AClipsSpanCarriesTheEffectAndTheCaptionOnEveryFrame) {
+    const QByteArray mp4 = clipFile(QStringLiteral("pan.mp4"), {QStringLiteral("-c:v"), QStringLiteral("libx264"),
+                                                                QStringLiteral("-pix_fmt"), QStringLiteral("yuv420p")}, 6);
+    ASSERT_FALSE(mp4.isEmpty());
+    FramingRequest span;
+    span.clipStartMs = 1000;
+    span.clipEndMs = 3000;
+    for (const Effect effect : {Effect::None, Effect::Party, Effect::Spin}) {
+        SCOPED_TRACE(effectId(effect).toStdString());
+        ExportRequest request{ExportFormat::Auto, kEmojiSide, gifLimitsOf(defaultChatTarget())};
+        request.effect.effect = effect;
+        request.effect.caption = QStringLiteral("wow");
+        const ExportOutcome outcome = ExportJob(urlFromLocalPath(mp4), span, request, QFile::decodeName(mp4)).run();
+        ASSERT_TRUE(outcome) << describe(outcome).toStdString();
+        ASSERT_TRUE(outcome.emoji->gif);
+        EXPECT_LE(outcome.emoji->bytes.size(), 131'072);
+        const vips::VImage gif = vips::VImage::new_from_buffer(outcome.emoji->bytes.constData(), size_t(outcome.emoji->bytes.size()),
+                                                               "", vips::VImage::option()->set("n", -1));
+        long long played = 0;
+        for (const int delay : gif.get_array_int("delay"))
+            played += delay;
+        EXPECT_NEAR(double(played), 2000.0, 100.0);
+        EXPECT_GT(gif.get_int("n-pages"), 16);
+        // The caption's white letters (as the GIF's colours give them) at the foot of the first
+        // frame and of the last, where the cup is dark.
+        const int pages = gif.get_int("n-pages");
+        for (const int page : {0, pages - 1}) {
+            const vips::VImage frame = gif.crop(0, page * 128 + 100, 128, 28).extract_band(0, vips::VImage::option()->set("n", 3));
+            EXPECT_GT((frame > 200).bandand().avg() / 255.0 * 128 * 28, 100.0) << "page " << page;
+        }
+    }
 }
 
 // In the window, an effect is one undoable step, the export note turns to the GIF's and Save to
