@@ -181,6 +181,10 @@ oder m:ss.s), X-mal so schnell abgespielt (0.5 bis 2): ohne Angabe seine ersten 
 Pulsieren; --caption schreibt einen Text an den Fuß jedes Bildes (ein Standbild nur mit Text bleibt ein PNG).
 </translation>
     </message>
+    <message>
+        <source>--speed slow, normal or fast needs --effect; a clip&apos;s speed is a number from %1 to %2</source>
+        <translation>--speed slow, normal oder fast braucht --effect; die Geschwindigkeit eines Clips ist eine Zahl von %1 bis %2</translation>
+    </message>
 </context>
 <context>
     <name>EditCommands</name>
@@ -483,6 +487,22 @@ Pulsieren; --caption schreibt einen Text an den Fuß jedes Bildes (ein Standbild
     <message>
         <source>Found no plain background to remove</source>
         <translation>Kein schlichter Hintergrund zum Entfernen gefunden</translation>
+    </message>
+    <message>
+        <source>unsupported video codec</source>
+        <translation>Video-Codec nicht unterstützt</translation>
+    </message>
+    <message>
+        <source>%1: %2 (%3)</source>
+        <translation>%1: %2 (%3)</translation>
+    </message>
+    <message>
+        <source>Couldn&apos;t render %1: the clip ends at %2, before the span&apos;s start</source>
+        <translation>%1 konnte nicht erstellt werden: Der Clip endet bei %2, vor dem Anfang des Ausschnitts</translation>
+    </message>
+    <message>
+        <source>%1 ends at %2: the span was shortened to %3–%4</source>
+        <translation>%1 endet bei %2: Der Ausschnitt wurde auf %3–%4 gekürzt</translation>
     </message>
 </context>
 <context>
