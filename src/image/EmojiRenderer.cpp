@@ -3,7 +3,6 @@
 #include "image/Picture.h"
 #include "image/VipsLayer.h"
 
-#include <QElapsedTimer>
 
 namespace cropling {
 
@@ -25,9 +24,6 @@ GifOutcome renderEmojiGIF(const Picture* picture, const Framing& framing, int ou
     const VipsLayer* layer = VipsLayer::get();
     if (!picture || !layer || outputSize < 1 || outputSize > kMaxOutputSize)
         return outcome;
-    // The frames' render counts towards the time an export may take.
-    QElapsedTimer clock;
-    clock.start();
     std::optional<RgbaFrames> frames;
     if (picture->isAnimated()) {
         frames = picture->renderFrames(framing, outputSize, limits.maxFrames, &outcome.why);
@@ -39,7 +35,7 @@ GifOutcome renderEmojiGIF(const Picture* picture, const Framing& framing, int ou
     }
     if (!frames)
         return outcome;
-    auto gif = layer->encodeGif(*frames, limits, progress, clock.elapsed());
+    auto gif = layer->encodeGif(*frames, limits, progress);
     if (!gif) {
         outcome.cancelled = progress && progress->cancelled();
         outcome.overBudget = !outcome.cancelled;

@@ -111,13 +111,13 @@ constexpr int kCounts = 5;
 
 } // namespace
 
-std::optional<EncodedGif> encodeGifWithin(const EmojiFrames& frames, const GifLimits& caps, Progress* progress, qint64 spentMs) {
+std::optional<EncodedGif> encodeGifWithin(const EmojiFrames& frames, const GifLimits& caps, Progress* progress,
+                                          long long renderedPixels) {
     if (frames.frames.empty() || frames.frames.size() != frames.delaysMs.size() || caps.maxBytes < 1)
         return std::nullopt;
     try {
-        GifSearchLimits limits{caps.maxBytes, {}, progress};
-        limits.spentBefore = spentMs;
-        limits.clock.start();
+        GifSearchLimits limits{caps.maxBytes, progress};
+        limits.spentBefore = renderedPixels;
         const int total = int(frames.frames.size());
         const Reference reference = referenceOf(frames);
         std::optional<EncodedGif> best;
@@ -131,7 +131,11 @@ std::optional<EncodedGif> encodeGifWithin(const EmojiFrames& frames, const GifLi
             limits.share = best ? 1.0 / kCounts : (1 - limits.from) / 2;
             std::vector<int> firsts;
             PaletteGif gif(keepEvenly(frames, count, &firsts), tables);
-            gif.watch([&limits] { limits.checkTime(); });
+            const long long framePixels = frames.frames.front().width() * (long long)frames.frames.front().height();
+            gif.watch([&limits, framePixels] {
+                limits.spend(framePixels);
+                limits.checkWork();
+            });
             GifJudge judge{std::vector<bool>(size_t(gif.count()), false),
                            [&](const std::vector<std::vector<uint8_t>>& shown) { return qualityOf(shown, firsts, reference); }};
             for (const int index : reference.indexes)
@@ -141,7 +145,7 @@ std::optional<EncodedGif> encodeGifWithin(const EmojiFrames& frames, const GifLi
             try {
                 here = bestSettingsWithin(gif, judge, limits, &smallest, -1, hint);
             } catch (const GifOverdue&) {
-                // Out of time: what fitted so far is the GIF.
+                // Out of work: what fitted so far is the GIF.
                 break;
             }
             limits.from = std::min(limits.from + limits.share, 1.0);

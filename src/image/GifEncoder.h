@@ -34,8 +34,8 @@ EmojiFrames keepEvenly(const EmojiFrames& all, int count, std::vector<int>* firs
 // opaque. Fewer frames, fewer colours, dithering and changes left to the frame before are weighed
 // against each other by how the result looks at its size against every frame it stands for.
 // Nothing when not even one frame fits, or when `progress` was cancelled.
-// `spentMs`: how long the export has taken before the search, which counts towards its time.
+// `renderedPixels`: the pixels the export rendered before the search, which count towards its work.
 std::optional<EncodedGif> encodeGifWithin(const EmojiFrames& frames, const GifLimits& limits, Progress* progress = nullptr,
-                                          qint64 spentMs = 0);
+                                          long long renderedPixels = 0);
 
 } // namespace cropling

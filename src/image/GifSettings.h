@@ -7,8 +7,8 @@
 #include "image/PaletteGif.h"
 
 #include <QByteArray>
-#include <QElapsedTimer>
 
+#include <atomic>
 #include <functional>
 #include <optional>
 #include <vector>
@@ -29,18 +29,24 @@ struct GifOverdue {};
 
 // What a search must keep to: the budget, how long it may refine, and whom it tells how far it is,
 // within the share [from, from + share) of the whole export.
+//
+// The search's work is counted, not timed: the pixels of the frames it maps to a table or encodes.
+// The same export then always ends the same way, however busy the machine, and its time is
+// bounded all the same, since a pixel mapped or encoded costs about the same every time.
 struct GifSearchLimits {
     long long maxBytes;
-    QElapsedTimer clock;
     Progress* progress = nullptr;
     double from = 0, share = 1;
-    qint64 spentBefore = 0; // by the export before the search began
-    // Refining stops: what is found so far is enough. The export's time counts, but the search
-    // always has a little of its own, so an export that was slow to render still gets a search.
+    long long spentBefore = 0; // pixels the export rendered before the search began
+    mutable std::atomic<long long> work = 0;
+    // Counts the pixels of one frame mapped or encoded.
+    void spend(long long pixels) const { work += pixels; }
+    // Refining stops: what is found so far is enough. The export's rendering counts, but the
+    // search always has a little of its own, so an export that was slow to render still gets one.
     bool late() const;
-    bool overdue() const;   // maps and encodes are stopped where they are
-    void check() const;     // throws GifCancelled when the export is no longer wanted
-    void checkTime() const; // check(), and throws GifOverdue when overdue
+    bool overdue() const; // maps and encodes are stopped where they are
+    void check() const;   // throws GifCancelled when the export is no longer wanted
+    void checkWork() const; // check(), and throws GifOverdue when overdue
     void reached(double part) const;
 };
 

@@ -74,9 +74,8 @@ public:
     // A rendered PNG as one frame.
     virtual std::optional<RgbaFrames> frameOfPng(const QByteArray& png) const = 0;
     // The best-looking GIF of the frames within the limits (see GifEncoder.h); nothing when none
-    // fits or the progress was cancelled. `spentMs` counts towards the time the search may take.
-    virtual std::optional<EncodedGif> encodeGif(const RgbaFrames& frames, const GifLimits& limits, Progress* progress,
-                                                qint64 spentMs) const = 0;
+    // fits or the progress was cancelled. Rendering the frames counts towards the search's work.
+    virtual std::optional<EncodedGif> encodeGif(const RgbaFrames& frames, const GifLimits& limits, Progress* progress) const = 0;
     virtual AutoFramingOutcome autoFrame(const Picture& picture, const Framing& current) const = 0;
     virtual std::optional<AutoFraming> busiestFraming(const SearchCopy& copy, QSize full, const Framing& current) const = 0;
     // The pixels of a picture that holds none.

@@ -56,8 +56,7 @@ public:
 
     std::optional<RgbaFrames> frameOfPng(const QByteArray& png) const override { return cropling::frameOfPng(png); }
 
-    std::optional<EncodedGif> encodeGif(const RgbaFrames& frames, const GifLimits& limits, Progress* progress,
-                                        qint64 spentMs) const override {
+    std::optional<EncodedGif> encodeGif(const RgbaFrames& frames, const GifLimits& limits, Progress* progress) const override {
         EmojiFrames images;
         images.memory = frames.memory;
         images.delaysMs = frames.delaysMs;
@@ -69,7 +68,8 @@ public:
             vips_error_clear();
             return std::nullopt;
         }
-        return encodeGifWithin(images, limits, progress, spentMs);
+        const long long rendered = (long long)frames.size.width() * frames.size.height() * (long long)frames.frames.size();
+        return encodeGifWithin(images, limits, progress, rendered);
     }
 
     AutoFramingOutcome autoFrame(const Picture& picture, const Framing& current) const override {

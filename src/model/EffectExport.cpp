@@ -5,7 +5,6 @@
 #include "image/VipsLayer.h"
 #include "image/shared/PngWriter.h"
 
-#include <QElapsedTimer>
 
 #include <algorithm>
 #include <cstdlib>
@@ -91,8 +90,6 @@ std::optional<RgbaFrames> effectFrames(const Picture* picture, const Framing& fr
 
 ExportOutcome exportWithEffect(const Picture* picture, const Framing& framing, const ExportRequest& request,
                                Progress* progress) {
-    QElapsedTimer clock;
-    clock.start();
     ExportOutcome outcome;
     // A PNG asked for is the first frame; a still with a caption alone stays a still.
     const bool asStill = request.format == ExportFormat::Png ||
@@ -112,7 +109,7 @@ ExportOutcome exportWithEffect(const Picture* picture, const Framing& framing, c
             outcome.failure = ExportFailure::Cancelled;
             return outcome;
         }
-        const auto gif = VipsLayer::get()->encodeGif(*frames, request.limits, progress, clock.elapsed());
+        const auto gif = VipsLayer::get()->encodeGif(*frames, request.limits, progress);
         if (gif)
             outcome.emoji = ExportedEmoji{gif->bytes, true, gif->frames,
                                           frames->sourceFrames > 0 ? frames->sourceFrames : int(frames->frames.size())};
