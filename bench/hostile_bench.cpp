@@ -261,11 +261,15 @@ int main(int argc, char** argv) {
         std::printf("%-46s %10lld | %4d %8.2f %8ld%s | %4d %8.2f %8ld%s | %s", input.name, (long long)bytes.size(),
                     save.status, save.seconds, save.peakMb, save.stopped ? " (stopped)" : "", window.status,
                     window.seconds, window.peakMb, window.stopped ? " (stopped)" : "", left ? "yes" : "no");
-        // A clip is also rendered as an animated emoji, the heaviest of its paths.
+        // A clip is also rendered as an animated emoji, the heaviest of its paths, at 128 and 1024.
         if (QByteArray(input.name).startsWith("clip:")) {
             const QByteArray gif = QFile::encodeName(folder.filePath(QStringLiteral("out.gif")));
             const Run render = runProcess({program, "render", path, "-o", gif}, env);
             std::printf(" | GIF: %d %6.2f s %5ld MB%s", render.status, render.seconds, render.peakMb, render.stopped ? " (stopped)" : "");
+            // And at the largest size, where the squares' memory bounds the frames taken.
+            const Run largest = runProcess({program, "render", path, "-o", gif, "--size", "1024"}, env);
+            std::printf(" | 1024: %d %6.2f s %5ld MB%s", largest.status, largest.seconds, largest.peakMb,
+                        largest.stopped ? " (stopped)" : "");
             QFile::remove(QFile::decodeName(gif));
         }
         std::printf("\n");
