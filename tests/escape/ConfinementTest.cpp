@@ -35,6 +35,22 @@ using namespace cropling::test;
 
 namespace {
 
+// This process's environment with `extra` in front, as the strings and the array exec takes.
+struct Environment {
+    std::vector<std::string> entries;
+    std::vector<char*> pointers;
+};
+
+Environment environmentWith(const std::vector<std::string>& extra) {
+    Environment environment{extra, {}};
+    for (char** e = environ; *e; ++e)
+        environment.entries.emplace_back(*e);
+    for (std::string& entry : environment.entries)
+        environment.pointers.push_back(entry.data());
+    environment.pointers.push_back(nullptr);
+    return environment;
+}
+
 // A helper started as the program starts one, with a picture of `length` bytes on its request
 // pipe (0 when `picture` is empty) and `foreign` open at descriptor 9 as a stray would be.
 struct Spawned {
@@ -54,16 +70,10 @@ Spawned spawnHelper(const QByteArray& path, const QByteArray& picture, const std
     posix_spawn_file_actions_adddup2(&actions, replies[1], 1);
     if (foreign >= 0)
         posix_spawn_file_actions_adddup2(&actions, foreign, 9);
-    std::vector<std::string> entries(extraEnv);
-    for (char** e = environ; *e; ++e)
-        entries.emplace_back(*e);
-    std::vector<char*> env;
-    for (std::string& entry : entries)
-        env.push_back(entry.data());
-    env.push_back(nullptr);
+    Environment env = environmentWith(extraEnv);
     char* argv[] = {const_cast<char*>("helper"), nullptr};
     Spawned spawned;
-    EXPECT_EQ(::posix_spawn(&spawned.pid, path.constData(), &actions, nullptr, argv, env.data()), 0);
+    EXPECT_EQ(::posix_spawn(&spawned.pid, path.constData(), &actions, nullptr, argv, env.pointers.data()), 0);
     posix_spawn_file_actions_destroy(&actions);
     ::close(requests[0]);
     ::close(replies[1]);
@@ -73,6 +83,19 @@ Spawned spawnHelper(const QByteArray& path, const QByteArray& picture, const std
     EXPECT_EQ(::write(spawned.requests, &length, sizeof length), ssize_t(sizeof length));
     EXPECT_EQ(::write(spawned.requests, picture.constData(), size_t(picture.size())), picture.size());
     return spawned;
+}
+
+// The head of the helper's answer to one task (its payload left unread); a zero head when none came.
+wire::ReplyHead askHelper(const Spawned& helper, wire::Task task, int side) {
+    wire::Request request;
+    request.task = task;
+    request.side = side;
+    wire::ReplyHead head;
+    head.magic = 0;
+    if (::write(helper.requests, &request, sizeof request) != ssize_t(sizeof request) ||
+        ::read(helper.replies, &head, sizeof head) != ssize_t(sizeof head))
+        head.magic = 0;
+    return head;
 }
 
 int endOf(Spawned& spawned) {
@@ -169,12 +192,7 @@ TEST(Confinement, EachHelperRunsFilteredInItsOwnNamespacesHoldingOnlyItsPipes) {
         SCOPED_TRACE(path.constData());
         Spawned helper = spawnHelper(path, input, {});
         // Once it answers, it has shut itself in.
-        wire::Request request;
-        request.task = wire::Task::Render;
-        request.side = 16;
-        ASSERT_EQ(::write(helper.requests, &request, sizeof request), ssize_t(sizeof request));
-        wire::ReplyHead head;
-        ASSERT_EQ(::read(helper.replies, &head, sizeof head), ssize_t(sizeof head));
+        ASSERT_EQ(askHelper(helper, wire::Task::Render, 16).magic, wire::kReplyMagic);
 
         // The process started waits for the one that decodes, the first of its PID namespace.
         QFile children(QStringLiteral("/proc/%1/task/%1/children").arg(helper.pid));
@@ -209,13 +227,7 @@ TEST(Confinement, AStuckHelperDiesWithTheProgramThatStartedIt) {
     for (const std::string mode : {"CROPLING_ESCAPE_MODE=namespaces", "CROPLING_NO_NAMESPACES=1"}) {
         SCOPED_TRACE(mode);
         // Everything the stand-in for the program needs is made before it is forked.
-        std::vector<std::string> entries = {"CROPLING_ESCAPE=spin", "CROPLING_ESCAPE_PARENT=1", mode};
-        for (char** e = environ; *e; ++e)
-            entries.emplace_back(*e);
-        std::vector<char*> env;
-        for (std::string& entry : entries)
-            env.push_back(entry.data());
-        env.push_back(nullptr);
+        Environment env = environmentWith({"CROPLING_ESCAPE=spin", "CROPLING_ESCAPE_PARENT=1", mode});
         int requests[2], report[2];
         ASSERT_EQ(::pipe(requests), 0);
         ASSERT_EQ(::pipe2(report, O_CLOEXEC), 0);
@@ -228,7 +240,7 @@ TEST(Confinement, AStuckHelperDiesWithTheProgramThatStartedIt) {
         const pid_t program = ::fork();
         if (program == 0) {
             pid_t helper = -1;
-            ::posix_spawn(&helper, ESCAPE_KIT, &actions, nullptr, argv, env.data());
+            ::posix_spawn(&helper, ESCAPE_KIT, &actions, nullptr, argv, env.pointers.data());
             (void)!::write(report[1], &helper, sizeof helper);
             for (;;)
                 ::pause();
@@ -279,12 +291,8 @@ TEST(Confinement, AClipOfAThousandTracksCostsTheHelperWhatOneTrackDoes) {
     ASSERT_FALSE(many.isEmpty());
     const auto peakKb = [](const QByteArray& clip) {
         Spawned helper = spawnHelper(DecoderSession::videoHelperPath(), clip, {});
-        wire::Request request;
-        request.task = wire::Task::RenderFrames;
-        request.side = 32;
-        EXPECT_EQ(::write(helper.requests, &request, sizeof request), ssize_t(sizeof request));
-        wire::ReplyHead head;
-        EXPECT_EQ(::read(helper.replies, &head, sizeof head), ssize_t(sizeof head));
+        const wire::ReplyHead head = askHelper(helper, wire::Task::RenderFrames, 32);
+        EXPECT_EQ(head.magic, wire::kReplyMagic);
         EXPECT_EQ(head.status, wire::Status::Ok);
         ::close(helper.requests);
         ::close(helper.replies);
