@@ -158,6 +158,7 @@ int renderMany(const QList<QByteArray>& files, const QByteArray& folder, const F
     const QList<QByteArray> bases = outputNames(files, folder);
     const std::vector<FileIdentity> keep = pictureIds(files);
     QList<QString> failures(files.size());
+    QList<QString> notes(files.size());
     std::atomic<int> finished = 0;
     QList<int> indexes;
     for (int i = 0; i < files.size(); ++i)
@@ -182,6 +183,7 @@ int renderMany(const QList<QByteArray>& files, const QByteArray& folder, const F
         // A name in the folder is written only as a new regular file: never through a link, and
         // never over one of the pictures.
         // In a batch every line names its picture, also a failure that does not by itself.
+        notes[i] = rendered.note;
         if (!rendered.failure.isEmpty())
             failures[i] = rendered.namesPicture ? rendered.failure : displayName(files[i]) + QStringLiteral(": ") + rendered.failure;
         else if (const auto refused = overwritesInput(output, outputId(output, false), files))
@@ -200,10 +202,12 @@ int renderMany(const QList<QByteArray>& files, const QByteArray& folder, const F
     if (terminal)
         std::fprintf(stderr, "\r\033[K");
     int failed = 0;
-    for (const QString& failure : failures) {
-        if (!failure.isEmpty()) {
-            reportFailure(failure);
+    for (int i = 0; i < files.size(); ++i) {
+        if (!failures[i].isEmpty()) {
+            reportFailure(failures[i]);
             ++failed;
+        } else if (!notes[i].isEmpty()) {
+            reportFailure(notes[i]);
         }
     }
     std::fprintf(stderr, "cropling: %lld written, %d failed\n", (long long)(files.size() - failed), failed);
