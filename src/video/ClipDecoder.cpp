@@ -29,8 +29,6 @@ constexpr int kMaxFrameSide = 8192;
 // Frames further ahead than this are reached by seeking rather than by decoding all between.
 constexpr qint64 kSeekAheadMs = 3000;
 constexpr int kIoBuffer = 1 << 16;
-// The most streams a file may have for each to be probed before the first frame is read.
-constexpr unsigned kMaxProbedStreams = 8;
 
 bool isTakenCodec(AVCodecID id) {
     switch (id) {
@@ -75,15 +73,22 @@ bool isMovingPicture(const AVStream* stream) {
 
 // The first video stream in a codec the helper decodes, as the container's header says (not a
 // cover picture, an audio file's album art). Every other stream is dropped before a packet is read
-// or a decoder probed: a file of a thousand tracks costs what a file of one does.
+// and shown to the probe as data of no codec, for which it opens no decoder: a file of a thousand
+// tracks costs what a file of one does.
 int chosenStream(AVFormatContext* format) {
     int chosen = -1;
-    for (unsigned i = 0; i < format->nb_streams; ++i) {
-        AVStream* stream = format->streams[i];
-        if (chosen < 0 && isMovingPicture(stream) && isTakenCodec(stream->codecpar->codec_id))
+    for (unsigned i = 0; i < format->nb_streams && chosen < 0; ++i) {
+        const AVStream* stream = format->streams[i];
+        if (isMovingPicture(stream) && isTakenCodec(stream->codecpar->codec_id))
             chosen = int(i);
-        else
-            stream->discard = AVDISCARD_ALL;
+    }
+    for (unsigned i = 0; chosen >= 0 && i < format->nb_streams; ++i) {
+        AVStream* stream = format->streams[i];
+        if (int(i) == chosen)
+            continue;
+        stream->discard = AVDISCARD_ALL;
+        stream->codecpar->codec_type = AVMEDIA_TYPE_DATA;
+        stream->codecpar->codec_id = AV_CODEC_ID_NONE;
     }
     return chosen;
 }
@@ -279,12 +284,7 @@ std::unique_ptr<ClipDecoder> ClipDecoder::open(const QByteArray& bytes, int fd, 
         *why = noStreamReason(av.format, codec);
         return nullptr;
     }
-    // The probe opens a decoder for every stream, dropped or not: a file of a thousand tracks would
-    // hold a thousand. Cameras and phones write a few (video, sound, metadata, depth); past that,
-    // the container's header alone describes the stream, which it does for every codec taken but
-    // MPEG-4 Part 2. A cut file may say less; what it says is used.
-    if (av.format->nb_streams <= kMaxProbedStreams)
-        avformat_find_stream_info(av.format, nullptr);
+    avformat_find_stream_info(av.format, nullptr); // a cut file may say less; what it says is used
     AVStream* stream = av.format->streams[av.stream];
     const AVCodecParameters* parameters = stream->codecpar;
     const int w = parameters->width, h = parameters->height;

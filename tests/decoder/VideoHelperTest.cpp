@@ -41,6 +41,16 @@ double meanDifference(const PixelRows& ours, const FirstFrame& theirs) {
     return sum / double(ours.bytes.size());
 }
 
+// The file ffmpeg writes with these arguments into the test's folder; empty when it failed.
+QByteArray ffmpegOutput(const QByteArray& name, const QStringList& arguments) {
+    const QByteArray path = tempFolder() + '/' + name;
+    QProcess ffmpeg;
+    ffmpeg.start(QStringLiteral("ffmpeg"), QStringList{QStringLiteral("-nostdin"), QStringLiteral("-loglevel"), QStringLiteral("error"),
+                                                       QStringLiteral("-y")} +
+                                               arguments + QStringList{QFile::decodeName(path)});
+    return ffmpeg.waitForFinished(30'000) && ffmpeg.exitCode() == 0 ? path : QByteArray();
+}
+
 QStringList encoder(const char* codec, const char* pixelFormat) {
     return {QStringLiteral("-c:v"), QString::fromLatin1(codec), QStringLiteral("-pix_fmt"), QString::fromLatin1(pixelFormat)};
 }
@@ -136,15 +146,34 @@ TEST(VideoHelper, TheFirstDecodableTrackIsUsedAndAnotherCodecIsNamed) {
     EXPECT_EQ(refused->refusedCodec(), VideoCodec::Ffv1);
 
     // FFV1 first, H.264 second: the second is shown.
-    const QByteArray second = tempFolder() + "/second-stream.mkv";
-    QProcess ffmpeg;
-    ffmpeg.start(QStringLiteral("ffmpeg"), {QStringLiteral("-nostdin"), QStringLiteral("-loglevel"), QStringLiteral("error"),
-                                            QStringLiteral("-y"), QStringLiteral("-i"), QFile::decodeName(ffv1),
-                                            QStringLiteral("-i"), QFile::decodeName(one.isEmpty() ? QByteArray() : tempFolder() + "/tracks-source.mp4"),
-                                            QStringLiteral("-map"), QStringLiteral("0:v"), QStringLiteral("-map"), QStringLiteral("1:v"),
-                                            QStringLiteral("-c"), QStringLiteral("copy"), QFile::decodeName(second)});
-    ASSERT_TRUE(ffmpeg.waitForFinished(30'000) && ffmpeg.exitCode() == 0);
+    const QByteArray source = tempFolder() + "/tracks-source.mp4";
+    const QByteArray second = ffmpegOutput("second-stream.mkv", {QStringLiteral("-i"), QFile::decodeName(ffv1), QStringLiteral("-i"),
+                                                                 QFile::decodeName(source), QStringLiteral("-map"), QStringLiteral("0:v"),
+                                                                 QStringLiteral("-map"), QStringLiteral("1:v"), QStringLiteral("-c"),
+                                                                 QStringLiteral("copy")});
+    ASSERT_FALSE(second.isEmpty());
     const auto shown = helperFirstFrame(second);
     ASSERT_TRUE(shown);
     EXPECT_EQ(shown->fullSize, QSize(160, 90));
+
+    // Eight sound tracks beside the video, whose first frame comes a few milliseconds in (Opus),
+    // or whose size only the probe reads (MPEG-4 Part 2): the dropped tracks leave the video's
+    // start and size as they were.
+    QStringList eight;
+    for (int i = 0; i < 8; ++i)
+        eight += {QStringLiteral("-map"), QStringLiteral("1:a")};
+    const QStringList sound = {QStringLiteral("-f"), QStringLiteral("lavfi"), QStringLiteral("-i"), QStringLiteral("sine=d=1"),
+                               QStringLiteral("-map"), QStringLiteral("0:v")};
+    for (const auto& [name, codecs] :
+         {std::pair{QByteArray("nine-tracks.mkv"), QStringList{QStringLiteral("-c:v"), QStringLiteral("libx264"), QStringLiteral("-c:a"),
+                                                                QStringLiteral("libopus")}},
+          std::pair{QByteArray("nine-tracks.mp4"), QStringList{QStringLiteral("-c:v"), QStringLiteral("mpeg4"), QStringLiteral("-c:a"),
+                                                                QStringLiteral("aac")}}}) {
+        SCOPED_TRACE(name.constData());
+        const QByteArray tracks = ffmpegOutput(name, QStringList{QStringLiteral("-i"), QFile::decodeName(source)} + sound + eight + codecs);
+        ASSERT_FALSE(tracks.isEmpty());
+        const auto first = helperFirstFrame(tracks);
+        ASSERT_TRUE(first);
+        EXPECT_EQ(first->fullSize, QSize(160, 90));
+    }
 }
