@@ -13,10 +13,15 @@ long long animationDuration(const std::vector<int>& delaysMs) {
     return total;
 }
 
-FrameRuns framesToRender(const std::vector<int>& delaysMs, int maxFrames) {
+int squaresWithin(int side) {
+    return side > 0 ? int(std::clamp<long long>(kMaxSquareBytes / (4LL * side * side), 1, kMaxFrames)) : kMaxFrames;
+}
+
+FrameRuns framesToRender(const std::vector<int>& delaysMs, int maxFrames, int side) {
     const int total = int(delaysMs.size());
     FrameRuns runs;
-    const int group = maxFrames > 0 ? std::max(1, total / (2 * maxFrames)) : 1;
+    const int fitting = squaresWithin(side);
+    const int group = std::max({1, maxFrames > 0 ? total / (2 * maxFrames) : 1, (total + fitting - 1) / fitting});
     if (group == 1) {
         runs.delaysMs = delaysMs;
         for (int i = 0; i < total; ++i)

@@ -27,6 +27,7 @@ struct Sampling {
     int stepMs = 0;
     int delayMs = 0;
     int frames = 0;
+    int lastDelayMs = 0; // the last frame's, when it differs (0: as the others)
 };
 
 Sampling samplingFor(const wire::Request& request, const ClipDecoder& clip) {
@@ -54,11 +55,13 @@ QSize workingSize(QSize stored, int side, int frames, long long maxBytes, long l
 
 // The delays before the frames: room was kept for `count`; a clip cut short gave `taken`, and the
 // room of the others goes.
-void writeDelays(QByteArray* payload, int taken, int count, std::int32_t delayMs) {
+void writeDelays(QByteArray* payload, int taken, int count, const Sampling& sampling) {
     const qsizetype slot = sizeof(std::int32_t);
     payload->remove(slot * taken, slot * (count - taken));
-    for (qsizetype i = 0; i < taken; ++i)
-        std::memcpy(payload->data() + slot * i, &delayMs, size_t(slot));
+    for (qsizetype i = 0; i < taken; ++i) {
+        const std::int32_t delay = i == count - 1 && sampling.lastDelayMs > 0 ? sampling.lastDelayMs : sampling.delayMs;
+        std::memcpy(payload->data() + slot * i, &delay, size_t(slot));
+    }
 }
 
 } // namespace
@@ -127,7 +130,7 @@ ReplyHead ClipService::frames(const wire::Request& request, ReplyHead head, int 
     if (taken == 0)
         return withStatus(Status::Damaged);
     if (!still)
-        writeDelays(&payload_, taken, count, sampling.delayMs);
+        writeDelays(&payload_, taken, count, sampling);
     head.frames = still ? head.frames : taken;
     head.width = shown.width();
     head.height = shown.height();
@@ -141,20 +144,20 @@ ReplyHead ClipService::squares(const wire::Request& request, ReplyHead head, int
     const int n = request.side;
     Sampling sampling = samplingFor(request, *decoder_);
     const bool png = request.task == Task::Render;
-    // Large squares: every k-th frame, each shown k times as long, so that the span keeps its
-    // length within the memory the squares may take.
-    const long long fitting = n >= 1 ? kMaxAnimationBytes / (4LL * n * n) : 1;
-    if (!png && fitting >= 1 && sampling.frames > fitting) {
-        const int k = int((sampling.frames + fitting - 1) / fitting);
-        sampling = {sampling.startMs, sampling.stepMs * k, sampling.delayMs * k, (sampling.frames + k - 1) / k};
+    // Large squares: every k-th frame, each shown k times as long (the last as long as the frames
+    // it stands for), so that the span keeps its length within the memory the squares may take.
+    const int fitting = squaresWithin(n);
+    if (!png && n >= 1 && sampling.frames > fitting) {
+        const int k = (sampling.frames + fitting - 1) / fitting;
+        const int kept = (sampling.frames + k - 1) / k;
+        sampling = {sampling.startMs, sampling.stepMs * k, sampling.delayMs * k, kept,
+                    sampling.delayMs * (sampling.frames - (kept - 1) * k)};
     }
     const int count = png ? 1 : sampling.frames;
     const QSize stored = decoder_->stored();
     const auto square = storedSquare(stored, orientation, request.zoom, QPointF(request.offsetX, request.offsetY), n);
     if (n < 1 || n > kMaxOutputSize || !square)
         return withStatus(Status::Nothing);
-    if ((long long)n * n * 4 * count > kMaxAnimationBytes)
-        return withStatus(Status::TooLarge);
     const QSize size = workingSize(stored, square->shorterSide, 1, 4 * wire::kMaxReplyPixels, wire::kMaxReplyPixels);
     const QRectF window = scaledRect(square->stored, stored, size);
     const qsizetype delays = png ? 0 : qsizetype(sizeof(std::int32_t)) * count;
@@ -178,7 +181,7 @@ ReplyHead ClipService::squares(const wire::Request& request, ReplyHead head, int
             return withStatus(Status::TooLarge);
         payload_ = *encoded;
     } else {
-        writeDelays(&payload_, taken, count, sampling.delayMs);
+        writeDelays(&payload_, taken, count, sampling);
         head.frames = taken;
         head.bands = 4;
     }

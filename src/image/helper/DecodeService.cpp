@@ -96,10 +96,8 @@ ReplyHead framesTask(const std::optional<decoding::Header>& header, OpenFailure 
             // the squares are kept.
             const int n = request.side;
             // Of a long animation, only the frames the export can keep are rendered, and only
-            // their squares are held.
-            const FrameRuns runs = framesToRender(timing->delaysMs, std::max(0, request.maxFrames));
-            if ((long long)n * n * 4 * (long long)runs.shown.size() > kMaxAnimationBytes)
-                return failed(OpenFailure::TooLarge);
+            // their squares are held, within the squares' memory.
+            const FrameRuns runs = framesToRender(timing->delaysMs, std::max(0, request.maxFrames), n);
             const QPointF offset(request.offsetX, request.offsetY);
             const Framing framing{request.zoom, offset};
             const int needed = squareSourceSide(header->upright, framing, n);

@@ -103,7 +103,7 @@ std::optional<QByteArray> renderPicturePng(const Picture& picture, const Framing
 
 std::optional<RgbaFrames> renderPictureFrames(const Picture& picture, const Framing& framing, int outputSize, int maxFrames) {
     // Of a long animation, only the frames the export can keep are rendered, as a helper does.
-    const FrameRuns runs = picture.frameCount() > 1 ? framesToRender(picture.frameDelays(), maxFrames)
+    const FrameRuns runs = picture.frameCount() > 1 ? framesToRender(picture.frameDelays(), maxFrames, outputSize)
                                                     : FrameRuns{{0}, picture.frameDelays()};
     const size_t frameBytes = size_t(outputSize) * size_t(outputSize) * 4;
     auto* memory = static_cast<std::uint8_t*>(std::malloc(frameBytes * runs.shown.size()));
