@@ -96,7 +96,8 @@ void endOnEveryEndingSignal() {
     int signal = WIFSIGNALED(status) ? WTERMSIG(status) : SIGKILL;
     if (WIFEXITED(status)) {
         const int code = WEXITSTATUS(status);
-        if (code <= kExitBySignal || !isEndingSignal(code - kExitBySignal))
+        // SIGSYS too: the helper's answer to a SIGSYS the filter did not raise.
+        if (code <= kExitBySignal || !(isEndingSignal(code - kExitBySignal) || code - kExitBySignal == SIGSYS))
             ::_exit(code);
         signal = code - kExitBySignal;
     }

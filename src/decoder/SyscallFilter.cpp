@@ -72,12 +72,27 @@ constexpr int kResult = 0, kFirst = 0, kSecond = 1, kThird = 2, kFourth = 3;
 #endif
 
 #ifdef CROPLING_ARGUMENT
+// The si_code of a SIGSYS the filter raised (SYS_SECCOMP in the kernel's headers, which clash
+// with the C library's).
+constexpr int kTrappedByFilter = 1;
+
 // glibc's fstat() is newfstatat(fd, "", buf, AT_EMPTY_PATH), and a filter cannot read the path it
 // passes. So the call traps here, in the helper itself, and is answered by fstat() on the
 // descriptor when the path is empty; any other path is never looked up, as in the empty root the
 // helper has with namespaces. The kernel never runs newfstatat: a handler put in its place by an
 // attacker could answer nothing more than this one.
-void answerFileStatus(int, siginfo_t* info, void* raw) {
+void answerFileStatus(int signal, siginfo_t* info, void* raw) {
+    // Only the filter's trap is answered; a SIGSYS sent by someone ends the helper as it would
+    // have without a handler, and touches none of the registers it interrupted.
+    if (info->si_code != kTrappedByFilter) {
+        sigset_t handled;
+        sigemptyset(&handled);
+        sigaddset(&handled, signal);
+        ::signal(signal, SIG_DFL);
+        ::sigprocmask(SIG_UNBLOCK, &handled, nullptr);
+        ::raise(signal);
+        ::_exit(128 + signal); // the first process of a PID namespace ignores its own signals
+    }
     auto* context = static_cast<ucontext_t*>(raw);
     const int savedErrno = errno;
     long result = -ENOSYS;

@@ -78,6 +78,12 @@ bool attempt(const std::string& action, pid_t parent) {
              ::raise(SIGABRT);
              return true;
          }},
+        // A SIGSYS that no filter raised, as another process of the user's could send it.
+        {"sigsys-sent",
+         [] {
+             ::kill(::getpid(), SIGSYS);
+             return true;
+         }},
         {"spin",
          [] {
              for (;;)
