@@ -504,6 +504,10 @@ Pulsieren; --caption schreibt einen Text an den Fuß jedes Bildes (ein Standbild
         <source>%1 ends at %2: the span was shortened to %3–%4</source>
         <translation>%1 endet bei %2: Der Ausschnitt wurde auf %3–%4 gekürzt</translation>
     </message>
+    <message>
+        <source>%1: the span was taken as %2–%3, as an animation plays for 0.1 to 60 s</source>
+        <translation>%1: Der Ausschnitt wurde als %2–%3 genommen, da eine Animation 0,1 bis 60 s läuft</translation>
+    </message>
 </context>
 <context>
     <name>cropling::Application</name>

@@ -392,7 +392,7 @@ int runRenderCommand(int argc, char** argv) {
         return badArguments(CommandLineText::tr("render needs a picture"));
     GifLimits limits = gifLimitsOf(service);
     limits.maxBytes = maxBytes.value_or(limits.maxBytes);
-    if (clipStart && clipEnd && *clipEnd <= *clipStart)
+    if (clipEnd && *clipEnd <= clipStart.value_or(0))
         return badArguments(CommandLineText::tr("--end needs a time after --start"));
     if (paceNamed && effect.effect == Effect::None)
         return badArguments(CommandLineText::tr("--speed slow, normal or fast needs --effect; a clip's speed is a number from %1 to %2")

@@ -136,6 +136,10 @@ QString spanShortenedMessage(const QString& fileName, const QString& clipLength,
     return StatusText::tr("%1 ends at %2: the span was shortened to %3–%4").arg(fileName, clipLength, start, end);
 }
 
+QString spanAdjustedMessage(const QString& fileName, const QString& start, const QString& end) {
+    return StatusText::tr("%1: the span was taken as %2–%3, as an animation plays for 0.1 to 60 s").arg(fileName, start, end);
+}
+
 QString noBackgroundMessage() { return StatusText::tr("Found no plain background to remove"); }
 
 QString turnFailedMessage() { return StatusText::tr("Couldn't turn the picture: not enough memory"); }

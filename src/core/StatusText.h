@@ -56,6 +56,9 @@ QString noBackgroundMessage();
 QString spanPastEndMessage(const QString& fileName, const QString& clipLength);
 // A span asked to end after the clip's end, cut to it.
 QString spanShortenedMessage(const QString& fileName, const QString& clipLength, const QString& start, const QString& end);
+// A span asked for that an animation could not play as it is (shorter than 0.1 s, longer than
+// 60 s at its speed), taken as it could.
+QString spanAdjustedMessage(const QString& fileName, const QString& start, const QString& end);
 // A turn that found no memory for the turned picture.
 QString turnFailedMessage();
 

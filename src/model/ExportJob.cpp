@@ -27,11 +27,13 @@ ExportOutcome failed(ExportFailure failure, std::optional<OpenFailure> why = std
 constexpr int kFaceSearchSide = 360;
 
 // What became of the span asked of a clip: the clip's length, the span taken (none when it would
-// start past the end), and whether it was cut at the clip's end.
+// start past the end), whether it was cut at the clip's end, and whether it differs from what was
+// asked for another reason (an animation's shortest and longest play).
 struct SpanCheck {
     qint64 clipMs = 0;
     std::optional<ClipSpan> taken;
     bool shortened = false;
+    bool changed = false;
 };
 
 // The file as this export needs it: a picture of its header alone, which the helper renders, or a
@@ -62,6 +64,9 @@ Outcome<PicturePtr> openForExport(const QUrl& file, const FramingRequest& framin
             return {};
         span->taken = requestedSpan(framing.clipStartMs, framing.clipEndMs, framing.clipSpeed, length);
         span->shortened = length > 0 && framing.clipEndMs && *framing.clipEndMs > length;
+        span->changed = (framing.clipStartMs && span->taken->startMs != *framing.clipStartMs) ||
+                        (framing.clipEndMs && span->taken->endMs != *framing.clipEndMs) ||
+                        (!framing.clipEndMs && span->taken->lengthMs() < kDefaultSpanMs && length > span->taken->endMs);
         session->setSpan(*span->taken);
     }
     if (!decodeHere) {
@@ -140,6 +145,8 @@ ExportOutcome ExportJob::run(Progress* progress) const {
         if (made && span.shortened)
             made.note = spanShortenedMessage(input_, clipTimeText(span.clipMs), clipTimeText(span.taken->startMs),
                                              clipTimeText(span.taken->endMs));
+        else if (made && span.changed)
+            made.note = spanAdjustedMessage(input_, clipTimeText(span.taken->startMs), clipTimeText(span.taken->endMs));
         return made;
     }();
     outcome.input = input_;

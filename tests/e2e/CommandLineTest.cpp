@@ -46,6 +46,8 @@ TEST(CommandLine, HelpVersionAndBadArgumentsAnswerWithoutAWindow) {
                                                QStringLiteral("-o"), QStringLiteral("-")},
                                    QStringList{QStringLiteral("render"), photo(), QStringLiteral("--speed"), QStringLiteral("3"),
                                                QStringLiteral("-o"), QStringLiteral("-")},
+                                   QStringList{QStringLiteral("render"), photo(), QStringLiteral("--end"), QStringLiteral("0"),
+                                               QStringLiteral("-o"), QStringLiteral("-")},
                                    QStringList{QStringLiteral("render"), photo(), QStringLiteral("--speed"), QStringLiteral("0x1"),
                                                QStringLiteral("-o"), QStringLiteral("-")},
                                    QStringList{QStringLiteral("render"), photo(), QStringLiteral("--speed"), QStringLiteral("fast"),

@@ -145,6 +145,15 @@ TEST(Clip, ASpanPastTheEndOrOfLargeSquaresSaysWhatBecameOfIt) {
     EXPECT_NEAR(double(playedMs(cut.emoji->bytes)), 1000.0, 50.0);
     EXPECT_TRUE(cut.note.contains(QStringLiteral("0:05.0–0:06.0"))) << cut.note.toStdString();
     EXPECT_TRUE(renderClip(mp4, span(1000, 3000)).note.isEmpty());
+    // Past what an animation plays (60 s, at half speed 30 s of the clip): taken as it can be,
+    // with a line that says so.
+    const QByteArray minutes = clipFile(QStringLiteral("minutes.mp4"), {QStringLiteral("-c:v"), QStringLiteral("libx264"),
+                                                                        QStringLiteral("-pix_fmt"), QStringLiteral("yuv420p")},
+                                        70, 2, 64, 36);
+    ASSERT_FALSE(minutes.isEmpty());
+    const ExportOutcome slow = renderClip(minutes, span(0, 50'000, 0.5));
+    ASSERT_TRUE(slow) << describe(slow).toStdString();
+    EXPECT_TRUE(slow.note.contains(QStringLiteral("0:00.0–0:30.0"))) << slow.note.toStdString();
 
     const ExportRequest large{ExportFormat::Gif, kMaxOutputSize, gifLimitsOf(defaultChatTarget())};
     const ExportOutcome squares = ExportJob(urlFromLocalPath(mp4), span(0, 4000), large, QFile::decodeName(mp4)).run();
