@@ -93,6 +93,18 @@ int chosenStream(AVFormatContext* format) {
     return chosen;
 }
 
+// The decoder for the stream: FFmpeg's own, but for VP8 and VP9 with an alpha channel (WebM keeps
+// it beside each frame, as stickers have it) libvpx's, the one that decodes the alpha too.
+const AVCodec* decoderFor(const AVStream* stream) {
+    const AVDictionaryEntry* alpha = av_dict_get(stream->metadata, "alpha_mode", nullptr, 0);
+    const AVCodecID id = stream->codecpar->codec_id;
+    if (alpha && std::strcmp(alpha->value, "1") == 0 && (id == AV_CODEC_ID_VP8 || id == AV_CODEC_ID_VP9)) {
+        if (const AVCodec* withAlpha = avcodec_find_decoder_by_name(id == AV_CODEC_ID_VP9 ? "libvpx-vp9" : "libvpx"))
+            return withAlpha;
+    }
+    return avcodec_find_decoder(id);
+}
+
 // Why no stream was chosen: a video stream in another codec, sound alone, or nothing readable.
 OpenFailure noStreamReason(const AVFormatContext* format, VideoCodec* codec) {
     for (unsigned i = 0; i < format->nb_streams; ++i) {
@@ -292,7 +304,7 @@ std::unique_ptr<ClipDecoder> ClipDecoder::open(const QByteArray& bytes, int fd, 
         *why = w < 1 || h < 1 ? OpenFailure::Damaged : OpenFailure::TooLarge;
         return nullptr;
     }
-    const AVCodec* decoder = avcodec_find_decoder(parameters->codec_id);
+    const AVCodec* decoder = decoderFor(stream);
     av.codec = decoder ? avcodec_alloc_context3(decoder) : nullptr;
     if (!av.codec || avcodec_parameters_to_context(av.codec, parameters) < 0)
         return nullptr;

@@ -177,3 +177,24 @@ TEST(VideoHelper, TheFirstDecodableTrackIsUsedAndAnotherCodecIsNamed) {
         EXPECT_EQ(first->fullSize, QSize(160, 90));
     }
 }
+
+// A sticker's WebM keeps its alpha beside each frame: the transparent half of a VP9 or VP8 clip
+// comes out transparent, the other half opaque.
+TEST(VideoHelper, AWebmsAlphaIsKept) {
+    for (const char* codec : {"libvpx-vp9", "libvpx"}) {
+        SCOPED_TRACE(codec);
+        const QByteArray clip = ffmpegOutput(
+            QByteArray("half-clear-") + codec + ".webm",
+            {QStringLiteral("-f"), QStringLiteral("lavfi"), QStringLiteral("-i"), QStringLiteral("testsrc2=s=96x64:r=10:d=0.5"),
+             QStringLiteral("-vf"), QStringLiteral("format=yuva420p,geq=lum='lum(X,Y)':cb='cb(X,Y)':cr='cr(X,Y)':a='if(lt(X,48),0,255)'"),
+             QStringLiteral("-c:v"), QString::fromLatin1(codec), QStringLiteral("-pix_fmt"), QStringLiteral("yuva420p"),
+             QStringLiteral("-auto-alt-ref"), QStringLiteral("0")});
+        ASSERT_FALSE(clip.isEmpty());
+        const auto ours = helperFirstFrame(clip);
+        ASSERT_TRUE(ours);
+        ASSERT_EQ(ours->fullSize, QSize(96, 64));
+        const PixelRows& rows = ours->rows;
+        EXPECT_LT(rows.row(32)[10 * 4 + 3], 16);
+        EXPECT_GT(rows.row(32)[80 * 4 + 3], 240);
+    }
+}
