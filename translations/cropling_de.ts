@@ -508,6 +508,10 @@ Pulsieren; --caption schreibt einen Text an den Fuß jedes Bildes (ein Standbild
         <source>%1: the span was taken as %2–%3, as an animation plays for 0.1 to 60 s</source>
         <translation>%1: Der Ausschnitt wurde als %2–%3 genommen, da eine Animation 0,1 bis 60 s läuft</translation>
     </message>
+    <message>
+        <source>the span starts after the clip&apos;s end</source>
+        <translation>der Ausschnitt beginnt nach dem Ende des Clips</translation>
+    </message>
 </context>
 <context>
     <name>cropling::Application</name>

@@ -14,6 +14,7 @@ enum class OpenFailure {
     TooManyFrames, // an animation of more frames or a longer play than the bounds allow
     NoVideo,     // a media file with sound and no picture: an audio file, a clip of sound alone
     UnsupportedCodec, // a clip whose video is in a codec the video helper does not decode
+    SpanPastEnd,      // a clip's span that starts after its last frame (a clip of unknown length)
 };
 
 } // namespace cropling

@@ -97,6 +97,7 @@ QString openFailureReason(OpenFailure why) {
     case OpenFailure::TookTooLong: return StatusText::tr("took too long");
     case OpenFailure::NoVideo: return StatusText::tr("sound only, no video");
     case OpenFailure::UnsupportedCodec: return StatusText::tr("unsupported video codec");
+    case OpenFailure::SpanPastEnd: return StatusText::tr("the span starts after the clip's end");
     case OpenFailure::TooManyFrames: return StatusText::tr("an animation longer than %1 frames or %2 s").arg(QLocale().toString(kMaxFrames)).arg(kMaxAnimationMs / 1000);
     }
     return StatusText::tr("damaged");

@@ -332,9 +332,25 @@ std::unique_ptr<ClipDecoder> ClipDecoder::open(const QByteArray& bytes, int fd, 
 
 ClipDecoder::~ClipDecoder() = default;
 
+qint64 ClipDecoder::lastPacketMs() {
+    Av& av = *av_;
+    if (av_seek_frame(av.format, av.stream, av.startPts, AVSEEK_FLAG_BACKWARD) < 0)
+        return -1;
+    avcodec_flush_buffers(av.codec);
+    int64_t last = AV_NOPTS_VALUE;
+    while (av_read_frame(av.format, av.packet) >= 0) {
+        const int64_t pts = av.packet->pts != AV_NOPTS_VALUE ? av.packet->pts : av.packet->dts;
+        if (av.packet->stream_index == av.stream && pts != AV_NOPTS_VALUE && (last == AV_NOPTS_VALUE || pts > last))
+            last = pts;
+        av_packet_unref(av.packet);
+    }
+    return last == AV_NOPTS_VALUE ? -1 : av_rescale_q(last - av.startPts, av.timeBase, AVRational{1, 1000});
+}
+
 int ClipDecoder::takeFrames(qint64 startMs, int stepMs, int count, QSize size,
                             const std::function<void(PixelRows&& frame)>& take) {
     Av& av = *av_;
+    lastFrameMs_ = -1;
     const AVRational milliseconds{1, 1000};
     // The decoder forgets its reference frames only when the container did move.
     const auto seekTo = [&](qint64 ms) {
@@ -357,6 +373,7 @@ int ClipDecoder::takeFrames(qint64 startMs, int stepMs, int count, QSize size,
             const qint64 ms = pts != AV_NOPTS_VALUE ? av_rescale_q(pts - av.startPts, av.timeBase, milliseconds)
                                                     : (lastMs < 0 ? target : lastMs + std::max(frameMs_, 1));
             lastMs = ms;
+            lastFrameMs_ = ms;
             if (ms + early >= target) {
                 if (av.frame->width > kMaxFrameSide || av.frame->height > kMaxFrameSide ||
                     (long long)av.frame->width * av.frame->height > kMaxFramePixels)
@@ -389,6 +406,10 @@ int ClipDecoder::takeFrames(qint64 startMs, int stepMs, int count, QSize size,
             avcodec_send_packet(av.codec, av.packet);
         av_packet_unref(av.packet);
     }
+    // Nothing at all decoded from the start asked for: where the clip's frames end tells a span
+    // past them from a damaged file, for a clip whose length its container does not say.
+    if (taken == 0 && lastFrameMs_ < 0)
+        lastFrameMs_ = lastPacketMs();
     return taken;
 }
 

@@ -41,15 +41,21 @@ public:
     // the file is cut; the number taken (0 when not even one decoded) is returned.
     int takeFrames(qint64 startMs, int stepMs, int count, QSize size,
                    const std::function<void(PixelRows&& frame)>& take);
+    // The time of the last frame the last takeFrames() decoded, whether taken or not (-1: none):
+    // with none taken, a span past the clip's end tells itself from a damaged file by it.
+    qint64 lastFrameMs() const { return lastFrameMs_; }
 
 private:
     ClipDecoder() = default;
+    // The time of the clip's last packet, read to its end without decoding (-1: none).
+    qint64 lastPacketMs();
     struct Av;
     std::unique_ptr<Av> av_;
     QSize stored_;
     int orientation_ = 1;
     qint64 durationMs_ = 0;
     int frameMs_ = 0;
+    qint64 lastFrameMs_ = -1;
 };
 
 } // namespace cropling::video

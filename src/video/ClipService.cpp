@@ -64,6 +64,11 @@ void writeDelays(QByteArray* payload, int taken, int count, const Sampling& samp
     }
 }
 
+// Why a span gave no frame: it starts after the last one the clip has, or the file is damaged.
+Status nothingTaken(const ClipDecoder& clip, qint64 startMs) {
+    return clip.lastFrameMs() >= 0 && clip.lastFrameMs() < startMs ? Status::PastEnd : Status::Damaged;
+}
+
 } // namespace
 
 ClipService::ClipService(QByteArray bytes, int fd) : bytes_(std::move(bytes)), fd_(fd) {}
@@ -104,6 +109,9 @@ ReplyHead ClipService::serve(const wire::Request& request, std::string_view* pay
         }
         return withStatus(Status::Damaged);
     }();
+    // A refusal carries nothing, whatever was made ready before it.
+    if (reply.status != Status::Ok)
+        payload_.clear();
     *payload = std::string_view(payload_.constData(), size_t(payload_.size()));
     reply.payloadBytes = std::uint64_t(payload_.size());
     return reply;
@@ -128,7 +136,7 @@ ReplyHead ClipService::frames(const wire::Request& request, ReplyHead head, int 
         payload_.append(reinterpret_cast<const char*>(upright.bytes.data()), qsizetype(upright.bytes.size()));
     });
     if (taken == 0)
-        return withStatus(Status::Damaged);
+        return withStatus(nothingTaken(*decoder_, sampling.startMs));
     if (!still)
         writeDelays(&payload_, taken, count, sampling);
     head.frames = still ? head.frames : taken;
@@ -174,7 +182,7 @@ ReplyHead ClipService::squares(const wire::Request& request, ReplyHead head, int
             payload_.append(reinterpret_cast<const char*>(canvas.bytes.data()), qsizetype(canvas.bytes.size()));
     });
     if (taken == 0)
-        return withStatus(Status::Damaged);
+        return withStatus(nothingTaken(*decoder_, sampling.startMs));
     if (png) {
         const auto encoded = writePng(first);
         if (!encoded)

@@ -198,3 +198,25 @@ TEST(VideoHelper, AWebmsAlphaIsKept) {
         EXPECT_GT(rows.row(32)[80 * 4 + 3], 240);
     }
 }
+
+// A clip whose container does not say how long it is (written as a live stream): a span that
+// starts after its last frame is told from a damaged file, and one within it renders.
+TEST(VideoHelper, ASpanPastTheEndOfAClipOfUnknownLengthSaysSo) {
+    const QByteArray live = ffmpegOutput("live.mkv", {QStringLiteral("-f"), QStringLiteral("lavfi"), QStringLiteral("-i"),
+                                                      QStringLiteral("testsrc2=s=160x90:r=25:d=2"), QStringLiteral("-c:v"),
+                                                      QStringLiteral("libx264"), QStringLiteral("-live"), QStringLiteral("1")});
+    ASSERT_FALSE(live.isEmpty());
+    for (const auto& [start, past] : {std::pair{qint64(5000), true}, std::pair{qint64(2000), true}, std::pair{qint64(500), false}}) {
+        SCOPED_TRACE(start);
+        auto session = std::make_shared<DecoderSession>();
+        ASSERT_TRUE(session->start(openPictureFile(live)));
+        ASSERT_TRUE(session->openForRender());
+        EXPECT_EQ(session->clipMs(), 0);
+        session->setSpan({start, start + 1000, 1.0});
+        const auto squares = session->renderFrames({1, {0, 0}}, 32);
+        EXPECT_EQ(bool(squares), !past);
+        if (past) {
+            EXPECT_EQ(squares.why, OpenFailure::SpanPastEnd);
+        }
+    }
+}

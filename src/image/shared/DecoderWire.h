@@ -63,6 +63,7 @@ enum class Status : std::uint32_t {
     Declined = 7, // the direct helper leaves this picture, or this task, to the libvips one
     NoVideo = 8,  // a media file without a picture in it
     UnsupportedCodec = 9, // a clip in a codec not decoded; `codec` says which
+    PastEnd = 10,         // a clip's span that starts after its last frame
 };
 
 struct ReplyHead {
