@@ -1,5 +1,7 @@
 #include "Effects.h"
 
+#include "core/Animation.h"
+
 #include <QStringList>
 
 #include <algorithm>
@@ -144,6 +146,32 @@ double effectPhase(Effect effect, EffectSpeed speed, qint64 atMs, qint64 lengthM
     const double loops = std::max(1.0, std::round(double(lengthMs) / loopMs));
     const double phase = std::fmod(double(atMs) / double(lengthMs) * loops, 1.0);
     return phase < 0 ? phase + 1.0 : phase;
+}
+
+std::vector<EffectStep> effectSteps(const std::vector<int>& delaysMs, Effect effect, EffectSpeed speed, int maxSteps) {
+    std::vector<qint64> starts;
+    qint64 lengthMs = 0;
+    for (const int delay : delaysMs) {
+        starts.push_back(lengthMs);
+        lengthMs += shownDelay(delay);
+    }
+    const int count = int(delaysMs.size());
+    if (count == 0)
+        return {};
+    const EffectTiming timing = effectTiming(effect, speed);
+    const qint64 wanted = timing.delayMs > 0 ? (lengthMs + timing.delayMs - 1) / timing.delayMs : count;
+    const int steps = int(std::clamp<qint64>(wanted, count, std::max(count, maxSteps)));
+    // Step j starts at j/steps of the length, on a hundredth of a second as a GIF keeps time.
+    const auto startOf = [&](int j) { return j == steps ? lengthMs : (lengthMs * j / steps + 5) / 10 * 10; };
+    std::vector<EffectStep> out;
+    int source = 0;
+    for (int j = 0; j < steps; ++j) {
+        const qint64 at = startOf(j);
+        while (source + 1 < count && starts[size_t(source) + 1] <= at)
+            ++source;
+        out.push_back({source, effectPhase(effect, speed, at, lengthMs), int(startOf(j + 1) - at)});
+    }
+    return out;
 }
 
 PixelRows effectFrameAt(const PixelRows& square, Effect effect, double phase) {

@@ -11,6 +11,7 @@
 #include <QString>
 
 #include <optional>
+#include <vector>
 
 namespace cropling {
 
@@ -52,6 +53,18 @@ PixelRows effectFrameAt(const PixelRows& square, Effect effect, double phase);
 // number of loops, the nearest to the effect's own pace (at least one), fills the animation, so
 // that it still loops without a jump.
 double effectPhase(Effect effect, EffectSpeed speed, qint64 atMs, qint64 lengthMs);
+
+// The frames of an animation with an effect over it: which of its frames each shows, at what
+// phase of the effect, and for how long. Frames come at least as often as the effect's own (a
+// frame shown longer is shown several times, each a step further on), at most `maxSteps` of them
+// and never fewer than the animation has; delays are read as players read them (shownDelay) and
+// together keep the animation's length.
+struct EffectStep {
+    int source = 0;
+    double phase = 0;
+    int delayMs = 0;
+};
+std::vector<EffectStep> effectSteps(const std::vector<int>& delaysMs, Effect effect, EffectSpeed speed, int maxSteps);
 
 // A caption's pixels (RGBA, the square's size, transparent around the text) drawn over a frame.
 void drawOver(PixelRows* frame, const PixelRows& overlay);

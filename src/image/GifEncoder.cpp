@@ -118,6 +118,7 @@ std::optional<EncodedGif> encodeGifWithin(const EmojiFrames& frames, const GifLi
     try {
         GifSearchLimits limits{caps.maxBytes, progress};
         limits.spentBefore = renderedPixels;
+        limits.commit();
         const int total = int(frames.frames.size());
         const Reference reference = referenceOf(frames);
         std::optional<EncodedGif> best;
@@ -148,6 +149,7 @@ std::optional<EncodedGif> encodeGifWithin(const EmojiFrames& frames, const GifLi
                 // Out of work: what fitted so far is the GIF.
                 break;
             }
+            limits.commit();
             limits.from = std::min(limits.from + limits.share, 1.0);
             tables = gif.tables();
             int next = fewerFrames(total, count, count - 1);

@@ -17,12 +17,12 @@ constexpr long long kOwnWork = 150'000'000;
 constexpr long long kRenderWeight = 4;
 
 bool GifSearchLimits::late() const {
-    const long long done = work;
+    const long long done = committed;
     return done > kOwnWork && kRenderWeight * spentBefore + done > kRefineWork;
 }
 
 bool GifSearchLimits::overdue() const {
-    const long long done = work;
+    const long long done = committed;
     return done > kOwnWork + (kOverdueWork - kRefineWork) && kRenderWeight * spentBefore + done > kOverdueWork;
 }
 
@@ -158,6 +158,7 @@ std::optional<GifFound> bestSettingsWithin(const PaletteGif& gif, const GifJudge
         }
         Branch smallest{GifFound{std::move(bytes), last, judge.quality(shown)}};
         consider(smallest);
+        limits.commit();
     }
     // The colour counts to try: all, best first; after a search of more frames, the count it
     // found and its neighbours, which is where fewer frames find theirs.
@@ -179,7 +180,9 @@ std::optional<GifFound> bestSettingsWithin(const PaletteGif& gif, const GifJudge
         limits.reached(double(i) / double(order.size() + 1));
         std::vector<std::pair<GifSettings, int>> pair(order.begin() + long(i), order.begin() + long(std::min(i + 2, order.size())));
         double pairBest = -1, bound = -1;
-        for (Branch& branch : runPair(pair)) {
+        std::vector<Branch> branches = runPair(pair);
+        limits.commit();
+        for (Branch& branch : branches) {
             pairBest = std::max(pairBest, branch.found ? branch.found->quality : -1.0);
             bound = std::max(bound, branch.bound);
             consider(branch);
@@ -194,6 +197,7 @@ std::optional<GifFound> bestSettingsWithin(const PaletteGif& gif, const GifJudge
     if (best && !limits.late() && gif.count() > 0) {
         const GifSettings dithered{best->settings.colours, kDither, 0};
         Branch branch = searchBranch(gif, judge, limits, dithered, better, best->settings.keepWithin);
+        limits.commit();
         consider(branch);
     }
     limits.reached(1);

@@ -39,8 +39,14 @@ struct GifSearchLimits {
     double from = 0, share = 1;
     long long spentBefore = 0; // pixels the export rendered before the search began
     mutable std::atomic<long long> work = 0;
+    // The work as it stood at the last commit(): what every decision reads. Branches searched at
+    // once both add to `work`, in whatever order the cores take; committed only between them, it
+    // is the same on every run.
+    mutable long long committed = 0;
     // Counts the pixels of one frame mapped or encoded.
     void spend(long long pixels) const { work += pixels; }
+    // Called where no branch runs: decisions from here on see the work done so far.
+    void commit() const { committed = work; }
     // Refining stops: what is found so far is enough. The export's rendering counts, but the
     // search always has a little of its own, so an export that was slow to render still gets one.
     bool late() const;

@@ -1,5 +1,6 @@
 #include "EffectExport.h"
 
+#include "core/Animation.h"
 #include "image/EmojiRenderer.h"
 #include "image/Picture.h"
 #include "image/VipsLayer.h"
@@ -28,29 +29,27 @@ std::optional<RgbaFrames> framesWithRoom(int n, int count) {
     return frames;
 }
 
-// The effect and the caption over each square of an animation, timed as it is: the effect's loops
-// fill its length.
+// The effect and the caption over the squares of an animation, timed as it is: the effect's loops
+// fill its length, and a square shown longer than the effect's own frames is shown several times,
+// each a step further on.
 std::optional<RgbaFrames> effectOverFrames(const RgbaFrames& squares, const EffectSettings& effect,
                                            const std::optional<PixelRows>& caption) {
     const int n = squares.size.width();
     const size_t frameBytes = size_t(n) * size_t(n) * 4;
-    auto frames = framesWithRoom(n, int(squares.frames.size()));
+    const std::vector<EffectStep> steps = effectSteps(squares.delaysMs, effect.effect, effect.speed, squaresWithin(n));
+    auto frames = framesWithRoom(n, int(steps.size()));
     if (!frames)
         return std::nullopt;
-    frames->delaysMs = squares.delaysMs;
     frames->loop = squares.loop;
-    frames->sourceFrames = squares.sourceFrames;
-    qint64 lengthMs = 0;
-    for (const int delay : squares.delaysMs)
-        lengthMs += delay;
-    qint64 atMs = 0;
-    for (size_t i = 0; i < squares.frames.size(); ++i) {
-        const PixelRows square{n, n, 4, std::vector<std::uint8_t>(squares.frames[i], squares.frames[i] + frameBytes)};
-        PixelRows frame = effectFrameAt(square, effect.effect, effectPhase(effect.effect, effect.speed, atMs, lengthMs));
+    frames->sourceFrames = squares.sourceFrames > 0 ? squares.sourceFrames : int(squares.frames.size());
+    for (size_t i = 0; i < steps.size(); ++i) {
+        const std::uint8_t* from = squares.frames[size_t(steps[i].source)];
+        const PixelRows square{n, n, 4, std::vector<std::uint8_t>(from, from + frameBytes)};
+        PixelRows frame = effectFrameAt(square, effect.effect, steps[i].phase);
         if (caption)
             drawOver(&frame, *caption);
         std::memcpy(const_cast<std::uint8_t*>(frames->frames[i]), frame.bytes.data(), frameBytes);
-        atMs += i < squares.delaysMs.size() ? squares.delaysMs[i] : 0;
+        frames->delaysMs.push_back(steps[i].delayMs);
     }
     return frames;
 }

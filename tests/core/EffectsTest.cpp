@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <set>
 
@@ -111,13 +112,13 @@ TEST(Effects, EachMovesItsFirstFrameAsItsNameSaysAndLoops) {
 // Over an animation the effect runs whole loops, as many as its pace fits (at least one), so that
 // the animation still loops without a jump; a shake's phases keep its jumps in their order.
 TEST(Effects, OverAnAnimationTheEffectRunsWholeLoopsAtItsOwnPace) {
-    // Normal party: a loop of 800 ms; 2,000 ms hold two or three, 300 ms one.
-    for (const qint64 length : {qint64(2000), qint64(300), qint64(10'000)}) {
+    // Normal party: a loop of 800 ms; 2,000 ms hold three (2.5 rounded away from zero), 300 ms
+    // one, 10 s thirteen.
+    for (const auto& [length, loops] : {std::pair{qint64(2000), 3}, std::pair{qint64(300), 1}, std::pair{qint64(10'000), 13}}) {
         SCOPED_TRACE(length);
         EXPECT_DOUBLE_EQ(effectPhase(Effect::Party, EffectSpeed::Normal, 0, length), 0.0);
         const double nearEnd = effectPhase(Effect::Party, EffectSpeed::Normal, length - 1, length);
         EXPECT_GT(nearEnd, 0.9);
-        const int loops = int(std::lround(std::max(1.0, std::round(double(length) / 800.0))));
         // One loop on, the phase is back where it began.
         const double oneLoopOn = effectPhase(Effect::Party, EffectSpeed::Normal, length / loops, length);
         EXPECT_LT(std::min(oneLoopOn, 1.0 - oneLoopOn), 0.01);
@@ -136,6 +137,43 @@ TEST(Effects, OverAnAnimationTheEffectRunsWholeLoopsAtItsOwnPace) {
     }();
     for (int i = 0; i < 8; ++i)
         EXPECT_EQ(effectFrameAt(square, Effect::Shake, i / 8.0).bytes, effectFrame(square, Effect::Shake, i, 8).bytes) << i;
+}
+
+// Over an animation, frames come at least as often as the effect's own, so that two long frames
+// still spin and a GIF of "as fast as possible" delays still moves; a clip's frames, already as
+// frequent, each stay once; the length is kept and the cap holds.
+TEST(Effects, StepsOverAnAnimationComeAsOftenAsTheEffectsOwnFrames) {
+    const auto total = [](const std::vector<EffectStep>& steps) {
+        long long sum = 0;
+        for (const EffectStep& step : steps)
+            sum += step.delayMs;
+        return sum;
+    };
+    // Two frames of 400 ms, a fast spin (a turn in 400 ms): the turn is seen in both.
+    const auto twoLong = effectSteps({400, 400}, Effect::Spin, EffectSpeed::Fast, 100);
+    ASSERT_GE(twoLong.size(), 16u);
+    EXPECT_EQ(total(twoLong), 800);
+    EXPECT_EQ(twoLong.front().source, 0);
+    EXPECT_EQ(twoLong.back().source, 1);
+    std::set<long long> phases;
+    for (const EffectStep& step : twoLong)
+        phases.insert(std::llround(step.phase * 1000));
+    EXPECT_GE(phases.size(), 8u);
+    // Delays of 0 play at 100 ms each, and the effect still turns over them.
+    const auto fastest = effectSteps(std::vector<int>(8, 0), Effect::Spin, EffectSpeed::Normal, 100);
+    EXPECT_EQ(total(fastest), 800);
+    EXPECT_GT(std::count_if(fastest.begin(), fastest.end(), [](const EffectStep& s) { return s.phase > 0.01; }), 4);
+    // A clip's 75 frames of 40 ms under a party (50 ms frames): each frame once, as it was.
+    const auto clip = effectSteps(std::vector<int>(75, 40), Effect::Party, EffectSpeed::Normal, 100);
+    ASSERT_EQ(clip.size(), 75u);
+    for (size_t i = 0; i < clip.size(); ++i) {
+        EXPECT_EQ(clip[i].source, int(i));
+        EXPECT_EQ(clip[i].delayMs, 40);
+    }
+    // The cap: two frames of 10 s never make more steps than allowed, and keep their 20 s.
+    const auto capped = effectSteps({10'000, 10'000}, Effect::Pulse, EffectSpeed::Fast, 32);
+    EXPECT_EQ(capped.size(), 32u);
+    EXPECT_EQ(total(capped), 20'000);
 }
 
 TEST(Effects, NamesReadAsTheCommandLineWritesThem) {
