@@ -14,7 +14,8 @@ inline constexpr int kMaxAnimationMs = 60'000;
 // they fit.
 inline constexpr long long kMaxAnimationBytes = 256LL << 20;
 // All the squares one export renders, together: at the largest size, 32 of them. With the frames
-// they are made from and the encoder's own copies, the process tree stays under 1 GiB.
+// they are made from, an effect's second set of squares and the encoder's own copies, the process
+// tree stays under 1 GiB.
 inline constexpr long long kMaxSquareBytes = 128LL << 20;
 // How many squares of `side` pixels fit in kMaxSquareBytes (at least one).
 int squaresWithin(int side);

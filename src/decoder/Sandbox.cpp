@@ -15,6 +15,7 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <algorithm>
 #include <cstring>
 #include <initializer_list>
 
@@ -77,19 +78,25 @@ void endOnEveryEndingSignal() {
 }
 
 // The waiting process: it holds nothing, may do nothing but wait, and ends as the helper ended,
-// so that the program reads the same reasons either way. Only once it holds nothing and is filtered
-// does it write a byte on `ready`, the helper's sign to go on: no picture is read while it is not
-// yet confined.
-[[noreturn]] void waitFor(pid_t helper, int ready) {
-    if (ready > 0)
-        ::close_range(0, unsigned(ready) - 1, 0);
-    ::close_range(unsigned(ready) + 1, ~0U, 0);
-    const char go = 1;
-    if (!allowWaitingOnly(ready) || ::write(ready, &go, 1) != 1) {
+// so that the program reads the same reasons either way. Only once it holds nothing but the two
+// pipes to the helper and is filtered, and the helper has said on `armed` that it dies with it,
+// does it write the byte on `go` that lets the helper read its picture: no picture is read while
+// the waiting process is not confined, nor by a helper that could outlive it.
+[[noreturn]] void waitFor(pid_t helper, int armed, int go) {
+    const int low = std::min(armed, go), high = std::max(armed, go);
+    if (low > 0)
+        ::close_range(0, unsigned(low) - 1, 0);
+    ::close_range(unsigned(low) + 1, unsigned(high) - 1, 0);
+    ::close_range(unsigned(high) + 1, ~0U, 0);
+    char sign = 0;
+    const bool ready = allowWaitingOnly(armed, go) && ::read(armed, &sign, 1) == 1;
+    ::close(armed);
+    sign = 1;
+    if (!ready || ::write(go, &sign, 1) != 1) {
         ::kill(helper, SIGKILL);
         ::_exit(2);
     }
-    ::close(ready);
+    ::close(go);
     int status = 0;
     while (::waitpid(helper, &status, 0) < 0 && errno == EINTR) {
     }
@@ -125,28 +132,39 @@ bool enterNamespaces() {
         return false;
     if (!mapIdentity(uid, gid))
         return false;
-    int ready[2];
-    if (::pipe2(ready, O_CLOEXEC) != 0)
+    int armed[2], go[2];
+    if (::pipe2(armed, O_CLOEXEC) != 0)
+        return false;
+    if (::pipe2(go, O_CLOEXEC) != 0)
         return false;
     const pid_t helper = ::fork();
     if (helper < 0)
         return false;
     if (helper > 0) {
-        ::close(ready[0]);
-        waitFor(helper, ready[1]);
+        ::close(armed[1]);
+        ::close(go[0]);
+        waitFor(helper, armed[0], go[1]);
     }
     // The death signal does not pass through fork: the helper dies with the waiting process,
-    // which dies with the program.
+    // which dies with the program. Asked for before the waiting process may let it go on, so that
+    // it holds from the first byte of the picture.
     ::prctl(PR_SET_PDEATHSIG, SIGKILL);
     endOnEveryEndingSignal();
-    ::close(ready[1]);
-    // No byte: the waiting process died before its death signal could reach this one.
-    char go = 0;
+    ::close(armed[0]);
+    ::close(go[1]);
+    char sign = 1;
+    const bool told = ::write(armed[1], &sign, 1) == 1;
+    ::close(armed[1]);
+    // No byte: the waiting process died, or could not shut itself in. After the byte, the end of
+    // the pipe: the waiting process holds nothing any more.
     ssize_t got = -1;
-    while ((got = ::read(ready[0], &go, 1)) < 0 && errno == EINTR) {
+    while ((got = ::read(go[0], &sign, 1)) < 0 && errno == EINTR) {
     }
-    ::close(ready[0]);
-    if (got != 1)
+    ssize_t more = 0;
+    while ((more = ::read(go[0], &sign, 1)) > 0 || (more < 0 && errno == EINTR)) {
+    }
+    ::close(go[0]);
+    if (!told || got != 1)
         ::_exit(2);
     return true;
 }

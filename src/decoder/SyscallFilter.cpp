@@ -100,7 +100,8 @@ void answerFileStatus(int signal, siginfo_t* info, void* raw) {
         const auto* path = reinterpret_cast<const char*>(CROPLING_ARGUMENT(context, kSecond));
         const long flags = long(CROPLING_ARGUMENT(context, kFourth));
         result = -ENOENT;
-        if (path && path[0] == '\0' && (flags & AT_EMPTY_PATH)) {
+        // No path at all counts as the empty one, as kernels since 6.11 take it.
+        if ((flags & AT_EMPTY_PATH) && (!path || path[0] == '\0')) {
             const long answer = ::syscall(SYS_fstat, int(CROPLING_ARGUMENT(context, kFirst)),
                                           reinterpret_cast<void*>(CROPLING_ARGUMENT(context, kThird)));
             result = answer < 0 ? -errno : answer;
@@ -177,11 +178,12 @@ bool allowDecodingOnly() {
     return filter.load();
 }
 
-bool allowWaitingOnly(int ready) {
+bool allowWaitingOnly(int armed, int go) {
     Filter filter;
     filter.allow({SCMP_SYS(wait4), SCMP_SYS(waitid), SCMP_SYS(exit), SCMP_SYS(exit_group), SCMP_SYS(rt_sigreturn),
                   SCMP_SYS(rt_sigprocmask), SCMP_SYS(restart_syscall), SCMP_SYS(getpid), SCMP_SYS(close)});
-    filter.add(SCMP_ACT_ALLOW, SCMP_SYS(write), {SCMP_A0(SCMP_CMP_EQ, scmp_datum_t(ready))});
+    filter.add(SCMP_ACT_ALLOW, SCMP_SYS(read), {SCMP_A0(SCMP_CMP_EQ, scmp_datum_t(armed))});
+    filter.add(SCMP_ACT_ALLOW, SCMP_SYS(write), {SCMP_A0(SCMP_CMP_EQ, scmp_datum_t(go))});
     filter.add(SCMP_ACT_ALLOW, SCMP_SYS(kill), {SCMP_A0(SCMP_CMP_EQ, scmp_datum_t(::getpid()))});
     endOnAttack(filter);
     return filter.load();

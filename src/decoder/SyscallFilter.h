@@ -11,8 +11,8 @@ namespace cropling::sandbox {
 // randomness, and signals to itself.
 bool allowDecodingOnly();
 
-// For the process that only waits for the helper and ends as it ended; it may still tell the helper
-// on `ready` that it is confined.
-bool allowWaitingOnly(int ready);
+// For the process that only waits for the helper and ends as it ended; it may still hear on `armed`
+// that the helper dies with it, and tell it on `go` that it is confined.
+bool allowWaitingOnly(int armed, int go);
 
 } // namespace cropling::sandbox

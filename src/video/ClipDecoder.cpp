@@ -364,6 +364,7 @@ int ClipDecoder::takeFrames(qint64 startMs, int stepMs, int count, QSize size,
     qint64 target = startMs;
     qint64 lastMs = -1;
     bool draining = false;
+    bool unusable = false;
     while (taken < count) {
         const int received = avcodec_receive_frame(av.codec, av.frame);
         if (received == 0) {
@@ -376,11 +377,15 @@ int ClipDecoder::takeFrames(qint64 startMs, int stepMs, int count, QSize size,
             lastFrameMs_ = ms;
             if (ms + early >= target) {
                 if (av.frame->width > kMaxFrameSide || av.frame->height > kMaxFrameSide ||
-                    (long long)av.frame->width * av.frame->height > kMaxFramePixels)
+                    (long long)av.frame->width * av.frame->height > kMaxFramePixels) {
+                    unusable = true;
                     break;
+                }
                 PixelRows frame = av.scaled(av.frame, size);
-                if (frame.bytes.empty())
+                if (frame.bytes.empty()) {
+                    unusable = true;
                     break;
+                }
                 // A frame shown for longer than a step stands for every time it covers.
                 while (taken < count && ms + early >= target) {
                     take(taken + 1 < count && ms + early >= startMs + qint64(taken + 1) * stepMs ? PixelRows(frame) : std::move(frame));
@@ -407,8 +412,11 @@ int ClipDecoder::takeFrames(qint64 startMs, int stepMs, int count, QSize size,
         av_packet_unref(av.packet);
     }
     // Nothing at all decoded from the start asked for: where the clip's frames end tells a span
-    // past them from a damaged file, for a clip whose length its container does not say.
-    if (taken == 0 && lastFrameMs_ < 0)
+    // past them from a damaged file, for a clip whose length its container does not say. A frame
+    // that could not be used says nothing of where the clip ends.
+    if (unusable)
+        lastFrameMs_ = -1;
+    else if (taken == 0 && lastFrameMs_ < 0)
         lastFrameMs_ = lastPacketMs();
     return taken;
 }

@@ -22,9 +22,8 @@ class ClipDecoder {
 public:
     // The clip in these bytes, or in the file open on `fd` (then read as it goes, however large),
     // its header read and its decoder opened; nothing and why otherwise: NoVideo for sound alone,
-    // TooLarge for frames beyond the bounds, NotPicture for a container not taken,
-    // UnsupportedCodec (and `codec`) for video in a codec not taken, Damaged for a file that does
-    // not parse.
+    // TooLarge for frames beyond the bounds, UnsupportedCodec (and `codec`) for video in a codec
+    // not taken, Damaged for a file that does not parse or a container not taken.
     static std::unique_ptr<ClipDecoder> open(const QByteArray& bytes, int fd, OpenFailure* why, VideoCodec* codec);
     ~ClipDecoder();
     ClipDecoder(const ClipDecoder&) = delete;
