@@ -150,7 +150,8 @@ other until it fits. --max-bytes B sets another byte cap. Any other output is a 
 (of an animation, its first frame). In a folder, an animation is saved as NAME.gif.
 A video clip (MP4, MOV, WebM, MKV) is an animation of the part from S to E (seconds, 1.5,
 or m:ss.s), played X times as fast (0.5 to 2): by default its first 3 seconds.
---effect makes a looping reaction of a still: party colours, a shake, a spin or a pulse;
+--effect makes a looping reaction of a still, or runs over every frame of an animation or
+a clip: party colours, a shake, a spin or a pulse (--speed slow, normal or fast);
 --caption draws a text at its foot on every frame (a still with a caption alone stays a PNG).
 </source>
         <translation>Aufruf: cropling render DATEI -o AUS.png|AUS.gif [--zoom Z] [--offset X,Y | --auto] [--size N]
@@ -177,8 +178,9 @@ bis es passt. --max-bytes B setzt eine andere Bytegrenze. Jede andere Ausgabe is
 (einer Animation ihr erstes Bild). In einem Ordner wird eine Animation als NAME.gif gespeichert.
 Ein Videoclip (MP4, MOV, WebM, MKV) wird zur Animation des Teils von S bis E (Sekunden, 1.5,
 oder m:ss.s), X-mal so schnell abgespielt (0.5 bis 2): ohne Angabe seine ersten 3 Sekunden.
---effect macht aus einem Standbild eine Reaktion in Schleife: Partyfarben, Zittern, Drehen oder
-Pulsieren; --caption schreibt einen Text an den Fuß jedes Bildes (ein Standbild nur mit Text bleibt ein PNG).
+--effect macht aus einem Standbild eine Reaktion in Schleife oder läuft über jedes Bild einer
+Animation oder eines Clips: Partyfarben, Zittern, Drehen oder Pulsieren (--speed slow, normal oder fast);
+--caption schreibt einen Text an den Fuß jedes Bildes (ein Standbild nur mit Text bleibt ein PNG).
 </translation>
     </message>
     <message>

@@ -381,7 +381,8 @@ int runRenderCommand(int argc, char** argv) {
                        "(of an animation, its first frame). In a folder, an animation is saved as NAME.gif.\n"
                        "A video clip (MP4, MOV, WebM, MKV) is an animation of the part from S to E (seconds, 1.5,\n"
                        "or m:ss.s), played X times as fast (0.5 to 2): by default its first 3 seconds.\n"
-                       "--effect makes a looping reaction of a still: party colours, a shake, a spin or a pulse;\n"
+                       "--effect makes a looping reaction of a still, or runs over every frame of an animation or\n"
+                       "a clip: party colours, a shake, a spin or a pulse (--speed slow, normal or fast);\n"
                        "--caption draws a text at its foot on every frame (a still with a caption alone stays a PNG).\n")
                                  .arg(kMaxOutputSize)
                                  .arg(chatTargetIds())),
