@@ -507,12 +507,12 @@ Animation oder eines Clips: Partyfarben, Zittern, Drehen oder Pulsieren (--speed
         <translation>%1 endet bei %2: Der Ausschnitt wurde auf %3–%4 gekürzt</translation>
     </message>
     <message>
-        <source>%1: the span was taken as %2–%3, as an animation plays for 0.1 to 60 s</source>
-        <translation>%1: Der Ausschnitt wurde als %2–%3 genommen, da eine Animation 0,1 bis 60 s läuft</translation>
-    </message>
-    <message>
         <source>the span starts after the clip&apos;s end</source>
         <translation>der Ausschnitt beginnt nach dem Ende des Clips</translation>
+    </message>
+    <message>
+        <source>%1: the span was taken as %2–%3, as an animation plays for %4 to %5 s</source>
+        <translation>%1: Der Ausschnitt wurde als %2–%3 genommen, da eine Animation %4 bis %5 s läuft</translation>
     </message>
 </context>
 <context>

@@ -47,9 +47,8 @@ namespace {
 
 struct Rendered {
     ExportedEmoji emoji;
-    QString note; // a line to show beside the emoji: what was changed to make it
-    QString failure;
-    bool namesPicture = false; // whether the failure says which picture it is about
+    QString note;    // a line to show beside the emoji: what was changed to make it
+    QString failure; // naming the picture, whether the reason does by itself or not
 };
 
 // What an output's name asks for: a GIF for ".gif", a PNG for any other name.
@@ -67,7 +66,7 @@ Rendered renderFile(const QByteArray& path, const FramingRequest& framing, const
         return {*outcome.emoji, outcome.note, {}};
     const bool named = outcome.failure == ExportFailure::NotOpened || outcome.failure == ExportFailure::Unreadable ||
                        outcome.failure == ExportFailure::SpanPastEnd;
-    return {{}, {}, describe(outcome), named};
+    return {{}, {}, named ? describe(outcome) : displayName(path) + QStringLiteral(": ") + describe(outcome)};
 }
 
 constexpr qsizetype kMaxOutputNameLength = 100;
@@ -182,10 +181,9 @@ int renderMany(const QList<QByteArray>& files, const QByteArray& folder, const F
         const QByteArray output = bases[i] + (rendered.emoji.gif ? ".gif" : ".png");
         // A name in the folder is written only as a new regular file: never through a link, and
         // never over one of the pictures.
-        // In a batch every line names its picture, also a failure that does not by itself.
         notes[i] = rendered.note;
         if (!rendered.failure.isEmpty())
-            failures[i] = rendered.namesPicture ? rendered.failure : displayName(files[i]) + QStringLiteral(": ") + rendered.failure;
+            failures[i] = rendered.failure;
         else if (const auto refused = overwritesInput(output, outputId(output, false), files))
             failures[i] = *refused;
         else if (const auto failed = writeOutput(output, rendered.emoji.bytes, AtTarget::ReplaceAnyLink, files, keep))
@@ -448,7 +446,7 @@ int runRenderCommand(int argc, char** argv) {
     const AtTarget asNamed = targetAsNamed(output);
     const Rendered rendered = renderFile(files.first(), framing, ExportRequest{formatFor(output), size, limits, effect});
     if (!rendered.failure.isEmpty()) {
-        reportFailure(rendered.namesPicture ? rendered.failure : displayName(files.first()) + QStringLiteral(": ") + rendered.failure);
+        reportFailure(rendered.failure);
         return 1;
     }
     if (!rendered.note.isEmpty())

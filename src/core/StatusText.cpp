@@ -1,6 +1,7 @@
 #include "StatusText.h"
 
 #include "core/Animation.h"
+#include "core/ClipSpan.h"
 #include "core/CropGeometry.h"
 #include "core/EmojiName.h"
 
@@ -138,7 +139,8 @@ QString spanShortenedMessage(const QString& fileName, const QString& clipLength,
 }
 
 QString spanAdjustedMessage(const QString& fileName, const QString& start, const QString& end) {
-    return StatusText::tr("%1: the span was taken as %2–%3, as an animation plays for 0.1 to 60 s").arg(fileName, start, end);
+    return StatusText::tr("%1: the span was taken as %2–%3, as an animation plays for %4 to %5 s")
+        .arg(fileName, start, end, QLocale().toString(kMinSpanMs / 1000.0), QLocale().toString(kMaxAnimationMs / 1000));
 }
 
 QString noBackgroundMessage() { return StatusText::tr("Found no plain background to remove"); }

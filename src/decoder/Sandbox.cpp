@@ -13,9 +13,9 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
-#include <algorithm>
 #include <cstring>
 #include <initializer_list>
 
@@ -115,9 +115,7 @@ void endOnEveryEndingSignal() {
 } // namespace
 
 bool limitResources() {
-    // A program that died before the death signal was asked for has handed this process on.
-    const pid_t parent = ::getppid();
-    bool ok = ::prctl(PR_SET_PDEATHSIG, SIGKILL) == 0 && ::getppid() == parent;
+    bool ok = ::prctl(PR_SET_PDEATHSIG, SIGKILL) == 0;
     ok = setLimit(RLIMIT_CORE, 0, 0) && ok;
     ok = setLimit(RLIMIT_FSIZE, 0, 0) && ok;
     ok = setLimit(RLIMIT_AS, rlim_t(kAddressSpaceBytes), rlim_t(kAddressSpaceBytes)) && ok;

@@ -3,7 +3,6 @@
 #include "image/Picture.h"
 #include "image/VipsLayer.h"
 
-
 namespace cropling {
 
 std::optional<QByteArray> renderEmojiPNG(const Picture* picture, const Framing& framing, int outputSize,

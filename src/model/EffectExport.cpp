@@ -6,7 +6,6 @@
 #include "image/VipsLayer.h"
 #include "image/shared/PngWriter.h"
 
-
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
@@ -29,6 +28,13 @@ std::optional<RgbaFrames> framesWithRoom(int n, int count) {
     return frames;
 }
 
+// Frame `i` of `frames`: a square as the effect moved it, with the caption over it.
+void place(RgbaFrames* frames, size_t i, PixelRows frame, const std::optional<PixelRows>& caption) {
+    if (caption)
+        drawOver(&frame, *caption);
+    std::memcpy(const_cast<std::uint8_t*>(frames->frames[i]), frame.bytes.data(), frame.bytes.size());
+}
+
 // The effect and the caption over the squares of an animation, timed as it is: the effect's loops
 // fill its length, and a square shown longer than the effect's own frames is shown several times,
 // each a step further on.
@@ -45,10 +51,7 @@ std::optional<RgbaFrames> effectOverFrames(const RgbaFrames& squares, const Effe
     for (size_t i = 0; i < steps.size(); ++i) {
         const std::uint8_t* from = squares.frames[size_t(steps[i].source)];
         const PixelRows square{n, n, 4, std::vector<std::uint8_t>(from, from + frameBytes)};
-        PixelRows frame = effectFrameAt(square, effect.effect, steps[i].phase);
-        if (caption)
-            drawOver(&frame, *caption);
-        std::memcpy(const_cast<std::uint8_t*>(frames->frames[i]), frame.bytes.data(), frameBytes);
+        place(&*frames, i, effectFrameAt(square, effect.effect, steps[i].phase), caption);
         frames->delaysMs.push_back(steps[i].delayMs);
     }
     return frames;
@@ -78,10 +81,7 @@ std::optional<RgbaFrames> effectFrames(const Picture* picture, const Framing& fr
     if (!frames)
         return std::nullopt;
     for (int i = 0; i < timing.frames; ++i) {
-        PixelRows frame = effectFrame(square, effect.effect, i, timing.frames);
-        if (caption)
-            drawOver(&frame, *caption);
-        std::memcpy(const_cast<std::uint8_t*>(frames->frames[size_t(i)]), frame.bytes.data(), frameBytes);
+        place(&*frames, size_t(i), effectFrame(square, effect.effect, i, timing.frames), caption);
         frames->delaysMs.push_back(timing.delayMs);
     }
     return frames;

@@ -65,8 +65,7 @@ Outcome<PicturePtr> openForExport(const QUrl& file, const FramingRequest& framin
         span->taken = requestedSpan(framing.clipStartMs, framing.clipEndMs, framing.clipSpeed, length);
         span->shortened = length > 0 && framing.clipEndMs && *framing.clipEndMs > length;
         span->changed = (framing.clipStartMs && span->taken->startMs != *framing.clipStartMs) ||
-                        (framing.clipEndMs && span->taken->endMs != *framing.clipEndMs) ||
-                        (!framing.clipEndMs && span->taken->lengthMs() < kDefaultSpanMs && length > span->taken->endMs);
+                        (framing.clipEndMs && span->taken->endMs != *framing.clipEndMs);
         session->setSpan(*span->taken);
     }
     if (!decodeHere) {

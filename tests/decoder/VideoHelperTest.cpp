@@ -9,7 +9,6 @@
 #include "model/PictureLoader.h"
 
 #include <QFile>
-#include <QProcess>
 
 #include <gtest/gtest.h>
 
@@ -39,16 +38,6 @@ double meanDifference(const PixelRows& ours, const FirstFrame& theirs) {
     for (size_t i = 0; i < ours.bytes.size(); ++i)
         sum += std::abs(int(ours.bytes[i]) - int(std::uint8_t(theirs.rgba[qsizetype(i)])));
     return sum / double(ours.bytes.size());
-}
-
-// The file ffmpeg writes with these arguments into the test's folder; empty when it failed.
-QByteArray ffmpegOutput(const QByteArray& name, const QStringList& arguments) {
-    const QByteArray path = tempFolder() + '/' + name;
-    QProcess ffmpeg;
-    ffmpeg.start(QStringLiteral("ffmpeg"), QStringList{QStringLiteral("-nostdin"), QStringLiteral("-loglevel"), QStringLiteral("error"),
-                                                       QStringLiteral("-y")} +
-                                               arguments + QStringList{QFile::decodeName(path)});
-    return ffmpeg.waitForFinished(30'000) && ffmpeg.exitCode() == 0 ? path : QByteArray();
 }
 
 QStringList encoder(const char* codec, const char* pixelFormat) {

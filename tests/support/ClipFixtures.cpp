@@ -45,6 +45,11 @@ QByteArray clipFile(const QString& fileName, const QStringList& encoding, double
     return runFfmpeg(input + encoding + QStringList{QFile::decodeName(path)}) ? path : QByteArray();
 }
 
+QByteArray ffmpegOutput(const QByteArray& name, const QStringList& arguments) {
+    const QByteArray path = tempFolder() + '/' + name;
+    return runFfmpeg(arguments + QStringList{QFile::decodeName(path)}) ? path : QByteArray();
+}
+
 FirstFrame ffmpegFirstFrame(const QByteArray& path, const QString& filters) {
     QStringList arguments = {QStringLiteral("-i"), QFile::decodeName(path), QStringLiteral("-frames:v"), QStringLiteral("1")};
     if (!filters.isEmpty())

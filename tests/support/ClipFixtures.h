@@ -15,6 +15,10 @@ namespace cropling::test {
 QByteArray clipFile(const QString& fileName, const QStringList& encoding, double seconds = 4, int fps = 25,
                     int width = 480, int height = 270);
 
+// The file ffmpeg writes with these arguments (inputs, filters, codecs) into the test's folder
+// under `name`; empty when ffmpeg failed.
+QByteArray ffmpegOutput(const QByteArray& name, const QStringList& arguments);
+
 // The first frame of a clip as ffmpeg's own decoder shows it, through its video filters `filters`
 // (empty: none), as RGBA rows; empty when ffmpeg failed.
 struct FirstFrame {
