@@ -1,5 +1,6 @@
 #include "NumberSyntax.h"
 
+#include <algorithm>
 #include <clocale>
 #include <cstdlib>
 #include <locale.h>
@@ -27,16 +28,9 @@ std::optional<double> parseNumber(const QByteArray& text) {
 }
 
 std::optional<double> parseDecimal(const QByteArray& text) {
-    int digits = 0, points = 0;
-    for (const char c : text) {
-        if (c >= '0' && c <= '9')
-            ++digits;
-        else if (c == '.')
-            ++points;
-        else
-            return std::nullopt;
-    }
-    return digits > 0 && points <= 1 ? parseNumber(text) : std::nullopt;
+    // Digits and points only; strtod then takes one number of them or none.
+    const bool plain = std::all_of(text.begin(), text.end(), [](char c) { return (c >= '0' && c <= '9') || c == '.'; });
+    return plain ? parseNumber(text) : std::nullopt;
 }
 
 } // namespace cropling
