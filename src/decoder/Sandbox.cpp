@@ -2,6 +2,8 @@
 
 #include "SyscallFilter.h"
 
+#include "core/MemoryBudget.h"
+
 #include <fcntl.h>
 #include <linux/capability.h>
 #include <sched.h>
@@ -16,8 +18,10 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <initializer_list>
+#include <thread>
 
 namespace cropling::sandbox {
 
@@ -114,11 +118,23 @@ void endOnEveryEndingSignal() {
 
 } // namespace
 
+long long admittedMemory() {
+    // Started by hand (or by a test), a helper has the whole share and a stack for each core.
+    const char* given = std::getenv(helperMemory::kVariable);
+    char* end = nullptr;
+    const long long bytes = given ? std::strtoll(given, &end, 10) : 0;
+    if (given && end != given && *end == '\0' && bytes > 0)
+        return bytes;
+    return helperMemory::kWholeShareBytes + helperMemory::stackAllowance(int(std::thread::hardware_concurrency()));
+}
+
 bool limitResources() {
     bool ok = ::prctl(PR_SET_PDEATHSIG, SIGKILL) == 0;
     ok = setLimit(RLIMIT_CORE, 0, 0) && ok;
     ok = setLimit(RLIMIT_FSIZE, 0, 0) && ok;
     ok = setLimit(RLIMIT_AS, rlim_t(kAddressSpaceBytes), rlim_t(kAddressSpaceBytes)) && ok;
+    const rlim_t data = rlim_t(admittedMemory());
+    ok = setLimit(RLIMIT_DATA, data, data) && ok;
     ok = setLimit(RLIMIT_CPU, rlim_t(kCpuSeconds), rlim_t(kCpuSeconds + 5)) && ok;
     return ok;
 }

@@ -13,7 +13,11 @@ inline constexpr long long kAddressSpaceBytes = 1LL << 30;
 // CPU seconds summed over the decoder's threads; the program's wall-clock deadline comes first.
 inline constexpr int kCpuSeconds = 40;
 
-// No core files, no files written, the address space and CPU time above; dies with its parent.
+// The private memory (the kernel's data limit) the program admitted this helper with.
+long long admittedMemory();
+
+// No core files, no files written, the address space and CPU time above, the private memory
+// admitted; dies with its parent.
 bool limitResources();
 
 // Moves into user, mount, network, IPC and PID namespaces of its own. Must run while the process

@@ -131,14 +131,24 @@ OpenFailure DecoderSession::reap() {
     while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
     }
     pid_ = -1;
+    memoryBudget().release(std::exchange(share_, 0));
     return exited ? reasonOfDeath(status) : OpenFailure::Damaged;
 }
 
 void DecoderSession::cancel() {
-    std::lock_guard lock(mutex_);
-    cancelled_ = true;
-    if (pid_ > 0)
-        ::kill(pid_, SIGKILL);
+    {
+        std::lock_guard lock(mutex_);
+        cancelled_ = true;
+        if (pid_ > 0)
+            ::kill(pid_, SIGKILL);
+    }
+    // A session still waiting for its share of memory stops waiting.
+    memoryBudget().wake();
+}
+
+MemoryBudget& DecoderSession::memoryBudget() {
+    static MemoryBudget budget(helperMemory::kPoolBytes);
+    return budget;
 }
 
 void DecoderSession::cancelAll() {
@@ -161,7 +171,7 @@ Request DecoderSession::withSpan(Request request) const {
 std::optional<DecoderSession::Reply> DecoderSession::ask(const Request& asked, std::optional<OpenFailure>* failure) {
     const Request request = withSpan(asked);
     OpenFailure why;
-    auto reply = exchange(request, &why);
+    auto reply = exchangeAdmitted(request, &why);
     // A helper that answers has shut itself in: what that amounted to is looked at once.
     if (reply && !HelperConfinement::seen()) {
         std::unique_lock lock(mutex_);
@@ -171,13 +181,12 @@ std::optional<DecoderSession::Reply> DecoderSession::ask(const Request& asked, s
     }
     Status status = reply ? reply->head.status : Status::Damaged;
     // What the direct helper declines is asked of the libvips helper, which gets the picture anew.
-    if (reply && status == Status::Declined && declinedTo_) {
-        const PictureInput input = std::move(*declinedTo_);
-        declinedTo_.reset();
+    if (reply && status == Status::Declined && direct_) {
+        direct_ = false;
         reap();
         reply.reset();
-        if (spawn(input, helperPath()))
-            reply = exchange(request, &why);
+        if (again_ && spawn(again_->again(), helperPath()))
+            reply = exchangeAdmitted(request, &why);
         status = reply ? reply->head.status : Status::Damaged;
     }
     if (reply && status == Status::Ok && clip_) {
@@ -193,6 +202,19 @@ std::optional<DecoderSession::Reply> DecoderSession::ask(const Request& asked, s
     if (reply && status == Status::UnsupportedCodec)
         refusedCodec_ = VideoCodec(reply->head.codec);
     return reply && status == Status::Ok ? std::move(reply) : std::nullopt;
+}
+
+std::optional<DecoderSession::Reply> DecoderSession::exchangeAdmitted(const Request& request, OpenFailure* why) {
+    auto reply = exchange(request, why);
+    // A helper cannot tell its own share from the picture's bounds: whatever was too large on less
+    // than the whole share is asked again of a new helper that has it.
+    const bool tooLarge = reply ? reply->head.status == Status::TooLarge : *why == OpenFailure::TooLarge;
+    if (!tooLarge || wholeShare_ || !again_ || cancelled_)
+        return reply;
+    reap();
+    if (!spawn(again_->again(), path_, true))
+        return reply;
+    return exchange(request, why);
 }
 
 std::optional<DecoderSession::Reply> DecoderSession::pixelsReply(wire::Task task, int side, std::optional<OpenFailure>* failure) {

@@ -9,6 +9,7 @@
 
 #include "core/ClipSpan.h"
 #include "core/CropGeometry.h"
+#include "core/MemoryBudget.h"
 #include "core/OpenFailure.h"
 #include "core/Resample.h"
 #include "core/VideoCodec.h"
@@ -87,7 +88,7 @@ public:
     Outcome<RgbaFrames> renderFrames(const Framing& framing, int side, int turn = 1, int maxFrames = 0);
 
     // Whether the direct helper holds the picture (it has declined nothing so far).
-    bool heldByDirectHelper() const { return declinedTo_.has_value(); }
+    bool heldByDirectHelper() const { return direct_; }
 
     // Whether the file is a video clip (or a sound file), which the video helper holds: its
     // frames, its still and its renders are those of a span of it.
@@ -122,6 +123,10 @@ public:
     // A batch that decodes one picture per core sets 1, so the process tree never runs more
     // threads than there are cores.
     static void setHelperThreads(int threads) { helperThreads_ = threads; }
+    // The pool every helper's memory is admitted from (core/MemoryBudget.h): a helper starts only
+    // once its share is free, and one that runs out of memory on less than the whole share is
+    // started again with it. The size is for tests; the program keeps the default.
+    static MemoryBudget& memoryBudget();
     // Called first in a program's main(), before any thread: the program's own libvips loads none
     // of its modules (HEIF, JPEG XL, ImageMagick and the rest, some 30 ms and megabytes when it
     // starts), as only the helpers decode files; the helpers still load them as before.
@@ -134,7 +139,12 @@ public:
 
 private:
     struct Reply;
-    bool spawn(const PictureInput& input, const QByteArray& path);
+    // Starts the helper at `path` once its share of memory is admitted (all of the whole share
+    // when `whole`). False when none could be started or the session was cancelled meanwhile.
+    bool spawn(const PictureInput& input, const QByteArray& path, bool whole = false);
+    // exchange(), and for a helper too small for the task on less than the whole share of memory,
+    // the task again of a new one that has it.
+    std::optional<Reply> exchangeAdmitted(const wire::Request& request, OpenFailure* why);
     std::optional<Reply> exchange(const wire::Request& request, OpenFailure* why);
     // The reply when the helper did the task; otherwise nothing, and why when there is a reason.
     std::optional<Reply> ask(const wire::Request& request, std::optional<OpenFailure>* failure);
@@ -161,8 +171,13 @@ private:
     // The request with the clip's span in it, for a clip.
     wire::Request withSpan(wire::Request request) const;
     Outcome<std::shared_ptr<const Picture>> framesOf(const wire::Request& request);
-    // While the direct helper has the picture: the picture again, for the libvips helper.
-    std::optional<PictureInput> declinedTo_;
+    // The picture again: for the libvips helper when the direct one declines, or for a helper
+    // started anew with the whole share.
+    std::optional<PictureInput> again_;
+    QByteArray path_;
+    bool direct_ = false;
+    std::int64_t share_ = 0;
+    bool wholeShare_ = false;
 };
 
 } // namespace cropling

@@ -17,6 +17,7 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <thread>
 #include <vector>
 
 extern char** environ;
@@ -34,10 +35,10 @@ constexpr char kHelpersVipsHome[] = "CROPLING_HELPERS_VIPSHOME";
 // reads (HEIF, AVIF and JPEG XL are modules; JPEG, PNG, WebP, GIF, TIFF and SVG are built in), a
 // libvips home without modules, so its start-up loads none of them (some 20 ms of a headless save).
 // A helper of a batch that runs one picture per core works on one thread: libvips' and the
-// resampler's.
+// resampler's. Each helper is told the memory it was admitted with, and limits itself to it.
 class HelperEnvironment {
 public:
-    HelperEnvironment(bool modules, int threads) {
+    HelperEnvironment(bool modules, int threads, std::int64_t memory) {
         const auto overridden = [threads](const char* entry) {
             return threads > 0 && (std::strncmp(entry, "VIPS_CONCURRENCY=", 17) == 0 || std::strncmp(entry, "CROPLING_THREADS=", 17) == 0);
         };
@@ -48,7 +49,7 @@ public:
         const char* kept = std::getenv(kHelpersVipsHome);
         for (char** e = environ; *e; ++e) {
             const bool home = named(*e, "VIPSHOME");
-            if ((!home || (modules && !kept)) && !named(*e, kHelpersVipsHome) && !overridden(*e))
+            if ((!home || (modules && !kept)) && !named(*e, kHelpersVipsHome) && !named(*e, helperMemory::kVariable) && !overridden(*e))
                 entries_.emplace_back(*e);
         }
         if (!modules)
@@ -59,6 +60,7 @@ public:
             entries_.emplace_back("VIPS_CONCURRENCY=" + QByteArray::number(threads));
             entries_.emplace_back("CROPLING_THREADS=" + QByteArray::number(threads));
         }
+        entries_.emplace_back(QByteArray(helperMemory::kVariable) + '=' + QByteArray::number(qint64(memory)));
         for (QByteArray& entry : entries_)
             pointers_.push_back(entry.data());
         pointers_.push_back(nullptr);
@@ -97,25 +99,33 @@ QByteArray DecoderSession::directHelperPath() {
 bool DecoderSession::start(const QByteArray& encoded) { return start(PictureInput::bytes(encoded)); }
 
 bool DecoderSession::start(const PictureInput& input, bool forRender) {
+    PictureInput again = input.again();
+    if (again.isValid())
+        again_ = std::move(again);
     // A clip goes to the video helper for every task; nothing else reads it.
     if (!std::getenv("CROPLING_DECODER") && isClip(input.head(64))) {
         clip_ = true;
         return spawn(input, videoHelperPath());
     }
-    if (forRender && !std::getenv("CROPLING_DECODER") && rendersDirectly(input.head(12))) {
-        PictureInput again = input.again();
-        if (again.isValid()) {
-            declinedTo_ = std::move(again);
-            if (spawn(input, directHelperPath()))
-                return true;
-            declinedTo_.reset();
-        }
+    if (forRender && again_ && !std::getenv("CROPLING_DECODER") && rendersDirectly(input.head(12))) {
+        direct_ = true;
+        if (spawn(input, directHelperPath()))
+            return true;
+        direct_ = false;
     }
     return spawn(input, helperPath());
 }
 
-bool DecoderSession::spawn(const PictureInput& input, const QByteArray& path) {
+bool DecoderSession::spawn(const PictureInput& input, const QByteArray& path, bool whole) {
     const QByteArray& encoded = input.data();
+    // Waiting for a share is not the helper's time: the deadline starts with the helper.
+    using namespace helperMemory;
+    const std::int64_t ask = whole ? kWholeShareBytes : direct_ ? kDirectAskBytes : kDecoderAskBytes;
+    share_ = memoryBudget().admit(ask, whole, cancelled_);
+    if (share_ == 0)
+        return false;
+    wholeShare_ = whole;
+    path_ = path;
     // A write to a helper that has died must fail, not end the program.
     static std::once_flag pipeSignal;
     std::call_once(pipeSignal, [] { ::signal(SIGPIPE, SIG_IGN); });
@@ -143,7 +153,9 @@ bool DecoderSession::spawn(const PictureInput& input, const QByteArray& path) {
         // A file is read by the helper alone, from descriptor 3: its bytes never pass through here.
         if (picture >= 0)
             posix_spawn_file_actions_adddup2(&actions, picture, wire::kPictureFd);
-        const HelperEnvironment environment(needsLoadableModule(input.head(32)), helperThreads_.load());
+        const int threads = helperThreads_.load();
+        const std::int64_t limit = share_ + stackAllowance(threads > 0 ? threads : int(std::thread::hardware_concurrency()));
+        const HelperEnvironment environment(needsLoadableModule(input.head(32)), threads, limit);
         char* argv[] = {const_cast<char*>("cropling-decoder"), nullptr};
         std::lock_guard lock(mutex_);
         pid_t pid = -1;
@@ -157,8 +169,10 @@ bool DecoderSession::spawn(const PictureInput& input, const QByteArray& path) {
     }
     for (int* fd : {&picture, &requests[0], &requests[1], &replies[0], &replies[1]})
         closeDescriptor(*fd);
-    if (!ok)
+    if (!ok) {
+        memoryBudget().release(std::exchange(share_, 0));
         return false;
+    }
     // The picture goes first on the request pipe, its length before it (or the mark of a file on
     // descriptor 3). The helper reads it whole before anything else; the time this takes counts
     // towards the deadline.

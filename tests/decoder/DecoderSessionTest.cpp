@@ -201,3 +201,51 @@ TEST(DecoderSession, AFirstLookSupersededOrUndoneLeavesNothingBehind) {
     EXPECT_FALSE(editor.undoStack()->canRedo());
     EXPECT_EQ(editor.image(), before);
 }
+
+TEST(DecoderSession, AHelperWaitsForItsShareOfMemoryRatherThanGoPastThePool) {
+    FaultyHelper faulty;
+    MemoryBudget& budget = DecoderSession::memoryBudget();
+    // A pool that holds one helper.
+    budget.resize(helperMemory::kLeastShareBytes * 2);
+    auto first = std::make_unique<DecoderSession>();
+    ASSERT_TRUE(first->start(QByteArray("hang")));
+    auto second = std::make_unique<DecoderSession>();
+    DecoderSession third;
+    std::optional<bool> opened;
+    std::thread later([&] {
+        opened = second->start(QByteArray("ok")) && second->decode(100).value.has_value();
+    });
+    std::thread cancelled([&] { EXPECT_FALSE(third.start(QByteArray("ok"))); });
+    EXPECT_TRUE(QTest::qWaitFor([&] { return budget.waiting() == 2; }, 5000));
+    EXPECT_EQ(runningStandIns(), 1);
+    // One that gives up waiting starts nothing; one whose share comes free goes on.
+    third.cancel();
+    cancelled.join();
+    first.reset();
+    later.join();
+    EXPECT_EQ(opened, true);
+    second.reset();
+    EXPECT_EQ(budget.inUse(), 0);
+    budget.resize(helperMemory::kPoolBytes);
+}
+
+TEST(DecoderSession, AHelperShortOfMemoryOnAPartShareIsStartedAgainWithTheWhole) {
+    FaultyHelper faulty;
+    MemoryBudget& budget = DecoderSession::memoryBudget();
+    // Others hold all but the least share, too little for this picture's 300 MB.
+    const std::atomic<bool> never = false;
+    const std::int64_t others = budget.admit(helperMemory::kPoolBytes - helperMemory::kLeastShareBytes, true, never);
+    auto session = std::make_unique<DecoderSession>();
+    Outcome<std::shared_ptr<const Picture>> outcome;
+    std::thread decoding([&] {
+        if (session->start(QByteArray("needs-300-mb")))
+            outcome = session->decode(100);
+    });
+    // The first helper runs out within its share; the second waits for the whole one.
+    EXPECT_TRUE(QTest::qWaitFor([&] { return budget.waiting() == 1; }, 5000));
+    budget.release(others);
+    decoding.join();
+    EXPECT_TRUE(outcome.value) << int(outcome.why.value_or(OpenFailure::NotFound));
+    session.reset();
+    EXPECT_EQ(budget.inUse(), 0);
+}

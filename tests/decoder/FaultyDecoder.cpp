@@ -65,6 +65,15 @@ int main() {
             std::memset(blocks.back(), 1, 64 << 20);
         }
     }
+    if (fault == "needs-300-mb") {
+        // A good picture whose decode takes 300 MB: more than the least share of memory.
+        std::set_new_handler([] { ::_exit(3); });
+        sandbox::limitResources();
+        constexpr size_t kBytes = size_t(300) << 20;
+        char* block = new char[kBytes];
+        std::memset(block, 1, kBytes);
+        fault = "ok";
+    }
     wire::Request request;
     while (readExactly(&request, sizeof request)) {
         if (fault == "abort")
