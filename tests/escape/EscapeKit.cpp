@@ -50,6 +50,13 @@ bool attempt(const std::string& action, pid_t parent) {
              struct stat status {};
              return ::fstat(0, &status) == 0 && S_ISFIFO(status.st_mode);
          }},
+        // No path at all with AT_EMPTY_PATH is the descriptor's own status, as newer kernels take
+        // it and newer C libraries call it.
+        {"null-path-status",
+         [] {
+             struct stat status {};
+             return ::syscall(SYS_newfstatat, 0, nullptr, &status, AT_EMPTY_PATH) == 0 && S_ISFIFO(status.st_mode);
+         }},
         {"path-status",
          [] {
              struct stat status {};
