@@ -13,7 +13,8 @@ TEST(ClipSpan, TimesReadAsPeopleWriteThemAndNothingElse) {
         {"1.5", 1500},      {"0", 0},           {"0:01.5", 1500},   {"1:02.5", 62'500}, {"1:02:03", 3'723'000},
         {"90", 90'000},     {"0:75", {}},       {"1.5:00", {}},     {"-1", {}},         {"1e3", {}},
         {"0x10", {}},       {"inf", {}},        {"", {}},           {"1::2", {}},       {"1:2:3:4", {}},
-        {"25:00:00", {}},   {" 1", {}},         {"+1", {}},
+        {"25:00:00", {}},   {" 1", {}},         {"+1", {}},         {"1:60", {}},       {"1:59.9", 119'900},
+        {"0:60:00", {}},
     };
     for (const auto& c : cases)
         EXPECT_EQ(parseClipTime(c.text), c.ms) << c.text;
@@ -42,6 +43,10 @@ TEST(ClipSpan, FramesComeAsOftenAsTheClipHasThemWithinWhatAGifShows) {
     const FrameSampling fast = frameSampling({0, 3'000, 2.0}, 40);
     EXPECT_EQ(fast.delayMs, 20);
     EXPECT_EQ(fast.stepMs, 40);
+    // A 120-frame-a-second clip too: browsers would show 10 ms frames at a tenth of a second.
+    const FrameSampling slowMotion = frameSampling({0, 1'000, 1.0}, 8);
+    EXPECT_EQ(slowMotion.delayMs, 20);
+    EXPECT_EQ(slowMotion.frames, 50);
     // A long span is thinned to the most frames a span gives; the frames still cover its length.
     const FrameSampling thinned = frameSampling({0, 60'000, 1.0}, 33);
     EXPECT_LE(thinned.frames, kMaxSpanFrames);

@@ -22,6 +22,8 @@ TEST(EmojiName, DerivesNamesFromFileNames) {
         {"\xc3\x86r\xc3\xb8 \xc5\x81\xc3\xb3" "d\xc5\xba.jpg", "aero-lodz"},
         {"My Party Cat! \xf0\x9f\x8e\x89.png", "my-party-cat"},   // punctuation and emoji go
         {"don't (copy).png", "dont-copy"},
+        {"cats,dogs.png", "cats-dogs"},                           // separating punctuation parts words
+        {"v1.2:final;b.png", "v1-2-final-b"},
         {"party \xf0\x9f\x8e\x89 time.gif", "party-time"},      // an emoji between spaces is one run
         {".hidden", "hidden"},
         {"---.png", "my-emoji"},

@@ -156,6 +156,20 @@ TEST(GifBudget, AHardAnimationFitsByDroppingFramesAndKeepsItsDurationAndLoop) {
     EXPECT_FALSE(encodeGifWithin(noise, {200, 0}));
 }
 
+TEST(GifBudget, NotOneByteOverTheBudget) {
+    // The file one budget gives is one byte over the next budget down: that one must not take it.
+    // Few frames, so the search tries every setting and lands on the same file again if allowed.
+    const EmojiFrames noise = noiseFrames(4);
+    for (const long long budget : {20'000LL, 60'000LL}) {
+        const auto fitted = encodeGifWithin(noise, {budget, 0});
+        ASSERT_TRUE(fitted);
+        const long long tighter = fitted->bytes.size() - 1;
+        const auto refitted = encodeGifWithin(noise, {tighter, 0});
+        ASSERT_TRUE(refitted) << budget;
+        EXPECT_LE(refitted->bytes.size(), tighter) << budget;
+    }
+}
+
 TEST(GifBudget, AnExportOutOfTimeStopsItsEncodeAndStillGivesAGifThatFits) {
     // An export that has used up its work on rendering: the search's first encode is stopped
     // where it is, and a few frames at the smallest setting stand in, within the budget and with
@@ -252,14 +266,17 @@ TEST(GifBudget, ACancelledSearchStopsAndGivesNothing) {
 
 TEST(GifBudget, AlphaBelowHalfBecomesTransparentAndTheRestOpaque) {
     EmojiFrames frames;
-    frames.frames.push_back(makeImage(128, 128, 4, [](int x, int, int b) { return b < 3 ? 200 : (x < 64 ? 100 : 200); }));
+    // Columns of 100, 127, 128 and 200: exactly half opaque counts as opaque.
+    const int alphas[] = {100, 127, 128, 200};
+    frames.frames.push_back(makeImage(128, 128, 4, [&](int x, int, int b) { return b < 3 ? 200 : alphas[x / 32]; }));
     frames.delaysMs.push_back(0);
     const auto gif = encodeGifWithin(frames, {131'072, 50});
     ASSERT_TRUE(gif);
     const vips::VImage read = vips::VImage::new_from_buffer(gif->bytes.constData(), size_t(gif->bytes.size()), "");
     ASSERT_EQ(read.bands(), 4);
-    EXPECT_EQ(read.getpoint(10, 10)[3], 0);
-    EXPECT_EQ(read.getpoint(100, 10)[3], 255);
+    const double expected[] = {0, 0, 255, 255};
+    for (int column = 0; column < 4; ++column)
+        EXPECT_EQ(read.getpoint(column * 32 + 10, 10)[3], expected[column]) << "alpha " << alphas[column];
 }
 
 TEST(AnimationExport, AGifRenderedInTheHelperShowsEachFramesPixels) {

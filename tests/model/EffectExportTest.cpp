@@ -56,6 +56,23 @@ TEST(EffectExport, AnEffectIsALoopingGifWithinTheCapsAndACaptionMarksEveryFrame)
     }
     EXPECT_GT(whiter, 50);
     EXPECT_EQ(changedAbove, 0);
+    // Asked at the top, the same letters are there and the foot is untouched.
+    captioned.effect.captionAtTop = true;
+    const ExportOutcome top = ExportJob(photo, Framing{}, captioned, QStringLiteral("photo")).run();
+    ASSERT_TRUE(top);
+    const Rgba t = decodePng(top.emoji->bytes);
+    int whiterAtTop = 0, changedBelow = 0;
+    for (int y = 0; y < 128; ++y) {
+        for (int x = 0; x < 128; ++x) {
+            const size_t i = size_t(y * 128 + x) * 4;
+            if (y < 32 && t.data[i] > 240 && t.data[i + 1] > 240 && t.data[i + 2] > 240 && a.data[i] < 200)
+                ++whiterAtTop;
+            if (y >= 64 && t.data[i] != a.data[i])
+                ++changedBelow;
+        }
+    }
+    EXPECT_GT(whiterAtTop, 50);
+    EXPECT_EQ(changedBelow, 0);
 }
 
 // On a clip, the effect and the caption ride over the span asked for: each frame of it carries
