@@ -3,6 +3,9 @@
 #include "core/CropGeometry.h"
 #include "image/FaceFraming.h"
 #include "image/Picture.h"
+#include "image/shared/VipsRuntime.h"
+#include "io/LocalPath.h"
+#include "model/ExportJob.h"
 
 #include <QFile>
 
@@ -112,5 +115,29 @@ TEST(FaceFraming, SearchesOnSeveralThreadsWhileTheModulesLoadFindWhatOneFindsAlo
         EXPECT_EQ(withFace.framing->offset, alone.framing->offset);
         EXPECT_EQ(without.framing->faces, 0);
         EXPECT_EQ(without.framing->offset, none.framing->offset);
+    }
+}
+
+TEST(FaceFraming, APictureTurnedForTheRenderIsSearchedAsItWillShow) {
+    // The portrait stored lying on its side, turned a quarter clockwise for the render: the face is
+    // found where it will be, and the emoji is the upright portrait's.
+    if (!QFile::exists(kPortrait))
+        GTEST_SKIP() << "python3-skimage's sample data is not installed";
+    ensureVipsStarted();
+    const vips::VImage upright = vips::VImage::new_from_file(kPortrait.toUtf8().constData());
+    const QByteArray uprightFile = writeTempFile("upright.png", encode(upright, ".png"));
+    const QByteArray sidewaysFile = writeTempFile("sideways.png", encode(upright.rot(VIPS_ANGLE_D270), ".png"));
+    // As `render -o emoji.png` asks (the face searched in the helper's pixels) and as a window's
+    // export does (in the decoded picture).
+    for (const ExportFormat format : {ExportFormat::Png, ExportFormat::Auto}) {
+        FramingRequest framing;
+        framing.autoFrame = true;
+        ExportRequest request;
+        request.format = format;
+        const ExportOutcome expected = ExportJob(urlFromLocalPath(uprightFile), framing, request, QStringLiteral("upright")).run();
+        framing.turn = 6; // a quarter clockwise
+        const ExportOutcome turned = ExportJob(urlFromLocalPath(sidewaysFile), framing, request, QStringLiteral("sideways")).run();
+        ASSERT_TRUE(expected && turned) << describe(turned).toStdString();
+        EXPECT_GT(psnr(expected.emoji->bytes, turned.emoji->bytes), 35.0) << int(format);
     }
 }
