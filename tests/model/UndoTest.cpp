@@ -113,6 +113,21 @@ TEST(Undo, PicturesOpenedOneAfterAnotherAreDroppedFromTheHistoryBeyondItsBudget)
     EXPECT_EQ(editor.image(), opened[10].lock());
 }
 
+TEST(Undo, AnAnimationCountsEveryFrameAgainstTheHistorysBudget) {
+    EmojiEditor editor;
+    // Animations of 40 frames of 500 x 500: some 40 MB each with their display copies, though
+    // one frame alone is 1 MB. (The frames share one picture here: only the count matters.)
+    std::vector<std::weak_ptr<const Picture>> opened;
+    for (int i = 0; i < 12; ++i) {
+        const PicturePtr frame = picture(500, 500);
+        PicturePtr next = Picture::animated(std::vector<PicturePtr>(40, frame), std::vector<int>(40, 50), 0);
+        opened.push_back(next);
+        editor.setImage(std::move(next), QStringLiteral("a%1").arg(i));
+    }
+    const auto alive = std::count_if(opened.begin(), opened.end(), [](const auto& p) { return !p.expired(); });
+    EXPECT_LE(alive, 1 + EmojiEditor::kHistoryBytes / (2LL * 4 * 500 * 500 * 40) + 1);
+}
+
 TEST(Undo, WhatAFramingCommandSaidGoesWithTheNextFramingChangeOrItsUndoAndAFailureWithTheNextStep) {
     EmojiEditor editor;
     editor.setImage(picture(600, 300), QStringLiteral("cat"));
