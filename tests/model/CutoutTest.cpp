@@ -104,10 +104,57 @@ TEST(Cutout, APlainBackgroundGoesHolesIncludedAndAPictureWithoutOneIsLeftWhole) 
             partial += cut.data[i] > 0 && cut.data[i] < 255;
         EXPECT_GT(partial, 40);
     }
+    // A hairline of plain colour around a subject is a frame, not a background to remove; a margin
+    // a few times wider is.
+    for (const int margin : {2, 12}) {
+        const VImage framed = makeImage(400, 400, 3, [margin](int x, int y, int b) {
+            const bool ground = x < margin || y < margin || x >= 400 - margin || y >= 400 - margin;
+            return ground ? (b == 2 ? 200 : 60) : (b == 0 ? 250 : b == 1 ? 150 : 40);
+        });
+        const ExportOutcome outcome = cutOut(encode(framed, ".png"));
+        EXPECT_EQ(bool(outcome), margin > 2) << margin;
+    }
     // A photograph to its edges has no plain background: it says so and removes nothing.
     const ExportOutcome none = cutOut(encode(photo("chelsea.png"), ".jpg"));
     EXPECT_FALSE(none);
     EXPECT_EQ(none.failure, ExportFailure::NoBackground);
+}
+
+TEST(Cutout, AnEdgeKeepsTheSubjectsColourWithoutTheGroundsTint) {
+    // An orange disc on blue, its edge pixels each a true mix of the two by how much of the pixel
+    // the disc covers (16 samples a pixel): what stays of the edge shows the disc's orange, not a
+    // blue-tinted fringe of the ground it was cut from.
+    const auto covered = [](int x, int y) {
+        int inside = 0;
+        for (int s = 0; s < 16; ++s)
+            inside += std::hypot(x + (s % 4 + 0.5) / 4 - 200, y + (s / 4 + 0.5) / 4 - 200) < 120.3;
+        return inside / 16.0;
+    };
+    const int orange[3] = {250, 150, 40}, blue[3] = {60, 110, 200};
+    EmojiEditor editor;
+    editor.setImage(makePicture(makeImage(400, 400, 3, [&](int x, int y, int b) {
+                        const double c = covered(x, y);
+                        return int(std::lround(c * orange[b] + (1 - c) * blue[b]));
+                    })),
+                    QStringLiteral("disc"));
+    editor.removeBackground();
+    const VImage cut = editor.image()->pixels().copy_memory();
+    ASSERT_EQ(cut.bands(), 4);
+    const auto* p = static_cast<const std::uint8_t*>(cut.data());
+    double blueOfEdge = 0;
+    int edge = 0;
+    for (int y = 0; y < 400; ++y) {
+        for (int x = 0; x < 400; ++x) {
+            const std::uint8_t* at = p + (size_t(y) * 400 + size_t(x)) * 4;
+            if (at[3] >= 64 && at[3] < 255 && covered(x, y) > 0.2 && covered(x, y) < 0.8) {
+                blueOfEdge += at[2];
+                ++edge;
+            }
+        }
+    }
+    ASSERT_GT(edge, 100);
+    // The disc's blue is 40, a half-and-half mix's 120: the edge keeps to the disc's side.
+    EXPECT_LT(blueOfEdge / edge, 100.0);
 }
 
 TEST(Cutout, RemovingTheBackgroundIsOneStepAndSaysWhenThereIsNone) {
