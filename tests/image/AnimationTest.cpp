@@ -363,3 +363,29 @@ TEST(AnimationExport, ALongAnimationsLargeSquaresStayWithinTheirMemoryAndKeepIts
         EXPECT_EQ(std::accumulate(kept.value->delaysMs.begin(), kept.value->delaysMs.end(), 0), count * 40) << cap;
     }
 }
+
+TEST(GifBudget, FlatColoursThatDitheringWouldSpeckleStayFlat) {
+    // Patches of flat colour, more colours than a palette holds: each patch must come out as one
+    // palette colour, for dithering speckles it and the search judges that worse.
+    EmojiFrames frames;
+    std::mt19937 random(3);
+    std::vector<int> colours(22 * 22 * 3 * 3);
+    for (int& c : colours)
+        c = int(random() & 255);
+    for (int i = 0; i < 3; ++i) {
+        frames.frames.push_back(makeImage(128, 128, 4, [&, i](int x, int y, int b) {
+            if (b == 3) return 255;
+            return colours[size_t(((i * 22 + y / 6) * 22 + x / 6) * 3 + b)];
+        }));
+        frames.delaysMs.push_back(100);
+    }
+    const auto gif = encodeGifWithin(frames, {131'072, 50});
+    ASSERT_TRUE(gif);
+    const vips::VImage read = decoded(gif->bytes);
+    int speckled = 0;
+    for (int py = 0; py < 21; ++py)
+        for (int px = 0; px < 21; ++px)
+            for (int b = 0; b < 3; ++b)
+                speckled += read.crop(px * 6 + 1, py * 6 + 1, 4, 4).extract_band(b).deviate() > 0.5;
+    EXPECT_EQ(speckled, 0);
+}
