@@ -2,8 +2,8 @@
 // squares of a few frames of a span. Every answer is a refusal or a reply whose sizes agree with
 // what it carries, and nothing crashes.
 
-#include "image/shared/DecoderWire.h"
-#include "video/ClipService.h"
+#include "wire/DecoderWire.h"
+#include "helpers/video/ClipService.h"
 
 #include <QByteArray>
 

@@ -2,7 +2,7 @@
 // zoom and offset taken from the first bytes (the decode corpus's prefix): every answer is a
 // refusal or a PNG of the size asked for, and nothing crashes.
 
-#include "direct/DirectService.h"
+#include "helpers/direct/DirectService.h"
 
 #include <QByteArray>
 

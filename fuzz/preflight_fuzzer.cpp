@@ -2,7 +2,7 @@
 // it reads nothing past their end, and what it hands on is never larger than what it was given
 // (a cut, never a copy with more in it).
 
-#include "image/helper/Preflight.h"
+#include "image/decoding/Preflight.h"
 
 #include <QByteArray>
 

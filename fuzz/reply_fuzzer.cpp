@@ -2,7 +2,7 @@
 // accepted head announces exactly the payload its task allows, within the fixed bounds, whatever
 // a compromised helper writes. The first two bytes pick the task and the size asked for.
 
-#include "image/shared/DecoderWire.h"
+#include "wire/DecoderWire.h"
 
 #include <QByteArray>
 

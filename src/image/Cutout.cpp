@@ -3,7 +3,7 @@
 #include "core/BackgroundRemoval.h"
 #include "image/FaceFraming.h"
 #include "image/Picture.h"
-#include "image/helper/Decoding.h"
+#include "image/decoding/Decoding.h"
 
 #include <vips/vips8>
 

@@ -4,7 +4,7 @@
 // announced, and what else the files of DecoderSession share.
 
 #include "image/DecoderSession.h"
-#include "image/shared/DecoderWire.h"
+#include "wire/DecoderWire.h"
 
 #include "core/CropGeometry.h"
 #include <QPointF>

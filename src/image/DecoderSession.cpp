@@ -2,8 +2,8 @@
 
 #include "image/DecoderReply.h"
 #include "image/HelperConfinement.h"
-#include "image/shared/DecoderWire.h"
-#include "image/shared/PipeTransfer.h"
+#include "wire/DecoderWire.h"
+#include "wire/PipeTransfer.h"
 #include "image/Picture.h"
 #include "image/VipsLayer.h"
 

@@ -5,7 +5,7 @@
 
 #include "core/Animation.h"
 #include "image/DecoderReply.h"
-#include "image/shared/DecoderWire.h"
+#include "wire/DecoderWire.h"
 #include "image/Picture.h"
 #include "image/VipsLayer.h"
 

@@ -3,9 +3,9 @@
 #include "DecoderSession.h"
 
 #include "image/DecoderReply.h"
-#include "image/shared/DecoderWire.h"
+#include "wire/DecoderWire.h"
 #include "image/Formats.h"
-#include "image/shared/PipeTransfer.h"
+#include "wire/PipeTransfer.h"
 #include "image/ProgramFiles.h"
 
 #include <QElapsedTimer>

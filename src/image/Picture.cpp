@@ -5,7 +5,7 @@
 #include "core/Orientation.h"
 
 #include "image/DisplayPyramid.h"
-#include "image/helper/Decoding.h"
+#include "image/decoding/Decoding.h"
 
 
 #include <algorithm>

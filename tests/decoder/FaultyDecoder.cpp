@@ -2,8 +2,8 @@
 // would. The "picture" it is handed names the fault, so that each load of a test picks its own:
 // the program must survive each with a clear reason.
 
-#include "decoder/Sandbox.h"
-#include "image/shared/DecoderWire.h"
+#include "helpers/common/Sandbox.h"
+#include "wire/DecoderWire.h"
 
 #include <signal.h>
 #include <unistd.h>

@@ -7,7 +7,7 @@
 
 #include "image/DecoderSession.h"
 #include "image/HelperConfinement.h"
-#include "image/shared/DecoderWire.h"
+#include "wire/DecoderWire.h"
 
 #include <QDeadlineTimer>
 #include <QDir>

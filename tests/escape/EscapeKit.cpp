@@ -4,7 +4,7 @@
 // filter may instead end it with SIGSYS. Two attempts must work (a thread, memory) so that a kit
 // that fails everything cannot pass for a confined one.
 
-#include "decoder/HelperMain.h"
+#include "helpers/common/HelperMain.h"
 
 #include <fcntl.h>
 #include <linux/io_uring.h>

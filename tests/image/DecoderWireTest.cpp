@@ -1,7 +1,7 @@
 // The reply heads a helper may send about a clip it refuses: the codec it names is one of the
 // program's list and only with that refusal, and a refusal carries nothing after it.
 
-#include "image/shared/DecoderWire.h"
+#include "wire/DecoderWire.h"
 
 #include <gtest/gtest.h>
 

@@ -3,7 +3,7 @@
 
 #include "core/Animation.h"
 #include "image/EmojiRenderer.h"
-#include "image/helper/Preflight.h"
+#include "image/decoding/Preflight.h"
 #include "image/Picture.h"
 
 #include <gtest/gtest.h>

@@ -3,7 +3,7 @@
 #include "core/Animation.h"
 #include "core/CropGeometry.h"
 #include "core/Orientation.h"
-#include "image/helper/Decoding.h"
+#include "image/decoding/Decoding.h"
 #include "image/GifEncoder.h"
 #include "image/shared/SquareRender.h"
 #include "image/Picture.h"

@@ -6,7 +6,7 @@
 // sRGB, resampled, turned upright and placed on the n x n canvas, then written as an RGBA PNG.
 
 #include "core/OpenFailure.h"
-#include "direct/SourceDecoder.h"
+#include "helpers/direct/SourceDecoder.h"
 
 #include <QByteArray>
 #include <QPointF>

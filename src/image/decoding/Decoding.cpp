@@ -2,7 +2,7 @@
 
 #include "core/CropGeometry.h"
 #include "core/Orientation.h"
-#include "image/helper/Preflight.h"
+#include "image/decoding/Preflight.h"
 #include "image/shared/VipsRuntime.h"
 
 #include <QElapsedTimer>

@@ -4,7 +4,7 @@
 // square) and a first look on a JPEG, PNG or WebP, without libvips. Every other picture and task
 // is declined, and the program asks the libvips helper instead.
 
-#include "image/shared/TaskServer.h"
+#include "wire/TaskServer.h"
 
 #include <QByteArray>
 

@@ -3,12 +3,12 @@
 #include "core/Animation.h"
 #include "core/CropGeometry.h"
 #include "core/Orientation.h"
-#include "image/helper/Decoding.h"
+#include "image/decoding/Decoding.h"
 #include "image/shared/VipsRender.h"
 #include "image/shared/SquareRender.h"
-#include "image/helper/FrameReader.h"
+#include "image/decoding/FrameReader.h"
 #include "image/Picture.h"
-#include "image/helper/Preflight.h"
+#include "image/decoding/Preflight.h"
 #include "image/shared/VipsRuntime.h"
 
 #include <QElapsedTimer>

@@ -6,7 +6,7 @@
 #include "core/Orientation.h"
 #include "core/Resample.h"
 #include "image/shared/PngWriter.h"
-#include "video/ClipDecoder.h"
+#include "helpers/video/ClipDecoder.h"
 
 #include <algorithm>
 #include <cmath>

@@ -1,9 +1,9 @@
 #include "DirectService.h"
 
 #include "core/Orientation.h"
-#include "direct/ColourProfile.h"
-#include "direct/DirectRender.h"
-#include "direct/SourceDecoder.h"
+#include "helpers/direct/ColourProfile.h"
+#include "helpers/direct/DirectRender.h"
+#include "helpers/direct/SourceDecoder.h"
 
 #include <algorithm>
 

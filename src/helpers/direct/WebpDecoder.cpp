@@ -1,4 +1,4 @@
-#include "direct/SourceDecoder.h"
+#include "helpers/direct/SourceDecoder.h"
 
 #include "core/CropGeometry.h"
 #include "core/Orientation.h"

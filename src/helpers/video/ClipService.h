@@ -5,7 +5,7 @@
 // at a working resolution with their timing, and the framed square of each, or of the first as a
 // PNG. Every reply is one the program checks as it checks a picture helper's.
 
-#include "image/shared/TaskServer.h"
+#include "wire/TaskServer.h"
 
 #include <QByteArray>
 

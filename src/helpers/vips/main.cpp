@@ -1,7 +1,7 @@
 // The libvips decoding helper: any picture format the program opens, every task.
 
-#include "decoder/HelperMain.h"
-#include "image/helper/DecodeService.h"
+#include "helpers/common/HelperMain.h"
+#include "helpers/vips/DecodeService.h"
 
 #include <memory>
 

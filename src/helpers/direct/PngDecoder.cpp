@@ -1,8 +1,8 @@
-#include "direct/SourceDecoder.h"
+#include "helpers/direct/SourceDecoder.h"
 
 #include "core/CropGeometry.h"
 #include "core/Orientation.h"
-#include "image/helper/ContainerWalks.h"
+#include "image/decoding/ContainerWalks.h"
 
 #include <spng.h>
 

@@ -6,7 +6,7 @@
 // Used inside this layer only.
 
 #include "core/OpenFailure.h"
-#include "image/helper/Decoding.h"
+#include "image/decoding/Decoding.h"
 
 #include <QSize>
 

@@ -2,7 +2,7 @@
 
 #include "core/CropGeometry.h"
 #include "core/Orientation.h"
-#include "direct/ColourProfile.h"
+#include "helpers/direct/ColourProfile.h"
 #include "image/shared/PngWriter.h"
 
 namespace cropling::direct {

@@ -1,8 +1,8 @@
 #include "HelperMain.h"
 
-#include "decoder/Sandbox.h"
-#include "decoder/SyscallFilter.h"
-#include "image/shared/PipeTransfer.h"
+#include "helpers/common/Sandbox.h"
+#include "helpers/common/SyscallFilter.h"
+#include "wire/PipeTransfer.h"
 
 #include <fcntl.h>
 #include <malloc.h>

@@ -1,8 +1,8 @@
 // The video helper: a clip's frames, decoded with FFmpeg's libraries in a process shut in as the
 // picture helpers are. It links neither libvips nor Qt's GUI module; pictures never reach it.
 
-#include "decoder/HelperMain.h"
-#include "video/ClipService.h"
+#include "helpers/common/HelperMain.h"
+#include "helpers/video/ClipService.h"
 
 extern "C" {
 #include <libavutil/log.h>

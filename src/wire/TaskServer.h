@@ -5,7 +5,7 @@
 // helper's service and the direct helper's implement it; the loop around them (decoder/HelperMain)
 // knows nothing else of them.
 
-#include "image/shared/DecoderWire.h"
+#include "wire/DecoderWire.h"
 
 #include <string_view>
 

@@ -3,7 +3,7 @@
 // The decoding helper's side of the conversation: one task done in this process on the picture's
 // bytes, answered as a reply head and its payload. Only the helper calls this.
 
-#include "image/shared/TaskServer.h"
+#include "wire/TaskServer.h"
 
 #include <QByteArray>
 

@@ -1,6 +1,6 @@
 #include "Preflight.h"
 
-#include "image/helper/ContainerWalks.h"
+#include "image/decoding/ContainerWalks.h"
 
 #include <QBuffer>
 #include <QImage>

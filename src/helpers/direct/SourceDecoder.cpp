@@ -1,6 +1,6 @@
 #include "SourceDecoder.h"
 
-#include "image/helper/ContainerWalks.h"
+#include "image/decoding/ContainerWalks.h"
 
 #include <cstring>
 

@@ -1,7 +1,7 @@
 #include "ContainerWalks.h"
 
 #include "core/Animation.h"
-#include "image/helper/Preflight.h"
+#include "image/decoding/Preflight.h"
 
 #include <QtEndian>
 

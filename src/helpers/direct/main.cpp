@@ -2,8 +2,8 @@
 // library. It links neither libvips nor Qt's GUI module, so it starts in a few milliseconds; what
 // it declines, the program asks of the libvips helper.
 
-#include "decoder/HelperMain.h"
-#include "direct/DirectService.h"
+#include "helpers/common/HelperMain.h"
+#include "helpers/direct/DirectService.h"
 
 #include <memory>
 

@@ -3,7 +3,7 @@
 // What both decoding helpers do around their own work: limit themselves, take the picture, shut
 // themselves in, then answer the program's tasks on descriptors 0 and 1 until it closes them.
 
-#include "image/shared/TaskServer.h"
+#include "wire/TaskServer.h"
 
 #include <QByteArray>
 
