@@ -12,6 +12,7 @@
 #include "core/CropGeometry.h"
 #include "core/OpenFailure.h"
 #include "core/Progress.h"
+#include "core/GifLimits.h"
 #include "image/FaceFraming.h"
 
 #include <QByteArray>
@@ -42,20 +43,6 @@ struct RgbaFrames {
     int loop = 0;
     int sourceFrames = 0; // the animation's, when only some of them were rendered (0: as many as here)
 };
-
-struct EncodedGif {
-    QByteArray bytes;
-    int frames = 0; // kept after any were dropped
-};
-
-// What an animated emoji may be: at most maxBytes, and at most maxFrames frames (0: any number).
-struct GifLimits {
-    long long maxBytes = 0;
-    int maxFrames = 0;
-    bool operator==(const GifLimits&) const = default;
-};
-
-inline GifLimits gifLimitsOf(const ChatTarget& target) { return {target.maxBytes, target.maxFrames}; }
 
 class VipsLayer {
 public:

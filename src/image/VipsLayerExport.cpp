@@ -3,7 +3,7 @@
 
 #include "image/Cutout.h"
 #include "image/FaceFraming.h"
-#include "image/GifEncoder.h"
+#include "gif/GifEncoder.h"
 #include "image/Picture.h"
 #include "image/VipsLayer.h"
 #include "image/shared/VipsRender.h"

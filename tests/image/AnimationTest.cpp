@@ -5,7 +5,7 @@
 #include "image/EmojiRenderer.h"
 #include "image/decoding/Decoding.h"
 #include "image/decoding/FrameReader.h"
-#include "image/GifEncoder.h"
+#include "gif/GifEncoder.h"
 #include "image/Picture.h"
 #include "image/shared/VipsRuntime.h"
 

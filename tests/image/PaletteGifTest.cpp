@@ -1,6 +1,6 @@
 #include "PictureFixtures.h"
 
-#include "image/PaletteGif.h"
+#include "gif/PaletteGif.h"
 #include "image/shared/VipsRuntime.h"
 
 #include <QProcess>

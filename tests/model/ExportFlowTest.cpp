@@ -1,7 +1,7 @@
 #include "PictureFixtures.h"
 
 #include "core/StatusText.h"
-#include "image/GifEncoder.h"
+#include "gif/GifEncoder.h"
 #include "io/LocalPath.h"
 #include "model/EmojiEditor.h"
 

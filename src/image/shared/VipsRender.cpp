@@ -4,7 +4,7 @@
 #include "core/CropGeometry.h"
 #include "core/Orientation.h"
 #include "image/decoding/Decoding.h"
-#include "image/GifEncoder.h"
+#include "gif/GifEncoder.h"
 #include "image/shared/SquareRender.h"
 #include "image/Picture.h"
 #include "image/shared/Resampler.h"

@@ -4,7 +4,7 @@
 // keep to. Used by GifEncoder only.
 
 #include "core/Progress.h"
-#include "image/PaletteGif.h"
+#include "gif/PaletteGif.h"
 
 #include <QByteArray>
 

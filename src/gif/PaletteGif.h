@@ -9,7 +9,7 @@
 // count and colour count, and the frames mapped to it once per dithering; each encode after that
 // only decides which pixels to draw again and packs them, a few milliseconds for 50 frames.
 
-#include "image/GifEncoder.h"
+#include "gif/EmojiFrames.h"
 
 #include <QByteArray>
 
