@@ -49,7 +49,7 @@ namespace {
 struct Rendered {
     ExportedEmoji emoji;
     QString note;    // a line to show beside the emoji: what was changed to make it
-    QString failure; // naming the picture, whether the reason does by itself or not
+    QString failure; // naming the picture
 };
 
 // What an output's name asks for: a GIF for ".gif", a PNG for any other name.
@@ -65,9 +65,7 @@ Rendered renderFile(const RenderInput& input, const FramingRequest& framing, con
     const ExportOutcome outcome = ExportJob(input.url, framing, request, input.shown).run();
     if (outcome)
         return {*outcome.emoji, outcome.note, {}};
-    const bool named = outcome.failure == ExportFailure::NotOpened || outcome.failure == ExportFailure::Unreadable ||
-                       outcome.failure == ExportFailure::SpanPastEnd;
-    return {{}, {}, named ? describe(outcome) : input.shown + QStringLiteral(": ") + describe(outcome)};
+    return {{}, {}, describeWithInput(outcome)};
 }
 
 constexpr qsizetype kMaxOutputNameLength = 100;
@@ -222,7 +220,7 @@ int copyOne(int argc, char** argv, const RenderOptions& options) {
     const ExportOutcome outcome =
         ExportJob(input.url, framing, ExportRequest{ExportFormat::Auto, kEmojiSide, options.limits, options.effect}, input.shown).run();
     if (!outcome) {
-        reportFailure(describe(outcome));
+        reportFailure(describeWithInput(outcome));
         return 1;
     }
     const ExportedEmoji& emoji = *outcome.emoji;

@@ -54,4 +54,10 @@ QString describe(const ExportOutcome& outcome) {
     return renderFailedMessage();
 }
 
+QString describeWithInput(const ExportOutcome& outcome) {
+    const bool named = outcome.failure == ExportFailure::NotOpened || outcome.failure == ExportFailure::Unreadable ||
+                       outcome.failure == ExportFailure::SpanPastEnd;
+    return named || outcome.input.isEmpty() ? describe(outcome) : outcome.input + QStringLiteral(": ") + describe(outcome);
+}
+
 } // namespace cropling

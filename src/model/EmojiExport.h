@@ -74,5 +74,7 @@ ExportOutcome exportEmoji(const Picture* picture, const Framing& framing, const 
 
 // Why an export gave nothing, as the status line and stderr say it; empty for a cancelled one.
 QString describe(const ExportOutcome& outcome);
+// The same as a line among others (stderr, a batch's report): it names the picture it is about.
+QString describeWithInput(const ExportOutcome& outcome);
 
 } // namespace cropling
