@@ -109,7 +109,7 @@ void WindowActions::pasteFromClipboard() {
         });
     }
     paste->setEnabled(false);
-    editor_->setStatusMessage(tr("Pasting…"));
+    editor_->status()->set(tr("Pasting…"));
     clipboardReader_->read();
 }
 

@@ -31,7 +31,7 @@ namespace cropling {
 
 EmojiEditor::EmojiEditor(QObject* parent)
     : QObject(parent), emojiName_(kDefaultEmojiName), loader_(new PictureLoader(this)),
-      playback_(new FramePlayback(this)), undoStack_(new QUndoStack(this)) {
+      playback_(new FramePlayback(this)), undoStack_(new QUndoStack(this)), status_(new EditorStatus(this)) {
     connect(playback_, &FramePlayback::frameChanged, this, &EmojiEditor::frameChanged);
     // An animation's GIF is made in the background once the framing rests, ready for a drag.
     // An export that takes a moment says how far it is; a quick one never shows it.
@@ -75,8 +75,8 @@ EmojiEditor::EmojiEditor(QObject* parent)
     connect(loader_, &PictureLoader::failed, this, [this](std::optional<OpenFailure> why, VideoCodec codec) {
         dropFirstLook();
         // A file says why it did not open; pasted data has its own message.
-        setStatusMessage(pending_.fileName.isEmpty() ? pending_.failure : couldNotOpenMessage(pending_.fileName, why, codec),
-                         StatusKind::Failure);
+        status_->set(pending_.fileName.isEmpty() ? pending_.failure : couldNotOpenMessage(pending_.fileName, why, codec),
+                         EditorStatus::Kind::Failure);
     });
     connect(loader_, &PictureLoader::busyChanged, this, &EmojiEditor::busyChanged);
 }
@@ -214,9 +214,7 @@ void EmojiEditor::applyPicture(const PictureState& state, bool turn) {
     playback_->setPicture(image_);
     zoom_ = state.framing.zoom;
     offset_ = state.framing.offset;
-    const bool hadMessage = statusMessage_.has_value();
-    statusMessage_.reset();
-    statusKind_ = StatusKind::Note;
+    const bool hadMessage = status_->clearForNewPicture();
     const bool renamed = state.name != emojiName_;
     emojiName_ = state.name;
     if (!turn)
@@ -228,7 +226,7 @@ void EmojiEditor::applyPicture(const PictureState& state, bool turn) {
     if (renamed)
         Q_EMIT nameChanged();
     if (hadMessage)
-        Q_EMIT statusChanged();
+        status_->announce();
 }
 
 void EmojiEditor::decodeForScreen(double devicePixelRatio) {
@@ -272,7 +270,7 @@ void EmojiEditor::pasteFrom(const QMimeData* clipboard) {
             },
             name, QString(), noImageOnClipboardMessage());
     } else {
-        setStatusMessage(noImageOnClipboardMessage(), StatusKind::Failure);
+        status_->set(noImageOnClipboardMessage(), EditorStatus::Kind::Failure);
     }
 }
 
@@ -343,12 +341,7 @@ void EmojiEditor::applyFraming(const Framing& framing) {
     Q_EMIT framingChanged();
     // What a framing command did is no longer what the square shows, and a failure is behind the
     // user once they go on working.
-    clearStaleStatus();
-}
-
-void EmojiEditor::clearStaleStatus() {
-    if (statusMessage_ && !showingProgress_ && (framingNote_ || statusKind_ == StatusKind::Failure))
-        setStatusMessage(std::nullopt);
+    status_->framingChanged();
 }
 
 QPointF EmojiEditor::clampedAt(double zoom, QPointF proposed) const {
@@ -394,11 +387,10 @@ void EmojiEditor::autoFrame() {
         return;
     const auto apply = [this](const AutoFramingOutcome& outcome) {
         if (!outcome.framing)
-            return setStatusMessage(autoFrameFailedMessage(outcome.why), StatusKind::Failure);
+            return status_->set(autoFrameFailedMessage(outcome.why), EditorStatus::Kind::Failure);
         const double zoom = outcome.framing->zoom;
         changeFraming({zoom, clampedAt(zoom, outcome.framing->offset)}, FramingCommand::Kind::AutoFrame);
-        setStatusMessage(framedFacesMessage(outcome.framing->faces, outcome.framing->kept));
-        framingNote_ = true;
+        status_->setFramingNote(framedFacesMessage(outcome.framing->faces, outcome.framing->kept));
     };
     if (!backgroundWork_)
         return apply(cropling::autoFrame(*image_, framing()));
@@ -423,19 +415,7 @@ void EmojiEditor::applyName(const QString& name) {
         return;
     emojiName_ = name;
     Q_EMIT nameChanged();
-    if (statusKind_ == StatusKind::Failure)
-        clearStaleStatus();
-}
-
-void EmojiEditor::setStatusMessage(std::optional<QString> message, StatusKind kind) {
-    // Any message but the export's own progress takes the line from it.
-    showingProgress_ = false;
-    framingNote_ = false;
-    if (message == statusMessage_ && kind == statusKind_)
-        return;
-    statusMessage_ = std::move(message);
-    statusKind_ = kind;
-    Q_EMIT statusChanged();
+    status_->nameChanged();
 }
 
 const Picture* EmojiEditor::shownFrame() const { return image_ ? &image_->frame(playback_->currentFrame()) : nullptr; }

@@ -12,6 +12,7 @@
 #include "model/EditCommands.h"
 #include "model/EmojiExport.h"
 #include "model/ExportJob.h"
+#include "model/EditorStatus.h"
 
 #include <QElapsedTimer>
 #include <QTimer>
@@ -48,7 +49,8 @@ public:
     QPointF offset() const { return offset_; }
     Framing framing() const { return {zoom_, offset_}; }
     const QString& emojiName() const { return emojiName_; }
-    const std::optional<QString>& statusMessage() const { return statusMessage_; }
+    // What the status line says of the editor's work.
+    EditorStatus* status() const { return status_; }
 
     // New pictures are decoded at the working resolution for a screen of this pixel ratio (see
     // workingShorterSide()), with a first look sized for the crop square; until this is called,
@@ -151,10 +153,6 @@ public:
     const PicturePtr& clipThumbnails() const { return clipThumbnails_; }
 
     void setEmojiName(const QString& name);
-    // A note (a picture saved, copied, being pasted) or a failure (it says why), shown apart.
-    enum class StatusKind { Note, Failure };
-    void setStatusMessage(std::optional<QString> message, StatusKind kind = StatusKind::Note);
-    StatusKind statusKind() const { return statusKind_; }
 
     // Export. A picture opened for one render may turn out unreadable only now; the status message
     // then says so as a failed load would.
@@ -197,7 +195,6 @@ Q_SIGNALS:
     void framingChanged();
     void busyChanged(bool busy);
     void nameChanged();
-    void statusChanged();
     void frameChanged();
     void maxBytesChanged();
     // A clip came or went, its span or speed changed, its frames or thumbnails arrived.
@@ -212,7 +209,6 @@ private:
               const QUrl& url = QUrl());
     void replaceImage(PicturePtr picture);
     void trimHistory();
-    void clearStaleStatus();
     void setBusy(bool busy);
     // Renders the emoji, on a worker in the background, and hands the PNG to `then` on this thread
     // unless a new picture arrived meanwhile; a render that gives nothing sets the status message.
@@ -226,12 +222,6 @@ private:
     void showExportProgress();
     std::shared_ptr<Progress> exportProgress_;
     QTimer progressShown_;
-    // Whether the status line shows the export's progress, which goes when the export ends.
-    bool showingProgress_ = false;
-    struct Status {
-        std::optional<QString> message;
-        StatusKind kind = StatusKind::Note;
-    } beforeExport_;
     ExportRequest exportRequest() const;
     QMimeData* exportData(const ExportedEmoji& emoji) const;
     // What an export was made for: the picture, its framing and the budget.
@@ -314,11 +304,6 @@ private:
     double zoom_ = 1.0;
     QPointF offset_{0, 0};
     QString emojiName_;
-    std::optional<QString> statusMessage_;
-    StatusKind statusKind_ = StatusKind::Note;
-    // Whether the line says what a framing command did ("Framed 1 face"): true only until the
-    // framing changes again, by any means, its undo included.
-    bool framingNote_ = false;
     SaveDialog saveDialog_;
     bool backgroundWork_ = false;
     // Counts new pictures, so that an export rendered for an earlier one is dropped.
@@ -328,6 +313,7 @@ private:
     ExportFormat exportFormat_ = ExportFormat::Auto;
     GifLimits limits_ = gifLimitsOf(defaultChatTarget());
     QUndoStack* undoStack_;
+    EditorStatus* status_;
     quint64 gesture_ = 0;
     bool gestureHeld_ = false;
     QElapsedTimer lastStep_;

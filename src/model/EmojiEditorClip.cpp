@@ -112,7 +112,7 @@ void EmojiEditor::finishClipFrames(const ClipState& wanted, const Outcome<Pictur
         replaceImage(*frames.value);
     } else {
         // The frames shown stay; the span says what the user chose, and the line why it is not shown.
-        setStatusMessage(couldNotOpenMessage(fileName_, frames.why), StatusKind::Failure);
+        status_->set(couldNotOpenMessage(fileName_, frames.why), EditorStatus::Kind::Failure);
     }
     Q_EMIT clipChanged();
     if (pendingTurn_ != 1)

@@ -50,14 +50,13 @@ void EmojiEditor::setExporting(std::shared_ptr<Progress> progress) {
     const bool was = isExporting();
     exportProgress_ = std::move(progress);
     if (exportProgress_) {
-        beforeExport_ = {statusMessage_, statusKind_};
+        status_->beginProgress();
         progressShown_.start();
     } else {
         progressShown_.stop();
         // The progress goes with the export, and what the line said before comes back; a message
         // set meanwhile stays.
-        if (showingProgress_)
-            setStatusMessage(beforeExport_.message, beforeExport_.kind);
+        status_->endProgress();
     }
     if (was != isExporting())
         Q_EMIT exportingChanged(isExporting());
@@ -65,11 +64,8 @@ void EmojiEditor::setExporting(std::shared_ptr<Progress> progress) {
 
 void EmojiEditor::showExportProgress() {
     // Only while the line is the export's: a message set since it started is not written over.
-    const bool untouched = statusMessage_ == beforeExport_.message && statusKind_ == beforeExport_.kind;
-    if (!exportProgress_ || !(showingProgress_ || untouched))
-        return;
-    setStatusMessage(exportProgressText(exportsGif(image_.get(), exportFormat_, effect_), exportProgress_->fraction()));
-    showingProgress_ = true;
+    if (exportProgress_)
+        status_->showProgress(exportProgressText(exportsGif(image_.get(), exportFormat_, effect_), exportProgress_->fraction()));
 }
 
 void EmojiEditor::cancelExport() {
@@ -82,7 +78,7 @@ void EmojiEditor::cancelExport() {
 bool EmojiEditor::stillShows(quint64 generation) {
     if (generation == generation_)
         return true;
-    setStatusMessage(pictureChangedMessage(), StatusKind::Failure);
+    status_->set(pictureChangedMessage(), EditorStatus::Kind::Failure);
     return false;
 }
 
@@ -117,7 +113,7 @@ void EmojiEditor::runExport(const std::shared_ptr<Progress>& progress, std::func
                 lastGif_ = {made, *outcome.emoji};
             then(*outcome.emoji);
         } else {
-            setStatusMessage(describe(outcome), StatusKind::Failure);
+            status_->set(describe(outcome), EditorStatus::Kind::Failure);
         }
     };
     // The GIF made in the background for the framing shown is the one an export would make.
@@ -194,15 +190,15 @@ void EmojiEditor::writeSaved(const QByteArray& location, ExportedEmoji emoji) {
         other.format = emoji.gif ? ExportFormat::Png : ExportFormat::Gif;
         const ExportOutcome outcome = exportEmoji(other);
         if (!outcome)
-            return setStatusMessage(describe(outcome), StatusKind::Failure);
+            return status_->set(describe(outcome), EditorStatus::Kind::Failure);
         emoji = *outcome.emoji;
     }
     QString error;
     if (writeFileAtomically(location, emoji.bytes, &error))
-        setStatusMessage(savedMessage(displayName(lastPathComponent(location)), emoji.bytes.size(), emoji.frames,
+        status_->set(savedMessage(displayName(lastPathComponent(location)), emoji.bytes.size(), emoji.frames,
                                       emoji.sourceFrames));
     else
-        setStatusMessage(saveFailedMessage(error), StatusKind::Failure);
+        status_->set(saveFailedMessage(error), EditorStatus::Kind::Failure);
 }
 
 void EmojiEditor::copyToClipboard() {
@@ -210,7 +206,7 @@ void EmojiEditor::copyToClipboard() {
         return waitingForFinal_.push_back([this] { copyToClipboard(); });
     renderThen([this](const ExportedEmoji& emoji) {
         QGuiApplication::clipboard()->setMimeData(exportData(emoji));
-        setStatusMessage(copiedMessage(emojiName_, emoji.gif, emoji.bytes.size(), emoji.frames, emoji.sourceFrames));
+        status_->set(copiedMessage(emojiName_, emoji.gif, emoji.bytes.size(), emoji.frames, emoji.sourceFrames));
     });
 }
 

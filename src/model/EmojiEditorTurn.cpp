@@ -114,7 +114,7 @@ void EmojiEditor::cancelPictureChange() {
     ++changeId_;
     setTurning(false);
     pendingTurn_ = 1;
-    setStatusMessage(TurnText::tr("Cancelled"), StatusKind::Note);
+    status_->set(TurnText::tr("Cancelled"), EditorStatus::Kind::Note);
     runWaitingExports();
 }
 
@@ -126,7 +126,7 @@ void EmojiEditor::changePicture(const std::function<PicturePtr(const PicturePtr&
         setTurning(false);
         if (!changed) {
             pendingTurn_ = 1;
-            setStatusMessage(failure(), StatusKind::Failure);
+            status_->set(failure(), EditorStatus::Kind::Failure);
             return runWaitingExports();
         }
         trimHistory();

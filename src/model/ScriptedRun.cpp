@@ -24,7 +24,7 @@ std::optional<QByteArray> variable(const char* name) {
 
 // Why a run delivered nothing: the editor's own message when there is one.
 QString reasonFrom(const EmojiEditor& editor, const QString& fallback) {
-    return editor.statusMessage().value_or(fallback);
+    return editor.status()->message().value_or(fallback);
 }
 
 // The picture opened in the editor at once, then the zoom taken as given and the offset clamped.
@@ -84,7 +84,7 @@ ScriptedRunOutcome runScripted(EmojiEditor& editor, const ScriptedRunEnvironment
         }
         editor.copyToClipboard();
         // A copy that fails always says why on the status line, as a failure.
-        outcome.copied = editor.statusKind() == EmojiEditor::StatusKind::Note && editor.statusMessage();
+        outcome.copied = editor.status()->kind() == EditorStatus::Kind::Note && editor.status()->message();
         if (!outcome.copied)
             outcome.failure = reasonFrom(editor, editor.renderFailure());
         return outcome;

@@ -157,7 +157,7 @@ TEST(DecoderSession, AFailedFinalDecodeBringsBackThePictureAndFramingBefore) {
     EXPECT_EQ(editor.zoom(), 2);
     EXPECT_EQ(editor.offset(), offset);
     EXPECT_EQ(editor.emojiName(), QStringLiteral("ok"));
-    EXPECT_EQ(editor.statusMessage(), QStringLiteral("Couldn't open first-look-then-abort: damaged"));
+    EXPECT_EQ(editor.status()->message(), QStringLiteral("Couldn't open first-look-then-abort: damaged"));
     // And no redo brings back the picture that failed.
     EXPECT_FALSE(editor.undoStack()->canRedo());
 }
@@ -189,7 +189,7 @@ TEST(DecoderSession, AFirstLookSupersededOrUndoneLeavesNothingBehind) {
     editor.load(missing);
     EXPECT_EQ(editor.image(), before);
     ASSERT_TRUE(QTest::qWaitFor([&] { return !editor.isBusy(); }, 5000));
-    EXPECT_EQ(editor.statusMessage(), QStringLiteral("Couldn't open missing.png: no such file"));
+    EXPECT_EQ(editor.status()->message(), QStringLiteral("Couldn't open missing.png: no such file"));
     EXPECT_FALSE(editor.undoStack()->canRedo());
 
     // Undone by the user before it was superseded, it is not offered for redo either.

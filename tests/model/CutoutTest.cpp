@@ -174,7 +174,7 @@ TEST(Cutout, RemovingTheBackgroundIsOneStepAndSaysWhenThereIsNone) {
     const int steps = editor.undoStack()->count();
     editor.removeBackground();
     EXPECT_EQ(editor.undoStack()->count(), steps);
-    EXPECT_EQ(editor.statusKind(), EmojiEditor::StatusKind::Failure);
+    EXPECT_EQ(editor.status()->kind(), EditorStatus::Kind::Failure);
 }
 
 TEST(Cutout, MarksKeepAndRemoveWhatTheyCoverAndEachIsAStepOfItsOwn) {

@@ -39,7 +39,7 @@ TEST(SaveFlow, CancelConfirmRenameAndFailure) {
     });
 
     editor.save();
-    EXPECT_EQ(editor.statusMessage(), QStringLiteral("Couldn't render the emoji."));
+    EXPECT_EQ(editor.status()->message(), QStringLiteral("Couldn't render the emoji."));
     EXPECT_TRUE(suggested.isEmpty()); // no dialog without a picture
 
     loadSample(editor);
@@ -50,16 +50,16 @@ TEST(SaveFlow, CancelConfirmRenameAndFailure) {
     const QByteArray saved = readFile(*answer);
     ASSERT_FALSE(saved.isEmpty());
     EXPECT_EQ(saved, *editor.renderEmojiPNG(128));
-    EXPECT_EQ(editor.statusMessage(), savedMessage(QStringLiteral("Renamed Party.png"), saved.size()));
+    EXPECT_EQ(editor.status()->message(), savedMessage(QStringLiteral("Renamed Party.png"), saved.size()));
 
-    const auto before = editor.statusMessage();
+    const auto before = editor.status()->message();
     answer.reset();
     editor.save();
-    EXPECT_EQ(editor.statusMessage(), before);
+    EXPECT_EQ(editor.status()->message(), before);
 
     answer = tempFolder() + "/missing-folder/x.png";
     editor.save();
-    EXPECT_EQ(editor.statusMessage(), QStringLiteral("Save failed: No such file or directory"));
+    EXPECT_EQ(editor.status()->message(), QStringLiteral("Save failed: No such file or directory"));
 }
 
 TEST(CopyFlow, PutsPngAndFileOnTheClipboard) {
@@ -71,7 +71,7 @@ TEST(CopyFlow, PutsPngAndFileOnTheClipboard) {
     loadSample(editor);
     editor.setEmojiName(QStringLiteral("party parrot"));
     editor.copyToClipboard();
-    EXPECT_EQ(editor.statusMessage(), QStringLiteral("Copied party parrot.png to clipboard — 128×128"));
+    EXPECT_EQ(editor.status()->message(), QStringLiteral("Copied party parrot.png to clipboard — 128×128"));
     const QMimeData* data = QGuiApplication::clipboard()->mimeData();
     ASSERT_TRUE(data);
     const QByteArray png = *editor.renderEmojiPNG(128);
@@ -86,7 +86,7 @@ TEST(CopyFlow, PutsPngAndFileOnTheClipboard) {
     // A name that would leave the folder writes no file; the PNG data still goes out.
     editor.setEmojiName(QStringLiteral("../escape"));
     editor.copyToClipboard();
-    EXPECT_EQ(editor.statusMessage(), QStringLiteral("Copied ../escape.png to clipboard — 128×128"));
+    EXPECT_EQ(editor.status()->message(), QStringLiteral("Copied ../escape.png to clipboard — 128×128"));
     data = QGuiApplication::clipboard()->mimeData();
     EXPECT_TRUE(data->urls().isEmpty());
     EXPECT_EQ(data->data(QStringLiteral("image/png")), png);
@@ -99,7 +99,7 @@ TEST(CopyFlow, NoPictureLeavesTheClipboardAlone) {
     QGuiApplication::clipboard()->setMimeData(marker);
     EmojiEditor editor;
     editor.copyToClipboard();
-    EXPECT_EQ(editor.statusMessage(), QStringLiteral("Couldn't render the emoji."));
+    EXPECT_EQ(editor.status()->message(), QStringLiteral("Couldn't render the emoji."));
     EXPECT_EQ(QGuiApplication::clipboard()->text(), QStringLiteral("keep me"));
 }
 
@@ -118,7 +118,7 @@ TEST(SaveFlow, AnAnimationSavesAsAGifOrAsItsFirstFrameWhenAPngIsChosen) {
     EXPECT_EQ(suggested, QStringLiteral("party.gif"));
     const QByteArray gif = readFile(*answer);
     ASSERT_TRUE(gif.startsWith("GIF89a"));
-    EXPECT_EQ(editor.statusMessage(), savedMessage(QStringLiteral("party.gif"), gif.size(), 3));
+    EXPECT_EQ(editor.status()->message(), savedMessage(QStringLiteral("party.gif"), gif.size(), 3));
 
     answer = tempFolder() + "/party.png";
     editor.save();
@@ -152,12 +152,12 @@ TEST(SaveFlow, AnAnimationsDialogOpensAtOnceAndOneExportRunsAtATime) {
         editor.copyToClipboard();
         return answer;
     });
-    editor.setStatusMessage(QStringLiteral("before"));
+    editor.status()->set(QStringLiteral("before"));
     editor.save();
     EXPECT_EQ(dialogs, 1);
     EXPECT_TRUE(exportingWhileAsked);
     EXPECT_FALSE(editor.isExporting());
-    EXPECT_EQ(editor.statusMessage(), QStringLiteral("before"));
+    EXPECT_EQ(editor.status()->message(), QStringLiteral("before"));
 
     // Cancelled once the GIF was made while the dialog was open: the progress goes and the
     // message before comes back.
@@ -166,7 +166,7 @@ TEST(SaveFlow, AnAnimationsDialogOpensAtOnceAndOneExportRunsAtATime) {
         return std::optional<QByteArray>();
     });
     editor.save();
-    EXPECT_EQ(editor.statusMessage(), QStringLiteral("before"));
+    EXPECT_EQ(editor.status()->message(), QStringLiteral("before"));
 
     // Another picture arrives while the dialog is open: nothing is written under the name chosen,
     // and the line says why.
@@ -177,7 +177,7 @@ TEST(SaveFlow, AnAnimationsDialogOpensAtOnceAndOneExportRunsAtATime) {
     });
     editor.save();
     EXPECT_FALSE(QFile::exists(QFile::decodeName(elsewhere)));
-    EXPECT_EQ(editor.statusMessage(), pictureChangedMessage());
+    EXPECT_EQ(editor.status()->message(), pictureChangedMessage());
     editor.undoStack()->undo(); // the animation again
     ASSERT_EQ(editor.image()->frameCount(), 120);
 
@@ -194,6 +194,6 @@ TEST(SaveFlow, AnAnimationsDialogOpensAtOnceAndOneExportRunsAtATime) {
     const vips::VImage read = vips::VImage::new_from_buffer(gif.constData(), size_t(gif.size()), "", vips::VImage::option()->set("n", -1));
     const int kept = read.height() / 128;
     EXPECT_LE(kept, 50);
-    EXPECT_EQ(editor.statusMessage(), savedMessage(QStringLiteral("long.gif"), gif.size(), kept, 120));
+    EXPECT_EQ(editor.status()->message(), savedMessage(QStringLiteral("long.gif"), gif.size(), kept, 120));
     EXPECT_EQ(dialogs, 2);
 }

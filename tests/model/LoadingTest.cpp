@@ -66,7 +66,7 @@ TEST(Loading, DecodesByContentAndDerivesTheName) {
     ASSERT_TRUE(editor.image());
     EXPECT_EQ(editor.image()->pixelWidth(), 60);
     EXPECT_EQ(editor.emojiName(), QStringLiteral("my-cat-photo"));
-    EXPECT_FALSE(editor.statusMessage());
+    EXPECT_FALSE(editor.status()->message());
 }
 
 TEST(Loading, TurnsPicturesUprightByTheirOrientationTag) {
@@ -121,13 +121,13 @@ TEST(Loading, FailureKeepsTheEditorAndSuccessClearsTheMessage) {
     ASSERT_NE(offset.x(), 0);
 
     editor.load(fileUrl(writeTempFile("notes.txt", "just some words\n")));
-    EXPECT_EQ(editor.statusMessage(), QStringLiteral("Couldn't open notes.txt: not a picture Cropling can open"));
+    EXPECT_EQ(editor.status()->message(), QStringLiteral("Couldn't open notes.txt: not a picture Cropling can open"));
     EXPECT_EQ(editor.emojiName(), QStringLiteral("first"));
     EXPECT_EQ(editor.zoom(), 2);
     EXPECT_EQ(editor.offset(), offset);
 
     editor.load(fileUrl(writeTempFile("Second One.png", encode(markedLandscape(), ".png"))));
-    EXPECT_FALSE(editor.statusMessage());
+    EXPECT_FALSE(editor.status()->message());
     EXPECT_EQ(editor.zoom(), 1);
     EXPECT_EQ(editor.offset(), QPointF(0, 0));
     EXPECT_EQ(editor.emojiName(), QStringLiteral("second-one"));
@@ -141,7 +141,7 @@ TEST(Loading, InvalidUtf8FileNamesStillOpen) {
     ASSERT_TRUE(editor.image());
     EXPECT_EQ(editor.emojiName(), QStringLiteral("caf"));
     editor.load(fileUrl(tempFolder() + "/missing \xff.png"));
-    EXPECT_EQ(editor.statusMessage(), QStringLiteral("Couldn't open missing \uFFFD.png: no such file"));
+    EXPECT_EQ(editor.status()->message(), QStringLiteral("Couldn't open missing \uFFFD.png: no such file"));
 }
 
 TEST(Loading, OnlyRegularFilesAreReadAndNothingHangs) {
@@ -159,7 +159,7 @@ TEST(Loading, OnlyRegularFilesAreReadAndNothingHangs) {
         editor.load(fileUrl(path));
         const QString reason = path.endsWith("absent.png") ? QStringLiteral(": no such file")
                                                            : QStringLiteral(": not a picture Cropling can open");
-        EXPECT_EQ(editor.statusMessage(), QStringLiteral("Couldn't open ") + QString::fromUtf8(lastPathComponent(path)) + reason);
+        EXPECT_EQ(editor.status()->message(), QStringLiteral("Couldn't open ") + QString::fromUtf8(lastPathComponent(path)) + reason);
         EXPECT_FALSE(editor.image());
     }
     EXPECT_LT(timer.elapsed(), 5000); // a FIFO or /dev/zero that blocked would never get here
@@ -174,14 +174,14 @@ TEST(Loading, RefusesDecompressionBombsAndSurvivesTruncation) {
     timer.start();
     editor.load(fileUrl(writeTempFile("bomb.png", pngClaiming(100000, 100000))));
     EXPECT_FALSE(editor.image());
-    EXPECT_EQ(editor.statusMessage(), QStringLiteral("Couldn't open bomb.png: too large to open safely"));
+    EXPECT_EQ(editor.status()->message(), QStringLiteral("Couldn't open bomb.png: too large to open safely"));
     EXPECT_LT(timer.elapsed(), 2000);
 
     const QByteArray jpeg = encode(makeImage(300, 200, 3, [](int x, int y, int) { return (x ^ y) & 255; }), ".jpg");
     for (const qsizetype keep : {jpeg.size() / 2, qsizetype(200), qsizetype(20)}) {
         editor.load(fileUrl(writeTempFile("cut.jpg", jpeg.left(keep))));
         // Either what decodes is shown, or the file is reported; a render never crashes.
-        EXPECT_TRUE(editor.image() || editor.statusMessage());
+        EXPECT_TRUE(editor.image() || editor.status()->message());
         (void)editor.renderEmojiPNG(128);
     }
 }

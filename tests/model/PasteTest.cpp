@@ -38,14 +38,14 @@ TEST(Paste, FileLocationsBeatImageDataAndNonImagesFallThrough) {
     broken.setUrls({urlFromLocalPath(writeTempFile("broken.png", QByteArray("\x89PNG\r\n\x1a\n garbage", 17)))});
     broken.setData(QStringLiteral("image/png"), data);
     editor.pasteFrom(&broken);
-    EXPECT_EQ(editor.statusMessage(), QStringLiteral("Couldn't open broken.png: damaged"));
+    EXPECT_EQ(editor.status()->message(), QStringLiteral("Couldn't open broken.png: damaged"));
     EXPECT_EQ(editor.emojiName(), QStringLiteral("from-files"));
 
     QMimeData words;
     words.setText(QStringLiteral("just text"));
     editor.pasteFrom(&words);
-    EXPECT_EQ(editor.statusMessage(), QStringLiteral("No image on the clipboard."));
+    EXPECT_EQ(editor.status()->message(), QStringLiteral("No image on the clipboard."));
     EXPECT_TRUE(editor.image());
     editor.pasteFrom(nullptr);
-    EXPECT_EQ(editor.statusMessage(), QStringLiteral("No image on the clipboard."));
+    EXPECT_EQ(editor.status()->message(), QStringLiteral("No image on the clipboard."));
 }

@@ -133,21 +133,21 @@ TEST(Undo, WhatAFramingCommandSaidGoesWithTheNextFramingChangeOrItsUndoAndAFailu
     editor.setImage(picture(600, 300), QStringLiteral("cat"));
     editor.setZoom(4);
     editor.autoFrame();
-    ASSERT_TRUE(editor.statusMessage());
-    const QString said = *editor.statusMessage();
+    ASSERT_TRUE(editor.status()->message());
+    const QString said = *editor.status()->message();
     editor.setZoom(editor.zoom() * 1.1);
-    EXPECT_FALSE(editor.statusMessage()) << said.toStdString();
+    EXPECT_FALSE(editor.status()->message()) << said.toStdString();
 
     editor.setZoom(4);
     editor.autoFrame();
-    ASSERT_EQ(editor.statusMessage(), said);
+    ASSERT_EQ(editor.status()->message(), said);
     editor.undoStack()->undo();
-    EXPECT_FALSE(editor.statusMessage());
+    EXPECT_FALSE(editor.status()->message());
 
     // A failure stays while nothing is done, and goes with the next step.
-    editor.setStatusMessage(QStringLiteral("Couldn't open x.png: damaged"), EmojiEditor::StatusKind::Failure);
+    editor.status()->set(QStringLiteral("Couldn't open x.png: damaged"), EditorStatus::Kind::Failure);
     editor.setEmojiName(QStringLiteral("dog"));
-    EXPECT_FALSE(editor.statusMessage());
+    EXPECT_FALSE(editor.status()->message());
 }
 
 // A turn keeps the part of the picture that was in the square there, turned; it is one step that

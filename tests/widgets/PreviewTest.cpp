@@ -124,14 +124,14 @@ TEST(PreviewColumn, StatusLineIsPlainTextAndTakesNoSpaceWhenEmpty) {
     EXPECT_EQ(note->text(), QStringLiteral("Saves a 128×128 PNG — Slack's max size for custom emoji.\n"
                                            "Upload it at Slack → Customize Workspace → Emoji."));
     const int noteTop = note->y();
-    p.editor().setStatusMessage(QStringLiteral("Saved *bold* _x_ <b>y</b> & z.png"));
+    p.editor().status()->set(QStringLiteral("Saved *bold* _x_ <b>y</b> & z.png"));
     QApplication::processEvents();
     QLabel* status = p.label(QStringLiteral("Saved *bold* _x_ <b>y</b> & z.png"));
     ASSERT_TRUE(status);
     EXPECT_TRUE(status->isVisible());
     EXPECT_EQ(status->textFormat(), Qt::PlainText);
     EXPECT_GT(note->y(), noteTop);
-    p.editor().setStatusMessage(std::nullopt);
+    p.editor().status()->set(std::nullopt);
     QApplication::processEvents();
     EXPECT_FALSE(status->isVisible());
     EXPECT_EQ(note->y(), noteTop);
@@ -205,7 +205,7 @@ TEST(PreviewColumn, ExportNeedsAPictureShortcutsIncluded) {
     EXPECT_FALSE(save->isEnabled());
     QTest::keyClick(p.window, Qt::Key_S, Qt::ControlModifier);
     EXPECT_EQ(asked, 0);
-    EXPECT_FALSE(p.editor().statusMessage());
+    EXPECT_FALSE(p.editor().status()->message());
 
     p.editor().setImage(makePicture(makeImage(64, 64, 3, [](int, int, int) { return 50; })), QStringLiteral("x"));
     EXPECT_TRUE(save->isEnabled());

@@ -61,7 +61,7 @@ TEST(Readability, SecondaryTextsReachFourAndAHalfToOneAndTertiaryOnesThreeInLigh
 
         WindowFixture w;
         w.editor().setImage(makePicture(makeImage(300, 200, 3, [](int x, int, int) { return x & 255; })), QStringLiteral("x"));
-        w.editor().setStatusMessage(QStringLiteral("Saved party.png — 128×128, 3 KB"));
+        w.editor().status()->set(QStringLiteral("Saved party.png — 128×128, 3 KB"));
         for (const bool darkChat : {false, true}) {
             w.mockup()->setDark(darkChat);
             QApplication::processEvents();
@@ -81,7 +81,7 @@ TEST(Readability, SecondaryTextsReachFourAndAHalfToOneAndTertiaryOnesThreeInLigh
         }
         // A failure is drawn in its own colour, as readable as the rest.
         const QString failure = QStringLiteral("Couldn't open cat.jpg: damaged");
-        w.editor().setStatusMessage(failure, EmojiEditor::StatusKind::Failure);
+        w.editor().status()->set(failure, EditorStatus::Kind::Failure);
         QApplication::processEvents();
         QLabel* failureLabel = w.label(failure);
         ASSERT_TRUE(failureLabel);
@@ -93,7 +93,7 @@ TEST(Readability, SecondaryTextsReachFourAndAHalfToOneAndTertiaryOnesThreeInLigh
 TEST(Readability, ALongUnbrokenNameWrapsInsideTheColumn) {
     WindowFixture w;
     const QString message = QStringLiteral("Saved ") + QString(120, u'x') + QStringLiteral(".png — 128×128, 3 KB");
-    w.editor().setStatusMessage(message);
+    w.editor().status()->set(message);
     QApplication::processEvents();
     QLabel* status = nullptr;
     for (QLabel* label : w.window->findChildren<QLabel*>())

@@ -16,7 +16,7 @@ namespace {
 // Every text a person reads in a window with a picture and a status message, in a fixed order.
 QStringList textsOf(WindowFixture& w) {
     w.editor().setImage(makePicture(makeImage(300, 200, 3, [](int x, int, int) { return x & 255; })), QStringLiteral("x"));
-    w.editor().setStatusMessage(w.editor().renderFailure());
+    w.editor().status()->set(w.editor().renderFailure());
     w.settle();
     QStringList texts;
     for (const QLabel* label : w.window->findChildren<QLabel*>())

@@ -178,12 +178,12 @@ PreviewColumn::PreviewColumn(EmojiEditor* editor, QAction* save, const QStringLi
     connect(light, &QPushButton::clicked, mockup_, [this] { mockup_->setDark(false); });
     connect(dark, &QPushButton::clicked, mockup_, [this] { mockup_->setDark(true); });
     connect(mockup_, &ChatMockup::darkChanged, this, [light, dark](bool isDark) { (isDark ? dark : light)->setChecked(true); });
-    connect(editor_, &EmojiEditor::statusChanged, this, &PreviewColumn::showStatus);
+    connect(editor_->status(), &EditorStatus::changed, this, &PreviewColumn::showStatus);
     showStatus();
 }
 
 void PreviewColumn::showStatus() {
-    status_->showMessage(editor_->statusMessage(), editor_->statusKind() == EmojiEditor::StatusKind::Failure);
+    status_->showMessage(editor_->status()->message(), editor_->status()->kind() == EditorStatus::Kind::Failure);
 }
 
 } // namespace cropling
