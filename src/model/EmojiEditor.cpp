@@ -1,6 +1,7 @@
 #include "EmojiEditor.h"
 
 #include "core/CropGeometry.h"
+#include "model/RunInBackground.h"
 #include "core/EmojiName.h"
 #include "core/StatusText.h"
 #include "image/FaceFraming.h"
@@ -14,10 +15,8 @@
 
 #include <QBuffer>
 #include <QClipboard>
-#include <QFutureWatcher>
 #include <QGuiApplication>
 #include <QTimer>
-#include <QtConcurrent/QtConcurrentRun>
 
 #include <algorithm>
 #include <cmath>
@@ -392,15 +391,12 @@ void EmojiEditor::autoFrame() {
         changeFraming({zoom, clampedAt(zoom, outcome.framing->offset)}, FramingCommand::Kind::AutoFrame);
         status_->setFramingNote(framedFacesMessage(outcome.framing->faces, outcome.framing->kept));
     };
-    if (!backgroundWork_)
-        return apply(cropling::autoFrame(*image_, framing()));
-    auto* watcher = new QFutureWatcher<AutoFramingOutcome>(this);
-    connect(watcher, &QFutureWatcherBase::finished, this, [watcher, apply, this, generation = generation_] {
-        watcher->deleteLater();
-        if (generation == generation_)
-            apply(watcher->result());
-    });
-    watcher->setFuture(QtConcurrent::run([picture = image_, current = framing()] { return cropling::autoFrame(*picture, current); }));
+    runInBackgroundIf(
+        backgroundWork_, this, [picture = image_, current = framing()] { return cropling::autoFrame(*picture, current); },
+        [apply, this, generation = generation_](const AutoFramingOutcome& outcome) {
+            if (generation == generation_)
+                apply(outcome);
+        });
 }
 
 void EmojiEditor::setEmojiName(const QString& name) {

@@ -2,14 +2,13 @@
 // worker and take the place of the animation shown; and the thumbnails of its timeline.
 
 #include "EmojiEditor.h"
+#include "model/RunInBackground.h"
 
 #include "core/StatusText.h"
 #include "model/FramePlayback.h"
 #include "model/PictureLoader.h"
 
-#include <QFutureWatcher>
 #include <QUndoStack>
-#include <QtConcurrent/QtConcurrentRun>
 
 namespace cropling {
 
@@ -36,18 +35,9 @@ void EmojiEditor::takeClip(const ClipState& clip) {
                 Q_EMIT clipChanged();
             }
         };
-        if (!backgroundWork_) {
-            take(clip.source->thumbnails(kThumbnails, kThumbnailSide, clip.turn));
-        } else {
-            auto* watcher = new QFutureWatcher<Outcome<PicturePtr>>(this);
-            connect(watcher, &QFutureWatcherBase::finished, this, [watcher, take] {
-                watcher->deleteLater();
-                take(watcher->result());
-            });
-            watcher->setFuture(QtConcurrent::run([source = clip.source, turn = clip.turn] {
-                return source->thumbnails(kThumbnails, kThumbnailSide, turn);
-            }));
-        }
+        runInBackgroundIf(
+            backgroundWork_, this,
+            [source = clip.source, turn = clip.turn] { return source->thumbnails(kThumbnails, kThumbnailSide, turn); }, take);
     }
     if (changed)
         Q_EMIT clipChanged();
@@ -82,14 +72,9 @@ void EmojiEditor::decodeClipFrames() {
     clipDecoding_ = true;
     const ClipState wanted = clip_;
     const int side = loader_->clipSide();
-    if (!backgroundWork_)
-        return finishClipFrames(wanted, wanted.source->frames(wanted.span, wanted.turn, side));
-    auto* watcher = new QFutureWatcher<Outcome<PicturePtr>>(this);
-    connect(watcher, &QFutureWatcherBase::finished, this, [this, watcher, wanted] {
-        watcher->deleteLater();
-        finishClipFrames(wanted, watcher->result());
-    });
-    watcher->setFuture(QtConcurrent::run([wanted, side] { return wanted.source->frames(wanted.span, wanted.turn, side); }));
+    runInBackgroundIf(
+        backgroundWork_, this, [wanted, side] { return wanted.source->frames(wanted.span, wanted.turn, side); },
+        [this, wanted](const Outcome<PicturePtr>& frames) { finishClipFrames(wanted, frames); });
 }
 
 void EmojiEditor::finishClipFrames(const ClipState& wanted, const Outcome<PicturePtr>& frames) {

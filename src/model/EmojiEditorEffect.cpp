@@ -2,14 +2,13 @@
 // made on a worker from the framed square once the framing rests.
 
 #include "EmojiEditor.h"
+#include "model/RunInBackground.h"
 
 #include "core/CropGeometry.h"
 #include "image/VipsLayer.h"
 #include "model/EffectExport.h"
 
-#include <QFutureWatcher>
 #include <QUndoStack>
-#include <QtConcurrent/QtConcurrentRun>
 
 #include <cmath>
 
@@ -56,16 +55,10 @@ void EmojiEditor::makeEffectPreview() {
         showNextEffectFrame();
     };
     // An animation or a clip's span carries the effect on every frame, as its export does.
-    if (!backgroundWork_)
-        return take(effectFrames(image_.get(), framing(), side, effect_));
-    auto* watcher = new QFutureWatcher<std::optional<RgbaFrames>>(this);
-    connect(watcher, &QFutureWatcherBase::finished, this, [watcher, take] {
-        watcher->deleteLater();
-        take(watcher->result());
-    });
-    watcher->setFuture(QtConcurrent::run([picture = image_, framing = framing(), side, effect = effect_] {
-        return effectFrames(picture.get(), framing, side, effect);
-    }));
+    runInBackgroundIf(
+        backgroundWork_, this,
+        [picture = image_, framing = framing(), side, effect = effect_] { return effectFrames(picture.get(), framing, side, effect); },
+        take);
 }
 
 void EmojiEditor::showNextEffectFrame() {

@@ -2,6 +2,7 @@
 // the editor works in the background, one at a time, with its progress on the status line.
 
 #include "EmojiEditor.h"
+#include "model/RunInBackground.h"
 
 #include "core/CropGeometry.h"
 #include "core/StatusText.h"
@@ -11,9 +12,7 @@
 #include "model/ClipboardData.h"
 
 #include <QClipboard>
-#include <QFutureWatcher>
 #include <QGuiApplication>
-#include <QtConcurrent/QtConcurrentRun>
 
 namespace cropling {
 
@@ -124,15 +123,13 @@ void EmojiEditor::runExport(const std::shared_ptr<Progress>& progress, std::func
     }
     if (!backgroundWork_)
         return deliver(exportEmoji(exportRequest()));
-    auto* watcher = new QFutureWatcher<ExportOutcome>(this);
-    connect(watcher, &QFutureWatcherBase::finished, this, [this, watcher, deliver, progress, generation = generation_] {
-        watcher->deleteLater();
-        if (generation == generation_)
-            deliver(watcher->result());
-        else if (progress == exportProgress_)
-            setExporting(nullptr);
-    });
-    watcher->setFuture(QtConcurrent::run([job = exportJob(exportRequest()), progress] { return job.run(progress.get()); }));
+    runInBackground(this, [job = exportJob(exportRequest()), progress] { return job.run(progress.get()); },
+                    [this, deliver, progress, generation = generation_](const ExportOutcome& outcome) {
+                        if (generation == generation_)
+                            deliver(outcome);
+                        else if (progress == exportProgress_)
+                            setExporting(nullptr);
+                    });
 }
 
 void EmojiEditor::save() {
@@ -238,15 +235,11 @@ void EmojiEditor::prepareGifForDrag() {
     if (gifForDragProgress_)
         gifForDragProgress_->cancel();
     gifForDragProgress_ = std::make_shared<Progress>();
-    auto* watcher = new QFutureWatcher<ExportOutcome>(this);
-    connect(watcher, &QFutureWatcherBase::finished, this, [this, watcher, made = madeFor()] {
-        watcher->deleteLater();
-        const ExportOutcome outcome = watcher->result();
-        if (outcome && made == madeFor())
-            lastGif_ = {made, *outcome.emoji};
-    });
-    watcher->setFuture(QtConcurrent::run(
-        [job = exportJob(exportRequest()), progress = gifForDragProgress_] { return job.run(progress.get()); }));
+    runInBackground(this, [job = exportJob(exportRequest()), progress = gifForDragProgress_] { return job.run(progress.get()); },
+                    [this, made = madeFor()](const ExportOutcome& outcome) {
+                        if (outcome && made == madeFor())
+                            lastGif_ = {made, *outcome.emoji};
+                    });
 }
 
 } // namespace cropling

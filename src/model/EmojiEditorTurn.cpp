@@ -2,6 +2,7 @@
 // background: each an undoable step that brings the same picture in changed, made on a worker.
 
 #include "EmojiEditor.h"
+#include "model/RunInBackground.h"
 
 #include "core/CropGeometry.h"
 #include "core/Orientation.h"
@@ -9,9 +10,7 @@
 #include "image/VipsLayer.h"
 
 #include <QCoreApplication>
-#include <QFutureWatcher>
 #include <QUndoStack>
-#include <QtConcurrent/QtConcurrentRun>
 
 namespace cropling {
 
@@ -137,25 +136,23 @@ void EmojiEditor::changePicture(const std::function<PicturePtr(const PicturePtr&
     };
     if (!backgroundWork_)
         return finish(change(image_));
-    auto* watcher = new QFutureWatcher<PicturePtr>(this);
-    connect(watcher, &QFutureWatcherBase::finished, this, [this, watcher, finish, generation = generation_, id = ++changeId_] {
-        watcher->deleteLater();
+    const auto changeOnWorker = [change, picture = image_]() -> PicturePtr {
+        PicturePtr changed = change(picture);
+        if (changed)
+            changed->prepareDisplay();
+        return changed;
+    };
+    runInBackground(this, changeOnWorker, [this, finish, generation = generation_, id = ++changeId_](const PicturePtr& changed) {
         // A change cancelled, or followed by another, is let go of: the later one owns the state.
         if (id != changeId_)
             return;
         if (generation == generation_)
-            return finish(watcher->result());
+            return finish(changed);
         // Another picture came meanwhile (or the history moved): this change is for none of them.
         setTurning(false);
         pendingTurn_ = 1;
         runWaitingExports();
     });
-    watcher->setFuture(QtConcurrent::run([change, picture = image_]() -> PicturePtr {
-        PicturePtr changed = change(picture);
-        if (changed)
-            changed->prepareDisplay();
-        return changed;
-    }));
 }
 
 } // namespace cropling
