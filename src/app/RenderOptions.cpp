@@ -181,12 +181,11 @@ bool takesValue(const QByteArray& option) {
 }
 
 // What an option given last, without its value, needs: the line its value would get were it
-// empty, which no option but --caption takes.
-QString missingValue(const QByteArray& option) {
+// empty (which no option but --caption takes), after what was read before it.
+QString missingValue(const QByteArray& option, Parsed parsed) {
     if (option == "--caption")
         return CommandLineText::tr("--caption needs a text");
-    Parsed ignored;
-    return readValue(option, QByteArray(), &ignored).value_or(CommandLineText::tr("unknown option %1").arg(QString::fromLatin1(option)));
+    return readValue(option, QByteArray(), &parsed).value_or(CommandLineText::tr("unknown option %1").arg(QString::fromLatin1(option)));
 }
 
 } // namespace
@@ -199,7 +198,7 @@ std::variant<RenderOptions, int> parseRenderOptions(int argc, char** argv) {
         const QByteArray argument(argv[i]);
         if (takesValue(argument)) {
             if (i + 1 >= argc)
-                return badArguments(missingValue(argument));
+                return badArguments(missingValue(argument, parsed));
             if (const auto why = readValue(argument, QByteArray(argv[++i]), &parsed))
                 return badArguments(*why);
         } else if (argument == "--flip" || argument == "--copy" || argument == "--auto" || argument == "--cutout") {

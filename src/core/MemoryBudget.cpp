@@ -9,8 +9,14 @@ std::int64_t MemoryBudget::admit(std::int64_t ask, bool whole, const std::atomic
     // A share never exceeds the pool, or a whole one could wait for ever.
     const std::int64_t least = std::min(whole ? ask : std::min(ask, least_), pool_);
     ++waiting_;
-    freed_.wait(lock, [&] { return cancelled || pool_ - inUse_ >= least; });
+    wholeWaiting_ += whole;
+    // While a whole share waits for the others to end, no new share is handed out: it would wait
+    // for ever behind a stream of smaller ones.
+    freed_.wait(lock, [&] { return cancelled || (pool_ - inUse_ >= least && (whole || wholeWaiting_ == 0)); });
     --waiting_;
+    wholeWaiting_ -= whole;
+    if (whole)
+        freed_.notify_all();
     if (cancelled)
         return 0;
     const std::int64_t share = std::max(least, std::min(ask, pool_ - inUse_));

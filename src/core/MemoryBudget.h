@@ -29,14 +29,10 @@ inline constexpr std::int64_t kLeastShareBytes = 128LL << 20;
 // with it.
 inline constexpr std::int64_t kDecoderAskBytes = 384LL << 20;
 inline constexpr std::int64_t kDirectAskBytes = 192LL << 20;
-// Each thread's stack reservation, which the data limit counts though little of it is touched;
-// it comes on top of the share, outside the pool.
-inline constexpr std::int64_t kStackBytes = 8LL << 20;
-// The stacks of a helper that works on `threads` threads: its libraries start up to two per core
-// (libvips' workers and its pipeline's, FFmpeg's frame and slice threads) and a few of their own.
-inline constexpr std::int64_t stackAllowance(int threads) {
-    return (2LL * (threads > 0 ? threads : 1) + 8) * kStackBytes;
-}
+// Each of a helper's threads reserves this much stack, within its share (the data limit counts a
+// thread's stack as it counts the heap): a quarter of the C library's default, and still twice
+// what libvips asks for its threads where the default is smaller.
+inline constexpr std::int64_t kThreadStackBytes = 2LL << 20;
 // The variable that hands a helper its limit, in bytes.
 inline constexpr char kVariable[] = "CROPLING_HELPER_MEMORY";
 } // namespace helperMemory
@@ -47,8 +43,8 @@ public:
         : pool_(poolBytes), least_(leastBytes) {}
 
     // Waits until a share can be had, then takes it: as much of `ask` as is free, and at least the
-    // least share (all of `ask` when `whole`). Ends early with 0 once `cancelled` holds: whoever
-    // sets it calls wake().
+    // least share (all of `ask` when `whole`; while one waits for that, shares asked later wait
+    // behind it). Ends early with 0 once `cancelled` holds: whoever sets it calls wake().
     std::int64_t admit(std::int64_t ask, bool whole, const std::atomic<bool>& cancelled);
     void release(std::int64_t bytes);
     void wake();
@@ -65,6 +61,7 @@ private:
     std::int64_t least_;
     std::int64_t inUse_ = 0;
     int waiting_ = 0;
+    int wholeWaiting_ = 0;
 };
 
 } // namespace cropling

@@ -9,7 +9,8 @@ enum class OpenFailure {
     NotReadable, // the file may not be read (permission)
     NotPicture,  // not a regular file, or no decoder this program allows reads it
     Damaged,     // a decoder read it and failed, or died on it
-    TooLarge,    // refused by a size, frame or memory bound, or stopped by the helper's memory limit
+    TooLarge,    // refused by a size, frame or memory bound
+    OutOfMemory, // the helper ran out of the memory it was admitted with (shown as TooLarge)
     TookTooLong, // stopped by the decode deadline
     TooManyFrames, // an animation of more frames or a longer play than the bounds allow
     NoVideo,     // a media file with sound and no picture: an audio file, a clip of sound alone

@@ -94,7 +94,8 @@ QString openFailureReason(OpenFailure why) {
     case OpenFailure::NotReadable: return StatusText::tr("permission denied");
     case OpenFailure::NotPicture: return StatusText::tr("not a picture Cropling can open");
     case OpenFailure::Damaged: return StatusText::tr("damaged");
-    case OpenFailure::TooLarge: return StatusText::tr("too large to open safely");
+    case OpenFailure::TooLarge:
+    case OpenFailure::OutOfMemory: return StatusText::tr("too large to open safely");
     case OpenFailure::TookTooLong: return StatusText::tr("took too long");
     case OpenFailure::NoVideo: return StatusText::tr("sound only, no video");
     case OpenFailure::UnsupportedCodec: return StatusText::tr("unsupported video codec");

@@ -36,12 +36,12 @@ std::set<DecoderSession*>& registry() {
 // limits it set say which bound it hit; any other death is the decoder failing on the file.
 OpenFailure reasonOfDeath(int status) {
     if (WIFEXITED(status))
-        return WEXITSTATUS(status) == 3 ? OpenFailure::TooLarge : OpenFailure::Damaged;
+        return WEXITSTATUS(status) == 3 ? OpenFailure::OutOfMemory : WEXITSTATUS(status) == 4 ? OpenFailure::TooLarge : OpenFailure::Damaged;
     switch (WTERMSIG(status)) {
     case SIGXCPU: return OpenFailure::TookTooLong;
     case SIGKILL: // the kernel's last resort for memory
-    case SIGTRAP: // GLib's answer to an allocation the address limit refused
-        return OpenFailure::TooLarge;
+    case SIGTRAP: // GLib's answer to an allocation the helper's limits refused
+        return OpenFailure::OutOfMemory;
     default: return OpenFailure::Damaged;
     }
 }
@@ -193,8 +193,13 @@ std::optional<DecoderSession::Reply> DecoderSession::ask(const Request& asked, s
         clipMs_ = reply->head.clipMs;
         clipFrameMs_ = reply->head.clipFrameMs;
     }
+    // Beyond the session, running out of memory is one of the bounds a picture can be too large for.
+    if (why == OpenFailure::OutOfMemory)
+        why = OpenFailure::TooLarge;
     if (!reply)
         *failure = why;
+    else if (status == Status::OutOfMemory)
+        *failure = OpenFailure::TooLarge;
     else if (status == Status::Declined)
         *failure = OpenFailure::Damaged; // only the direct helper declines
     else if (status != Status::Ok)
@@ -206,10 +211,10 @@ std::optional<DecoderSession::Reply> DecoderSession::ask(const Request& asked, s
 
 std::optional<DecoderSession::Reply> DecoderSession::exchangeAdmitted(const Request& request, OpenFailure* why) {
     auto reply = exchange(request, why);
-    // A helper cannot tell its own share from the picture's bounds: whatever was too large on less
-    // than the whole share is asked again of a new helper that has it.
-    const bool tooLarge = reply ? reply->head.status == Status::TooLarge : *why == OpenFailure::TooLarge;
-    if (!tooLarge || wholeShare_ || !again_ || cancelled_)
+    // A helper that ran out of memory on less than the whole share is asked again with it. (What a
+    // bound refused, a larger share would refuse as well.)
+    const bool outOfMemory = reply ? reply->head.status == Status::OutOfMemory : *why == OpenFailure::OutOfMemory;
+    if (!outOfMemory || wholeShare_ || !again_ || cancelled_)
         return reply;
     reap();
     if (!spawn(again_->again(), path_, true))

@@ -17,7 +17,6 @@
 
 #include <cstdlib>
 #include <cstring>
-#include <thread>
 #include <vector>
 
 extern char** environ;
@@ -153,9 +152,7 @@ bool DecoderSession::spawn(const PictureInput& input, const QByteArray& path, bo
         // A file is read by the helper alone, from descriptor 3: its bytes never pass through here.
         if (picture >= 0)
             posix_spawn_file_actions_adddup2(&actions, picture, wire::kPictureFd);
-        const int threads = helperThreads_.load();
-        const std::int64_t limit = share_ + stackAllowance(threads > 0 ? threads : int(std::thread::hardware_concurrency()));
-        const HelperEnvironment environment(needsLoadableModule(input.head(32)), threads, limit);
+        const HelperEnvironment environment(needsLoadableModule(input.head(32)), helperThreads_.load(), share_);
         char* argv[] = {const_cast<char*>("cropling-decoder"), nullptr};
         std::lock_guard lock(mutex_);
         pid_t pid = -1;

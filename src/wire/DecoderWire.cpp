@@ -20,7 +20,7 @@ std::optional<ReplyHead> checkedHead(const QByteArray& bytes, Task task, int sid
     if (bytes.size() != qsizetype(sizeof head))
         return std::nullopt;
     std::memcpy(&head, bytes.constData(), sizeof head);
-    if (head.magic != kReplyMagic || std::uint32_t(head.status) > std::uint32_t(Status::PastEnd) ||
+    if (head.magic != kReplyMagic || std::uint32_t(head.status) > std::uint32_t(Status::OutOfMemory) ||
         head.codec < 0 || head.codec >= int(VideoCodec::Count) || (head.codec != 0 && head.status != Status::UnsupportedCodec) ||
         head.clipMs < 0 || head.clipMs > kMaxClipMs || head.clipFrameMs < 0 || head.clipFrameMs > 60'000)
         return std::nullopt;
@@ -92,6 +92,7 @@ std::optional<OpenFailure> failureOf(Status status) {
     case Status::NoVideo: return OpenFailure::NoVideo;
     case Status::UnsupportedCodec: return OpenFailure::UnsupportedCodec;
     case Status::PastEnd: return OpenFailure::SpanPastEnd;
+    case Status::OutOfMemory: return OpenFailure::OutOfMemory;
     case Status::Ok:
     case Status::Nothing:
     case Status::Declined: break;
@@ -111,6 +112,7 @@ Status statusOf(OpenFailure failure) {
     case OpenFailure::NoVideo: return Status::NoVideo;
     case OpenFailure::UnsupportedCodec: return Status::UnsupportedCodec;
     case OpenFailure::SpanPastEnd: return Status::PastEnd;
+    case OpenFailure::OutOfMemory: return Status::OutOfMemory;
     }
     return Status::Damaged;
 }

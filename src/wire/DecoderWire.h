@@ -64,6 +64,7 @@ enum class Status : std::uint32_t {
     NoVideo = 8,  // a media file without a picture in it
     UnsupportedCodec = 9, // a clip in a codec not decoded; `codec` says which
     PastEnd = 10,         // a clip's span that starts after its last frame
+    OutOfMemory = 11,     // the helper ran out of the memory it was admitted with
 };
 
 struct ReplyHead {

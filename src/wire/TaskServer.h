@@ -1,9 +1,9 @@
 #pragma once
 
 // What a decoding helper's service does for the program, whichever helper it is: each task gets
-// its reply's head, and the bytes that follow the head (valid until the next task). The libvips
-// helper's service and the direct helper's implement it; the loop around them (decoder/HelperMain)
-// knows nothing else of them.
+// its reply's head, and the bytes that follow the head (valid until the next task). The services of
+// the libvips, direct and video helpers implement it; the loop around them (helpers/common/
+// HelperMain) knows nothing else of them.
 
 #include "wire/DecoderWire.h"
 

@@ -61,6 +61,8 @@ TEST(RenderOptions, AnOptionGivenLastWithoutItsValueSaysWhatItNeeds) {
         EXPECT_EQ(std::get<int>(answer.read), 2) << c.option;
         EXPECT_NE(answer.line.find(c.needs), std::string::npos) << c.option << ": " << answer.line;
     }
+    // What was read before still counts: a second -o is one too many, with or without its value.
+    EXPECT_NE(parse({"photo.jpg", "-o", "a.png", "-o"}).line.find("-o is given twice"), std::string::npos);
 }
 
 TEST(RenderOptions, EachPictureIsWorkedOutOnceAndTheOptionsMakeOneRequest) {

@@ -20,6 +20,12 @@ using namespace cropling;
 
 namespace {
 
+// The pool of helpers' memory at another size while this lives, and as before after.
+struct PoolOf {
+    explicit PoolOf(std::int64_t bytes) { DecoderSession::memoryBudget().resize(bytes); }
+    ~PoolOf() { DecoderSession::memoryBudget().resize(helperMemory::kPoolBytes); }
+};
+
 // Every helper started while this lives is the faulty stand-in, which reads its fault from the
 // picture's bytes.
 struct FaultyHelper {
@@ -206,7 +212,7 @@ TEST(DecoderSession, AHelperWaitsForItsShareOfMemoryRatherThanGoPastThePool) {
     FaultyHelper faulty;
     MemoryBudget& budget = DecoderSession::memoryBudget();
     // A pool that holds one helper.
-    budget.resize(helperMemory::kLeastShareBytes * 2);
+    const PoolOf small(helperMemory::kLeastShareBytes * 2);
     auto first = std::make_unique<DecoderSession>();
     ASSERT_TRUE(first->start(QByteArray("hang")));
     auto second = std::make_unique<DecoderSession>();
@@ -226,7 +232,6 @@ TEST(DecoderSession, AHelperWaitsForItsShareOfMemoryRatherThanGoPastThePool) {
     EXPECT_EQ(opened, true);
     second.reset();
     EXPECT_EQ(budget.inUse(), 0);
-    budget.resize(helperMemory::kPoolBytes);
 }
 
 TEST(DecoderSession, AHelperShortOfMemoryOnAPartShareIsStartedAgainWithTheWhole) {
@@ -248,4 +253,17 @@ TEST(DecoderSession, AHelperShortOfMemoryOnAPartShareIsStartedAgainWithTheWhole)
     EXPECT_TRUE(outcome.value) << int(outcome.why.value_or(OpenFailure::NotFound));
     session.reset();
     EXPECT_EQ(budget.inUse(), 0);
+
+    // A picture beyond a bound is refused at once on the same part share: no helper is started
+    // again for it, and nothing waits for the whole share.
+    const std::int64_t again = budget.admit(helperMemory::kPoolBytes - helperMemory::kLeastShareBytes, true, never);
+    std::atomic<bool> refused = false;
+    std::thread refusing([&] {
+        DecoderSession bounded;
+        refused = bounded.start(QByteArray("beyond-a-bound")) && bounded.decode(100).why == OpenFailure::TooLarge;
+    });
+    const bool atOnce = QTest::qWaitFor([&] { return refused.load(); }, 5000);
+    budget.release(again);
+    refusing.join();
+    EXPECT_TRUE(atOnce && refused);
 }

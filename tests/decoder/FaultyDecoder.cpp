@@ -115,6 +115,10 @@ int main() {
             head.payloadBytes = 4000ULL * 3000 * 4;
             send(head, std::string(1 << 20, '\x40'));
             ::pause();
+        } else if (fault == "beyond-a-bound") {
+            // A refusal by a bound on pictures, which more memory would not change.
+            head.status = wire::Status::TooLarge;
+            send(head);
         } else if (fault == "not-a-png") {
             // A render that is the right length and says it is 128 x 128, but is no PNG.
             head.width = head.height = request.side;

@@ -40,5 +40,10 @@ TEST(DecoderWire, ARefusedClipNamesOnlyACodecOfTheListAndCarriesNothing) {
     EXPECT_EQ(failureOf(past->status), OpenFailure::SpanPastEnd);
     EXPECT_EQ(statusOf(OpenFailure::SpanPastEnd), Status::PastEnd);
     EXPECT_FALSE(checked(Status::PastEnd, 0, 300));
-    EXPECT_FALSE(checked(Status(11), 0));
+    // Out of memory is a status of its own, so that the program asks again with more only then.
+    const auto outOfMemory = checked(Status::OutOfMemory, 0);
+    ASSERT_TRUE(outOfMemory);
+    EXPECT_EQ(failureOf(outOfMemory->status), OpenFailure::OutOfMemory);
+    EXPECT_EQ(statusOf(OpenFailure::OutOfMemory), Status::OutOfMemory);
+    EXPECT_FALSE(checked(Status(12), 0));
 }

@@ -22,7 +22,8 @@ namespace {
 
 // Exit statuses the program reads as reasons.
 constexpr int kExitBroken = 2;      // the conversation itself went wrong
-constexpr int kExitOutOfMemory = 3; // an allocation the address limit refused
+constexpr int kExitOutOfMemory = 3; // an allocation the helper's limits refused
+constexpr int kExitTooLarge = 4;    // a file beyond the bound on pictures
 
 // The picture as handed over: its length and bytes on the request pipe, or a file of its own,
 // read whole, or left open on its descriptor for a helper that streams it (`*streamed`).
@@ -46,7 +47,7 @@ int readPicture(QByteArray* picture, bool* streamed) {
     if (::fstat(wire::kPictureFd, &info) != 0 || !S_ISREG(info.st_mode))
         return kExitBroken;
     if (info.st_size > wire::kMaxPictureBytes)
-        return kExitOutOfMemory;
+        return kExitTooLarge;
     // One byte of room beyond the size it had: a file that has not grown is read without the
     // buffer ever being moved, which would hold it twice for a moment.
     picture->resize(qsizetype(info.st_size) + 1);
@@ -54,7 +55,7 @@ int readPicture(QByteArray* picture, bool* streamed) {
     for (;;) {
         if (filled == picture->size()) {
             if (picture->size() >= wire::kMaxPictureBytes)
-                return kExitOutOfMemory;
+                return kExitTooLarge;
             picture->resize(std::min<qsizetype>(picture->size() + (1 << 20), wire::kMaxPictureBytes));
         }
         // From the file's start, whatever its offset: the descriptor may be shared with a helper

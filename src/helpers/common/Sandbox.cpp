@@ -5,6 +5,7 @@
 #include "core/MemoryBudget.h"
 
 #include <fcntl.h>
+#include <pthread.h>
 #include <linux/capability.h>
 #include <sched.h>
 #include <signal.h>
@@ -21,7 +22,6 @@
 #include <cstdlib>
 #include <cstring>
 #include <initializer_list>
-#include <thread>
 
 namespace cropling::sandbox {
 
@@ -119,13 +119,13 @@ void endOnEveryEndingSignal() {
 } // namespace
 
 long long admittedMemory() {
-    // Started by hand (or by a test), a helper has the whole share and a stack for each core.
+    // Started by hand (or by a test), a helper has the whole share.
     const char* given = std::getenv(helperMemory::kVariable);
     char* end = nullptr;
     const long long bytes = given ? std::strtoll(given, &end, 10) : 0;
     if (given && end != given && *end == '\0' && bytes > 0)
         return bytes;
-    return helperMemory::kWholeShareBytes + helperMemory::stackAllowance(int(std::thread::hardware_concurrency()));
+    return helperMemory::kWholeShareBytes;
 }
 
 bool limitResources() {
@@ -135,6 +135,13 @@ bool limitResources() {
     ok = setLimit(RLIMIT_AS, rlim_t(kAddressSpaceBytes), rlim_t(kAddressSpaceBytes)) && ok;
     const rlim_t data = rlim_t(admittedMemory());
     ok = setLimit(RLIMIT_DATA, data, data) && ok;
+    // Threads started from now on (the libraries' own included) reserve smaller stacks, which
+    // count against that limit.
+    pthread_attr_t threads;
+    ok = ::pthread_attr_init(&threads) == 0 && ok;
+    ok = ::pthread_attr_setstacksize(&threads, size_t(helperMemory::kThreadStackBytes)) == 0 && ok;
+    ok = ::pthread_setattr_default_np(&threads) == 0 && ok;
+    ::pthread_attr_destroy(&threads);
     ok = setLimit(RLIMIT_CPU, rlim_t(kCpuSeconds), rlim_t(kCpuSeconds + 5)) && ok;
     return ok;
 }

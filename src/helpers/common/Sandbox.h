@@ -13,7 +13,8 @@ inline constexpr long long kAddressSpaceBytes = 1LL << 30;
 // CPU seconds summed over the decoder's threads; the program's wall-clock deadline comes first.
 inline constexpr int kCpuSeconds = 40;
 
-// The private memory (the kernel's data limit) the program admitted this helper with.
+// The private memory (the kernel's data limit, heap and thread stacks alike) the program admitted
+// this helper with.
 long long admittedMemory();
 
 // No core files, no files written, the address space and CPU time above, the private memory

@@ -115,7 +115,7 @@ public:
         DecodedPart& part = part_;
         std::vector<JSAMPLE>& line = line_;
         if (setjmp(error_.jump)) {
-            why->failure = error_.outOfMemory ? OpenFailure::TooLarge : OpenFailure::Damaged;
+            why->failure = error_.outOfMemory ? OpenFailure::OutOfMemory : OpenFailure::Damaged;
             return std::nullopt;
         }
         jpeg_calc_output_dimensions(&info_);

@@ -18,7 +18,7 @@ namespace {
 constexpr size_t kMaxChunkBytes = 16u << 20;
 constexpr size_t kMaxChunkCacheBytes = 64u << 20;
 
-OpenFailure failureOf(int error) { return error == SPNG_EMEM ? OpenFailure::TooLarge : OpenFailure::Damaged; }
+OpenFailure failureOf(int error) { return error == SPNG_EMEM ? OpenFailure::OutOfMemory : OpenFailure::Damaged; }
 
 class PngDecoder final : public SourceDecoder {
 public:

@@ -64,7 +64,7 @@ public:
         config.output.colorspace = facts_.alpha ? MODE_RGBA : MODE_RGB;
         const VP8StatusCode status = WebPDecode(bytes(), size_t(encoded_.size()), &config);
         if (status != VP8_STATUS_OK) {
-            why->failure = status == VP8_STATUS_OUT_OF_MEMORY ? OpenFailure::TooLarge : OpenFailure::Damaged;
+            why->failure = status == VP8_STATUS_OUT_OF_MEMORY ? OpenFailure::OutOfMemory : OpenFailure::Damaged;
             WebPFreeDecBuffer(&config.output);
             return std::nullopt;
         }

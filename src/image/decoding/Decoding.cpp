@@ -103,7 +103,7 @@ OpenFailure failureAfter(qint64 elapsedMilliseconds) {
     const bool memory = std::exchange(outOfMemory, false);
     if (elapsedMilliseconds >= qint64(kDecodeSeconds * 1000))
         return OpenFailure::TookTooLong;
-    return memory ? OpenFailure::TooLarge : OpenFailure::Damaged;
+    return memory ? OpenFailure::OutOfMemory : OpenFailure::Damaged;
 }
 
 std::optional<Header> readHeader(const QByteArray& encoded, bool preflighted, OpenFailure* why) {
