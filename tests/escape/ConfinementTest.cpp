@@ -180,6 +180,10 @@ TEST(Confinement, AHelperTakenOverCanComputeButReachesNothingOutsideItself) {
         EXPECT_TRUE(WIFSIGNALED(aborted) && WTERMSIG(aborted) == SIGABRT) << "status " << aborted;
         const int sent = run("sigsys-sent");
         EXPECT_TRUE(WIFSIGNALED(sent) && WTERMSIG(sent) == SIGSYS) << "status " << sent;
+        // Running out of memory anywhere, a container's own throw included, ends the helper as out
+        // of memory (which the program tries again with more), not as a decoder that failed.
+        const int outOfMemory = run("container-out-of-memory");
+        EXPECT_TRUE(WIFEXITED(outOfMemory) && WEXITSTATUS(outOfMemory) == 3) << "status " << outOfMemory;
     }
     ::close(stray);
     EXPECT_TRUE(readFile(strayPath).isEmpty());

@@ -6,6 +6,8 @@
 
 #include "helpers/common/HelperMain.h"
 
+#include <QByteArray>
+
 #include <fcntl.h>
 #include <linux/io_uring.h>
 #include <sched.h>
@@ -44,6 +46,13 @@ bool attempt(const std::string& action, pid_t parent) {
          [] {
              void* block = ::mmap(nullptr, 64 << 20, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
              return block != MAP_FAILED && std::memset(block, 1, 64 << 20) == block;
+         }},
+        // More than the helper's memory, asked of a Qt container (which throws bad_alloc itself).
+        {"container-out-of-memory",
+         [] {
+             QByteArray block;
+             block.resize(qsizetype(4) << 30);
+             return block.size() > 0;
          }},
         {"file-status",
          [] {

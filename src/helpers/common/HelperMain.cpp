@@ -14,6 +14,7 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <exception>
 #include <new>
 
 namespace cropling {
@@ -91,6 +92,19 @@ int runAnyHelper(const std::function<void(const QByteArray&)>& prepare,
         ::close(null);
     }
     std::set_new_handler([] { ::_exit(kExitOutOfMemory); });
+    // An allocation refused where no operator new was called (Qt's containers throw bad_alloc
+    // themselves) ends the helper as out of memory too, not as a decoder that failed.
+    std::set_terminate([] {
+        if (const std::exception_ptr thrown = std::current_exception()) {
+            try {
+                std::rethrow_exception(thrown);
+            } catch (const std::bad_alloc&) {
+                ::_exit(kExitOutOfMemory);
+            } catch (...) {
+            }
+        }
+        std::abort();
+    });
 
     // The limits come first: even the bytes handed over count against them. Namespaces are
     // entered while the helper still has one thread.
