@@ -74,42 +74,41 @@ void regions(int w, int h, Member member, Region region) {
     }
 }
 
-} // namespace
 
-std::optional<Foreground> findForeground(const PixelRows& picture) {
+// The border ring of a picture, as samples of position (fractions of the size) and colour.
+std::vector<std::array<double, 5>> borderSamples(const PixelRows& picture) {
     const int w = picture.width, h = picture.height;
-    if (w < 8 || h < 8 || picture.bands < 3)
-        return std::nullopt;
-    const auto colour = [&](int x, int y, int c) { return double(picture.row(y)[size_t(x) * size_t(picture.bands) + size_t(c)]); };
-    // The border ring, as samples of position and colour.
     const int ring = std::max(2, std::min(w, h) / 50);
     std::vector<std::array<double, 5>> border;
     for (int y = 0; y < h; ++y) {
         for (int x = 0; x < w; ++x) {
             if (x >= ring && y >= ring && x < w - ring && y < h - ring)
                 x = w - ring; // skip the inside
-            border.push_back({double(x) / w, double(y) / h, colour(x, y, 0), colour(x, y, 1), colour(x, y, 2)});
+            const std::uint8_t* p = picture.row(y) + size_t(x) * size_t(picture.bands);
+            border.push_back({double(x) / w, double(y) / h, double(p[0]), double(p[1]), double(p[2])});
         }
     }
+    return border;
+}
+
+// The background: a plane of colour fitted to all of the border, then again to the part that
+// agrees with it, so that a subject touching the border does not pull the background's colour
+// towards its own; and how far from it a pixel may be and still be background. Nothing when the
+// border mostly disagrees, or agrees only loosely: that is no plain background.
+std::optional<std::pair<Model, double>> fitBackground(const std::vector<std::array<double, 5>>& border) {
     Model model;
-    const auto distance = [&](int x, int y) {
-        double sum = 0;
-        for (int c = 0; c < 3; ++c) {
-            const double d = colour(x, y, c) - model.colourAt(c, double(x) / w, double(y) / h);
-            sum += d * d;
-        }
-        return std::sqrt(sum);
-    };
-    // Fitted to all of the border, then again to the part that agrees with it: a subject touching
-    // the border does not pull the background's colour towards its own.
     std::vector<std::array<double, 5>> fitted = border;
     double threshold = 0;
     for (int round = 0; round < 3; ++round) {
         if (fitted.size() < 16 || !fitPlane(fitted, &model))
             return std::nullopt;
         std::vector<double> distances;
-        for (const auto& s : border)
-            distances.push_back(distance(int(s[0] * w + 0.5), int(s[1] * h + 0.5)));
+        for (const auto& s : border) {
+            double sum = 0;
+            for (int c = 0; c < 3; ++c)
+                sum += std::pow(s[size_t(2 + c)] - model.colourAt(c, s[0], s[1]), 2);
+            distances.push_back(std::sqrt(sum));
+        }
         std::vector<double> sorted = distances;
         std::nth_element(sorted.begin(), sorted.begin() + long(sorted.size() / 2), sorted.end());
         const double median = sorted[sorted.size() / 2];
@@ -118,39 +117,32 @@ std::optional<Foreground> findForeground(const PixelRows& picture) {
         for (size_t i = 0; i < border.size(); ++i)
             if (distances[i] < threshold)
                 fitted.push_back(border[i]);
-        // A border that mostly disagrees, or agrees only loosely, is not a plain background.
         if (fitted.size() < border.size() / 2 || median > 28)
             return std::nullopt;
     }
+    return std::pair(model, threshold);
+}
+
+// Each pixel's distance from the background's colour where it lies.
+std::vector<float> distancesFrom(const PixelRows& picture, const Model& model) {
+    const int w = picture.width, h = picture.height;
     std::vector<float> away(size_t(w) * size_t(h));
-    for (int y = 0; y < h; ++y)
-        for (int x = 0; x < w; ++x)
-            away[size_t(y) * size_t(w) + size_t(x)] = float(distance(x, y));
-    // The background connected to the border...
-    std::vector<std::uint8_t> subject(size_t(w) * size_t(h), 255);
-    std::deque<int> queue;
     for (int y = 0; y < h; ++y) {
+        const std::uint8_t* row = picture.row(y);
         for (int x = 0; x < w; ++x) {
-            const bool edge = x == 0 || y == 0 || x == w - 1 || y == h - 1;
-            const int at = y * w + x;
-            if (edge && away[size_t(at)] < threshold) {
-                subject[size_t(at)] = 0;
-                queue.push_back(at);
-            }
+            double sum = 0;
+            for (int c = 0; c < 3; ++c)
+                sum += std::pow(row[size_t(x) * size_t(picture.bands) + size_t(c)] - model.colourAt(c, double(x) / w, double(y) / h), 2);
+            away[size_t(y) * size_t(w) + size_t(x)] = float(std::sqrt(sum));
         }
     }
-    while (!queue.empty()) {
-        const int at = queue.front();
-        queue.pop_front();
-        const int x = at % w, y = at / w;
-        for (const int next : {x > 0 ? at - 1 : -1, x + 1 < w ? at + 1 : -1, y > 0 ? at - w : -1, y + 1 < h ? at + w : -1}) {
-            if (next >= 0 && subject[size_t(next)] && away[size_t(next)] < threshold) {
-                subject[size_t(next)] = 0;
-                queue.push_back(next);
-            }
-        }
-    }
-    // ...and enclosed regions that match it closely; specks left on either side are cleaned.
+    return away;
+}
+
+// Enclosed regions that match the background closely go too; specks left on either side are
+// cleaned: small subject islands go, and small holes in the subject that touch no border fill.
+void cleanRegions(int w, int h, const std::vector<float>& away, double threshold, std::vector<std::uint8_t>* mask) {
+    std::vector<std::uint8_t>& subject = *mask;
     const size_t small = size_t(w) * size_t(h) / 2000 + 4;
     regions(w, h, [&](int at) { return subject[size_t(at)] && away[size_t(at)] < threshold * 0.6; },
             [&](const std::vector<int>& pixels) {
@@ -171,17 +163,40 @@ std::optional<Foreground> findForeground(const PixelRows& picture) {
             for (const int at : pixels)
                 subject[size_t(at)] = 255;
     });
-    size_t kept = 0;
-    for (const std::uint8_t s : subject)
-        kept += s != 0;
-    const size_t all = size_t(w) * size_t(h);
-    if (kept < all / 100 || kept > all * 97 / 100)
-        return std::nullopt;
-    // A soft edge: each pixel the mean of its 3 x 3 neighbourhood.
-    Foreground found;
-    found.width = w;
-    found.height = h;
-    found.alpha.resize(all);
+}
+
+// The subject (255) and the background (0): what matches the background and is connected to the
+// border goes, and so do enclosed regions that match it closely; specks on either side are cleaned.
+std::vector<std::uint8_t> subjectMask(int w, int h, const std::vector<float>& away, double threshold) {
+    std::vector<std::uint8_t> subject(size_t(w) * size_t(h), 255);
+    std::deque<int> queue;
+    for (int y = 0; y < h; ++y) {
+        for (int x = 0; x < w; ++x) {
+            const int at = y * w + x;
+            if ((x == 0 || y == 0 || x == w - 1 || y == h - 1) && away[size_t(at)] < threshold) {
+                subject[size_t(at)] = 0;
+                queue.push_back(at);
+            }
+        }
+    }
+    while (!queue.empty()) {
+        const int at = queue.front();
+        queue.pop_front();
+        const int x = at % w, y = at / w;
+        for (const int next : {x > 0 ? at - 1 : -1, x + 1 < w ? at + 1 : -1, y > 0 ? at - w : -1, y + 1 < h ? at + w : -1}) {
+            if (next >= 0 && subject[size_t(next)] && away[size_t(next)] < threshold) {
+                subject[size_t(next)] = 0;
+                queue.push_back(next);
+            }
+        }
+    }
+    cleanRegions(w, h, away, threshold, &subject);
+    return subject;
+}
+
+// The mask's edge made soft: each pixel the mean of its 3 x 3 neighbourhood.
+std::vector<std::uint8_t> softened(int w, int h, const std::vector<std::uint8_t>& subject) {
+    std::vector<std::uint8_t> alpha(size_t(w) * size_t(h));
     for (int y = 0; y < h; ++y) {
         for (int x = 0; x < w; ++x) {
             int sum = 0, count = 0;
@@ -191,9 +206,34 @@ std::optional<Foreground> findForeground(const PixelRows& picture) {
                         sum += subject[size_t(y + dy) * size_t(w) + size_t(x + dx)];
                         ++count;
                     }
-            found.alpha[size_t(y) * size_t(w) + size_t(x)] = std::uint8_t(sum / count);
+            alpha[size_t(y) * size_t(w) + size_t(x)] = std::uint8_t(sum / count);
         }
     }
+    return alpha;
+}
+
+} // namespace
+
+std::optional<Foreground> findForeground(const PixelRows& picture) {
+    const int w = picture.width, h = picture.height;
+    if (w < 8 || h < 8 || picture.bands < 3)
+        return std::nullopt;
+    const auto background = fitBackground(borderSamples(picture));
+    if (!background)
+        return std::nullopt;
+    const auto& [model, threshold] = *background;
+    const std::vector<std::uint8_t> subject = subjectMask(w, h, distancesFrom(picture, model), threshold);
+    size_t kept = 0;
+    for (const std::uint8_t s : subject)
+        kept += s != 0;
+    // Almost nothing left, or almost everything: no background to speak of.
+    const size_t all = size_t(w) * size_t(h);
+    if (kept < all / 100 || kept > all * 97 / 100)
+        return std::nullopt;
+    Foreground found;
+    found.width = w;
+    found.height = h;
+    found.alpha = softened(w, h, subject);
     std::copy(std::begin(model.plane), std::end(model.plane), std::begin(found.plane));
     return found;
 }

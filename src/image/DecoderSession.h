@@ -142,6 +142,8 @@ private:
     // Starts the helper at `path` once its share of memory is admitted (all of the whole share
     // when `whole`). False when none could be started or the session was cancelled meanwhile.
     bool spawn(const PictureInput& input, const QByteArray& path, bool whole = false);
+    // Writes the picture (or the mark of its file) to the helper just started.
+    bool handOver(const PictureInput& input);
     // exchange(), and for a helper too small for the task on less than the whole share of memory,
     // the task again of a new one that has it.
     std::optional<Reply> exchangeAdmitted(const wire::Request& request, OpenFailure* why);

@@ -116,7 +116,6 @@ bool DecoderSession::start(const PictureInput& input, bool forRender) {
 }
 
 bool DecoderSession::spawn(const PictureInput& input, const QByteArray& path, bool whole) {
-    const QByteArray& encoded = input.data();
     // Waiting for a share is not the helper's time: the deadline starts with the helper.
     using namespace helperMemory;
     const std::int64_t ask = whole ? kWholeShareBytes : direct_ ? kDirectAskBytes : kDecoderAskBytes;
@@ -170,6 +169,11 @@ bool DecoderSession::spawn(const PictureInput& input, const QByteArray& path, bo
         memoryBudget().release(std::exchange(share_, 0));
         return false;
     }
+    return handOver(input);
+}
+
+bool DecoderSession::handOver(const PictureInput& input) {
+    const QByteArray& encoded = input.data();
     // The picture goes first on the request pipe, its length before it (or the mark of a file on
     // descriptor 3). The helper reads it whole before anything else; the time this takes counts
     // towards the deadline.
@@ -177,8 +181,8 @@ bool DecoderSession::spawn(const PictureInput& input, const QByteArray& path, bo
     clock.start();
     const std::uint64_t length = input.fd() >= 0 ? wire::kPictureOnFd : std::uint64_t(encoded.size());
     ::fcntl(requestFd_, F_SETFL, O_NONBLOCK);
-    ok = writeBefore(requestFd_, reinterpret_cast<const char*>(&length), sizeof length, clock, deadlineMs_) &&
-         writeBefore(requestFd_, encoded.constData(), size_t(encoded.size()), clock, deadlineMs_);
+    const bool ok = writeBefore(requestFd_, reinterpret_cast<const char*>(&length), sizeof length, clock, deadlineMs_) &&
+                    writeBefore(requestFd_, encoded.constData(), size_t(encoded.size()), clock, deadlineMs_);
     spentMs_ += clock.elapsed();
     if (!ok)
         reap();

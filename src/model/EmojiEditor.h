@@ -67,7 +67,8 @@ public:
     // Whether the picture shown is a quick first look that the final decode will replace.
     bool isFirstLook() const { return firstLook_ && image_ == firstLook_; }
 
-    // The history of undoable steps: framing, the name, new pictures.
+    // The history of undoable steps: framing, the name, new pictures, turns, cut-outs and their
+    // marks, clip spans and effects.
     QUndoStack* undoStack() const { return undoStack_; }
     static constexpr int kUndoSteps = 40;
     // The most the history may hold in pictures other than the one shown; beyond it the pictures
@@ -210,7 +211,7 @@ private:
     void replaceImage(PicturePtr picture);
     void trimHistory();
     void setBusy(bool busy);
-    // Renders the emoji, on a worker in the background, and hands the PNG to `then` on this thread
+    // Renders the emoji, on a worker in the background, and hands it to `then` on this thread
     // unless a new picture arrived meanwhile; a render that gives nothing sets the status message.
     // False, and nothing happens, while another export runs.
     bool renderThen(std::function<void(const ExportedEmoji&)> then);

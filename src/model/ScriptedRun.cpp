@@ -45,55 +45,31 @@ bool openFramed(EmojiEditor& editor, const QUrl& picture, const QString& shownAs
     return true;
 }
 
-} // namespace
-
-ScriptedRunEnvironment ScriptedRunEnvironment::fromProcess() {
-    return {variable("CROPLING_OPEN"),   variable("CROPLING_TEST_SAVE"), variable("CROPLING_TEST_ZOOM"),
-            variable("CROPLING_TEST_OX"), variable("CROPLING_TEST_OY"),  variable("CROPLING_TEST_COPY")};
+// A copy shows its window while it runs, so its picture is decoded as usual, and goes through
+// the editor as the window's Copy does. It delivers a PNG, of an animation its first frame, so
+// no other frame is decoded.
+ScriptedRunOutcome scriptedCopy(EmojiEditor& editor, const QUrl& picture, const QString& shownAs, std::optional<double> zoom,
+                                std::optional<QPointF> offset, ScriptedRunOutcome outcome) {
+    editor.setAnimate(false);
+    editor.setExportFormat(ExportFormat::Png);
+    if (!openFramed(editor, picture, shownAs, zoom, offset)) {
+        outcome.failure = reasonFrom(editor, noPictureMessage());
+        return outcome;
+    }
+    editor.copyToClipboard();
+    // A copy that fails always says why on the status line, as a failure.
+    outcome.copied = editor.status()->kind() == EditorStatus::Kind::Note && editor.status()->message();
+    if (!outcome.copied)
+        outcome.failure = reasonFrom(editor, editor.renderFailure());
+    return outcome;
 }
 
-ScriptedRunOutcome runScripted(EmojiEditor& editor, const ScriptedRunEnvironment& env) {
-    ScriptedRunOutcome outcome;
-    if (!env.open)
-        return outcome;
-    if (!env.save) {
-        editor.load(urlFromLocalPath(*env.open));
-        return outcome;
-    }
-    outcome.batch = true;
-    // The zoom and offset count only in a batch run; the offset needs both halves.
-    const std::optional<double> zoom = env.zoom ? parseNumber(*env.zoom) : std::nullopt;
-    std::optional<QPointF> offset;
-    if (env.offsetX && env.offsetY) {
-        const auto x = parseNumber(*env.offsetX);
-        const auto y = x ? parseNumber(*env.offsetY) : std::nullopt;
-        if (x && y)
-            offset = QPointF(*x, *y);
-    }
-    const QUrl picture = urlFromLocalPath(*env.open);
-    const QString shownAs = displayName(*env.open);
-    if (env.copy) {
-        // A copy shows its window while it runs, so its picture is decoded as usual, and goes
-        // through the editor as the window's Copy does. It delivers a PNG, of an animation its
-        // first frame, so no other frame is decoded.
-        editor.setAnimate(false);
-        editor.setExportFormat(ExportFormat::Png);
-        if (!openFramed(editor, picture, shownAs, zoom, offset)) {
-            outcome.failure = reasonFrom(editor, noPictureMessage());
-            return outcome;
-        }
-        editor.copyToClipboard();
-        // A copy that fails always says why on the status line, as a failure.
-        outcome.copied = editor.status()->kind() == EditorStatus::Kind::Note && editor.status()->message();
-        if (!outcome.copied)
-            outcome.failure = reasonFrom(editor, editor.renderFailure());
-        return outcome;
-    }
-
+// A save renders once and shows nothing: only the picture's header is read, and the render
+// decodes just the part it shows.
+ScriptedRunOutcome scriptedSave(const ScriptedRunEnvironment& env, const QUrl& picture, const QString& shownAs,
+                                std::optional<double> zoom, std::optional<QPointF> offset, ScriptedRunOutcome outcome) {
     // Whether the save path was a link when named: one that appears during the render is not followed.
     const AtTarget asNamed = targetAsNamed(*env.save);
-    // A save renders once and shows nothing: only the picture's header is read, and the render
-    // decodes just the part it shows.
     const ExportOutcome exported =
         ExportJob(picture, FramingRequest{zoom, offset, false}, ExportRequest{ExportFormat::Png}, shownAs).run();
     if (!exported) {
@@ -122,6 +98,37 @@ ScriptedRunOutcome runScripted(EmojiEditor& editor, const ScriptedRunEnvironment
         break;
     }
     return outcome;
+}
+
+} // namespace
+
+ScriptedRunEnvironment ScriptedRunEnvironment::fromProcess() {
+    return {variable("CROPLING_OPEN"),   variable("CROPLING_TEST_SAVE"), variable("CROPLING_TEST_ZOOM"),
+            variable("CROPLING_TEST_OX"), variable("CROPLING_TEST_OY"),  variable("CROPLING_TEST_COPY")};
+}
+
+ScriptedRunOutcome runScripted(EmojiEditor& editor, const ScriptedRunEnvironment& env) {
+    ScriptedRunOutcome outcome;
+    if (!env.open)
+        return outcome;
+    if (!env.save) {
+        editor.load(urlFromLocalPath(*env.open));
+        return outcome;
+    }
+    outcome.batch = true;
+    // The zoom and offset count only in a batch run; the offset needs both halves.
+    const std::optional<double> zoom = env.zoom ? parseNumber(*env.zoom) : std::nullopt;
+    std::optional<QPointF> offset;
+    if (env.offsetX && env.offsetY) {
+        const auto x = parseNumber(*env.offsetX);
+        const auto y = x ? parseNumber(*env.offsetY) : std::nullopt;
+        if (x && y)
+            offset = QPointF(*x, *y);
+    }
+    const QUrl picture = urlFromLocalPath(*env.open);
+    const QString shownAs = displayName(*env.open);
+    return env.copy ? scriptedCopy(editor, picture, shownAs, zoom, offset, outcome)
+                    : scriptedSave(env, picture, shownAs, zoom, offset, outcome);
 }
 
 QByteArray failureLine(const ScriptedRunOutcome& outcome) {
