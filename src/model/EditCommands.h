@@ -18,6 +18,7 @@
 #include <QUrl>
 
 #include <array>
+#include <functional>
 
 namespace cropling {
 
@@ -58,69 +59,50 @@ private:
     bool forget_ = false;
 };
 
-class FramingCommand : public EditStep {
+// A step that sets one part of the editor's state: the part before and after it, applied through
+// `apply`. A step of the same gesture and id that follows merges into it (the id of a kind that
+// never merges is -1), unless it says it stands alone.
+template <typename State>
+class StateStep : public EditStep {
 public:
-    enum class Kind { Move, Zoom, Reset, Fit, AutoFrame };
-    FramingCommand(EmojiEditor* editor, Framing before, Framing after, Kind kind, quint64 gesture);
-    void undo() override;
-    void redo() override;
-    int id() const override { return 1; }
-    bool mergeWith(const QUndoCommand* other) override;
+    using Apply = std::function<void(const State&)>;
+    StateStep(const QString& text, int id, Apply apply, State before, State after, quint64 gesture, bool merges = true)
+        : EditStep(text), id_(id), apply_(std::move(apply)), before_(std::move(before)), after_(std::move(after)),
+          gesture_(gesture), merges_(merges) {}
+    void undo() override {
+        apply_(before_);
+        undone();
+    }
+    void redo() override { apply_(after_); }
+    int id() const override { return id_; }
+    bool mergeWith(const QUndoCommand* other) override {
+        const auto* next = static_cast<const StateStep*>(other);
+        if (!next->merges_ || next->gesture_ != gesture_)
+            return false;
+        after_ = next->after_;
+        return true;
+    }
 
 private:
-    EmojiEditor* editor_;
-    Framing before_;
-    Framing after_;
-    Kind kind_;
+    int id_;
+    Apply apply_;
+    State before_;
+    State after_;
     quint64 gesture_;
+    bool merges_;
 };
 
-class NameCommand : public EditStep {
-public:
-    NameCommand(EmojiEditor* editor, QString before, QString after, quint64 gesture);
-    void undo() override;
-    void redo() override;
-    int id() const override { return 2; }
-    bool mergeWith(const QUndoCommand* other) override;
-
-private:
-    EmojiEditor* editor_;
-    QString before_;
-    QString after_;
-    quint64 gesture_;
-};
-
-// A reaction effect, its speed or its caption changed; typing a caption is one step until it pauses.
-class EffectCommand : public EditStep {
-public:
-    EffectCommand(EmojiEditor* editor, EffectSettings before, EffectSettings after, quint64 gesture);
-    void undo() override;
-    void redo() override;
-    int id() const override { return 4; }
-    bool mergeWith(const QUndoCommand* other) override;
-
-private:
-    EmojiEditor* editor_;
-    EffectSettings before_;
-    EffectSettings after_;
-    quint64 gesture_;
-};
-
-// A move of a clip's span's ends or a change of its speed.
-class SpanCommand : public EditStep {
-public:
-    SpanCommand(EmojiEditor* editor, ClipSpan before, ClipSpan after, quint64 gesture);
-    void undo() override;
-    void redo() override;
-    int id() const override { return 3; }
-    bool mergeWith(const QUndoCommand* other) override;
-
-private:
-    EmojiEditor* editor_;
-    ClipSpan before_;
-    ClipSpan after_;
-    quint64 gesture_;
-};
+// How the framing changed, which names its step; moves merge with moves of one gesture, zooms with
+// zooms, and the rest are steps of their own.
+enum class FramingChange { Move, Zoom, Reset, Fit, AutoFrame };
+QString framingStepText(FramingChange change);
+int framingStepId(FramingChange change);
+// The ids of the other steps that merge.
+inline constexpr int kNameStepId = 2, kSpanStepId = 3, kEffectStepId = 4;
+QString nameStepText();
+QString spanStepText();
+// A caption typed is a step until typing pauses; each choice of an effect or a speed its own.
+QString effectStepText(const EffectSettings& before, const EffectSettings& after);
 
 class PictureCommand : public EditStep {
 public:

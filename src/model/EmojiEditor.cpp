@@ -321,7 +321,7 @@ void EmojiEditor::endGesture() {
     ++gesture_;
 }
 
-void EmojiEditor::changeFraming(Framing after, FramingCommand::Kind kind) {
+void EmojiEditor::changeFraming(Framing after, FramingChange change) {
     const Framing before{zoom_, offset_};
     const double was[3] = {before.zoom, before.offset.x(), before.offset.y()};
     const double will[3] = {after.zoom, after.offset.x(), after.offset.y()};
@@ -329,7 +329,9 @@ void EmojiEditor::changeFraming(Framing after, FramingCommand::Kind kind) {
         return;
     if (!image_)
         return applyFraming(after);
-    undoStack_->push(new FramingCommand(this, before, after, kind, gestureFor(1000)));
+    undoStack_->push(new StateStep<Framing>(framingStepText(change), framingStepId(change),
+                                            [this](const Framing& framing) { applyFraming(framing); }, before, after,
+                                            gestureFor(1000)));
 }
 
 void EmojiEditor::applyFraming(const Framing& framing) {
@@ -352,13 +354,13 @@ double EmojiEditor::lowestZoom() const {
 }
 
 void EmojiEditor::setOffset(QPointF proposed) {
-    changeFraming({zoom_, clamped(proposed)}, FramingCommand::Kind::Move);
+    changeFraming({zoom_, clamped(proposed)}, FramingChange::Move);
 }
 
 void EmojiEditor::setZoom(double zoom) {
     if (zoom == zoom_)
         return;
-    changeFraming({zoom, clampedAt(zoom, offset_)}, FramingCommand::Kind::Zoom);
+    changeFraming({zoom, clampedAt(zoom, offset_)}, FramingChange::Zoom);
 }
 
 void EmojiEditor::zoomAbout(double zoom, QPointF anchor) {
@@ -366,7 +368,7 @@ void EmojiEditor::zoomAbout(double zoom, QPointF anchor) {
         return;
     const double bounded = std::clamp(zoom, lowestZoom(), kMaxZoom);
     changeFraming({bounded, clampedAt(bounded, offsetZoomedAbout(offset_, zoom_, bounded, anchor))},
-                  FramingCommand::Kind::Zoom);
+                  FramingChange::Zoom);
 }
 
 void EmojiEditor::setZoomUnclamped(double zoom) {
@@ -374,11 +376,11 @@ void EmojiEditor::setZoomUnclamped(double zoom) {
         Q_EMIT framingChanged();
 }
 
-void EmojiEditor::resetCrop() { changeFraming({1.0, {0, 0}}, FramingCommand::Kind::Reset); }
+void EmojiEditor::resetCrop() { changeFraming({1.0, {0, 0}}, FramingChange::Reset); }
 
 void EmojiEditor::fitToSquare() {
     if (image_)
-        changeFraming({fitZoom(image_->nominalSize()), {0, 0}}, FramingCommand::Kind::Fit);
+        changeFraming({fitZoom(image_->nominalSize()), {0, 0}}, FramingChange::Fit);
 }
 
 void EmojiEditor::autoFrame() {
@@ -388,7 +390,7 @@ void EmojiEditor::autoFrame() {
         if (!outcome.framing)
             return status_->set(autoFrameFailedMessage(outcome.why), EditorStatus::Kind::Failure);
         const double zoom = outcome.framing->zoom;
-        changeFraming({zoom, clampedAt(zoom, outcome.framing->offset)}, FramingCommand::Kind::AutoFrame);
+        changeFraming({zoom, clampedAt(zoom, outcome.framing->offset)}, FramingChange::AutoFrame);
         status_->setFramingNote(framedFacesMessage(outcome.framing->faces, outcome.framing->kept));
     };
     runInBackgroundIf(
@@ -403,7 +405,8 @@ void EmojiEditor::setEmojiName(const QString& name) {
     if (name == emojiName_)
         return;
     // Typing is one step until it pauses.
-    undoStack_->push(new NameCommand(this, emojiName_, name, gestureFor(2000)));
+    undoStack_->push(new StateStep<QString>(nameStepText(), kNameStepId, [this](const QString& named) { applyName(named); },
+                                            emojiName_, name, gestureFor(2000)));
 }
 
 void EmojiEditor::applyName(const QString& name) {

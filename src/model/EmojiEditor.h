@@ -242,12 +242,9 @@ private:
     bool storeZoom(double zoom);
     bool storeOffset(QPointF offset);
 
-    // The undoable steps apply their states through these.
-    friend class FramingCommand;
-    friend class NameCommand;
+    // The undoable steps apply their states through these (a new picture's step, which holds more,
+    // by friendship; the others through the function they are given).
     friend class PictureCommand;
-    friend class SpanCommand;
-    friend class EffectCommand;
     void applyEffect(const EffectSettings& effect);
     void makeEffectPreview();
     void showNextEffectFrame();
@@ -271,7 +268,7 @@ private:
     void applyName(const QString& name);
     // A turn of the picture shown is not a new picture: nothing that names the picture changes.
     void applyPicture(const PictureState& state, bool turn = false);
-    void changeFraming(Framing after, FramingCommand::Kind kind);
+    void changeFraming(Framing after, FramingChange change);
     QPointF clampedAt(double zoom, QPointF proposed) const;
     quint64 gestureFor(int idleMs);
 

@@ -54,7 +54,8 @@ void EmojiEditor::setSpan(ClipSpan span) {
     if (span == clip_.span)
         return;
     // A handle dragged, or a run of quick changes, is one step.
-    undoStack_->push(new SpanCommand(this, clip_.span, span, gestureFor(800)));
+    undoStack_->push(new StateStep<ClipSpan>(spanStepText(), kSpanStepId, [this](const ClipSpan& at) { applySpan(at); },
+                                             clip_.span, span, gestureFor(800)));
 }
 
 void EmojiEditor::applySpan(const ClipSpan& span) {

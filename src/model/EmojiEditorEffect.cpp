@@ -17,7 +17,9 @@ namespace cropling {
 void EmojiEditor::setEffect(const EffectSettings& effect) {
     if (effect == effect_)
         return;
-    undoStack_->push(new EffectCommand(this, effect_, effect, gestureFor(2000)));
+    undoStack_->push(new StateStep<EffectSettings>(effectStepText(effect_, effect), kEffectStepId,
+                                                   [this](const EffectSettings& settings) { applyEffect(settings); }, effect_,
+                                                   effect, gestureFor(2000), effect_.caption != effect.caption));
 }
 
 void EmojiEditor::applyEffect(const EffectSettings& effect) {
