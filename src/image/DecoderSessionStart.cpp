@@ -16,7 +16,9 @@
 #include <unistd.h>
 
 #include <cstdlib>
+#include <algorithm>
 #include <cstring>
+#include <thread>
 #include <vector>
 
 extern char** environ;
@@ -34,12 +36,13 @@ constexpr char kHelpersVipsHome[] = "CROPLING_HELPERS_VIPSHOME";
 // reads (HEIF, AVIF and JPEG XL are modules; JPEG, PNG, WebP, GIF, TIFF and SVG are built in), a
 // libvips home without modules, so its start-up loads none of them (some 20 ms of a headless save).
 // A helper of a batch that runs one picture per core works on one thread: libvips' and the
-// resampler's. Each helper is told the memory it was admitted with, and limits itself to it.
+// resampler's; any other on as many as its share holds (threadsFor). Each helper is told the
+// memory it was admitted with, and limits itself to it.
 class HelperEnvironment {
 public:
     HelperEnvironment(bool modules, int threads, std::int64_t memory) {
-        const auto overridden = [threads](const char* entry) {
-            return threads > 0 && (std::strncmp(entry, "VIPS_CONCURRENCY=", 17) == 0 || std::strncmp(entry, "CROPLING_THREADS=", 17) == 0);
+        const auto overridden = [](const char* entry) {
+            return std::strncmp(entry, "VIPS_CONCURRENCY=", 17) == 0 || std::strncmp(entry, "CROPLING_THREADS=", 17) == 0;
         };
         const auto named = [](const char* entry, const char* name) {
             const size_t length = std::strlen(name);
@@ -55,10 +58,8 @@ public:
             entries_.emplace_back(kWithoutModules);
         else if (kept && *kept)
             entries_.emplace_back(QByteArray("VIPSHOME=") + kept);
-        if (threads > 0) {
-            entries_.emplace_back("VIPS_CONCURRENCY=" + QByteArray::number(threads));
-            entries_.emplace_back("CROPLING_THREADS=" + QByteArray::number(threads));
-        }
+        entries_.emplace_back("VIPS_CONCURRENCY=" + QByteArray::number(threads));
+        entries_.emplace_back("CROPLING_THREADS=" + QByteArray::number(threads));
         entries_.emplace_back(QByteArray(helperMemory::kVariable) + '=' + QByteArray::number(qint64(memory)));
         for (QByteArray& entry : entries_)
             pointers_.push_back(entry.data());
@@ -70,6 +71,17 @@ private:
     std::vector<QByteArray> entries_;
     std::vector<char*> pointers_;
 };
+
+// The threads a helper works on: as many as asked (every core by default, or fewer where
+// VIPS_CONCURRENCY says so), but no more than its share of memory holds, each with its stack and
+// buffers of its own, or a many-core machine would spend a small share on stacks alone.
+int threadsFor(std::int64_t share, int asked) {
+    int threads = asked > 0 ? asked : int(std::thread::hardware_concurrency());
+    if (const char* concurrency = std::getenv("VIPS_CONCURRENCY"); asked <= 0 && concurrency && std::atoi(concurrency) > 0)
+        threads = std::atoi(concurrency);
+    const auto most = int(std::max<std::int64_t>(1, share / (8 * helperMemory::kThreadStackBytes)));
+    return std::clamp(threads, 1, most);
+}
 
 } // namespace
 
@@ -151,7 +163,7 @@ bool DecoderSession::spawn(const PictureInput& input, const QByteArray& path, bo
         // A file is read by the helper alone, from descriptor 3: its bytes never pass through here.
         if (picture >= 0)
             posix_spawn_file_actions_adddup2(&actions, picture, wire::kPictureFd);
-        const HelperEnvironment environment(needsLoadableModule(input.head(32)), helperThreads_.load(), share_);
+        const HelperEnvironment environment(needsLoadableModule(input.head(32)), threadsFor(share_, helperThreads_.load()), share_);
         char* argv[] = {const_cast<char*>("cropling-decoder"), nullptr};
         std::lock_guard lock(mutex_);
         pid_t pid = -1;

@@ -184,6 +184,11 @@ TEST(Confinement, AHelperTakenOverCanComputeButReachesNothingOutsideItself) {
         // of memory (which the program tries again with more), not as a decoder that failed.
         const int outOfMemory = run("container-out-of-memory");
         EXPECT_TRUE(WIFEXITED(outOfMemory) && WEXITSTATUS(outOfMemory) == 3) << "status " << outOfMemory;
+        // ...and a task a decoder failed as damaged while an allocation was refused is answered as
+        // out of memory.
+        Spawned wanting = spawnHelper(ESCAPE_KIT, {}, {"CROPLING_ESCAPE=damaged-for-want-of-memory", parent, mode}, stray);
+        EXPECT_EQ(askHelper(wanting, wire::Task::Decode, 100).status, wire::Status::OutOfMemory);
+        endOf(wanting);
     }
     ::close(stray);
     EXPECT_TRUE(readFile(strayPath).isEmpty());

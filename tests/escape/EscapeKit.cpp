@@ -191,6 +191,19 @@ bool attempt(const std::string& action, pid_t parent) {
     return found->second();
 }
 
+// A decoder that reports a file as damaged when in truth an allocation was refused, as decoders
+// do: the helper must answer that it ran out of memory.
+class WantingMemory : public TaskServer {
+public:
+    wire::ReplyHead serve(const wire::Request&, std::string_view*) override {
+        void* block = std::malloc(size_t(8) << 30);
+        std::free(block);
+        wire::ReplyHead head;
+        head.status = block ? wire::Status::Ok : wire::Status::Damaged;
+        return head;
+    }
+};
+
 } // namespace
 
 int main() {
@@ -200,6 +213,8 @@ int main() {
         return 3;
     const pid_t parentPid = pid_t(std::atoi(parent));
     return runHelper([](const QByteArray&) {}, [&](QByteArray) -> std::unique_ptr<TaskServer> {
+        if (std::string(action) == "damaged-for-want-of-memory")
+            return std::make_unique<WantingMemory>();
         ::_exit(attempt(action, parentPid) ? 1 : 0);
     });
 }

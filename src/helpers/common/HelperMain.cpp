@@ -1,5 +1,6 @@
 #include "HelperMain.h"
 
+#include "helpers/common/RefusedMemory.h"
 #include "helpers/common/Sandbox.h"
 #include "helpers/common/SyscallFilter.h"
 #include "wire/PipeTransfer.h"
@@ -25,6 +26,16 @@ namespace {
 constexpr int kExitBroken = 2;      // the conversation itself went wrong
 constexpr int kExitOutOfMemory = 3; // an allocation the helper's limits refused
 constexpr int kExitTooLarge = 4;    // a file beyond the bound on pictures
+
+bool failedForWantOfMemory(const wire::ReplyHead& head) {
+    switch (head.status) {
+    case wire::Status::Ok:
+    case wire::Status::Nothing:
+    case wire::Status::Declined:
+    case wire::Status::OutOfMemory: return false;
+    default: return sandbox::takeRefusedMemory();
+    }
+}
 
 // The picture as handed over: its length and bytes on the request pipe, or a file of its own,
 // read whole, or left open on its descriptor for a helper that streams it (`*streamed`).
@@ -103,6 +114,8 @@ int runAnyHelper(const std::function<void(const QByteArray&)>& prepare,
             } catch (...) {
             }
         }
+        if (sandbox::refusedMemory())
+            ::_exit(kExitOutOfMemory);
         std::abort();
     });
 
@@ -136,7 +149,15 @@ int runAnyHelper(const std::function<void(const QByteArray&)>& prepare,
         if (request.magic != wire::kRequestMagic)
             ::_exit(kExitBroken);
         std::string_view payload;
-        const wire::ReplyHead head = server->serve(request, &payload);
+        sandbox::takeRefusedMemory();
+        wire::ReplyHead head = server->serve(request, &payload);
+        // A task that failed while an allocation was refused failed for want of memory, whatever
+        // the decoder made of it.
+        if (failedForWantOfMemory(head)) {
+            head = wire::ReplyHead{};
+            head.status = wire::Status::OutOfMemory;
+            payload = {};
+        }
         if (!writeExactly(1, &head, sizeof head) || !writeExactly(1, payload.data(), payload.size()))
             ::_exit(kExitBroken);
         server->sent();

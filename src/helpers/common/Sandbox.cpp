@@ -1,5 +1,6 @@
 #include "Sandbox.h"
 
+#include "RefusedMemory.h"
 #include "SyscallFilter.h"
 
 #include "core/MemoryBudget.h"
@@ -70,6 +71,10 @@ bool isEndingSignal(int signal) {
 }
 
 void endAsSignalled(int signal) {
+    // A library that gives up (aborts, traps, touches what it never got) after an allocation was
+    // refused ran out of memory: the helper ends as one that did.
+    if (refusedMemory() && (signal == SIGABRT || signal == SIGTRAP || signal == SIGSEGV || signal == SIGBUS))
+        ::_exit(3);
     ::_exit(kExitBySignal + signal);
 }
 
