@@ -86,7 +86,7 @@ WindowActions::WindowActions(EmojiEditor* editor, QWidget* window) : QObject(win
 
     connect(paste, &QAction::triggered, this, &WindowActions::pasteFromClipboard);
     connect(save, &QAction::triggered, editor_, &EmojiEditor::save);
-    connect(copy, &QAction::triggered, editor_, &EmojiEditor::copyToClipboard);
+    connect(copy, &QAction::triggered, editor_, [this] { editor_->copyToClipboard(); });
     connect(fit, &QAction::triggered, editor_, &EmojiEditor::fitToSquare);
     connect(autoFrame, &QAction::triggered, editor_, &EmojiEditor::autoFrame);
     connect(rotateLeft, &QAction::triggered, editor_, [this] { editor_->turnPicture(kTurnLeft); });

@@ -174,7 +174,9 @@ public:
     // dialog is open. Copy puts it on the clipboard. One export runs at a time: while one does,
     // both are ignored, and the status line says how far it is.
     void save();
-    void copyToClipboard();
+    // `finished`, when given, hears how the copy ended: what was put on the clipboard, or why
+    // nothing was (a script reads this, not the status line).
+    void copyToClipboard(std::function<void(const ExportOutcome&)> finished = {});
     bool isExporting() const { return exportProgress_ != nullptr; }
     // Stops the export that runs; nothing is delivered and the previous message comes back.
     void cancelExport();
@@ -214,8 +216,10 @@ private:
     // Renders the emoji, on a worker in the background, and hands it to `then` on this thread
     // unless a new picture arrived meanwhile; a render that gives nothing sets the status message.
     // False, and nothing happens, while another export runs.
-    bool renderThen(std::function<void(const ExportedEmoji&)> then);
-    void runExport(const std::shared_ptr<Progress>& progress, std::function<void(const ExportedEmoji&)> then);
+    // `failed`, when given, hears of a render that gave nothing, after the status line.
+    using Failed = std::function<void(const ExportOutcome&)>;
+    bool renderThen(std::function<void(const ExportedEmoji&)> then, Failed failed = {});
+    void runExport(const std::shared_ptr<Progress>& progress, std::function<void(const ExportedEmoji&)> then, Failed failed);
     void writeSaved(const QByteArray& location, ExportedEmoji emoji);
     // After a dialog: false, and the status line says why, when the picture changed meanwhile.
     bool stillShows(quint64 generation);

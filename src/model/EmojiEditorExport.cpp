@@ -81,28 +81,29 @@ bool EmojiEditor::stillShows(quint64 generation) {
     return false;
 }
 
-bool EmojiEditor::renderThen(std::function<void(const ExportedEmoji&)> then) {
+bool EmojiEditor::renderThen(std::function<void(const ExportedEmoji&)> then, Failed failed) {
     // One export at a time: a second Save or Copy while one runs is ignored, not queued.
     if (isExporting())
         return false;
     const auto progress = std::make_shared<Progress>();
     if (backgroundWork_)
         setExporting(progress);
-    runExport(progress, std::move(then));
+    runExport(progress, std::move(then), std::move(failed));
     return true;
 }
 
-void EmojiEditor::runExport(const std::shared_ptr<Progress>& progress, std::function<void(const ExportedEmoji&)> then) {
+void EmojiEditor::runExport(const std::shared_ptr<Progress>& progress, std::function<void(const ExportedEmoji&)> then,
+                            Failed failed) {
     // A first look is not what the user exports: the export waits for the final picture.
     if (isFirstLook()) {
-        waitingForFinal_.push_back([this, progress, then] {
+        waitingForFinal_.push_back([this, progress, then, failed] {
             if (progress == exportProgress_)
-                runExport(progress, then);
+                runExport(progress, then, failed);
         });
         return;
     }
     // A render that gives nothing says why on the status line, for every export alike.
-    const auto deliver = [this, then, progress, made = madeFor()](const ExportOutcome& outcome) {
+    const auto deliver = [this, then, failed, progress, made = madeFor()](const ExportOutcome& outcome) {
         if (progress == exportProgress_)
             setExporting(nullptr);
         if (outcome.failure == ExportFailure::Cancelled || progress->cancelled())
@@ -113,6 +114,8 @@ void EmojiEditor::runExport(const std::shared_ptr<Progress>& progress, std::func
             then(*outcome.emoji);
         } else {
             status_->set(describe(outcome), EditorStatus::Kind::Failure);
+            if (failed)
+                failed(outcome);
         }
     };
     // The GIF made in the background for the framing shown is the one an export would make.
@@ -198,13 +201,20 @@ void EmojiEditor::writeSaved(const QByteArray& location, ExportedEmoji emoji) {
         status_->set(saveFailedMessage(error), EditorStatus::Kind::Failure);
 }
 
-void EmojiEditor::copyToClipboard() {
+void EmojiEditor::copyToClipboard(std::function<void(const ExportOutcome&)> finished) {
     if (turning_ || isDecodingSpan())
-        return waitingForFinal_.push_back([this] { copyToClipboard(); });
-    renderThen([this](const ExportedEmoji& emoji) {
-        QGuiApplication::clipboard()->setMimeData(exportData(emoji));
-        status_->set(copiedMessage(emojiName_, emoji.gif, emoji.bytes.size(), emoji.frames, emoji.sourceFrames));
-    });
+        return waitingForFinal_.push_back([this, finished] { copyToClipboard(finished); });
+    renderThen(
+        [this, finished](const ExportedEmoji& emoji) {
+            QGuiApplication::clipboard()->setMimeData(exportData(emoji));
+            status_->set(copiedMessage(emojiName_, emoji.gif, emoji.bytes.size(), emoji.frames, emoji.sourceFrames));
+            if (finished) {
+                ExportOutcome copied;
+                copied.emoji = emoji;
+                finished(copied);
+            }
+        },
+        finished);
 }
 
 QMimeData* EmojiEditor::exportData(const ExportedEmoji& emoji) const {

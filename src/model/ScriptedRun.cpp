@@ -56,11 +56,11 @@ ScriptedRunOutcome scriptedCopy(EmojiEditor& editor, const QUrl& picture, const 
         outcome.failure = reasonFrom(editor, noPictureMessage());
         return outcome;
     }
-    editor.copyToClipboard();
-    // A copy that fails always says why on the status line, as a failure.
-    outcome.copied = editor.status()->kind() == EditorStatus::Kind::Note && editor.status()->message();
+    std::optional<ExportOutcome> copied;
+    editor.copyToClipboard([&copied](const ExportOutcome& ended) { copied = ended; });
+    outcome.copied = copied && *copied;
     if (!outcome.copied)
-        outcome.failure = reasonFrom(editor, editor.renderFailure());
+        outcome.failure = copied ? describe(*copied) : reasonFrom(editor, editor.renderFailure());
     return outcome;
 }
 

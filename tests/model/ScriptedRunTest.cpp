@@ -102,6 +102,12 @@ TEST(ScriptedRun, ReportsWhyNothingWasDelivered) {
     outcome = runScripted(editor, env);
     EXPECT_EQ(outcome.failure, QStringLiteral("Couldn't render the emoji."));
     EXPECT_FALSE(QFile::exists(QFile::decodeName(output)));
+    // A copy that renders nothing says so too, from how the copy ended.
+    env.copy = QByteArray();
+    EmojiEditor copyingNothing;
+    const ScriptedRunOutcome notCopied = runScripted(copyingNothing, env);
+    EXPECT_FALSE(notCopied.copied);
+    EXPECT_EQ(notCopied.failure, QStringLiteral("Couldn't render the emoji."));
 
     env = saveRun(output);
     env.open = tempFolder() + "/absent.png";
