@@ -35,8 +35,13 @@ std::set<DecoderSession*>& registry() {
 // How a helper that ended by itself died, as a reason. Its own exit codes and the signals of the
 // limits it set say which bound it hit; any other death is the decoder failing on the file.
 OpenFailure reasonOfDeath(int status) {
-    if (WIFEXITED(status))
-        return WEXITSTATUS(status) == 3 ? OpenFailure::OutOfMemory : WEXITSTATUS(status) == 4 ? OpenFailure::TooLarge : OpenFailure::Damaged;
+    if (WIFEXITED(status)) {
+        switch (WEXITSTATUS(status)) {
+        case wire::kExitOutOfMemory: return OpenFailure::OutOfMemory;
+        case wire::kExitTooLarge: return OpenFailure::TooLarge;
+        default: return OpenFailure::Damaged;
+        }
+    }
     switch (WTERMSIG(status)) {
     case SIGXCPU: return OpenFailure::TookTooLong;
     case SIGKILL: // the kernel's last resort for memory
@@ -193,17 +198,15 @@ std::optional<DecoderSession::Reply> DecoderSession::ask(const Request& asked, s
         clipMs_ = reply->head.clipMs;
         clipFrameMs_ = reply->head.clipFrameMs;
     }
-    // Beyond the session, running out of memory is one of the bounds a picture can be too large for.
-    if (why == OpenFailure::OutOfMemory)
-        why = OpenFailure::TooLarge;
     if (!reply)
         *failure = why;
-    else if (status == Status::OutOfMemory)
-        *failure = OpenFailure::TooLarge;
     else if (status == Status::Declined)
         *failure = OpenFailure::Damaged; // only the direct helper declines
     else if (status != Status::Ok)
         *failure = wire::failureOf(status);
+    // Beyond the session, running out of memory is one of the bounds a picture can be too large for.
+    if (*failure == OpenFailure::OutOfMemory)
+        *failure = OpenFailure::TooLarge;
     if (reply && status == Status::UnsupportedCodec)
         refusedCodec_ = VideoCodec(reply->head.codec);
     return reply && status == Status::Ok ? std::move(reply) : std::nullopt;

@@ -95,6 +95,10 @@ inline constexpr int kMaxRenderSide = kMaxOutputSize;
 // an open file on this descriptor.
 inline constexpr std::uint64_t kPictureOnFd = ~std::uint64_t(0);
 inline constexpr int kPictureFd = 3;
+// How a helper that ends by itself says why, besides its signals: an allocation its limits
+// refused, or a file beyond the bound on pictures.
+inline constexpr int kExitOutOfMemory = 3;
+inline constexpr int kExitTooLarge = 4;
 // The largest picture handed over, as the largest file the program reads: with the helper's
 // address limit of 1 GiB, the bytes and their decode must both fit.
 inline constexpr long long kMaxPictureBytes = 512LL << 20;

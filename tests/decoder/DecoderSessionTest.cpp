@@ -1,3 +1,4 @@
+#include "ClipFixtures.h"
 #include "PictureFixtures.h"
 
 #include "image/DecoderSession.h"
@@ -90,6 +91,8 @@ TEST(DecoderSession, AHelperThatDiesLiesOrOverrunsCostsOnlyThatPictureWithAReaso
     // The helper's own address limit stops a decoder that allocates without end.
     EXPECT_EQ(decodeFailure("allocate"), OpenFailure::TooLarge);
     EXPECT_LT(clock.elapsed(), 5000);
+    // A helper that ends at a bound says so by its exit, and is not taken for a damaged file.
+    EXPECT_EQ(decodeFailure("beyond-the-file-bound"), OpenFailure::TooLarge);
 
     clock.restart();
     EXPECT_EQ(decodeFailure("hang", 300), OpenFailure::TookTooLong);
@@ -266,4 +269,20 @@ TEST(DecoderSession, AHelperShortOfMemoryOnAPartShareIsStartedAgainWithTheWhole)
     budget.release(again);
     refusing.join();
     EXPECT_TRUE(atOnce && refused);
+}
+
+TEST(DecoderSession, AHelperWorksOnNoMoreThreadsThanItsShareHolds) {
+    // Asked for 512 threads (as a machine of that many cores would), a helper that made them all
+    // would spend more than its share on their stacks alone, and fail on any animation.
+    const QByteArray webp = cropling::test::readFile(cropling::test::ffmpegOutput(
+        "threads.webp", {QStringLiteral("-f"), QStringLiteral("lavfi"), QStringLiteral("-i"), QStringLiteral("testsrc=size=400x400:rate=20"),
+                         QStringLiteral("-t"), QStringLiteral("2"), QStringLiteral("-loop"), QStringLiteral("0")}));
+    ASSERT_FALSE(webp.isEmpty());
+    qputenv("VIPS_CONCURRENCY", "512");
+    DecoderSession session;
+    const bool started = session.start(webp);
+    const auto frames = started ? session.frames(0) : decltype(session.frames(0)){};
+    qunsetenv("VIPS_CONCURRENCY");
+    ASSERT_TRUE(started);
+    EXPECT_TRUE(frames.value) << int(frames.why.value_or(OpenFailure::NotFound));
 }

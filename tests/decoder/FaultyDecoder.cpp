@@ -55,6 +55,8 @@ int main() {
     } else {
         return 2;
     }
+    if (fault == "beyond-the-file-bound")
+        return wire::kExitTooLarge; // as a file that grew past the bound while it was read
     if (fault == "allocate") {
         // The real helper's limits, then memory without end, as a decoder told of a huge frame.
         std::set_new_handler([] { ::_exit(3); });

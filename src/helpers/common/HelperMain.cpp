@@ -23,9 +23,9 @@ namespace cropling {
 namespace {
 
 // Exit statuses the program reads as reasons.
-constexpr int kExitBroken = 2;      // the conversation itself went wrong
-constexpr int kExitOutOfMemory = 3; // an allocation the helper's limits refused
-constexpr int kExitTooLarge = 4;    // a file beyond the bound on pictures
+constexpr int kExitBroken = 2; // the conversation itself went wrong
+using wire::kExitOutOfMemory;
+using wire::kExitTooLarge;
 
 bool failedForWantOfMemory(const wire::ReplyHead& head) {
     switch (head.status) {

@@ -4,6 +4,7 @@
 #include "SyscallFilter.h"
 
 #include "core/MemoryBudget.h"
+#include "wire/DecoderWire.h"
 
 #include <fcntl.h>
 #include <pthread.h>
@@ -74,7 +75,7 @@ void endAsSignalled(int signal) {
     // A library that gives up (aborts, traps, touches what it never got) after an allocation was
     // refused ran out of memory: the helper ends as one that did.
     if (refusedMemory() && (signal == SIGABRT || signal == SIGTRAP || signal == SIGSEGV || signal == SIGBUS))
-        ::_exit(3);
+        ::_exit(wire::kExitOutOfMemory);
     ::_exit(kExitBySignal + signal);
 }
 
